@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Keyquill needs that are not installed yet.
+#   scripts/setup.sh          what building and running need
+#   scripts/setup.sh --tests  the same plus what the tests need (Xvfb, xdotool, ...)
+# Runs as root, or as a user with sudo rights (apt-get is then run through sudo).
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libx11-dev libxtst-dev libxcb1-dev
+    fonts-dejavu-core
+)
+if [[ "${1:-}" == "--tests" ]]; then
+    packages+=(xvfb xauth xdotool poppler-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $EUID -eq 0 ]]; then
+    as_root=()
+elif command -v sudo >/dev/null; then
+    as_root=(sudo)
+else
+    echo "setup: these packages are missing and neither root nor sudo is available:" >&2
+    echo "  ${missing[*]}" >&2
+    exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

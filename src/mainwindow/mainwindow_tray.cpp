@@ -1,0 +1,48 @@
+// Tray icon, hide-instead-of-close, and the restore request of a second start.
+#include "mainwindow.h"
+
+#include "app/singleinstance.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+
+void MainWindow::createTrayIcon()
+{
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(m_quitAction);
+
+    m_trayIcon = new QSystemTrayIcon(m_mainIcon, this);
+    m_trayIcon->setContextMenu(m_trayMenu);
+    m_trayIcon->setToolTip(windowTitle());
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
+}
+
+void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick)
+        return;
+    if (isVisible())
+        setVisible(false);
+    else
+        showMaximized();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // While the tray icon shows, closing only hides: the hot keys must stay live.
+    if (m_trayIcon && m_trayIcon->isVisible()) {
+        setVisible(false);
+        event->ignore();
+    }
+}
+
+void MainWindow::interProcessCommunication()
+{
+    SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] {
+        showMaximized();
+        activateWindow();
+        raise();
+    });
+}

@@ -1,0 +1,48 @@
+#include "macrostore.h"
+
+#include <QKeySequence>
+#include <QSettings>
+#include <QVariant>
+
+namespace MacroStore {
+
+int buildCode(bool ctrl, bool alt, bool shift, int key)
+{
+    int code = 0;
+    if (ctrl)
+        code += CtrlBit;
+    if (alt)
+        code += AltBit;
+    if (shift)
+        code += ShiftBit;
+    return code + key;
+}
+
+QString codeText(int code)
+{
+    if (code == 0)
+        return QString();
+    return QKeySequence(code, 0, 0, 0).toString(QKeySequence::NativeText);
+}
+
+int readCode(const QVariant &value)
+{
+    return value.toInt();
+}
+
+int readCode(const QSettings &settings)
+{
+    return readCode(settings.value(ShortcutKey, QString()));
+}
+
+QString readText(const QSettings &settings)
+{
+    return settings.value(TextKey, QString()).toString();
+}
+
+bool isStorableName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+} // namespace MacroStore

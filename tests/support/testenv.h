@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+// A quiet stand-in for the update server: answers every query "NO", so a window built in a test
+// never shows an update box and nothing leaves the machine.
+class QuietUpdateServer final : public QTcpServer
+{
+    Q_OBJECT
+
+public:
+    explicit QuietUpdateServer(QObject *parent = nullptr);
+    QString address() const; // "127.0.0.1:<port>"
+};
+
+// Everything a test needs to stay away from the user's own data: its own settings folder
+// (XDG_CONFIG_HOME and QSettings' native path), its own single-instance key, the resources,
+// the application identity, and the update query sent to a local quiet server.
+class TestEnvironment final
+{
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+    TestEnvironment(const TestEnvironment &) = delete;
+    TestEnvironment &operator=(const TestEnvironment &) = delete;
+
+    QString configDir() const { return m_config.path(); }
+    QString instanceKey() const { return m_instanceKey; }
+    QString updateServer() const { return m_updateServer.address(); }
+
+    // Removes every key of the macro store.
+    static void clearStore();
+    // Writes one note as the editor saves it (integer code, string text).
+    static void writeNote(const QString &master, const QString &note, int code,
+                          const QString &text);
+    // Writes an empty master macro as "Add Master Macro" does.
+    static void writeMasterMacro(const QString &master);
+
+private:
+    QTemporaryDir m_config;
+    QString m_instanceKey;
+    QuietUpdateServer m_updateServer;
+};
