@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QObject>
+
+// A system-wide hot key: while the object lives, pressing its combination in any application
+// emits activated(). Destroying the object releases the combination. Registration may fail
+// quietly (another program holds the combination, or there is no X11 display); the object then
+// exists and never fires.
+class GlobalShortcut final : public QObject
+{
+    Q_OBJECT
+
+public:
+    GlobalShortcut(const QKeySequence &shortcut, QObject *parent = nullptr);
+    ~GlobalShortcut() override;
+
+    QKeySequence shortcut() const { return m_shortcut; }
+    // True when the platform accepted the combination.
+    bool isRegistered() const { return m_registered; }
+
+Q_SIGNALS:
+    void activated();
+
+private:
+    QKeySequence m_shortcut;
+    bool m_registered = false;
+};
