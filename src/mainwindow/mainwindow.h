@@ -95,6 +95,7 @@ private:
     // Printing (mainwindow_print.cpp)
 
     // Update check and help (mainwindow_online.cpp)
+    void showUpdateError(const QString &description);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QIcon m_mainIcon;

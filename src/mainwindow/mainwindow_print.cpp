@@ -2,16 +2,40 @@
 #include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::printMasterMacro() {}
+#include "print/report.h"
 
-void MainWindow::printAllMasterMacros() {}
+#include <QPrinter>
+#include <QPrintPreviewDialog>
+
+void MainWindow::printMasterMacro()
+{
+    QPrintPreviewDialog preview;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            &MainWindow::generateMasterMacroPP);
+    preview.exec();
+}
+
+void MainWindow::printAllMasterMacros()
+{
+    QPrintPreviewDialog preview;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            &MainWindow::generateAllMasterMacrosPP);
+    preview.exec();
+}
 
 void MainWindow::generateMasterMacroPP(QPrinter *printer)
 {
-    Q_UNUSED(printer)
+    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
+    if (selected.isEmpty())
+        return;
+    // A selected note prints its whole master macro.
+    QTreeWidgetItem *master = selected.first();
+    if (master->parent())
+        master = master->parent();
+    Report::render(Report::masterMacroPage(master->text(0)), printer);
 }
 
 void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
 {
-    Q_UNUSED(printer)
+    Report::render(Report::allMasterMacrosPage(), printer);
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <QDialog>
+
+class QEvent;
+class QUrl;
+
+namespace Ui {
+class AboutDlg;
+}
+
+// Product name, author, version and a short description; its links leave through the system.
+class AboutDlg final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit AboutDlg(QWidget *parent = nullptr);
+    ~AboutDlg() override;
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private Q_SLOTS:
+    void adsLinkClicked(const QUrl &url);
+
+private:
+    std::unique_ptr<Ui::AboutDlg> ui;
+};

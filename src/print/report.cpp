@@ -1,0 +1,112 @@
+#include "report.h"
+
+#include "store/macrostore.h"
+
+#include <QKeySequence>
+#include <QPagedPaintDevice>
+#include <QSettings>
+#include <QTextDocument>
+
+namespace Report {
+namespace {
+
+// The templates are kept exactly as designed, runs of spaces and the closing space included.
+const QString PageTemplate = QStringLiteral(
+    "<html>    <head>        <style>            .m_master_title            {                "
+    "font-family : Verdana;                font-size : 12px;                font-weight : "
+    "bold;                text-align : center;            }            .m_label            { "
+    "               font-family : Verdana;                font-size : 10px;                "
+    "font-weight : bold;            }            .m_value            {                "
+    "font-family : Verdana;                font-size : 10px;                font-weight : "
+    "normal;            }        </style>    </head>    <body>        %1    </body> </html> ");
+
+const QString SectionTemplate = QStringLiteral("<h1 class=\"m_master_title\">%1</h1> <hr /> %2 ");
+
+const QString NoteTemplate = QStringLiteral(
+    "<span class=\"m_label\">Content:</span> <span class=\"m_value\">%3</span><table "
+    "cellspacing=\"0\" cellpadding=\"0\">    <tr>         <td class=\"m_label\">Shortuct:</td>  "
+    "       <td class=\"m_value\">&nbsp;%2</td>         <td width=\"100\">&nbsp;</td>         "
+    "<td class=\"m_label\">Note name:</td>         <td class=\"m_value\">&nbsp;%1</td>     "
+    "</tr> </table> <hr /> ");
+
+// The note blocks of the master macro whose group the store is in.
+QString noteBlocks(QSettings &store)
+{
+    QString blocks;
+    store.beginGroup(MacroStore::MacrosGroup);
+    const QStringList notes = store.childGroups();
+    for (const QString &note : notes) {
+        store.beginGroup(note);
+        blocks +=
+            noteBlock(note, shortcutText(MacroStore::readCode(store)), MacroStore::readText(store));
+        store.endGroup();
+    }
+    store.endGroup();
+    return blocks;
+}
+
+} // namespace
+
+QString textToHtml(const QString &text)
+{
+    QString html = text.toHtmlEscaped();
+    html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    return html;
+}
+
+QString noteBlock(const QString &name, const QString &shortcutText, const QString &text)
+{
+    return NoteTemplate.arg(textToHtml(name), textToHtml(shortcutText), textToHtml(text));
+}
+
+QString masterMacroSection(const QString &name, const QString &noteBlocks)
+{
+    return SectionTemplate.arg(textToHtml(name), noteBlocks);
+}
+
+QString page(const QString &sections)
+{
+    return PageTemplate.arg(sections);
+}
+
+QString shortcutText(int code)
+{
+    if (code == 0)
+        return QString();
+    return QKeySequence(code, 0, 0, 0).toString(QKeySequence::PortableText);
+}
+
+QString masterMacroPage(const QString &master)
+{
+    QSettings store;
+    store.beginGroup(MacroStore::MasterMacrosGroup);
+    store.beginGroup(master);
+    const QString blocks = noteBlocks(store);
+    store.endGroup();
+    store.endGroup();
+    return page(masterMacroSection(master, blocks));
+}
+
+QString allMasterMacrosPage()
+{
+    QString sections;
+    QSettings store;
+    store.beginGroup(MacroStore::MasterMacrosGroup);
+    const QStringList masters = store.childGroups();
+    for (const QString &master : masters) {
+        store.beginGroup(master);
+        sections += masterMacroSection(master, noteBlocks(store));
+        store.endGroup();
+    }
+    store.endGroup();
+    return page(sections);
+}
+
+void render(const QString &html, QPagedPaintDevice *device)
+{
+    QTextDocument document;
+    document.setHtml(html);
+    document.print(device);
+}
+
+} // namespace Report

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QPagedPaintDevice;
+
+// The printed reference of master macros: HTML built from three fixed templates and the macro
+// store, laid out by QTextDocument.
+namespace Report {
+
+// A value as the report shows it: HTML-escaped, so "<" or "&" print as written, then each line
+// feed turned into a line break.
+QString textToHtml(const QString &text);
+
+// The three templates with their values filled in at once (a value is never searched for place
+// markers). Values are raw; each is passed through textToHtml here.
+QString noteBlock(const QString &name, const QString &shortcutText, const QString &text);
+QString masterMacroSection(const QString &name, const QString &noteBlocks);
+QString page(const QString &sections);
+
+// The hot key as the report shows it: portable text, "" for no hot key.
+QString shortcutText(int code);
+
+// Whole pages read from the store: one master macro, or all of them in store order.
+QString masterMacroPage(const QString &master);
+QString allMasterMacrosPage();
+
+// Lays the page out and prints it onto the device.
+void render(const QString &html, QPagedPaintDevice *device);
+
+} // namespace Report
