@@ -41,8 +41,9 @@ QByteArray UpdateServer::answerFor(const QByteArray &formBody, const QVersionNum
         parseVersion(query.queryItemValue(QStringLiteral("version"), QUrl::FullyDecoded));
     if (posted.isNull() || latest.isNull())
         return QByteArrayLiteral("NO");
-    return QVersionNumber::compare(posted, latest) < 0 ? QByteArrayLiteral("YES")
-                                                       : QByteArrayLiteral("NO");
+    return QVersionNumber::compare(posted.normalized(), latest.normalized()) < 0
+               ? QByteArrayLiteral("YES")
+               : QByteArrayLiteral("NO");
 }
 
 void UpdateServer::acceptConnections()
