@@ -2,6 +2,7 @@
 
 #include "store/macrostore.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QKeySequence>
 #include <QPagedPaintDevice>
 #include <QSettings>
@@ -105,6 +106,10 @@ QString allMasterMacrosPage()
 void render(const QString &html, QPagedPaintDevice *device)
 {
     QTextDocument document;
+    // Laid out on the device's own pages, so it prints as it stands: without this the document
+    // would add margins and page numbers of its own.
+    document.documentLayout()->setPaintDevice(device);
+    document.setPageSize(QSizeF(device->width(), device->height()));
     document.setHtml(html);
     document.print(device);
 }
