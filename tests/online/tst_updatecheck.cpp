@@ -65,6 +65,14 @@ QByteArray response(const QByteArray &status, const QByteArray &body)
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
+// What a window's start-up question came to.
+struct StartUp
+{
+    qsizetype answers = 0;
+    QList<Box> boxes;
+    QString clientError;
+};
+
 } // namespace
 
 class TestUpdateCheck final : public QObject
@@ -92,7 +100,7 @@ private Q_SLOTS:
 
 private:
     // Builds a window whose start-up question goes to `server`, and waits for the answer.
-    QList<Box> startWindow(const QString &server, QString *clientError = nullptr);
+    StartUp startWindow(const QString &server);
 
     TestEnvironment m_env;
 };
@@ -112,24 +120,22 @@ void TestUpdateCheck::cleanup()
     qputenv("KEYQUILL_UPDATE_SERVER", m_env.updateServer().toLocal8Bit());
 }
 
-QList<Box> TestUpdateCheck::startWindow(const QString &server, QString *clientError)
+StartUp TestUpdateCheck::startWindow(const QString &server)
 {
     qputenv("KEYQUILL_UPDATE_SERVER", server.toLocal8Bit());
     BoxAnswerer answerer;
     MainWindow window;
     QNetworkAccessManager &http = MainWindowTester::http(window);
-    QString error;
+    StartUp result;
     connect(&http, &QNetworkAccessManager::finished, this,
-            [&error](QNetworkReply *reply) { error = reply->errorString(); });
+            [&result](QNetworkReply *reply) { result.clientError = reply->errorString(); });
     QSignalSpy finished(&http, &QNetworkAccessManager::finished);
-    if (!finished.wait(20000))
-        qWarning("the update answer never came");
+    finished.wait(20000);
     // One answer, hence at most one box.
-    if (finished.wait(200))
-        qWarning("a second answer came");
-    if (clientError)
-        *clientError = error;
-    return answerer.boxes;
+    finished.wait(200);
+    result.answers = finished.size();
+    result.boxes = answerer.boxes;
+    return result;
 }
 
 void TestUpdateCheck::queryOnTheWire_data()
@@ -149,7 +155,9 @@ void TestUpdateCheck::queryOnTheWire()
     QCoreApplication::setApplicationVersion(version);
     ScriptedServer server;
     server.answerWith(response("200 OK", "NO"));
-    QVERIFY(startWindow(server.address()).isEmpty());
+    const StartUp run = startWindow(server.address());
+    QCOMPARE(run.answers, 1);
+    QVERIFY(run.boxes.isEmpty());
     QCOMPARE(server.requestCount(), 1);
 
     const QByteArray request = server.lastRequest();
@@ -205,7 +213,9 @@ void TestUpdateCheck::answers()
     QFETCH(bool, offered);
     ScriptedServer server;
     server.answerWith(response);
-    const QList<Box> boxes = startWindow(server.address());
+    const StartUp run = startWindow(server.address());
+    const QList<Box> &boxes = run.boxes;
+    QCOMPARE(run.answers, 1);
     QCOMPARE(server.requestCount(), 1);
     if (!offered) {
         QCOMPARE(boxes.size(), 0);
@@ -225,8 +235,10 @@ void TestUpdateCheck::refusedConnectionShowsErrorOnce()
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
     }
-    QString clientError;
-    const QList<Box> boxes = startWindow(address, &clientError);
+    const StartUp run = startWindow(address);
+    const QList<Box> &boxes = run.boxes;
+    const QString &clientError = run.clientError;
+    QCOMPARE(run.answers, 1);
     QVERIFY(clientError.contains(QStringLiteral("refused"), Qt::CaseInsensitive));
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, ErrorTitle);
@@ -240,8 +252,9 @@ void TestUpdateCheck::endlessAnswerIsCut()
     ScriptedServer server;
     server.answerEndlessly("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n",
                            QByteArray("YES\0", 4));
-    const QList<Box> boxes = startWindow(server.address());
-    QCOMPARE(boxes.size(), 0);
+    const StartUp run = startWindow(server.address());
+    QCOMPARE(run.answers, 1);
+    QCOMPARE(run.boxes.size(), 0);
     QTRY_VERIFY(server.clientClosed());
     QVERIFY2(server.endlessBytesSent() < ScriptedServer::EndlessLimit,
              "the client read on until the server gave up");
@@ -273,7 +286,9 @@ void TestUpdateCheck::referenceServerEndToEnd()
     QFETCH(bool, offered);
     UpdateServer server(QVersionNumber::fromString(latest));
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-    const QList<Box> boxes = startWindow(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+    const StartUp run = startWindow(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+    const QList<Box> &boxes = run.boxes;
+    QCOMPARE(run.answers, 1);
     QCOMPARE(boxes.size(), offered ? 1 : 0);
     if (offered)
         QCOMPARE(boxes.first().title, UpdateTitle);
