@@ -27,13 +27,12 @@ bool parseServer(const QString &value, Server *server)
 
 bool server(Server *server)
 {
-    const QString value = qEnvironmentVariable("KEYQUILL_UPDATE_SERVER");
-    if (!qEnvironmentVariableIsSet("KEYQUILL_UPDATE_SERVER")) {
+    if (qEnvironmentVariableIsEmpty("KEYQUILL_UPDATE_SERVER")) {
         server->host = QStringLiteral(KEYQUILL_VENDOR_HOST);
         server->port = 80;
         return true;
     }
-    return parseServer(value, server);
+    return parseServer(qEnvironmentVariable("KEYQUILL_UPDATE_SERVER"), server);
 }
 
 QByteArray hostHeader(const Server &server)

@@ -19,8 +19,8 @@ struct Server
     int port = 80;
 };
 
-// The vendor's update server, or the one KEYQUILL_UPDATE_SERVER ("host:port" or "host") names.
-// Returns false, leaving *server alone, when the variable is set but is not such an address.
+// The vendor's update server, or the one a non-empty KEYQUILL_UPDATE_SERVER ("host:port" or
+// "host") names. Returns false, leaving *server alone, when the variable is not such an address.
 bool server(Server *server);
 bool parseServer(const QString &value, Server *server);
 
