@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTcpSocket>
+#include <memory>
 
 static void initResources()
 {
@@ -18,8 +19,22 @@ QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
     connect(this, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = nextPendingConnection()) {
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                socket->readAll();
+            // Answer only once the whole request is in: replying early and closing could
+            // reset the connection under a body still being sent, which reads as an error.
+            auto request = std::make_shared<QByteArray>();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, request] {
+                request->append(socket->readAll());
+                const qsizetype headerEnd = request->indexOf("\r\n\r\n");
+                if (headerEnd < 0)
+                    return;
+                qsizetype contentLength = 0;
+                const QList<QByteArray> lines = request->left(headerEnd).split('\n');
+                for (const QByteArray &line : lines) {
+                    if (line.toLower().startsWith("content-length:"))
+                        contentLength = line.mid(15).trimmed().toLongLong();
+                }
+                if (request->size() < headerEnd + 4 + contentLength)
+                    return;
                 socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
                               "Content-Length: 2\r\nConnection: close\r\n\r\nNO");
                 socket->disconnectFromHost();
