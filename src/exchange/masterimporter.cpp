@@ -35,8 +35,7 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
             continue;
         file.beginGroup(master);
         file.beginGroup(MacroStore::MacrosGroup);
-        QStringList notes = file.childGroups();
-        notes.removeIf([](const QString &note) { return !MacroStore::isStorableName(note); });
+        const QStringList notes = importableNotes(file);
         if (notes.isEmpty()) {
             file.endGroup();
             file.endGroup();
@@ -61,6 +60,22 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
     }
     store.endGroup();
     return Outcome::Finished;
+}
+
+QStringList MasterMacroImporter::importableNotes(QSettings &file)
+{
+    // A note group without keys of its own only exists because a name held a "/" that the
+    // settings layer split; like a name with a backslash, it cannot be one group of the store.
+    QStringList notes = file.childGroups();
+    notes.removeIf([&file](const QString &note) {
+        if (!MacroStore::isStorableName(note))
+            return true;
+        file.beginGroup(note);
+        const bool hasKeys = !file.childKeys().isEmpty();
+        file.endGroup();
+        return !hasKeys;
+    });
+    return notes;
 }
 
 bool MasterMacroImporter::chooseName(QString *candidate) const

@@ -36,6 +36,7 @@ public:
 
 private:
     static bool isReadableFile(const QString &path);
+    static QStringList importableNotes(QSettings &file);
     bool chooseName(QString *candidate) const;
     void importNotes(QSettings &file, QSettings &store, const QStringList &notes,
                      QTreeWidgetItem *masterItem) const;

@@ -127,6 +127,16 @@ void TestExportDlg::form()
     QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Master Macros / Notes"));
     QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Export Note Content"));
 
+    // A language change sets the form's texts again.
+    dialog.setWindowTitle(QStringLiteral("stale"));
+    selectAll->setText(QStringLiteral("stale"));
+    tree->headerItem()->setText(1, QStringLiteral("stale"));
+    QEvent change(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(&dialog, &change);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Export"));
+    QCOMPARE(selectAll->text(), QStringLiteral("Select All"));
+    QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Export Note Content"));
+
     // Everything starts checked, master macros have no content box, and C has no notes.
     QCOMPARE(checkStates(dialog), QStringLiteral("A:1 a1:11 a2:11 a3:11 B:1 b1:11 b2:11 C:1"));
     QTreeWidgetItem *master = itemNamed(dialog, QStringLiteral("A"));
