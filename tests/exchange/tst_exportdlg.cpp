@@ -284,12 +284,17 @@ void TestExportDlg::exportReplacesUnparsableFile()
 {
     // The settings layer reports a format error for this file; that must not pass for a
     // failed write once the file has been replaced.
+    const QByteArray bytes("[never closed\nkey=1\n");
     const QString path = m_dir->filePath(QStringLiteral("broken.mmacro"));
-    QFile broken(path);
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("[never closed\nkey=1\n");
-    broken.close();
-    QCOMPARE(QSettings(path, QSettings::IniFormat).status(), QSettings::FormatError);
+    const QString twin = m_dir->filePath(QStringLiteral("twin.mmacro"));
+    for (const QString &name : {path, twin}) {
+        QFile broken(name);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(bytes);
+    }
+    // Checked on a twin: the settings layer keeps files it has read in memory, and the
+    // target must be read for the first time by the writer.
+    QCOMPARE(QSettings(twin, QSettings::IniFormat).status(), QSettings::FormatError);
 
     ModalAnswerer answerer;
     ExportDlg dialog;
