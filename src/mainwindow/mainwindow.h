@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/filerequest.h"
+
 #include <QIcon>
 #include <QMainWindow>
 #include <QNetworkAccessManager>
@@ -91,6 +93,8 @@ private:
     void clearShortcuts();
 
     // Import and export (mainwindow_exchange.cpp)
+    // Asks for the file to import; empty means the real file dialog (tests put an answer here).
+    FileRequest m_importFileRequest;
 
     // Printing (mainwindow_print.cpp)
 

@@ -2,6 +2,49 @@
 #include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::importMasterMacro() {}
+#include "exchange/exportdlg.h"
+#include "exchange/masterimporter.h"
 
-void MainWindow::exportMasterMacro() {}
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+void MainWindow::importMasterMacro()
+{
+    const QString caption = tr("Import Master Macro");
+    const QString filter = tr("Master Macro Files (*.mmacro)");
+    const QString path = m_importFileRequest
+                             ? m_importFileRequest(this, caption, filter)
+                             : QFileDialog::getOpenFileName(this, caption, QString(), filter);
+    if (path.isEmpty())
+        return;
+
+    MasterMacroImporter::TreeSide tree;
+    tree.masterExists = [this](const QString &name) {
+        return !ui->treeMacros->findItems(name, Qt::MatchFixedString, 0).isEmpty();
+    };
+    tree.askNewName = [this, caption](const QString &candidate) {
+        bool ok = false;
+        const QString name = QInputDialog::getText(
+            this, caption,
+            tr("Master Macro with name \"%1\" exists. Enter new Master Macro name").arg(candidate),
+            QLineEdit::Normal, candidate, &ok);
+        return ok ? name : QString();
+    };
+    tree.addMaster = [this](const QString &name) { return addMasterMacroItem(name); };
+    tree.addNote = [this](QTreeWidgetItem *master, const QString &name,
+                          const QString &shortcutText) { addNoteItem(master, name, shortcutText); };
+
+    if (MasterMacroImporter(tree).run(path) == MasterMacroImporter::Outcome::Unreadable)
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("The file \"%1\" could not be read as a Master Macro file.")
+                                 .arg(QDir::toNativeSeparators(path)));
+}
+
+void MainWindow::exportMasterMacro()
+{
+    ExportDlg dialog(nullptr);
+    dialog.exec();
+}

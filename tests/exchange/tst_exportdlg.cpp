@@ -1,0 +1,421 @@
+// The export dialog on its own: its form, the check-box rules and the writer.
+#include "exchange/exportdlg.h"
+#include "modalanswerer.h"
+#include "store/macrostore.h"
+#include "support/testenv.h"
+#include "widgets/checktreewidget.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+CheckTreeWidget *treeOf(ExportDlg &dialog)
+{
+    return dialog.findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
+}
+
+QTreeWidgetItem *itemNamed(ExportDlg &dialog, const QString &name)
+{
+    const auto found = treeOf(dialog)->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void clickOk(ExportDlg &dialog)
+{
+    dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))
+        ->button(QDialogButtonBox::Ok)
+        ->click();
+}
+
+// "A:1 a1:10 ..." : column 0 (and column 1 for notes) of every item, in tree order.
+QString checkStates(ExportDlg &dialog)
+{
+    QStringList out;
+    CheckTreeWidget *tree = treeOf(dialog);
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *master = tree->topLevelItem(i);
+        out << master->text(0) + QLatin1Char(':') +
+                   QString::number(master->checkState(0) == Qt::Checked);
+        for (int j = 0; j < master->childCount(); ++j) {
+            QTreeWidgetItem *note = master->child(j);
+            out << note->text(0) + QLatin1Char(':') +
+                       QString::number(note->checkState(0) == Qt::Checked) +
+                       QString::number(note->checkState(1) == Qt::Checked);
+        }
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+// Every key and value of an exported file, "path=value", sorted.
+QStringList fileContent(const QString &path)
+{
+    QSettings file(path, QSettings::IniFormat);
+    QStringList out;
+    const QStringList keys = file.allKeys();
+    for (const QString &key : keys)
+        out << key + QLatin1Char('=') + file.value(key).toString();
+    out.sort();
+    return out;
+}
+
+} // namespace
+
+class TestExportDlg final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void form();
+    void checkRules_data();
+    void checkRules();
+    void okAtOnceExportsEverything();
+    void selectionDecidesWhatIsWritten();
+    void exportReplacesExistingFile();
+    void exportReplacesUnparsableFile();
+    void cancelledSaveKeepsDialogOpen();
+    void writeFailureKeepsDialogOpen_data();
+    void writeFailureKeepsDialogOpen();
+    void storeFileIsNeverATarget();
+    void defaultRequestIsSaveDialog();
+
+private:
+    TestEnvironment m_env;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestExportDlg::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    TestEnvironment::clearStore();
+    // Ctrl+Alt+A and Ctrl+Shift+F1, as the editor saves them.
+    TestEnvironment::writeNote(QStringLiteral("A"), QStringLiteral("a1"), 0x0C000041,
+                               QStringLiteral("first"));
+    TestEnvironment::writeNote(QStringLiteral("A"), QStringLiteral("a2"), 0x07000030,
+                               QStringLiteral("second"));
+    TestEnvironment::writeNote(QStringLiteral("A"), QStringLiteral("a3"), 0, QString());
+    TestEnvironment::writeNote(QStringLiteral("B"), QStringLiteral("b1"), 0x04000042,
+                               QStringLiteral("bee"));
+    TestEnvironment::writeNote(QStringLiteral("B"), QStringLiteral("b2"), 0,
+                               QStringLiteral("bee two"));
+    TestEnvironment::writeMasterMacro(QStringLiteral("C"));
+    QSettings store;
+    store.setValue(QStringLiteral("MasterMacros/A/description"), QStringLiteral("secret"));
+}
+
+void TestExportDlg::form()
+{
+    ExportDlg dialog;
+    QCOMPARE(dialog.objectName(), QStringLiteral("ExportDlg"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Export"));
+    auto *selectAll = dialog.findChild<QPushButton *>(QStringLiteral("btnSelectAll"));
+    auto *deselectAll = dialog.findChild<QPushButton *>(QStringLiteral("btnDeselectAll"));
+    QVERIFY(selectAll && deselectAll);
+    QCOMPARE(selectAll->text(), QStringLiteral("Select All"));
+    QCOMPARE(deselectAll->text(), QStringLiteral("De-Select All"));
+    QVERIFY(!selectAll->autoDefault());
+    QVERIFY(!deselectAll->autoDefault());
+    CheckTreeWidget *tree = treeOf(dialog);
+    QCOMPARE(tree->columnCount(), 2);
+    QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Master Macros / Notes"));
+    QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Export Note Content"));
+
+    // A language change sets the form's texts again.
+    dialog.setWindowTitle(QStringLiteral("stale"));
+    selectAll->setText(QStringLiteral("stale"));
+    tree->headerItem()->setText(1, QStringLiteral("stale"));
+    QEvent change(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(&dialog, &change);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Export"));
+    QCOMPARE(selectAll->text(), QStringLiteral("Select All"));
+    QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Export Note Content"));
+
+    // Everything starts checked, master macros have no content box, and C has no notes.
+    QCOMPARE(checkStates(dialog), QStringLiteral("A:1 a1:11 a2:11 a3:11 B:1 b1:11 b2:11 C:1"));
+    QTreeWidgetItem *master = itemNamed(dialog, QStringLiteral("A"));
+    QVERIFY(!master->data(1, Qt::CheckStateRole).isValid());
+    QCOMPARE(master->toolTip(0), QStringLiteral("A"));
+    QCOMPARE(itemNamed(dialog, QStringLiteral("a2"))->toolTip(0), QStringLiteral("a2"));
+    QVERIFY(master->isExpanded());
+    QVERIFY(!master->icon(0).isNull());
+    QVERIFY(!itemNamed(dialog, QStringLiteral("a2"))->icon(0).isNull());
+}
+
+void TestExportDlg::checkRules_data()
+{
+    // Steps: -X / +X uncheck / check column 0 of item X, -X/c / +X/c its content box,
+    // "all" / "none" press Select All / De-Select All.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("expected");
+    const QString all = QStringLiteral("A:1 a1:11 a2:11 a3:11 B:1 b1:11 b2:11 C:1");
+    QTest::newRow("unchecking a master unchecks its notes and contents")
+        << "-A"
+        << "A:0 a1:00 a2:00 a3:00 B:1 b1:11 b2:11 C:1";
+    QTest::newRow("checking one note of an unchecked master checks it all") << "-A +a2" << all;
+    QTest::newRow("unchecking every note leaves the master checked")
+        << "-a1 -a2 -a3"
+        << "A:1 a1:01 a2:01 a3:01 B:1 b1:11 b2:11 C:1";
+    QTest::newRow("a content box alone") << "-a1/c"
+                                         << "A:1 a1:10 a2:11 a3:11 B:1 b1:11 b2:11 C:1";
+    QTest::newRow("content box of an unchecked note changes nothing else")
+        << "-A +a1/c"
+        << "A:0 a1:01 a2:00 a3:00 B:1 b1:11 b2:11 C:1";
+    QTest::newRow("select all leaves notes of a checked master alone")
+        << "-a1 -b2/c all"
+        << "A:1 a1:01 a2:11 a3:11 B:1 b1:11 b2:10 C:1";
+    QTest::newRow("select all checks an unchecked master's notes") << "-a1 -A all" << all;
+    QTest::newRow("unchecking and checking a master checks its notes again") << "-a1 -A +A" << all;
+    QTest::newRow("de-select all") << "none"
+                                   << "A:0 a1:00 a2:00 a3:00 B:0 b1:00 b2:00 C:0";
+    QTest::newRow("de-select all leaves notes of an unchecked master alone")
+        << "-A +a1/c none"
+        << "A:0 a1:01 a2:00 a3:00 B:0 b1:00 b2:00 C:0";
+}
+
+void TestExportDlg::checkRules()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, expected);
+    ExportDlg dialog;
+    const QStringList list = steps.split(QLatin1Char(' '));
+    for (const QString &step : list) {
+        if (step == QLatin1String("all")) {
+            dialog.findChild<QPushButton *>(QStringLiteral("btnSelectAll"))->click();
+            continue;
+        }
+        if (step == QLatin1String("none")) {
+            dialog.findChild<QPushButton *>(QStringLiteral("btnDeselectAll"))->click();
+            continue;
+        }
+        const bool content = step.endsWith(QLatin1String("/c"));
+        const QString name = step.mid(1, step.size() - 1 - (content ? 2 : 0));
+        QTreeWidgetItem *item = itemNamed(dialog, name);
+        QVERIFY2(item, qPrintable(name));
+        // A click on a box ends in the item's setData, as this does.
+        item->setCheckState(content ? 1 : 0,
+                            step.startsWith(QLatin1Char('+')) ? Qt::Checked : Qt::Unchecked);
+    }
+    QCOMPARE(checkStates(dialog), expected);
+}
+
+void TestExportDlg::okAtOnceExportsEverything()
+{
+    const QString path = m_dir->filePath(QStringLiteral("all.mmacro"));
+    ExportDlg dialog;
+    QWidget *askedParent = nullptr;
+    QString askedCaption, askedFilter;
+    dialog.setFileRequest([&](QWidget *parent, const QString &caption, const QString &filter) {
+        askedParent = parent;
+        askedCaption = caption;
+        askedFilter = filter;
+        return path;
+    });
+    clickOk(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(askedParent, &dialog);
+    QCOMPARE(askedCaption, QStringLiteral("Export Master Macros"));
+    QCOMPARE(askedFilter, QStringLiteral("Master Macros Files (*.mmacro)"));
+    // No description, no group for C (it has no notes), codes as integers.
+    QCOMPARE(fileContent(path), QStringList({
+                                    QStringLiteral("A/Macros/a1/shortcut=201326657"),
+                                    QStringLiteral("A/Macros/a1/text=first"),
+                                    QStringLiteral("A/Macros/a2/shortcut=117440560"),
+                                    QStringLiteral("A/Macros/a2/text=second"),
+                                    QStringLiteral("A/Macros/a3/shortcut=0"),
+                                    QStringLiteral("A/Macros/a3/text="),
+                                    QStringLiteral("B/Macros/b1/shortcut=67108930"),
+                                    QStringLiteral("B/Macros/b1/text=bee"),
+                                    QStringLiteral("B/Macros/b2/shortcut=0"),
+                                    QStringLiteral("B/Macros/b2/text=bee two"),
+                                }));
+    QFile raw(path);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QVERIFY(raw.readAll().contains("Macros\\a1\\shortcut=201326657"));
+}
+
+void TestExportDlg::selectionDecidesWhatIsWritten()
+{
+    // A note never saved holds "" as its code; it is written as 0.
+    {
+        QSettings store;
+        store.setValue(QStringLiteral("MasterMacros/B/Macros/b1/shortcut"), QString());
+    }
+    const QString path = m_dir->filePath(QStringLiteral("some.mmacro"));
+    ExportDlg dialog;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
+    itemNamed(dialog, QStringLiteral("a1"))->setCheckState(1, Qt::Unchecked);
+    itemNamed(dialog, QStringLiteral("a2"))->setCheckState(0, Qt::Unchecked);
+    itemNamed(dialog, QStringLiteral("a3"))->setCheckState(0, Qt::Unchecked);
+    itemNamed(dialog, QStringLiteral("b2"))->setCheckState(0, Qt::Unchecked);
+    itemNamed(dialog, QStringLiteral("b1"))->setCheckState(0, Qt::Unchecked);
+    clickOk(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    // B is checked but has no checked note: the file does not list it.
+    QCOMPARE(fileContent(path), QStringList{QStringLiteral("A/Macros/a1/shortcut=201326657")});
+    QCOMPARE(QSettings(path, QSettings::IniFormat).childGroups(), QStringList{"A"});
+}
+
+void TestExportDlg::exportReplacesExistingFile()
+{
+    const QString path = m_dir->filePath(QStringLiteral("old.mmacro"));
+    {
+        QSettings old(path, QSettings::IniFormat);
+        old.setValue(QStringLiteral("Old/Macros/o/text"), QStringLiteral("stale"));
+        old.setValue(QStringLiteral("A/Macros/gone/shortcut"), 5);
+    }
+    ExportDlg dialog;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
+    dialog.findChild<QPushButton *>(QStringLiteral("btnDeselectAll"))->click();
+    itemNamed(dialog, QStringLiteral("b2"))->setCheckState(0, Qt::Checked);
+    itemNamed(dialog, QStringLiteral("b1"))->setCheckState(0, Qt::Unchecked);
+    clickOk(dialog);
+    QCOMPARE(fileContent(path), QStringList({QStringLiteral("B/Macros/b2/shortcut=0"),
+                                             QStringLiteral("B/Macros/b2/text=bee two")}));
+}
+
+void TestExportDlg::exportReplacesUnparsableFile()
+{
+    // The settings layer reports a format error for this file; that must not pass for a
+    // failed write once the file has been replaced.
+    const QByteArray bytes("[never closed\nkey=1\n");
+    const QString path = m_dir->filePath(QStringLiteral("broken.mmacro"));
+    const QString twin = m_dir->filePath(QStringLiteral("twin.mmacro"));
+    for (const QString &name : {path, twin}) {
+        QFile broken(name);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(bytes);
+    }
+    // Checked on a twin: the settings layer keeps files it has read in memory, and the
+    // target must be read for the first time by the writer.
+    QCOMPARE(QSettings(twin, QSettings::IniFormat).status(), QSettings::FormatError);
+
+    ModalAnswerer answerer;
+    ExportDlg dialog;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
+    dialog.findChild<QPushButton *>(QStringLiteral("btnDeselectAll"))->click();
+    itemNamed(dialog, QStringLiteral("b2"))->setCheckState(0, Qt::Checked);
+    itemNamed(dialog, QStringLiteral("b1"))->setCheckState(0, Qt::Unchecked);
+    clickOk(dialog);
+    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(fileContent(path), QStringList({QStringLiteral("B/Macros/b2/shortcut=0"),
+                                             QStringLiteral("B/Macros/b2/text=bee two")}));
+}
+
+void TestExportDlg::cancelledSaveKeepsDialogOpen()
+{
+    ModalAnswerer answerer;
+    ExportDlg dialog;
+    int asked = 0;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) {
+        ++asked;
+        return QString();
+    });
+    answerer.expect([&](QWidget *shown) {
+        itemNamed(dialog, QStringLiteral("a1"))->setCheckState(0, Qt::Unchecked);
+        clickOk(dialog);
+        if (asked == 1 && shown->isVisible())
+            static_cast<QDialog *>(shown)->reject();
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(asked, 1);
+    QCOMPARE(answerer.seen(), QStringList{"Export"});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+void TestExportDlg::writeFailureKeepsDialogOpen_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("a folder") << QStringLiteral("folder");
+    QTest::newRow("below a regular file") << QStringLiteral("plain/inside.mmacro");
+}
+
+void TestExportDlg::writeFailureKeepsDialogOpen()
+{
+    // Both bind root too, so the test holds whoever runs it.
+    QFETCH(QString, target);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    QFile plain(m_dir->filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString bad = m_dir->filePath(target);
+    const QString good = m_dir->filePath(QStringLiteral("good.mmacro"));
+
+    ModalAnswerer answerer;
+    ExportDlg dialog;
+    QStringList answers{bad, good};
+    dialog.setFileRequest(
+        [&](QWidget *, const QString &, const QString &) { return answers.takeFirst(); });
+    QString statesAfterWarning;
+    bool openAfterWarning = false;
+    answerer.expect([&](QWidget *) {
+        itemNamed(dialog, QStringLiteral("A"))->setCheckState(0, Qt::Unchecked);
+        itemNamed(dialog, QStringLiteral("b2"))->setCheckState(1, Qt::Unchecked);
+        clickOk(dialog); // the warning comes up from here
+        openAfterWarning = dialog.isVisible();
+        statesAfterWarning = checkStates(dialog);
+        clickOk(dialog);
+    });
+    answerer.expectOk();
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(answerer.seen(),
+             QStringList({QStringLiteral("Export"),
+                          QStringLiteral("Keyquill|The Master Macros could not be written to "
+                                         "\"%1\".")
+                              .arg(QDir::toNativeSeparators(bad))}));
+    QVERIFY(openAfterWarning);
+    QCOMPARE(statesAfterWarning, QStringLiteral("A:0 a1:00 a2:00 a3:00 B:1 b1:11 b2:10 C:1"));
+    QCOMPARE(fileContent(good), QStringList({QStringLiteral("B/Macros/b1/shortcut=67108930"),
+                                             QStringLiteral("B/Macros/b1/text=bee"),
+                                             QStringLiteral("B/Macros/b2/shortcut=0")}));
+}
+
+void TestExportDlg::storeFileIsNeverATarget()
+{
+    const QString storeFile = QSettings().fileName();
+    QVERIFY(QFileInfo::exists(storeFile));
+    const QStringList before = QSettings().allKeys();
+    ModalAnswerer answerer;
+    answerer.expectOk();
+    ExportDlg dialog;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return storeFile; });
+    clickOk(dialog);
+    QTRY_COMPARE(answerer.pending(), 0);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(QSettings().allKeys(), before);
+}
+
+void TestExportDlg::defaultRequestIsSaveDialog()
+{
+    ModalAnswerer answerer;
+    QString title;
+    QStringList filters;
+    bool saving = false;
+    ExportDlg dialog;
+    answerer.expect([&](QWidget *) { clickOk(dialog); });
+    answerer.expect([&](QWidget *shown) {
+        if (auto *files = qobject_cast<QFileDialog *>(shown)) {
+            title = files->windowTitle();
+            filters = files->nameFilters();
+            saving = files->acceptMode() == QFileDialog::AcceptSave;
+        }
+        static_cast<QDialog *>(shown)->reject();
+        QTimer::singleShot(0, &dialog, &QDialog::reject);
+    });
+    dialog.exec();
+    QCOMPARE(answerer.seen().size(), 2);
+    QCOMPARE(title, QStringLiteral("Export Master Macros"));
+    QCOMPARE(filters, QStringList{"Master Macros Files (*.mmacro)"});
+    QVERIFY(saving);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+QTEST_MAIN(TestExportDlg)
+#include "tst_exportdlg.moc"
