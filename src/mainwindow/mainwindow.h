@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -15,6 +16,7 @@ class QTimer;
 class QTreeWidgetItem;
 class QUrl;
 class KeySender;
+class StoreWrite;
 
 namespace Ui {
 class MainWindow;
@@ -85,6 +87,10 @@ private:
     void markUsedKeys(QTreeWidgetItem *note);
 
     // Commands (mainwindow_commands.cpp)
+    QString askNewName(const QString &title, const QString &label,
+                       const std::function<bool(const QString &)> &clashes,
+                       const QString &clashWarning);
+    void storeWriteFailed(const QString &what, const StoreWrite &write);
 
     // Hot keys and delivery (mainwindow_hotkeys.cpp)
     void registerShortcuts(const QString &masterName);
