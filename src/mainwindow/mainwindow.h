@@ -12,6 +12,7 @@ class QCloseEvent;
 class QMenu;
 class QNetworkReply;
 class QPrinter;
+class QSettings;
 class QTimer;
 class QTreeWidgetItem;
 class QUrl;
@@ -85,6 +86,7 @@ private:
     void setEditorDirty(bool dirty);
     bool shortcutInUse(int code, QTreeWidgetItem *note);
     void markUsedKeys(QTreeWidgetItem *note);
+    QSettings *m_storeKeeper = nullptr; // see markUsedKeys
 
     // Commands (mainwindow_commands.cpp)
     QString askNewName(const QString &title, const QString &label,
