@@ -127,9 +127,11 @@ bool StoreWrite::fileMatchesStore()
     bool same;
     {
         QSettings onDisk(check, QSettings::IniFormat);
-        QSettings inMemory;
-        inMemory.setFallbacksEnabled(false);
-        same = onDisk.status() == QSettings::NoError && keysOf(onDisk) == keysOf(inMemory);
+        // Compared with this object's view, not a new object's: a new one would re-read the
+        // file when Qt wrote it empty, and so agree with the damage.
+        m_settings.setFallbacksEnabled(false);
+        same = onDisk.status() == QSettings::NoError && keysOf(onDisk) == keysOf(m_settings);
+        m_settings.setFallbacksEnabled(true);
     }
     ::unlink(checkBytes.constData());
     return same;
