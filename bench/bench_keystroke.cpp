@@ -15,14 +15,6 @@
 #include <cstdio>
 #include <vector>
 
-struct MainWindowTester
-{
-    static QTreeWidget *tree(MainWindow &w)
-    {
-        return w.findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
-    }
-};
-
 namespace {
 
 constexpr int Keystrokes = 300;
@@ -55,7 +47,7 @@ void measure(int notes, int total)
 {
     fillStore(notes, total);
     MainWindow window;
-    QTreeWidget *tree = MainWindowTester::tree(window);
+    QTreeWidget *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
     QTreeWidgetItem *master =
         tree->findItems(QStringLiteral("Edited"), Qt::MatchExactly, 0).value(0);
     if (!master || master->childCount() == 0) {

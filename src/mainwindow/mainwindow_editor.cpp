@@ -156,6 +156,8 @@ void MainWindow::setEditorDirty(bool dirty)
 
 bool MainWindow::shortcutInUse(int code, QTreeWidgetItem *note)
 {
+    if (!note || !note->parent())
+        return false;
     QSettings store;
     store.beginGroup(MacroStore::MasterMacrosGroup);
     store.beginGroup(note->parent()->text(0));

@@ -364,7 +364,6 @@ private Q_SLOTS:
         MainWindowTester::addMacro(*m_window);
         MainWindowTester::renameMacro(*m_window);
         MainWindowTester::deleteMacro(*m_window);
-        QTest::qWait(20);
         QVERIFY(dialogs.seen().isEmpty());
     }
 
