@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -13,10 +14,12 @@ class QCloseEvent;
 class QMenu;
 class QNetworkReply;
 class QPrinter;
+class QSettings;
 class QTimer;
 class QTreeWidgetItem;
 class QUrl;
 class KeySender;
+class StoreWrite;
 
 namespace Ui {
 class MainWindow;
@@ -85,8 +88,13 @@ private:
     void setEditorDirty(bool dirty);
     bool shortcutInUse(int code, QTreeWidgetItem *note);
     void markUsedKeys(QTreeWidgetItem *note);
+    QSettings *m_storeKeeper = nullptr; // see markUsedKeys
 
     // Commands (mainwindow_commands.cpp)
+    QString askNewName(const QString &title, const QString &label,
+                       const std::function<bool(const QString &)> &clashes,
+                       const QString &clashWarning);
+    void storeWriteFailed(const QString &what, const StoreWrite &write);
 
     // Hot keys and delivery (mainwindow_hotkeys.cpp)
     void registerShortcuts(const QString &masterName);

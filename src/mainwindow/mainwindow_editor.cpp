@@ -2,20 +2,143 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::currentMacroChanged(QTreeWidgetItem *current, QTreeWidgetItem *previous)
+#include "store/macrostore.h"
+#include "store/storewrite.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QSet>
+#include <QSettings>
+
+namespace {
+
+// The stored codes of every note of the master macro except the one named `skipped`, read in
+// one pass over the store.
+QSet<int> otherNoteCodes(const QString &master, const QString &skipped)
 {
-    Q_UNUSED(current)
-    Q_UNUSED(previous)
+    QSet<int> codes;
+    QSettings store;
+    store.beginGroup(MacroStore::MasterMacrosGroup);
+    store.beginGroup(master);
+    store.beginGroup(MacroStore::MacrosGroup);
+    const QStringList notes = store.childGroups();
+    for (const QString &note : notes) {
+        if (note == skipped)
+            continue;
+        store.beginGroup(note);
+        codes.insert(MacroStore::readCode(store));
+        store.endGroup();
+    }
+    return codes;
 }
 
-void MainWindow::macroDirty() {}
+} // namespace
+
+void MainWindow::currentMacroChanged(QTreeWidgetItem *current, QTreeWidgetItem *previous)
+{
+    Q_UNUSED(previous)
+    if (!current)
+        return;
+
+    const bool isNote = current->parent() != nullptr;
+    ui->shortcutCtrl->setEnabled(isNote);
+    ui->shortcutAlt->setEnabled(isNote);
+    ui->shortcutShift->setEnabled(isNote);
+    ui->shortcutKey->setEnabled(isNote);
+    ui->macro->setEnabled(isNote);
+
+    if (isNote) {
+        QSettings store;
+        store.beginGroup(MacroStore::MasterMacrosGroup);
+        store.beginGroup(current->parent()->text(0));
+        store.beginGroup(MacroStore::MacrosGroup);
+        store.beginGroup(current->text(0));
+        const int code = MacroStore::readCode(store);
+        ui->shortcutCtrl->setChecked(MacroStore::hasCtrl(code));
+        ui->shortcutAlt->setChecked(MacroStore::hasAlt(code));
+        ui->shortcutShift->setChecked(MacroStore::hasShift(code));
+        ui->shortcutKey->setCurrentIndex(ui->shortcutKey->findData(
+            MacroStore::keyPart(code), Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        // Plain text both ways: a note that looks like markup keeps its characters.
+        ui->macro->setPlainText(MacroStore::readText(store));
+    } else {
+        ui->shortcutCtrl->setChecked(false);
+        ui->shortcutAlt->setChecked(false);
+        ui->shortcutShift->setChecked(false);
+        ui->shortcutKey->setCurrentIndex(-1);
+        ui->macro->setPlainText(QString());
+    }
+
+    // Filling the widgets above ran macroDirty; the editor shows the stored note, so it is clean.
+    setEditorDirty(false);
+    markUsedKeys(current);
+}
+
+void MainWindow::macroDirty()
+{
+    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
+    if (selected.isEmpty() || !selected.first()->parent())
+        return;
+    setEditorDirty(true);
+    markUsedKeys(selected.first());
+}
 
 bool MainWindow::updateMacro()
 {
+    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
+    if (selected.isEmpty() || !selected.first()->parent())
+        return true;
+    QTreeWidgetItem *item = selected.first();
+    QTreeWidgetItem *master = item->parent();
+
+    const int key = ui->shortcutKey->currentIndex() >= 0
+                        ? ui->shortcutKey->currentData(Qt::UserRole).toInt()
+                        : 0;
+    const int code =
+        MacroStore::buildCode(ui->shortcutCtrl->isChecked(), ui->shortcutAlt->isChecked(),
+                              ui->shortcutShift->isChecked(), key);
+    if (code != 0 && shortcutInUse(code, item)) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("Shortcut already assigned to another Note in this Master Macro"));
+        return false;
+    }
+
+    const QString notePath = StoreWrite::groupPath(master->text(0), item->text(0));
+    StoreWrite write({notePath});
+    write.settings().beginGroup(notePath);
+    write.settings().setValue(MacroStore::ShortcutKey, code);
+    write.settings().setValue(MacroStore::TextKey, ui->macro->toPlainText());
+    write.settings().endGroup();
+    if (!write.commit()) {
+        // The edits stay in the dirty editor, so the user can try again once the disk allows.
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("The Note \"%1\" was not saved: the macro store %2 cannot be "
+                                "written.")
+                                 .arg(item->text(0), write.fileName()));
+        return false;
+    }
+
+    const QString shortcutText = MacroStore::codeText(code);
+    item->setText(1, shortcutText);
+    item->setToolTip(1, shortcutText);
+    if (master->checkState(0) == Qt::Checked) {
+        clearShortcuts();
+        registerShortcuts(master->text(0));
+    }
+    setEditorDirty(false);
+    markUsedKeys(item);
     return true;
 }
 
-void MainWindow::on_btnRevert_clicked() {}
+void MainWindow::on_btnRevert_clicked()
+{
+    ui->btnUpdate->setEnabled(false);
+    ui->btnRevert->setEnabled(false);
+    ui->menuBar->setEnabled(true);
+    ui->mainToolBar->setEnabled(true);
+    ui->treeMacros->setEnabled(true);
+    currentMacroChanged(ui->treeMacros->currentItem(), nullptr);
+}
 
 void MainWindow::on_btnExpand_clicked()
 {
@@ -24,17 +147,51 @@ void MainWindow::on_btnExpand_clicked()
 
 void MainWindow::setEditorDirty(bool dirty)
 {
-    Q_UNUSED(dirty)
+    ui->btnUpdate->setEnabled(dirty);
+    ui->btnRevert->setEnabled(dirty);
+    ui->menuBar->setEnabled(!dirty);
+    ui->mainToolBar->setEnabled(!dirty);
+    ui->treeMacros->setEnabled(!dirty);
 }
 
 bool MainWindow::shortcutInUse(int code, QTreeWidgetItem *note)
 {
-    Q_UNUSED(code)
-    Q_UNUSED(note)
+    if (!note || !note->parent())
+        return false;
+    QSettings store;
+    store.beginGroup(MacroStore::MasterMacrosGroup);
+    store.beginGroup(note->parent()->text(0));
+    store.beginGroup(MacroStore::MacrosGroup);
+    const QStringList notes = store.childGroups();
+    for (const QString &name : notes) {
+        store.beginGroup(name);
+        const bool taken = MacroStore::readCode(store) == code && name != note->text(0);
+        store.endGroup();
+        if (taken)
+            return true;
+    }
     return false;
 }
 
 void MainWindow::markUsedKeys(QTreeWidgetItem *note)
 {
-    Q_UNUSED(note)
+    if (!note || !note->parent())
+        return;
+    // Runs on every keystroke: the codes are read once here rather than once per key. Qt drops
+    // its parsed copy of a large settings file when the last QSettings on it goes, and then
+    // parses the whole file again for each new one (some 25 ms at 10,000 notes); one object that
+    // lives with the window keeps the parse. Every run still reads through a fresh object, which
+    // checks the file on disk and re-reads it when it changed.
+    if (!m_storeKeeper)
+        m_storeKeeper = new QSettings(this);
+    const QSet<int> taken = otherNoteCodes(note->parent()->text(0), note->text(0));
+    const bool ctrl = ui->shortcutCtrl->isChecked();
+    const bool alt = ui->shortcutAlt->isChecked();
+    const bool shift = ui->shortcutShift->isChecked();
+    const QIcon none;
+    for (int i = 0; i < ui->shortcutKey->count(); ++i) {
+        const int code = MacroStore::buildCode(ctrl, alt, shift,
+                                               ui->shortcutKey->itemData(i, Qt::UserRole).toInt());
+        ui->shortcutKey->setItemIcon(i, taken.contains(code) ? m_inUseIcon : none);
+    }
 }

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// One change of the macro store that either reaches the disk or is taken back.
+//
+// The settings layer keeps unwritten changes in a cache shared by every QSettings object of the
+// process, so a change the disk refused would still be read back (and silently written by a later
+// object). And on a nearly full disk Qt 6.4 renames a short, even empty, file over the store and
+// reports success (QSaveFile ignores the failure of its final flush). So commit() writes at once,
+// checks the written file against the store, puts the previous file back when they differ, and on
+// any failure restores the touched groups as they were before the change.
+class StoreWrite final
+{
+public:
+    // groups: the paths below the store root ("MasterMacros/M", ...) that the change touches.
+    explicit StoreWrite(const QStringList &groups);
+    ~StoreWrite();
+    StoreWrite(const StoreWrite &) = delete;
+    StoreWrite &operator=(const StoreWrite &) = delete;
+
+    QSettings &settings() { return m_settings; }
+
+    // Copies every key below the group path `from` to the group path `to`, values keeping their
+    // type (an integer code stays an integer, the empty string of a new note stays a string).
+    void copyGroup(const QString &from, const QString &to);
+
+    // True when the change is on disk. Otherwise the store reads as before the change.
+    bool commit();
+
+    // The file the store lives in, for messages.
+    QString fileName() const { return m_settings.fileName(); }
+
+    static QString groupPath(const QString &master);
+    static QString groupPath(const QString &master, const QString &note);
+
+private:
+    bool fileMatchesStore();
+    void restoreSnapshot();
+
+    QSettings m_settings;
+    QStringList m_groups;
+    QList<QPair<QString, QVariant>> m_snapshot; // full key paths and values before the change
+};
