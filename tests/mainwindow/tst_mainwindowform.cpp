@@ -106,6 +106,7 @@ private Q_SLOTS:
     void tray();
     void closeHides();
     void closeBeforeShowHides();
+    void closingAnotherWindowDoesNotQuit();
     void trayActivation_data();
     void trayActivation();
     void adsLinkIsHandedOut_data();
@@ -489,6 +490,20 @@ void TestMainWindowForm::closeBeforeShowHides()
     QVERIFY(!m_window->close());
     QVERIFY(!m_window->isVisible());
     QVERIFY(MainWindowTester{*m_window}.trayIcon()->isVisible());
+}
+
+void TestMainWindowForm::closingAnotherWindowDoesNotQuit()
+{
+    // Hidden in the tray, the program must outlive any other window (a message box without a
+    // parent, for instance): only "&Quit" ends it.
+    QVERIFY(!m_window->close());
+    QWidget other;
+    QTimer::singleShot(0, &other, [&other] {
+        other.show();
+        QTimer::singleShot(100, &other, &QWidget::close);
+    });
+    QTimer::singleShot(1000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 7);
 }
 
 void TestMainWindowForm::trayActivation_data()
