@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <sys/ipc.h>
+#include <sys/sem.h>
 #include <sys/shm.h>
 #include <unistd.h>
 
@@ -47,6 +48,7 @@ class TestSingleInstanceProcess final : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanup();
+    void cleanupTestCase();
 
     void secondStartRestoresHiddenWindow();
     void secondStartsWithinOneTickRestoreOnce();
@@ -160,6 +162,23 @@ void TestSingleInstanceProcess::cleanup()
         QSharedMemory stale(key);
         if (!key.isEmpty() && stale.attach())
             stale.detach();
+    }
+}
+
+void TestSingleInstanceProcess::cleanupTestCase()
+{
+    // An instance killed with SIGKILL leaves the guard's lock (a System V semaphore beside the
+    // segment) behind, and later instances use it without owning it. This test's keys are its
+    // own, so remove their locks; the file name is Qt's, next to the segment's key file.
+    for (const QString &key : {SingleInstanceGuard::userKey(m_env.instanceKey()),
+                               m_env.instanceKey() + QStringLiteral("-uid%1").arg(NobodyUid)}) {
+        QString lockFile = QSharedMemory(key).nativeKey();
+        lockFile.replace(QStringLiteral("qipc_sharedmemory_"), QStringLiteral("qipc_systemsem_"));
+        const key_t id = ::ftok(QFile::encodeName(lockFile).constData(), 'Q');
+        const int semaphore = id == -1 ? -1 : ::semget(id, 1, 0);
+        if (semaphore != -1)
+            ::semctl(semaphore, 0, IPC_RMID);
+        QFile::remove(lockFile);
     }
 }
 
