@@ -459,6 +459,10 @@ void TestMainWindowForm::tray()
     QVERIFY(icon->isVisible());
     QCOMPARE(icon->toolTip(), m_window->windowTitle());
     QVERIFY(!icon->icon().isNull());
+    // The tray and the title bar show the same 32 x 32 image.
+    QCOMPARE(icon->icon().pixmap(32, 32).toImage(),
+             m_window->windowIcon().pixmap(32, 32).toImage());
+    QCOMPARE(icon->icon().availableSizes(), QList<QSize>{QSize(32, 32)});
     QCOMPARE(icon->contextMenu(), tester.trayMenu());
     QCOMPARE(tester.trayMenu()->parent(), m_window.get());
     const auto entries = tester.trayMenu()->actions();
