@@ -4,7 +4,11 @@
 # settings or running Keyquill.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --tests
+[[ -n "${KEYQUILL_SETUP_DONE:-}" ]] || scripts/setup.sh --tests
+# Under sudo, build and test as the user who asked, so build/ does not end up owned by root.
+if [[ $EUID -eq 0 && -n "${SUDO_USER:-}" && "${SUDO_USER}" != root ]]; then
+    exec sudo -u "$SUDO_USER" env PATH="$PATH" KEYQUILL_SETUP_DONE=1 "$0" "$@"
+fi
 scripts/build.sh
 
 display=""

@@ -8,6 +8,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkReply>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 
@@ -36,6 +39,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->ads->setOpenLinks(false);
     ui->ads->setOpenExternalLinks(false);
     connect(ui->ads, &QTextBrowser::anchorClicked, this, &MainWindow::adsLinkClicked);
+    fitAdsHeadings();
 
     createActions();
     createMenus();
@@ -71,6 +75,30 @@ void MainWindow::fillKeyList()
     for (char c = 'A'; c <= 'Z'; ++c)
         ui->shortcutKey->addItem(tr(QByteArray(1, c).constData()), static_cast<int>(c));
     ui->shortcutKey->setCurrentIndex(0);
+}
+
+void MainWindow::fitAdsHeadings()
+{
+    // Qt's HTML import gives h1 a fixed size step that overrides the page's own "h1 {
+    // font-size: 12px }", which made the headings larger than everything else in the panel.
+    // Put the page's size back on the heading text.
+    constexpr int HeadingPixelSize = 12;
+    QTextDocument *page = ui->ads->document();
+    for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() != 1)
+            continue;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            format.clearProperty(QTextFormat::FontSizeAdjustment);
+            format.clearProperty(QTextFormat::FontPointSize);
+            format.setProperty(QTextFormat::FontPixelSize, HeadingPixelSize);
+            QTextCursor cursor(page);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
 }
 
 void MainWindow::createActions()

@@ -72,6 +72,7 @@ private:
 
     // Form and actions (mainwindow.cpp)
     void fillKeyList();
+    void fitAdsHeadings();
     void createActions();
     void createMenus();
 
@@ -81,8 +82,7 @@ private:
     // Macro tree (mainwindow_tree.cpp)
     void loadMacroTree();
     QTreeWidgetItem *addMasterMacroItem(const QString &name);
-    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name,
-                     const QString &shortcutText);
+    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name, const QString &shortcutText);
 
     // Note editor (mainwindow_editor.cpp)
     void setEditorDirty(bool dirty);

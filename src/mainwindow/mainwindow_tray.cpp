@@ -4,6 +4,7 @@
 #include "app/singleinstance.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 
@@ -17,6 +18,9 @@ void MainWindow::createTrayIcon()
     m_trayIcon->setContextMenu(m_trayMenu);
     m_trayIcon->setToolTip(windowTitle());
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
+    // The program lives in the tray: with the window hidden, closing any other window (a
+    // message box, a dialog) would otherwise count as closing the last one and end it.
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)

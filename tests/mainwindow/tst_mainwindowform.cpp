@@ -1,0 +1,701 @@
+// The main window's form, actions, menus, tray and ads panel, as built by the constructor.
+#include "mainwindow/mainwindow.h"
+#include "support/testenv.h"
+
+#include "buildconfig.h"
+
+#include <memory>
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+struct MainWindowTester
+{
+    MainWindow &window;
+
+    QSystemTrayIcon *trayIcon() const { return window.m_trayIcon; }
+    QMenu *trayMenu() const { return window.m_trayMenu; }
+    QAction *quitAction() const { return window.m_quitAction; }
+    QTimer *restoreTimer() const { return window.m_restoreTimer; }
+
+    // True when the action's triggered() reaches the given private slot; the connection is
+    // taken away, so that a test can press the key without running the slot.
+    bool takePrintConnections(QAction *&print, QAction *&printAll) const
+    {
+        print = window.m_printAction;
+        printAll = window.m_printAllAction;
+        return QObject::disconnect(print, &QAction::triggered, &window,
+                                   &MainWindow::printMasterMacro) &&
+               QObject::disconnect(printAll, &QAction::triggered, &window,
+                                   &MainWindow::printAllMasterMacros);
+    }
+};
+
+// Stands in for the system's browser and mail program.
+class UrlCatcher final : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { urls.append(url); }
+};
+
+namespace {
+
+QStringList texts(const QList<QAction *> &actions)
+{
+    QStringList result;
+    for (const QAction *action : actions)
+        result.append(action->isSeparator() ? QStringLiteral("|") : action->text());
+    return result;
+}
+
+QByteArray resource(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestMainWindowForm final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void objects_data();
+    void objects();
+    void layouts_data();
+    void layouts();
+    void spacers();
+    void textsAndInitialStates();
+    void tabOrder();
+    void keyList_data();
+    void keyList();
+    void actions_data();
+    void actions();
+    void menusAndToolBar();
+    void treeContextMenu();
+    void printShortcuts();
+    void tray();
+    void closeHides();
+    void closeBeforeShowHides();
+    void closingAnotherWindowDoesNotQuit();
+    void trayActivation_data();
+    void trayActivation();
+    void adsLinkIsHandedOut_data();
+    void adsLinkIsHandedOut();
+    void adsPageStyle();
+    void images_data();
+    void images();
+    void adsPageStructure();
+
+private:
+    template <typename T> T *child(const char *name) const
+    {
+        return m_window->findChild<T *>(QLatin1String(name));
+    }
+    QAction *actionNamed(const QString &text) const;
+
+    TestEnvironment m_env;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+QAction *TestMainWindowForm::actionNamed(const QString &text) const
+{
+    const auto all = m_window->findChildren<QAction *>();
+    for (QAction *action : all) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+void TestMainWindowForm::init()
+{
+    TestEnvironment::clearStore();
+    m_window = std::make_unique<MainWindow>();
+}
+
+void TestMainWindowForm::cleanup()
+{
+    m_window.reset();
+}
+
+void TestMainWindowForm::objects_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("parentName");
+    const auto row = [](const char *name, const char *cls, const char *parent) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
+                            << QString::fromLatin1(parent);
+    };
+    row("centralWidget", "QWidget", "MainWindow");
+    row("splitter", "QSplitter", "centralWidget");
+    row("treeMacros", "CheckTreeWidget", "splitter");
+    row("layoutWidget", "QWidget", "splitter");
+    row("groupBox", "QGroupBox", "layoutWidget");
+    row("shortcutCtrl", "QCheckBox", "groupBox");
+    row("shortcutAlt", "QCheckBox", "groupBox");
+    row("shortcutShift", "QCheckBox", "groupBox");
+    row("shortcutKey", "QComboBox", "groupBox");
+    row("groupBox_2", "QGroupBox", "layoutWidget");
+    row("macro", "QTextEdit", "groupBox_2");
+    row("frame", "QFrame", "groupBox_2");
+    row("btnUpdate", "QPushButton", "layoutWidget");
+    row("btnRevert", "QPushButton", "layoutWidget");
+    row("expandable", "QGroupBox", "centralWidget");
+    row("btnExpand", "QPushButton", "expandable");
+    row("ads", "QTextBrowser", "expandable");
+    row("menuBar", "QMenuBar", "MainWindow");
+    row("mainToolBar", "QToolBar", "MainWindow");
+    row("statusBar", "QStatusBar", "MainWindow");
+}
+
+void TestMainWindowForm::objects()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, parentName);
+    QCOMPARE(m_window->objectName(), QStringLiteral("MainWindow"));
+    QCOMPARE(m_window->metaObject()->className(), "MainWindow");
+    QWidget *widget = m_window->findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
+    QVERIFY(widget->parentWidget());
+    QCOMPARE(widget->parentWidget()->objectName(), parentName);
+}
+
+void TestMainWindowForm::layouts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("owner"); // the widget it lays out, or the enclosing layout
+    QTest::addColumn<int>("margin");
+    QTest::addColumn<QStringList>("items"); // widgets and spacers ("~"), in order
+    QTest::newRow("horizontalLayout_3")
+        << "horizontalLayout_3"
+        << "QHBoxLayout"
+        << "centralWidget" << 11 << QStringList{"splitter", "expandable"};
+    QTest::newRow("verticalLayout_2")
+        << "verticalLayout_2"
+        << "QVBoxLayout"
+        << "layoutWidget" << 0 << QStringList{"groupBox", "groupBox_2", "horizontalLayout_2"};
+    QTest::newRow("horizontalLayout")
+        << "horizontalLayout"
+        << "QHBoxLayout"
+        << "groupBox" << 11
+        << QStringList{"shortcutCtrl", "shortcutAlt", "shortcutShift", "shortcutKey", "~"};
+    QTest::newRow("verticalLayout") << "verticalLayout"
+                                    << "QVBoxLayout"
+                                    << "groupBox_2" << 11 << QStringList{"macro", "frame"};
+    QTest::newRow("horizontalLayout_2") << "horizontalLayout_2"
+                                        << "QHBoxLayout"
+                                        << "" << 0 << QStringList{"~", "btnUpdate", "btnRevert"};
+    QTest::newRow("gridLayout") << "gridLayout"
+                                << "QGridLayout"
+                                << "expandable" << 11 << QStringList{"btnExpand", "~", "ads"};
+}
+
+void TestMainWindowForm::layouts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, owner);
+    QFETCH(int, margin);
+    QFETCH(QStringList, items);
+    auto *layout = m_window->findChild<QLayout *>(name);
+    QVERIFY(layout);
+    QCOMPARE(QString::fromLatin1(layout->metaObject()->className()), className);
+    QCOMPARE(layout->spacing(), 6);
+    if (!owner.isEmpty()) {
+        QCOMPARE(layout->parentWidget()->objectName(), owner);
+        QCOMPARE(layout->contentsMargins(), QMargins(margin, margin, margin, margin));
+    }
+    QStringList found;
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem *item = layout->itemAt(i);
+        if (item->widget())
+            found.append(item->widget()->objectName());
+        else if (item->layout())
+            found.append(item->layout()->objectName());
+        else
+            found.append(QStringLiteral("~"));
+    }
+    QCOMPARE(found, items);
+}
+
+void TestMainWindowForm::spacers()
+{
+    const struct
+    {
+        const char *layout;
+        int index;
+        QSize size;
+    } expected[] = {{"horizontalLayout", 4, {37, 20}},
+                    {"horizontalLayout_2", 0, {225, 20}},
+                    {"gridLayout", 1, {436, 20}}};
+    for (const auto &spacer : expected) {
+        QSpacerItem *item = child<QLayout>(spacer.layout)->itemAt(spacer.index)->spacerItem();
+        QVERIFY(item);
+        QCOMPARE(item->sizeHint(), spacer.size);
+        QCOMPARE(item->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+        QCOMPARE(item->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    }
+    auto *grid = child<QGridLayout>("gridLayout");
+    int row, column, rows, columns;
+    grid->getItemPosition(grid->indexOf(child<QWidget>("ads")), &row, &column, &rows, &columns);
+    QCOMPARE(QList<int>({row, column, rows, columns}), QList<int>({1, 0, 1, 2}));
+    grid->getItemPosition(grid->indexOf(child<QWidget>("btnExpand")), &row, &column, &rows,
+                          &columns);
+    QCOMPARE(QList<int>({row, column, rows, columns}), QList<int>({0, 0, 1, 1}));
+}
+
+void TestMainWindowForm::textsAndInitialStates()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Key-Quill by Orlenvar"));
+    QCOMPARE(m_window->size(), QSize(924, 587));
+    QVERIFY(!m_window->windowIcon().isNull());
+    QVERIFY(!m_window->isVisible()); // main() decides
+
+    auto *tree = child<QTreeWidget>("treeMacros");
+    QCOMPARE(tree->columnCount(), 2);
+    QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Master Macros / Notes"));
+    QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Shortcut"));
+    QCOMPARE(tree->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(child<QSplitter>("splitter")->orientation(), Qt::Horizontal);
+
+    QCOMPARE(child<QGroupBox>("groupBox")->title(), QStringLiteral("Shortcut"));
+    QCOMPARE(child<QGroupBox>("groupBox_2")->title(), QStringLiteral("Note Text"));
+    QCOMPARE(child<QGroupBox>("expandable")->title(), QString());
+    QCOMPARE(child<QAbstractButton>("shortcutCtrl")->text(), QStringLiteral("Ctrl"));
+    QCOMPARE(child<QAbstractButton>("shortcutAlt")->text(), QStringLiteral("Alt"));
+    QCOMPARE(child<QAbstractButton>("shortcutShift")->text(), QStringLiteral("Shift"));
+    QCOMPARE(child<QAbstractButton>("btnUpdate")->text(), QStringLiteral("Update Note"));
+    QCOMPARE(child<QAbstractButton>("btnRevert")->text(), QStringLiteral("Cancel"));
+    QCOMPARE(child<QAbstractButton>("btnExpand")->text(), QStringLiteral("Expand"));
+    QVERIFY(!child<QAbstractButton>("btnExpand")->icon().isNull());
+    QVERIFY(!child<QWidget>("btnUpdate")->isEnabled());
+    QVERIFY(!child<QWidget>("btnRevert")->isEnabled());
+    QCOMPARE(child<QFrame>("frame")->frameShape(), QFrame::StyledPanel);
+    QCOMPARE(child<QFrame>("frame")->frameShadow(), QFrame::Raised);
+
+    QCOMPARE(child<QToolBar>("mainToolBar")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    QCOMPARE(m_window->toolBarArea(child<QToolBar>("mainToolBar")), Qt::TopToolBarArea);
+
+    auto *ads = child<QTextBrowser>("ads");
+    QCOMPARE(ads->source(), QUrl(QStringLiteral("qrc:/html/ads.html")));
+    QVERIFY(!ads->openLinks());
+    QVERIFY(!ads->openExternalLinks());
+    QCOMPARE(ads->documentTitle(), QStringLiteral("Advertising"));
+
+    MainWindowTester tester{*m_window};
+    QVERIFY(tester.restoreTimer());
+    QVERIFY(tester.restoreTimer()->isActive());
+    QCOMPARE(tester.restoreTimer()->interval(), 1000);
+    QVERIFY(!tester.restoreTimer()->isSingleShot());
+}
+
+void TestMainWindowForm::tabOrder()
+{
+    const QStringList expected{"treeMacros",    "shortcutCtrl", "shortcutAlt",
+                               "shortcutShift", "shortcutKey",  "macro"};
+    QStringList found;
+    QWidget *widget = child<QWidget>("treeMacros");
+    for (int steps = 0; found.size() < expected.size() && steps < 200; ++steps) {
+        if (expected.contains(widget->objectName()) && !found.contains(widget->objectName()))
+            found.append(widget->objectName());
+        widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(found, expected);
+}
+
+void TestMainWindowForm::keyList_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("code");
+    QTest::newRow("first") << 0 << "F1" << 0x01000030;
+    QTest::newRow("F12") << 11 << "F12" << 0x0100003B;
+    QTest::newRow("digit 0") << 12 << "0" << 0x30;
+    QTest::newRow("digit 9") << 21 << "9" << 0x39;
+    QTest::newRow("letter A") << 22 << "A" << 0x41;
+    QTest::newRow("last") << 47 << "Z" << 0x5A;
+}
+
+void TestMainWindowForm::keyList()
+{
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(int, code);
+    auto *keys = child<QComboBox>("shortcutKey");
+    QCOMPARE(keys->count(), 48);
+    QCOMPARE(keys->currentIndex(), 0);
+    QCOMPARE(keys->itemText(index), text);
+    QCOMPARE(keys->itemData(index).toInt(), code);
+    for (int i = 0; i < keys->count(); ++i) {
+        QVERIFY(keys->itemIcon(i).isNull());
+        QCOMPARE(QKeySequence(keys->itemData(i).toInt()).toString(), keys->itemText(i));
+    }
+}
+
+void TestMainWindowForm::actions_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<QString>("parentName");
+    QTest::addColumn<bool>("hasIcon");
+    const QString tree = QStringLiteral("treeMacros");
+    const QString window = QStringLiteral("MainWindow");
+    QTest::newRow("export") << "&Export Master Macro" << QKeySequence() << tree << false;
+    QTest::newRow("import") << "&Import Master Macro" << QKeySequence() << tree << false;
+    QTest::newRow("print") << "&Print Master Macro" << QKeySequence(Qt::CTRL | Qt::Key_P) << tree
+                           << false;
+    QTest::newRow("print all") << "&Print All Master Macros"
+                               << QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_P) << tree << false;
+    QTest::newRow("quit") << "&Quit" << QKeySequence() << window << false;
+    QTest::newRow("add master") << "Add Master Macro" << QKeySequence() << tree << true;
+    QTest::newRow("add note") << "Add Note" << QKeySequence() << tree << true;
+    QTest::newRow("rename") << "Rename" << QKeySequence() << tree << false;
+    QTest::newRow("delete") << "Delete" << QKeySequence() << tree << false;
+    QTest::newRow("about") << "&About" << QKeySequence() << window << false;
+    QTest::newRow("instructions") << "&Instructions" << QKeySequence() << window << false;
+}
+
+void TestMainWindowForm::actions()
+{
+    QFETCH(QString, text);
+    QFETCH(QKeySequence, shortcut);
+    QFETCH(QString, parentName);
+    QFETCH(bool, hasIcon);
+    QAction *action = actionNamed(text);
+    QVERIFY(action);
+    QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->parent()->objectName(), parentName);
+    QCOMPARE(!action->icon().isNull(), hasIcon);
+    QVERIFY(action->isEnabled());
+}
+
+void TestMainWindowForm::menusAndToolBar()
+{
+    auto *menuBar = child<QMenuBar>("menuBar");
+    QCOMPARE(texts(menuBar->actions()), QStringList({"&File", "&Edit", "|", "&Help"}));
+    QCOMPARE(texts(menuBar->actions().at(0)->menu()->actions()),
+             QStringList({"&Export Master Macro", "&Import Master Macro", "|",
+                          "&Print Master Macro", "&Print All Master Macros", "|", "&Quit"}));
+    QCOMPARE(texts(menuBar->actions().at(1)->menu()->actions()),
+             QStringList({"Add Master Macro", "Add Note", "Rename", "Delete"}));
+    QCOMPARE(texts(menuBar->actions().at(3)->menu()->actions()),
+             QStringList({"&About", "&Instructions"}));
+    QCOMPARE(texts(child<QToolBar>("mainToolBar")->actions()),
+             QStringList({"Add Master Macro", "Add Note"}));
+    // The same action objects everywhere, so enabling and shortcuts stay in step.
+    QCOMPARE(child<QToolBar>("mainToolBar")->actions().at(0),
+             menuBar->actions().at(1)->menu()->actions().at(0));
+}
+
+void TestMainWindowForm::treeContextMenu()
+{
+    const auto actions = child<QWidget>("treeMacros")->actions();
+    QCOMPARE(texts(actions), QStringList({"Add Master Macro", "Add Note", "Rename", "Delete",
+                                          "&Print Master Macro", "&Print All Master Macros"}));
+    for (QAction *action : actions)
+        QCOMPARE(actionNamed(action->text()), action);
+}
+
+void TestMainWindowForm::printShortcuts()
+{
+    QAction *print = nullptr;
+    QAction *printAll = nullptr;
+    MainWindowTester tester{*m_window};
+    QVERIFY(tester.takePrintConnections(print, printAll));
+    QSignalSpy printSpy(print, &QAction::triggered);
+    QSignalSpy printAllSpy(printAll, &QAction::triggered);
+
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(printSpy.count(), 1);
+    QCOMPARE(printAllSpy.count(), 0);
+    QTest::keyClick(m_window.get(), Qt::Key_P, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(printSpy.count(), 1);
+    QCOMPARE(printAllSpy.count(), 1);
+}
+
+void TestMainWindowForm::tray()
+{
+    MainWindowTester tester{*m_window};
+    QSystemTrayIcon *icon = tester.trayIcon();
+    QVERIFY(icon);
+    QCOMPARE(icon->parent(), m_window.get());
+    QVERIFY(icon->isVisible());
+    QCOMPARE(icon->toolTip(), m_window->windowTitle());
+    QVERIFY(!icon->icon().isNull());
+    // The tray and the title bar show the same 32 x 32 image.
+    QCOMPARE(icon->icon().pixmap(32, 32).toImage(),
+             m_window->windowIcon().pixmap(32, 32).toImage());
+    QCOMPARE(icon->icon().availableSizes(), QList<QSize>{QSize(32, 32)});
+    QCOMPARE(icon->contextMenu(), tester.trayMenu());
+    QCOMPARE(tester.trayMenu()->parent(), m_window.get());
+    const auto entries = tester.trayMenu()->actions();
+    QCOMPARE(texts(entries), QStringList({"|", "&Quit"}));
+    QCOMPARE(entries.at(1), tester.quitAction());
+
+    // "&Quit" ends the event loop, also with the window hidden.
+    QVERIFY(!m_window->isVisible());
+    QTimer::singleShot(0, entries.at(1), &QAction::trigger);
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+void TestMainWindowForm::closeHides()
+{
+    QPointer<MainWindow> window = m_window.get();
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    m_window->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(!m_window->close()); // refused: only hidden
+    QVERIFY(window);
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(MainWindowTester{*m_window}.trayIcon()->isVisible());
+    QCOMPARE(lastClosed.count(), 0);
+}
+
+void TestMainWindowForm::closeBeforeShowHides()
+{
+    QVERIFY(!m_window->close());
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(MainWindowTester{*m_window}.trayIcon()->isVisible());
+}
+
+void TestMainWindowForm::closingAnotherWindowDoesNotQuit()
+{
+    // Hidden in the tray, the program must outlive any other window (a message box without a
+    // parent, for instance): only "&Quit" ends it.
+    QVERIFY(!m_window->close());
+    QWidget other;
+    QTimer::singleShot(0, &other, [&other] {
+        other.show();
+        QTimer::singleShot(100, &other, &QWidget::close);
+    });
+    QTimer::singleShot(1000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 7);
+}
+
+void TestMainWindowForm::trayActivation_data()
+{
+    QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
+    QTest::addColumn<bool>("toggles");
+    QTest::newRow("double click") << QSystemTrayIcon::DoubleClick << true;
+    QTest::newRow("single click") << QSystemTrayIcon::Trigger << false;
+    QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick << false;
+    QTest::newRow("context") << QSystemTrayIcon::Context << false;
+}
+
+void TestMainWindowForm::trayActivation()
+{
+    QFETCH(QSystemTrayIcon::ActivationReason, reason);
+    QFETCH(bool, toggles);
+    QSystemTrayIcon *icon = MainWindowTester{*m_window}.trayIcon();
+
+    // Hidden and never maximized before: comes back maximized.
+    Q_EMIT icon->activated(reason);
+    QCOMPARE(m_window->isVisible(), toggles);
+    if (toggles)
+        QVERIFY(m_window->windowState() & Qt::WindowMaximized);
+
+    m_window->showNormal();
+    Q_EMIT icon->activated(reason);
+    QCOMPARE(m_window->isVisible(), !toggles);
+}
+
+void TestMainWindowForm::adsLinkIsHandedOut_data()
+{
+    const QString host = QStringLiteral(KEYQUILL_VENDOR_HOST);
+    QTest::addColumn<QString>("anchorText"); // "" for the donation image
+    QTest::addColumn<QUrl>("expected");
+    QTest::newRow("instructions")
+        << "Click here to watch Video instructions for Keyquill"
+        << QUrl(QStringLiteral("http://%1/corvane_key_quill.php").arg(host));
+    QTest::newRow("donation image") << "" << QUrl(QStringLiteral("http://%1/donate.php").arg(host));
+    QTest::newRow("mail") << "support@corvane.example"
+                          << QUrl(QStringLiteral("mailto:support@corvane.example"));
+}
+
+void TestMainWindowForm::adsLinkIsHandedOut()
+{
+    QFETCH(QString, anchorText);
+    QFETCH(QUrl, expected);
+    UrlCatcher catcher;
+    for (const char *scheme : {"http", "https", "mailto"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "openUrl");
+
+    m_window->resize(1200, 1000);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto *ads = child<QTextBrowser>("ads");
+    const QString pageBefore = ads->toHtml();
+
+    // Find the anchor in the document and click on it in the panel.
+    int position = -1;
+    for (QTextBlock block = ads->document()->begin(); block.isValid() && position < 0;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const bool wanted = anchorText.isEmpty() ? fragment.charFormat().isImageFormat()
+                                                     : fragment.text() == anchorText;
+            if (wanted && fragment.charFormat().isAnchor()) {
+                position = fragment.position();
+                break;
+            }
+        }
+    }
+    QVERIFY(position >= 0);
+    QTextCursor cursor(ads->document());
+    cursor.setPosition(position);
+    ads->setTextCursor(cursor);
+    ads->ensureCursorVisible();
+    const QRect rect = ads->cursorRect(cursor);
+    const QPoint spot(rect.left() + 6, rect.center().y());
+    QCOMPARE(ads->anchorAt(spot), expected.toString());
+    QTest::mouseClick(ads->viewport(), Qt::LeftButton, {}, spot);
+
+    QTRY_COMPARE(catcher.urls, QList<QUrl>{expected});
+    QCOMPARE(ads->source(), QUrl(QStringLiteral("qrc:/html/ads.html")));
+    QCOMPARE(ads->toHtml(), pageBefore);
+    for (const char *scheme : {"http", "https", "mailto"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+}
+
+void TestMainWindowForm::adsPageStyle()
+{
+    // The panel renders the page's style sheet: headings 12 px bold, text 10 px, categories red.
+    QTextDocument *page = child<QTextBrowser>("ads")->document();
+    const auto formatOf = [page](const QString &text) {
+        for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().text().startsWith(text))
+                    return it.fragment().charFormat();
+            }
+        }
+        return QTextCharFormat();
+    };
+    const QTextCharFormat heading = formatOf(QStringLiteral("Instructions"));
+    QCOMPARE(heading.font().pixelSize(), 12);
+    QCOMPARE(heading.font().weight(), QFont::Bold);
+    QCOMPARE(heading.font().family(), QStringLiteral("Verdana"));
+    QCOMPARE(formatOf(QStringLiteral("Click here")).fontWeight(), int(QFont::Bold));
+    const QTextCharFormat category = formatOf(QStringLiteral("Writers:"));
+    QCOMPARE(category.font().pixelSize(), 10);
+    QCOMPARE(category.foreground().color(), QColor(0xff, 0, 0));
+    const QTextCharFormat plain = formatOf(QStringLiteral("Please click button below"));
+    QCOMPARE(plain.font().pixelSize(), 10);
+    QCOMPARE(plain.font().weight(), QFont::Normal);
+}
+
+void TestMainWindowForm::images_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("colorType"); // PNG colour type: 6 = RGBA, 3 = palette
+    QTest::newRow("main") << ":/images/icon_main.png" << QSize(32, 32) << 6;
+    QTest::newRow("master macro") << ":/images/icon_master_macro.png" << QSize(16, 16) << 6;
+    QTest::newRow("note") << ":/images/icon_macro.png" << QSize(16, 16) << 6;
+    QTest::newRow("in use") << ":/images/icon_in_use.png" << QSize(32, 32) << 6;
+    QTest::newRow("expand") << ":/images/expand.png" << QSize(128, 128) << 6;
+    QTest::newRow("donate") << ":/images/btn_paypal_donate.png" << QSize(122, 47) << 3;
+}
+
+void TestMainWindowForm::images()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+    QFETCH(int, colorType);
+    const QByteArray png = resource(path);
+    QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+    QCOMPARE(png.mid(12, 4), QByteArray("IHDR"));
+    const auto be32 = [&png](int at) {
+        return (uchar(png[at]) << 24) | (uchar(png[at + 1]) << 16) | (uchar(png[at + 2]) << 8) |
+               uchar(png[at + 3]);
+    };
+    QCOMPARE(QSize(be32(16), be32(20)), size);
+    QCOMPARE(int(uchar(png[24])), 8); // bits per sample (or per palette index)
+    QCOMPARE(int(uchar(png[25])), colorType);
+    const QImage image(path);
+    QCOMPARE(image.size(), size);
+    if (colorType == 3)
+        QVERIFY(image.colorCount() > 0);
+    else
+        QVERIFY(image.hasAlphaChannel());
+}
+
+void TestMainWindowForm::adsPageStructure()
+{
+    const QString page = QString::fromUtf8(resource(QStringLiteral(":/html/ads.html")));
+    QVERIFY(page.startsWith(
+        QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"")));
+    QVERIFY(page.contains(QStringLiteral("charset=utf-8")));
+    QVERIFY(page.contains(QStringLiteral("<title>Advertising</title>")));
+
+    QStringList headings;
+    QRegularExpression h1(QStringLiteral("<h1>(.*?)</h1>"));
+    for (auto it = h1.globalMatch(page); it.hasNext();)
+        headings.append(it.next().captured(1));
+    QCOMPARE(headings, QStringList({"Instructions", "Donation", "Information"}));
+
+    const QString host = QStringLiteral(KEYQUILL_VENDOR_HOST);
+    QVERIFY(page.contains(QStringLiteral("<a href=\"http://%1/corvane_key_quill.php\"><b>Click "
+                                         "here to watch Video instructions for Keyquill</b></a>")
+                              .arg(host)));
+    QVERIFY(
+        page.contains(QRegularExpression(QStringLiteral("<a href=\"http://%1/donate.php\"><img "
+                                                        "src=\"qrc:/images/btn_paypal_donate.png\" "
+                                                        "border=\"0\"[^>]*></a>")
+                                             .arg(QRegularExpression::escape(host)))));
+    QVERIFY(page.contains(QStringLiteral("<strong>PLEASE DONATE</strong>")));
+    QVERIFY(page.contains(QStringLiteral("<strong>FREE</strong>")));
+    QVERIFY(page.contains(QStringLiteral("Please click button below to donate:<br>")));
+
+    const int listStart = page.indexOf(QStringLiteral("<h1>Information</h1>"));
+    const QString list = page.mid(listStart);
+    QCOMPARE(list.count(QStringLiteral("<li>")), 8);
+    QCOMPARE(list.count(QStringLiteral("<span class=\"m_cat\">")), 7);
+    // Every outside address is a reserved example domain.
+    QRegularExpression link(QStringLiteral("href=\"(?:http://|mailto:[^@\"]*@)([^/\"]+)"));
+    for (auto it = link.globalMatch(page); it.hasNext();) {
+        const QString linkHost = it.next().captured(1);
+        QVERIFY2(linkHost == host || linkHost.endsWith(QStringLiteral(".example")),
+                 qPrintable(linkHost));
+    }
+}
+
+QTEST_MAIN(TestMainWindowForm)
+#include "tst_mainwindowform.moc"
