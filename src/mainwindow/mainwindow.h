@@ -1,10 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <QIcon>
 #include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QSystemTrayIcon>
-#include <memory>
 
 class QAction;
 class QCloseEvent;
@@ -76,8 +76,7 @@ private:
     // Macro tree (mainwindow_tree.cpp)
     void loadMacroTree();
     QTreeWidgetItem *addMasterMacroItem(const QString &name);
-    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name,
-                     const QString &shortcutText);
+    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name, const QString &shortcutText);
 
     // Note editor (mainwindow_editor.cpp)
     void setEditorDirty(bool dirty);
@@ -89,6 +88,9 @@ private:
     // Hot keys and delivery (mainwindow_hotkeys.cpp)
     void registerShortcuts(const QString &masterName);
     void clearShortcuts();
+    bool findNoteText(int code, QString *text) const;
+    void deliverNextNote();
+    void pasteAndDeliverNext();
 
     // Import and export (mainwindow_exchange.cpp)
 
@@ -125,6 +127,9 @@ private:
     QString m_instanceKey;
 
     // Hot keys and delivery state
+    QList<int> m_pendingDeliveries;  // fired codes not yet looked up, in press order
+    QTimer *m_pasteTimer = nullptr;  // the wait between a clipboard write and its paste
+    QTimer *m_settleTimer = nullptr; // lets the target fetch a paste before the next write
 
     // Update check state
 };
