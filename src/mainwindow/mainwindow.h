@@ -1,10 +1,10 @@
 #pragma once
 
-#include <memory>
 #include <QIcon>
 #include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QSystemTrayIcon>
+#include <memory>
 
 class QAction;
 class QCloseEvent;
@@ -76,7 +76,8 @@ private:
     // Macro tree (mainwindow_tree.cpp)
     void loadMacroTree();
     QTreeWidgetItem *addMasterMacroItem(const QString &name);
-    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name, const QString &shortcutText);
+    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name,
+                     const QString &shortcutText);
 
     // Note editor (mainwindow_editor.cpp)
     void setEditorDirty(bool dirty);
