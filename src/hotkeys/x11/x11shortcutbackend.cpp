@@ -131,8 +131,11 @@ X11ShortcutBackend::X11ShortcutBackend(xcb_connection_t *connection, xcb_window_
 
 X11ShortcutBackend::~X11ShortcutBackend()
 {
-    if (QCoreApplication *app = QCoreApplication::instance())
-        app->removeNativeEventFilter(this);
+    // Without the application, Qt's connection is gone and so are the grabs.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    app->removeNativeEventFilter(this);
     for (const Grab &grab : std::as_const(m_grabs)) {
         if (grab.held)
             ungrabOnServer(grab);
@@ -302,7 +305,7 @@ void X11ShortcutBackend::ungrab(int code)
     const auto it = m_grabs.find(code);
     if (it == m_grabs.end())
         return;
-    if (it->held)
+    if (it->held && QCoreApplication::instance())
         ungrabOnServer(*it);
     m_grabs.erase(it);
 }
