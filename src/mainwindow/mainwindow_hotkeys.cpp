@@ -45,7 +45,8 @@ void MainWindow::clearShortcuts()
 
 // Presses are delivered one after another in press order, each with its own full wait after
 // its own clipboard write. The wait runs on a timer so the window keeps repainting; a press
-// during it only joins the queue and touches the clipboard after the earlier paste is sent.
+// during it only joins the queue and touches the clipboard once the earlier paste is sent and
+// its target has had time to fetch the text.
 void MainWindow::shortcutActivated()
 {
     auto *shortcut = qobject_cast<GlobalShortcut *>(sender());
@@ -110,6 +111,6 @@ void MainWindow::deliverNextNote()
 void MainWindow::pasteAndDeliverNext()
 {
     KeySender::sendPaste();
-    if (!m_pendingDeliveries.isEmpty())
-        m_settleTimer->start();
+    // Also when nothing waits yet: a press right after the paste must not overtake it either.
+    m_settleTimer->start();
 }
