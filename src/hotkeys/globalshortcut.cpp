@@ -1,9 +1,14 @@
 #include "globalshortcut.h"
 
-// Placeholder until the platform back-ends arrive: nothing is registered.
+#include "hotkeys/shortcutregistry.h"
+
 GlobalShortcut::GlobalShortcut(const QKeySequence &shortcut, QObject *parent)
     : QObject(parent), m_shortcut(shortcut)
 {
+    m_registered = ShortcutRegistry::attach(this);
 }
 
-GlobalShortcut::~GlobalShortcut() = default;
+GlobalShortcut::~GlobalShortcut()
+{
+    ShortcutRegistry::detach(this);
+}

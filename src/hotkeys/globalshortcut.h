@@ -7,6 +7,9 @@
 // emits activated(). Destroying the object releases the combination. Registration may fail
 // quietly (another program holds the combination, or there is no X11 display); the object then
 // exists and never fires.
+//
+// Several objects may hold the same combination; the platform grab is shared and kept until the
+// last of them goes, and a press emits activated() on the oldest of them only.
 class GlobalShortcut final : public QObject
 {
     Q_OBJECT
@@ -23,6 +26,8 @@ Q_SIGNALS:
     void activated();
 
 private:
+    friend class ShortcutRegistry;
+
     QKeySequence m_shortcut;
     bool m_registered = false;
 };

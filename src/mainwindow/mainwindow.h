@@ -99,6 +99,9 @@ private:
     // Hot keys and delivery (mainwindow_hotkeys.cpp)
     void registerShortcuts(const QString &masterName);
     void clearShortcuts();
+    bool findNoteText(int code, QString *text) const;
+    void deliverNextNote();
+    void pasteAndDeliverNext();
 
     // Import and export (mainwindow_exchange.cpp)
     // Asks for the file to import; empty means the real file dialog (tests put an answer here).
@@ -138,6 +141,9 @@ private:
     QString m_instanceKey;
 
     // Hot keys and delivery state
+    QList<int> m_pendingDeliveries;  // fired codes not yet looked up, in press order
+    QTimer *m_pasteTimer = nullptr;  // the wait between a clipboard write and its paste
+    QTimer *m_settleTimer = nullptr; // lets the target fetch a paste before the next write
 
     // Update check state
 };

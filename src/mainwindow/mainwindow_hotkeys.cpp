@@ -3,9 +3,24 @@
 #include "ui_mainwindow.h"
 
 #include "hotkeys/globalshortcut.h"
+#include "hotkeys/keysender.h"
 #include "store/macrostore.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSettings>
+#include <QTimer>
+
+namespace {
+
+// Time between the clipboard write and the paste key stroke, so the user can let go of the hot
+// key and the clipboard has settled.
+constexpr int PasteDelayMs = 1000;
+// The target fetches the clipboard only after it has seen Ctrl+V; a queued press must not
+// replace the text before then.
+constexpr int PasteSettleMs = 500;
+
+} // namespace
 
 void MainWindow::registerShortcuts(const QString &masterName)
 {
@@ -28,4 +43,74 @@ void MainWindow::clearShortcuts()
     qDeleteAll(ui->treeMacros->findChildren<GlobalShortcut *>());
 }
 
-void MainWindow::shortcutActivated() {}
+// Presses are delivered one after another in press order, each with its own full wait after
+// its own clipboard write. The wait runs on a timer so the window keeps repainting; a press
+// during it only joins the queue and touches the clipboard once the earlier paste is sent and
+// its target has had time to fetch the text.
+void MainWindow::shortcutActivated()
+{
+    auto *shortcut = qobject_cast<GlobalShortcut *>(sender());
+    if (!shortcut)
+        return;
+    const QKeySequence sequence = shortcut->shortcut();
+    m_pendingDeliveries.append(sequence.isEmpty() ? 0 : sequence[0].toCombined());
+    if (!m_pasteTimer) {
+        m_pasteTimer = new QTimer(this);
+        m_pasteTimer->setSingleShot(true);
+        m_pasteTimer->setTimerType(Qt::PreciseTimer); // never shorter than the full wait
+        m_pasteTimer->setInterval(PasteDelayMs);
+        connect(m_pasteTimer, &QTimer::timeout, this, &MainWindow::pasteAndDeliverNext);
+        m_settleTimer = new QTimer(this);
+        m_settleTimer->setSingleShot(true);
+        m_settleTimer->setInterval(PasteSettleMs);
+        connect(m_settleTimer, &QTimer::timeout, this, &MainWindow::deliverNextNote);
+    }
+    if (!m_pasteTimer->isActive() && !m_settleTimer->isActive())
+        deliverNextNote();
+}
+
+// The text of the first note of the active master macro, in store order, whose code is `code`.
+bool MainWindow::findNoteText(int code, QString *text) const
+{
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *master = ui->treeMacros->topLevelItem(i);
+        if (master->data(0, Qt::CheckStateRole).toInt() != Qt::Checked)
+            continue;
+        // Only the first checked master macro is searched, match or not.
+        QSettings store;
+        store.beginGroup(MacroStore::MasterMacrosGroup);
+        store.beginGroup(master->text(0));
+        store.beginGroup(MacroStore::MacrosGroup);
+        const QStringList notes = store.childGroups();
+        for (const QString &note : notes) {
+            store.beginGroup(note);
+            if (MacroStore::readCode(store) == code) {
+                *text = MacroStore::readText(store);
+                return true;
+            }
+            store.endGroup();
+        }
+        return false;
+    }
+    return false;
+}
+
+void MainWindow::deliverNextNote()
+{
+    while (!m_pendingDeliveries.isEmpty()) {
+        const int code = m_pendingDeliveries.takeFirst();
+        QString text;
+        if (!findNoteText(code, &text))
+            continue;
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+        m_pasteTimer->start();
+        return;
+    }
+}
+
+void MainWindow::pasteAndDeliverNext()
+{
+    KeySender::sendPaste();
+    // Also when nothing waits yet: a press right after the paste must not overtake it either.
+    m_settleTimer->start();
+}

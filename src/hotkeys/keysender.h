@@ -1,0 +1,10 @@
+#pragma once
+
+// Synthesises the paste key stroke (Ctrl down, V down, V up, Ctrl up) into whatever window has
+// the keyboard focus, with the V of the current keyboard layout. Defined once per platform.
+class KeySender final
+{
+public:
+    // False where the platform cannot send keys; nothing is sent then.
+    static bool sendPaste();
+};

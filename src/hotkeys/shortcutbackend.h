@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+// What a platform must offer GlobalShortcut: grab and release one combination (a Qt key code
+// OR-ed with Qt's modifier flags) and report presses of grabbed ones. A back-end never holds the
+// same combination twice; ShortcutRegistry shares one grab between objects.
+class ShortcutBackend
+{
+public:
+    struct Handlers
+    {
+        // A grabbed combination was pressed.
+        std::function<void(int code)> activated;
+        // The keyboard mapping changed and a combination could (not) be grabbed again.
+        std::function<void(int code, bool grabbed)> regrabbed;
+    };
+
+    virtual ~ShortcutBackend() = default;
+
+    // False when the platform refuses the combination (another program holds it, or the key
+    // does not exist on this keyboard). Nothing stays grabbed then.
+    virtual bool grab(int code) = 0;
+    virtual void ungrab(int code) = 0;
+
+    // The back-end of the platform the application runs on, or null where there is none (no X11
+    // connection): every registration then quietly fails. Defined once per platform.
+    static std::unique_ptr<ShortcutBackend> create(Handlers handlers);
+};

@@ -1,0 +1,394 @@
+// Hot keys on X11: passive key grabs on the root window through Qt's own xcb connection, and a
+// native event filter that turns the grabbed presses into activations.
+#include "hotkeys/shortcutbackend.h"
+
+#include <cstdlib>
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHash>
+#include <QList>
+
+#include <X11/keysym.h>
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+// The key part of a Qt key code as an X keysym; 0 for keys we cannot grab.
+xcb_keysym_t keysymForQtKey(int key)
+{
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return XK_F1 + (key - Qt::Key_F1);
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return XK_a + (key - Qt::Key_A); // the unshifted keysym of a letter key
+    // Qt's codes for printable Latin-1 characters are their keysyms.
+    if ((key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) ||
+        (key >= Qt::Key_nobreakspace && key <= Qt::Key_ydiaeresis))
+        return static_cast<xcb_keysym_t>(key);
+
+    struct Pair
+    {
+        int qt;
+        xcb_keysym_t x;
+    };
+    static const Pair others[] = {
+        {Qt::Key_Escape, XK_Escape},
+        {Qt::Key_Tab, XK_Tab},
+        {Qt::Key_Backspace, XK_BackSpace},
+        {Qt::Key_Return, XK_Return},
+        {Qt::Key_Enter, XK_KP_Enter},
+        {Qt::Key_Insert, XK_Insert},
+        {Qt::Key_Delete, XK_Delete},
+        {Qt::Key_Pause, XK_Pause},
+        {Qt::Key_Print, XK_Print},
+        {Qt::Key_Home, XK_Home},
+        {Qt::Key_End, XK_End},
+        {Qt::Key_Left, XK_Left},
+        {Qt::Key_Up, XK_Up},
+        {Qt::Key_Right, XK_Right},
+        {Qt::Key_Down, XK_Down},
+        {Qt::Key_PageUp, XK_Prior},
+        {Qt::Key_PageDown, XK_Next},
+        {Qt::Key_Menu, XK_Menu},
+        {Qt::Key_ScrollLock, XK_Scroll_Lock},
+    };
+    for (const Pair &pair : others) {
+        if (pair.qt == key)
+            return pair.x;
+    }
+    return 0;
+}
+
+constexpr uint16_t CoreModifiers = 0xff;
+
+class X11ShortcutBackend final : public ShortcutBackend, public QAbstractNativeEventFilter
+{
+public:
+    X11ShortcutBackend(xcb_connection_t *connection, xcb_window_t root, Handlers handlers);
+    ~X11ShortcutBackend() override;
+
+    bool grab(int code) override;
+    void ungrab(int code) override;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+private:
+    // One combination as the server sees it.
+    struct Grab
+    {
+        xcb_keycode_t keycode = 0;
+        uint16_t modifiers = 0;
+        bool held = false;
+    };
+
+    void loadKeyboardMapping();
+    void loadModifierMapping();
+    void mappingChanged();
+    Grab resolve(int code) const;
+    xcb_keycode_t keycodeFor(xcb_keysym_t keysym) const;
+    uint16_t modifierMaskFor(xcb_keysym_t keysym, uint16_t fallback) const;
+    QList<uint16_t> lockVariants() const;
+    bool grabOnServer(const Grab &grab);
+    void ungrabOnServer(const Grab &grab);
+
+    xcb_connection_t *m_connection;
+    xcb_window_t m_root;
+    Handlers m_handlers;
+    uint8_t m_xkbEventBase = 0;
+
+    xcb_keycode_t m_minKeycode = 0;
+    int m_keysymsPerKeycode = 0;
+    QList<xcb_keysym_t> m_keysyms;           // the server's keyboard mapping, row by keycode
+    QList<xcb_keycode_t> m_modifierKeycodes; // eight rows, Shift to Mod5
+    int m_keycodesPerModifier = 0;
+    uint16_t m_numLockMask = 0;
+    uint16_t m_altMask = XCB_MOD_MASK_1;
+    uint16_t m_metaMask = XCB_MOD_MASK_4;
+
+    QHash<int, Grab> m_grabs; // by Qt code
+};
+
+X11ShortcutBackend::X11ShortcutBackend(xcb_connection_t *connection, xcb_window_t root,
+                                       Handlers handlers)
+    : m_connection(connection), m_root(root), m_handlers(std::move(handlers))
+{
+    // Qt speaks XKB on this connection, so a layout switch may arrive as an XKB event rather
+    // than a core MappingNotify.
+    static const char xkbName[] = "XKEYBOARD";
+    const xcb_query_extension_cookie_t cookie =
+        xcb_query_extension(m_connection, sizeof(xkbName) - 1, xkbName);
+    if (xcb_query_extension_reply_t *reply =
+            xcb_query_extension_reply(m_connection, cookie, nullptr)) {
+        if (reply->present)
+            m_xkbEventBase = reply->first_event;
+        std::free(reply);
+    }
+    loadKeyboardMapping();
+    loadModifierMapping();
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11ShortcutBackend::~X11ShortcutBackend()
+{
+    // Without the application, Qt's connection is gone and so are the grabs.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    app->removeNativeEventFilter(this);
+    for (const Grab &grab : std::as_const(m_grabs)) {
+        if (grab.held)
+            ungrabOnServer(grab);
+    }
+}
+
+void X11ShortcutBackend::loadKeyboardMapping()
+{
+    m_keysyms.clear();
+    m_keysymsPerKeycode = 0;
+    const xcb_setup_t *setup = xcb_get_setup(m_connection);
+    m_minKeycode = setup->min_keycode;
+    const xcb_get_keyboard_mapping_cookie_t cookie = xcb_get_keyboard_mapping(
+        m_connection, setup->min_keycode, setup->max_keycode - setup->min_keycode + 1);
+    xcb_get_keyboard_mapping_reply_t *reply =
+        xcb_get_keyboard_mapping_reply(m_connection, cookie, nullptr);
+    if (!reply)
+        return;
+    const xcb_keysym_t *keysyms = xcb_get_keyboard_mapping_keysyms(reply);
+    const int count = xcb_get_keyboard_mapping_keysyms_length(reply);
+    m_keysyms = QList<xcb_keysym_t>(keysyms, keysyms + count);
+    m_keysymsPerKeycode = reply->keysyms_per_keycode;
+    std::free(reply);
+}
+
+void X11ShortcutBackend::loadModifierMapping()
+{
+    m_modifierKeycodes.clear();
+    m_keycodesPerModifier = 0;
+    const xcb_get_modifier_mapping_cookie_t cookie = xcb_get_modifier_mapping(m_connection);
+    if (xcb_get_modifier_mapping_reply_t *reply =
+            xcb_get_modifier_mapping_reply(m_connection, cookie, nullptr)) {
+        const xcb_keycode_t *keycodes = xcb_get_modifier_mapping_keycodes(reply);
+        const int count = xcb_get_modifier_mapping_keycodes_length(reply);
+        m_modifierKeycodes = QList<xcb_keycode_t>(keycodes, keycodes + count);
+        m_keycodesPerModifier = reply->keycodes_per_modifier;
+        std::free(reply);
+    }
+    m_numLockMask = modifierMaskFor(XK_Num_Lock, 0);
+    m_altMask = modifierMaskFor(XK_Alt_L, modifierMaskFor(XK_Alt_R, XCB_MOD_MASK_1));
+    m_metaMask = modifierMaskFor(XK_Super_L, modifierMaskFor(XK_Super_R, XCB_MOD_MASK_4));
+}
+
+xcb_keycode_t X11ShortcutBackend::keycodeFor(xcb_keysym_t keysym) const
+{
+    if (m_keysymsPerKeycode <= 0)
+        return 0;
+    const int keycodes = m_keysyms.size() / m_keysymsPerKeycode;
+    // A key that gives the keysym unshifted wins over one that needs a level.
+    for (int column = 0; column < m_keysymsPerKeycode; ++column) {
+        for (int row = 0; row < keycodes; ++row) {
+            if (m_keysyms.at(row * m_keysymsPerKeycode + column) == keysym)
+                return static_cast<xcb_keycode_t>(m_minKeycode + row);
+        }
+    }
+    return 0;
+}
+
+uint16_t X11ShortcutBackend::modifierMaskFor(xcb_keysym_t keysym, uint16_t fallback) const
+{
+    if (m_keysymsPerKeycode <= 0 || m_keycodesPerModifier <= 0)
+        return fallback;
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        for (int i = 0; i < m_keycodesPerModifier; ++i) {
+            const xcb_keycode_t keycode =
+                m_modifierKeycodes.value(modifier * m_keycodesPerModifier + i);
+            if (keycode < m_minKeycode)
+                continue;
+            const int row = keycode - m_minKeycode;
+            for (int column = 0; column < m_keysymsPerKeycode; ++column) {
+                if (m_keysyms.value(row * m_keysymsPerKeycode + column) == keysym)
+                    return static_cast<uint16_t>(1u << modifier);
+            }
+        }
+    }
+    return fallback;
+}
+
+X11ShortcutBackend::Grab X11ShortcutBackend::resolve(int code) const
+{
+    Grab grab;
+    const int key = code & ~Qt::KeyboardModifierMask;
+    const int modifiers = code & Qt::KeyboardModifierMask;
+    if (modifiers & Qt::KeypadModifier)
+        return grab;
+    const xcb_keysym_t keysym = keysymForQtKey(key);
+    if (keysym == 0)
+        return grab;
+    grab.keycode = keycodeFor(keysym);
+    if (modifiers & Qt::ShiftModifier)
+        grab.modifiers |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        grab.modifiers |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & Qt::AltModifier)
+        grab.modifiers |= m_altMask;
+    if (modifiers & Qt::MetaModifier)
+        grab.modifiers |= m_metaMask;
+    return grab;
+}
+
+QList<uint16_t> X11ShortcutBackend::lockVariants() const
+{
+    // The grab must hold whether NumLock and CapsLock are on or off.
+    QList<uint16_t> variants{0, XCB_MOD_MASK_LOCK};
+    if (m_numLockMask != 0 && m_numLockMask != XCB_MOD_MASK_LOCK) {
+        variants.append(m_numLockMask);
+        variants.append(static_cast<uint16_t>(m_numLockMask | XCB_MOD_MASK_LOCK));
+    }
+    return variants;
+}
+
+bool X11ShortcutBackend::grabOnServer(const Grab &grab)
+{
+    const QList<uint16_t> variants = lockVariants();
+    QList<xcb_void_cookie_t> cookies;
+    for (uint16_t variant : variants) {
+        cookies.append(xcb_grab_key_checked(
+            m_connection, 1, m_root, static_cast<uint16_t>(grab.modifiers | variant), grab.keycode,
+            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    }
+    // Checked requests: a combination another client holds answers BadAccess here instead of
+    // landing in Qt's error log. The first check waits for the server; the rest are answered.
+    bool grabbed = true;
+    for (const xcb_void_cookie_t &cookie : std::as_const(cookies)) {
+        if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+            grabbed = false;
+            std::free(error);
+        }
+    }
+    // Half a grab would fire with NumLock off and not on: release what we got. Ungrabbing
+    // touches only this client's grabs, never the other client's.
+    if (!grabbed)
+        ungrabOnServer(grab);
+    return grabbed;
+}
+
+void X11ShortcutBackend::ungrabOnServer(const Grab &grab)
+{
+    const QList<uint16_t> variants = lockVariants();
+    for (uint16_t variant : variants) {
+        xcb_ungrab_key(m_connection, grab.keycode, m_root,
+                       static_cast<uint16_t>(grab.modifiers | variant));
+    }
+    xcb_flush(m_connection);
+}
+
+bool X11ShortcutBackend::grab(int code)
+{
+    Grab grab = resolve(code);
+    if (grab.keycode == 0)
+        return false;
+    // Two Qt codes on one physical combination (a key with two keysyms): the server would
+    // merge them, so the later one is refused rather than share a grab it could not release.
+    for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
+        if (it.key() != code && it->held && it->keycode == grab.keycode &&
+            it->modifiers == grab.modifiers)
+            return false;
+    }
+    grab.held = grabOnServer(grab);
+    if (grab.held)
+        m_grabs.insert(code, grab);
+    return grab.held;
+}
+
+void X11ShortcutBackend::ungrab(int code)
+{
+    const auto it = m_grabs.find(code);
+    if (it == m_grabs.end())
+        return;
+    if (it->held && QCoreApplication::instance())
+        ungrabOnServer(*it);
+    m_grabs.erase(it);
+}
+
+void X11ShortcutBackend::mappingChanged()
+{
+    // Release with the old keycodes and lock masks before they are forgotten.
+    const QHash<int, Grab> old = m_grabs;
+    const QList<uint16_t> oldVariants = lockVariants();
+    loadKeyboardMapping();
+    loadModifierMapping();
+    const bool locksMoved = lockVariants() != oldVariants;
+
+    for (auto it = old.cbegin(); it != old.cend(); ++it) {
+        const Grab now = resolve(it.key());
+        if (!locksMoved && it->held && now.keycode == it->keycode && now.modifiers == it->modifiers)
+            continue;
+        if (it->held) {
+            for (uint16_t variant : oldVariants) {
+                xcb_ungrab_key(m_connection, it->keycode, m_root,
+                               static_cast<uint16_t>(it->modifiers | variant));
+            }
+        }
+        m_grabs[it.key()].held = false;
+    }
+    for (auto it = old.cbegin(); it != old.cend(); ++it) {
+        Grab &grab = m_grabs[it.key()];
+        if (grab.held)
+            continue;
+        const Grab now = resolve(it.key());
+        grab = now;
+        grab.held = now.keycode != 0 && grabOnServer(now);
+        if (grab.held != it->held && m_handlers.regrabbed)
+            m_handlers.regrabbed(it.key(), grab.held);
+    }
+    xcb_flush(m_connection);
+}
+
+bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    auto *event = static_cast<xcb_generic_event_t *>(message);
+    const uint8_t type = event->response_type & 0x7f;
+
+    if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+        auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
+        if (key->event != m_root)
+            return false;
+        const uint16_t modifiers =
+            key->state & CoreModifiers & ~(m_numLockMask | XCB_MOD_MASK_LOCK);
+        for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
+            if (!it->held || it->keycode != key->detail || it->modifiers != modifiers)
+                continue;
+            if (type == XCB_KEY_PRESS && m_handlers.activated)
+                m_handlers.activated(it.key());
+            return true;
+        }
+        return false;
+    }
+    if (type == XCB_MAPPING_NOTIFY) {
+        const auto *mapping = reinterpret_cast<xcb_mapping_notify_event_t *>(event);
+        if (mapping->request != XCB_MAPPING_POINTER)
+            mappingChanged();
+        return false;
+    }
+    if (m_xkbEventBase != 0 && type == m_xkbEventBase) {
+        // The second byte of every XKB event is its kind: 0 new keyboard, 1 map change.
+        const uint8_t xkbType = event->pad0;
+        if (xkbType == 0 || xkbType == 1)
+            mappingChanged();
+    }
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<ShortcutBackend> ShortcutBackend::create(Handlers handlers)
+{
+    // Offscreen or Wayland sessions have no X connection: behave like the fallback.
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection() || !x11->display())
+        return nullptr;
+    return std::make_unique<X11ShortcutBackend>(
+        x11->connection(), DefaultRootWindow(x11->display()), std::move(handlers));
+}

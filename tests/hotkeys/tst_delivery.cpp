@@ -1,0 +1,252 @@
+// End to end on a real X server: a note's hot key pressed from outside the program pastes the
+// note's text into another application's text field.
+#include "hotkeys/globalshortcut.h"
+#include "mainwindow/mainwindow.h"
+#include "support/testenv.h"
+#include "widgets/checktreewidget.h"
+#include "xclient.h"
+
+#include <memory>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+#include <X11/keysym.h>
+#include <X11/X.h>
+
+namespace {
+
+const QList<unsigned long> CtrlAlt{XK_Control_L, XK_Alt_L};
+const int CtrlAltCode = Qt::CTRL | Qt::ALT;
+
+const QString Greeting = QStringLiteral("Dear reader,\nthis arrives whole.\n\tIndented line");
+const QString Regards = QStringLiteral("Regards");
+const QString FirstTwin = QStringLiteral("first twin");
+const QString BetaText = QStringLiteral("from Beta");
+
+// The helper application's text field, seen from here.
+class TextField final : public QObject
+{
+public:
+    bool start()
+    {
+        connect(&m_process, &QProcess::readyReadStandardOutput, this, [this] {
+            while (m_process.canReadLine()) {
+                // "TEXT " with an empty value: keep the space, split on it.
+                const QByteArray line = m_process.readLine().chopped(1);
+                const QString value = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
+                if (line == "READY")
+                    m_ready = true;
+                else if (line.startsWith("TEXT "))
+                    m_text = value;
+                else if (line.startsWith("CLIP "))
+                    m_clipboard = value;
+            }
+        });
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(TEXTFIELD_HELPER), {});
+        return m_process.waitForStarted();
+    }
+    ~TextField() override
+    {
+        m_process.write("quit\n");
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    bool isReady() const { return m_ready; }
+    QString text() const { return m_text; }
+    QString clipboard() const { return m_clipboard; }
+    void clear() { m_process.write("clear\n"); }
+    void askClipboard()
+    {
+        m_clipboard = QStringLiteral("<no answer>");
+        m_process.write("clipboard\n");
+    }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+    QString m_text;
+    QString m_clipboard;
+};
+
+} // namespace
+
+class TestDelivery final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void deliversTextAfterASecond();
+    void uncheckedMasterMacroDoesNotFire();
+    void tickingAnotherSwapsTheKeys();
+    void firesWithNumLock();
+    void foreignGrabLeavesOtherKeysWorking();
+    void sameCodePastesOnceFirstInStoreOrder();
+    void quickPressesPasteInPressOrder();
+
+private:
+    void tick(const QString &master);
+    QList<GlobalShortcut *> liveShortcuts() const;
+
+    TestEnvironment m_env;
+    XClient m_keyboard;
+    TextField m_field;
+    std::unique_ptr<MainWindow> m_window;
+    CheckTreeWidget *m_tree = nullptr;
+};
+
+void TestDelivery::initTestCase()
+{
+    QVERIFY2(m_keyboard.isOpen(), "no X server");
+    TestEnvironment::writeNote(QStringLiteral("Alpha"), QStringLiteral("greeting"),
+                               CtrlAltCode | Qt::Key_A, Greeting);
+    TestEnvironment::writeNote(QStringLiteral("Alpha"), QStringLiteral("sign"),
+                               CtrlAltCode | Qt::Key_S, Regards);
+    TestEnvironment::writeNote(QStringLiteral("Alpha"), QStringLiteral("twin 1"),
+                               CtrlAltCode | Qt::Key_D, FirstTwin);
+    TestEnvironment::writeNote(QStringLiteral("Alpha"), QStringLiteral("twin 2"),
+                               CtrlAltCode | Qt::Key_D, QStringLiteral("second twin"));
+    TestEnvironment::writeNote(QStringLiteral("Alpha"), QStringLiteral("unbound"), 0,
+                               QStringLiteral("never"));
+    TestEnvironment::writeNote(QStringLiteral("Beta"), QStringLiteral("beta"),
+                               CtrlAltCode | Qt::Key_B, BetaText);
+
+    m_window = std::make_unique<MainWindow>();
+    m_tree = m_window->findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
+    QVERIFY(m_tree);
+    QCOMPARE(m_tree->topLevelItemCount(), 2);
+
+    QVERIFY(m_field.start());
+    QTRY_VERIFY_WITH_TIMEOUT(m_field.isReady(), 10000);
+}
+
+void TestDelivery::init()
+{
+    m_field.clear();
+    QTRY_COMPARE(m_field.text(), QString());
+}
+
+void TestDelivery::cleanup()
+{
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+        m_tree->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(liveShortcuts().isEmpty());
+    if (m_keyboard.state() & m_keyboard.modifierMask(XK_Num_Lock)) {
+        m_keyboard.tap(XK_Num_Lock);
+        QTRY_VERIFY(!(m_keyboard.state() & m_keyboard.modifierMask(XK_Num_Lock)));
+    }
+}
+
+void TestDelivery::tick(const QString &master)
+{
+    const QList<QTreeWidgetItem *> found = m_tree->findItems(master, Qt::MatchFixedString, 0);
+    QCOMPARE(found.size(), 1);
+    found.first()->setCheckState(0, Qt::Checked);
+}
+
+QList<GlobalShortcut *> TestDelivery::liveShortcuts() const
+{
+    return m_tree->findChildren<GlobalShortcut *>();
+}
+
+void TestDelivery::deliversTextAfterASecond()
+{
+    tick(QStringLiteral("Alpha"));
+    QElapsedTimer clock;
+    clock.start();
+    m_keyboard.press(CtrlAlt, XK_a);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Greeting, 5000);
+    QVERIFY2(clock.elapsed() >= 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+
+    // The clipboard keeps the text, as other applications see it.
+    m_field.askClipboard();
+    QTRY_COMPARE(m_field.clipboard(), Greeting);
+}
+
+void TestDelivery::uncheckedMasterMacroDoesNotFire()
+{
+    tick(QStringLiteral("Alpha"));
+    // Beta's key goes first; had it fired, its paste would arrive before Alpha's.
+    m_keyboard.press(CtrlAlt, XK_b);
+    m_keyboard.press(CtrlAlt, XK_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Regards, 5000);
+}
+
+void TestDelivery::tickingAnotherSwapsTheKeys()
+{
+    tick(QStringLiteral("Alpha"));
+    tick(QStringLiteral("Beta"));
+    QCOMPARE(m_tree->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    QCOMPARE(m_tree->topLevelItem(1)->checkState(0), Qt::Checked);
+
+    m_keyboard.press(CtrlAlt, XK_s);
+    m_keyboard.press(CtrlAlt, XK_a);
+    m_keyboard.press(CtrlAlt, XK_b);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), BetaText, 5000);
+}
+
+void TestDelivery::firesWithNumLock()
+{
+    tick(QStringLiteral("Alpha"));
+    const unsigned numLock = m_keyboard.modifierMask(XK_Num_Lock);
+    QVERIFY(numLock != 0);
+    m_keyboard.tap(XK_Num_Lock);
+    QTRY_VERIFY(m_keyboard.state() & numLock);
+    m_keyboard.press(CtrlAlt, XK_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Regards, 5000);
+}
+
+void TestDelivery::foreignGrabLeavesOtherKeysWorking()
+{
+    XClient other;
+    const unsigned s = m_keyboard.keycode(XK_s);
+    const unsigned altMask = m_keyboard.modifierMask(XK_Alt_L);
+    QVERIFY(other.grab(s, ControlMask | altMask));
+
+    tick(QStringLiteral("Alpha"));
+    int registered = 0;
+    for (const GlobalShortcut *shortcut : liveShortcuts()) {
+        const bool taken = shortcut->shortcut() == QKeySequence(CtrlAltCode | Qt::Key_S);
+        const bool unbound = shortcut->shortcut().isEmpty();
+        QCOMPARE(shortcut->isRegistered(), !taken && !unbound);
+        registered += shortcut->isRegistered() ? 1 : 0;
+    }
+    QCOMPARE(registered, 3); // greeting and the two twins
+
+    m_keyboard.press(CtrlAlt, XK_s);
+    m_keyboard.press(CtrlAlt, XK_a);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Greeting, 5000);
+}
+
+void TestDelivery::sameCodePastesOnceFirstInStoreOrder()
+{
+    tick(QStringLiteral("Alpha"));
+    // A second paste of the twin would land before the signature.
+    m_keyboard.press(CtrlAlt, XK_d);
+    m_keyboard.press(CtrlAlt, XK_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), FirstTwin + Regards, 6000);
+}
+
+void TestDelivery::quickPressesPasteInPressOrder()
+{
+    tick(QStringLiteral("Alpha"));
+    QElapsedTimer clock;
+    clock.start();
+    m_keyboard.press(CtrlAlt, XK_a);
+    m_keyboard.press(CtrlAlt, XK_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Greeting, 5000);
+    // The second press waits its own full second after its own clipboard write.
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Greeting + Regards, 5000);
+    QVERIFY2(clock.elapsed() >= 2000, qPrintable(QString::number(clock.elapsed())));
+    m_field.askClipboard();
+    QTRY_COMPARE(m_field.clipboard(), Regards);
+}
+
+QTEST_MAIN(TestDelivery)
+#include "tst_delivery.moc"
