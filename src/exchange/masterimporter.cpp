@@ -1,6 +1,7 @@
 #include "masterimporter.h"
 
 #include "store/macrostore.h"
+#include "store/storewrite.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -19,14 +20,18 @@ bool MasterMacroImporter::isReadableFile(const QString &path)
 
 MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
 {
+    m_addedMasters.clear();
     if (!isReadableFile(path))
         return Outcome::Unreadable;
     QSettings file(path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
         return Outcome::Unreadable;
 
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
+    // The whole import is one change of the store: if the disk refuses it, none of it stays
+    // behind in the store or the tree.
+    StoreWrite write({});
+    QSettings &store = write.settings();
+    Outcome outcome = Outcome::Finished;
     const QStringList masters = file.childGroups();
     for (const QString &master : masters) {
         // A name holding a group separator cannot be one group of the store, and a master
@@ -36,30 +41,32 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
         file.beginGroup(master);
         file.beginGroup(MacroStore::MacrosGroup);
         const QStringList notes = importableNotes(file);
-        if (notes.isEmpty()) {
-            file.endGroup();
-            file.endGroup();
-            continue;
-        }
-
         QString name = master;
-        if (!chooseName(&name)) {
+        if (!notes.isEmpty() && !chooseName(&name)) {
             file.endGroup();
             file.endGroup();
-            store.endGroup();
-            return Outcome::Stopped;
+            outcome = Outcome::Stopped;
+            break;
         }
-        QTreeWidgetItem *masterItem = m_tree.addMaster(name);
-        store.beginGroup(name);
-        store.beginGroup(MacroStore::MacrosGroup);
-        importNotes(file, store, notes, masterItem);
-        store.endGroup();
-        store.endGroup();
+        if (!notes.isEmpty()) {
+            const QString group = StoreWrite::groupPath(name);
+            write.addGroup(group);
+            QTreeWidgetItem *masterItem = m_tree.addMaster(name);
+            m_addedMasters.append(masterItem);
+            store.beginGroup(group);
+            store.beginGroup(MacroStore::MacrosGroup);
+            importNotes(file, store, notes, masterItem);
+            store.endGroup();
+            store.endGroup();
+        }
         file.endGroup();
         file.endGroup();
     }
-    store.endGroup();
-    return Outcome::Finished;
+    if (!m_addedMasters.isEmpty() && !write.commit()) {
+        m_storeFileName = write.fileName();
+        return Outcome::NotSaved;
+    }
+    return outcome;
 }
 
 QStringList MasterMacroImporter::importableNotes(QSettings &file)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <QList>
 #include <QString>
 
 class QSettings;
@@ -13,9 +14,10 @@ class MasterMacroImporter final
 {
 public:
     enum class Outcome {
-        Finished,  // every importable master macro of the file was handled
-        Stopped,   // the user cancelled the new-name prompt or gave an empty name
-        Unreadable // the file could not be read as a settings file; nothing was imported
+        Finished,   // every importable master macro of the file was handled
+        Stopped,    // the user cancelled the new-name prompt or gave an empty name
+        Unreadable, // the file could not be read as a settings file; nothing was imported
+        NotSaved    // the store refused the import; it was taken back from the store
     };
 
     struct TreeSide
@@ -34,6 +36,12 @@ public:
 
     Outcome run(const QString &path);
 
+    // The master macro items this run added to the tree; after NotSaved the caller removes
+    // them, so that the tree shows what the store holds.
+    QList<QTreeWidgetItem *> addedMasters() const { return m_addedMasters; }
+    // The store's file, for the message after NotSaved.
+    QString storeFileName() const { return m_storeFileName; }
+
 private:
     static bool isReadableFile(const QString &path);
     static QStringList importableNotes(QSettings &file);
@@ -42,4 +50,6 @@ private:
                      QTreeWidgetItem *masterItem) const;
 
     TreeSide m_tree;
+    QList<QTreeWidgetItem *> m_addedMasters;
+    QString m_storeFileName;
 };

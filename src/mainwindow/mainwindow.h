@@ -94,7 +94,7 @@ private:
     QString askNewName(const QString &title, const QString &label,
                        const std::function<bool(const QString &)> &clashes,
                        const QString &clashWarning);
-    void storeWriteFailed(const QString &what, const StoreWrite &write);
+    void storeWriteFailed(const QString &what, const QString &storeFile);
 
     // Hot keys and delivery (mainwindow_hotkeys.cpp)
     void registerShortcuts(const QString &masterName);

@@ -47,11 +47,10 @@ QString MainWindow::askNewName(const QString &title, const QString &label,
     }
 }
 
-void MainWindow::storeWriteFailed(const QString &what, const StoreWrite &write)
+void MainWindow::storeWriteFailed(const QString &what, const QString &storeFile)
 {
-    QMessageBox::warning(
-        this, QCoreApplication::applicationName(),
-        tr("%1: the macro store %2 cannot be written.").arg(what, write.fileName()));
+    QMessageBox::warning(this, QCoreApplication::applicationName(),
+                         tr("%1: the macro store %2 cannot be written.").arg(what, storeFile));
 }
 
 void MainWindow::addMasterMacro()
@@ -69,7 +68,7 @@ void MainWindow::addMasterMacro()
     StoreWrite write({path});
     write.settings().setValue(path + QLatin1Char('/') + MacroStore::DescriptionKey, QString());
     if (!write.commit()) {
-        storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name), write);
+        storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name), write.fileName());
         return;
     }
     addMasterMacroItem(name);
@@ -97,7 +96,7 @@ void MainWindow::addMacro()
     write.settings().setValue(MacroStore::TextKey, QString());
     write.settings().endGroup();
     if (!write.commit()) {
-        storeWriteFailed(tr("The Note \"%1\" was not added").arg(name), write);
+        storeWriteFailed(tr("The Note \"%1\" was not added").arg(name), write.fileName());
         return;
     }
     addNoteItem(master, name, QString());
@@ -137,7 +136,8 @@ void MainWindow::renameMacro()
     write.copyGroup(from, to);
     write.settings().remove(from);
     if (!write.commit()) {
-        storeWriteFailed(tr("\"%1\" was not renamed to \"%2\"").arg(item->text(0), name), write);
+        storeWriteFailed(tr("\"%1\" was not renamed to \"%2\"").arg(item->text(0), name),
+                         write.fileName());
         return;
     }
     item->setText(0, name);
@@ -165,7 +165,7 @@ void MainWindow::deleteMacro()
     write.settings().remove(path);
     if (!write.commit()) {
         // Tree and hot keys stay as they are: the store still holds the item.
-        storeWriteFailed(tr("\"%1\" was not deleted").arg(item->text(0)), write);
+        storeWriteFailed(tr("\"%1\" was not deleted").arg(item->text(0)), write.fileName());
         return;
     }
 

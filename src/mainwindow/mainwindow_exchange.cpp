@@ -37,10 +37,23 @@ void MainWindow::importMasterMacro()
     tree.addNote = [this](QTreeWidgetItem *master, const QString &name,
                           const QString &shortcutText) { addNoteItem(master, name, shortcutText); };
 
-    if (MasterMacroImporter(tree).run(path) == MasterMacroImporter::Outcome::Unreadable)
+    MasterMacroImporter importer(tree);
+    switch (importer.run(path)) {
+    case MasterMacroImporter::Outcome::Unreadable:
         QMessageBox::warning(this, QCoreApplication::applicationName(),
                              tr("The file \"%1\" could not be read as a Master Macro file.")
                                  .arg(QDir::toNativeSeparators(path)));
+        break;
+    case MasterMacroImporter::Outcome::NotSaved:
+        qDeleteAll(importer.addedMasters());
+        storeWriteFailed(
+            tr("The Master Macros of \"%1\" were not imported").arg(QDir::toNativeSeparators(path)),
+            importer.storeFileName());
+        break;
+    case MasterMacroImporter::Outcome::Finished:
+    case MasterMacroImporter::Outcome::Stopped:
+        break;
+    }
 }
 
 void MainWindow::exportMasterMacro()

@@ -31,13 +31,23 @@ QMap<QString, QString> keysOf(QSettings &settings)
 
 StoreWrite::StoreWrite(const QStringList &groups) : m_groups(groups)
 {
-    for (const QString &group : groups) {
-        m_settings.beginGroup(group);
-        const QStringList keys = m_settings.allKeys();
-        for (const QString &key : keys)
-            m_snapshot.append({group + QLatin1Char('/') + key, m_settings.value(key)});
-        m_settings.endGroup();
-    }
+    for (const QString &group : groups)
+        takeSnapshot(group);
+}
+
+void StoreWrite::addGroup(const QString &group)
+{
+    m_groups.append(group);
+    takeSnapshot(group);
+}
+
+void StoreWrite::takeSnapshot(const QString &group)
+{
+    m_settings.beginGroup(group);
+    const QStringList keys = m_settings.allKeys();
+    for (const QString &key : keys)
+        m_snapshot.append({group + QLatin1Char('/') + key, m_settings.value(key)});
+    m_settings.endGroup();
 }
 
 StoreWrite::~StoreWrite() = default;

@@ -26,6 +26,10 @@ public:
 
     QSettings &settings() { return m_settings; }
 
+    // Adds a group path to the change once it is known (as for an import, whose names are
+    // chosen as it goes). Call it at the store root, before writing to the group.
+    void addGroup(const QString &group);
+
     // Copies every key below the group path `from` to the group path `to`, values keeping their
     // type (an integer code stays an integer, the empty string of a new note stays a string).
     void copyGroup(const QString &from, const QString &to);
@@ -40,6 +44,7 @@ public:
     static QString groupPath(const QString &master, const QString &note);
 
 private:
+    void takeSnapshot(const QString &group);
     bool fileMatchesStore();
     void restoreSnapshot();
 

@@ -5,6 +5,7 @@
 #include "mainwindow/mainwindow.h"
 #include "modalanswerer.h"
 #include "store/macrostore.h"
+#include "support/filesizelimit.h"
 #include "support/testenv.h"
 #include "widgets/checktreewidget.h"
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -178,6 +180,7 @@ private Q_SLOTS:
     void roundTrip();
     void exportWithoutContentImportsEmptyText();
     void exportCommandLeavesTickBehind();
+    void refusedStoreTakesImportBack();
 
 private:
     void import(const QString &path);
@@ -727,3 +730,37 @@ void TestImport::exportCommandLeavesTickBehind()
 
 QTEST_MAIN(TestImport)
 #include "tst_import.moc"
+
+void TestImport::refusedStoreTakesImportBack()
+{
+    const QString path = m_dir->filePath(QStringLiteral("big.mmacro"));
+    {
+        QSettings file(path, QSettings::IniFormat);
+        for (int i = 0; i < 20; ++i)
+            file.setValue(QStringLiteral("Big%1/Macros/n/text").arg(i),
+                          QString(200, QLatin1Char('x')));
+    }
+    const QString storeFile = QSettings().fileName();
+    QSettings().sync();
+    const QStringList before = storeContent();
+    const QStringList tree = treeDump(*m_window);
+
+    ModalAnswerer answerer;
+    answerer.expectOk();
+    {
+        // The store may keep its present size but cannot grow: the import does not fit.
+        FileSizeLimit limit(QFileInfo(storeFile).size() + 64);
+        QVERIFY(limit.isActive());
+        import(path);
+    }
+    QCOMPARE(answerer.seen(),
+             QStringList{QStringLiteral("Keyquill|The Master Macros of \"%1\" were not imported: "
+                                        "the macro store %2 cannot be written.")
+                             .arg(QDir::toNativeSeparators(path), storeFile)});
+    QCOMPARE(treeDump(*m_window), tree);
+    QCOMPARE(storeContent(), before);
+    // Nothing of the import is left waiting to be written later either.
+    m_window.reset();
+    QSettings().sync();
+    QCOMPARE(storeContent(), before);
+}
