@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QSet>
 #include <QSettings>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -40,6 +41,10 @@ void MainWindow::currentMacroChanged(QTreeWidgetItem *current, QTreeWidgetItem *
     if (!current)
         return;
 
+    // Filling the key list and the text would report edits, and an edit disables the tree,
+    // which throws the keyboard focus out of it; what is loaded here is no edit.
+    const QSignalBlocker keyBlocker(ui->shortcutKey);
+    const QSignalBlocker textBlocker(ui->macro);
     const bool isNote = current->parent() != nullptr;
     ui->shortcutCtrl->setEnabled(isNote);
     ui->shortcutAlt->setEnabled(isNote);
@@ -69,7 +74,7 @@ void MainWindow::currentMacroChanged(QTreeWidgetItem *current, QTreeWidgetItem *
         ui->macro->setPlainText(QString());
     }
 
-    // Filling the widgets above ran macroDirty; the editor shows the stored note, so it is clean.
+    // The editor shows the stored note, so it is clean.
     setEditorDirty(false);
     markUsedKeys(current);
 }

@@ -160,6 +160,26 @@ private Q_SLOTS:
         QVERIFY(!isDirty());
     }
 
+    void arrowKeysWalkTheTreeWithoutLeavingIt()
+    {
+        // Loading a note is no edit: the tree keeps the focus, so the arrow keys go on walking it.
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        tree()->setFocus();
+        select(QStringLiteral("Home"));
+        QTRY_COMPARE(QApplication::focusWidget(), tree());
+        QTest::keyClick(tree(), Qt::Key_Down);
+        QCOMPARE(tree()->currentItem(), item(QStringLiteral("Home"), QStringLiteral("Address")));
+        QTest::keyClick(tree(), Qt::Key_Down);
+        QCOMPARE(tree()->currentItem(), item(QStringLiteral("Work")));
+        QTest::keyClick(tree(), Qt::Key_Down);
+        QCOMPARE(tree()->currentItem(), item(QStringLiteral("Work"), QStringLiteral("Bye")));
+        QCOMPARE(QApplication::focusWidget(), tree());
+        QCOMPARE(text()->toPlainText(), QStringLiteral("Bye now"));
+        QVERIFY(!isDirty());
+    }
+
     void oneTypedCharacterMakesTheEditorDirty()
     {
         select(QStringLiteral("Work"), QStringLiteral("Greeting"));
