@@ -3,13 +3,13 @@
 #include "hotkeys/globalshortcut.h"
 #include "mainwindow/mainwindow.h"
 #include "support/testenv.h"
+#include "textfield.h"
 #include "widgets/checktreewidget.h"
 #include "xclient.h"
 
 #include <memory>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 
 #include <X11/keysym.h>
@@ -24,52 +24,6 @@ const QString Greeting = QStringLiteral("Dear reader,\nthis arrives whole.\n\tIn
 const QString Regards = QStringLiteral("Regards");
 const QString FirstTwin = QStringLiteral("first twin");
 const QString BetaText = QStringLiteral("from Beta");
-
-// The helper application's text field, seen from here.
-class TextField final : public QObject
-{
-public:
-    bool start()
-    {
-        connect(&m_process, &QProcess::readyReadStandardOutput, this, [this] {
-            while (m_process.canReadLine()) {
-                // "TEXT " with an empty value: keep the space, split on it.
-                const QByteArray line = m_process.readLine().chopped(1);
-                const QString value = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
-                if (line == "READY")
-                    m_ready = true;
-                else if (line.startsWith("TEXT "))
-                    m_text = value;
-                else if (line.startsWith("CLIP "))
-                    m_clipboard = value;
-            }
-        });
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(TEXTFIELD_HELPER), {});
-        return m_process.waitForStarted();
-    }
-    ~TextField() override
-    {
-        m_process.write("quit\n");
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-    }
-    bool isReady() const { return m_ready; }
-    QString text() const { return m_text; }
-    QString clipboard() const { return m_clipboard; }
-    void clear() { m_process.write("clear\n"); }
-    void askClipboard()
-    {
-        m_clipboard = QStringLiteral("<no answer>");
-        m_process.write("clipboard\n");
-    }
-
-private:
-    QProcess m_process;
-    bool m_ready = false;
-    QString m_text;
-    QString m_clipboard;
-};
 
 } // namespace
 
