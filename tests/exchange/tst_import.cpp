@@ -481,6 +481,9 @@ void TestImport::filesOfOtherVersions()
     QCOMPARE(storedText(euro, QStringLiteral("semi;colon=equals")), QStringLiteral("plain text"));
     QCOMPARE(storedCode(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")), 67108930);
     QCOMPARE(storedText(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")), QString());
+    // Written by hand: the settings layer reads an unquoted comma as a list separator.
+    QCOMPARE(storedText(QStringLiteral("Stra\u00dfe"), QStringLiteral("letter")),
+             QStringLiteral("Dear Sir, thanks, and goodbye"));
     QCOMPARE(treeDump(*m_window), storeDump());
 }
 
