@@ -6,11 +6,46 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
 #include <utility>
+
+#ifdef Q_OS_UNIX
+#include <cstdio>
+#endif
+
+namespace {
+
+// A name next to the target that no settings object of this process has used: the settings
+// layer keeps what it could not write in memory under the file's name, so a name must never
+// come back.
+QString freshSiblingName(const QString &target)
+{
+    static int counter = 0;
+    QString name;
+    do {
+        name = target +
+               QStringLiteral(".kq-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    } while (QFileInfo::exists(name) || QFileInfo(name).isSymLink());
+    return name;
+}
+
+bool replaceFile(const QString &from, const QString &to)
+{
+#ifdef Q_OS_UNIX
+    // Replaces the target in one step: a reader sees the old file or the new one.
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#else
+    // Qt's own rename does not replace a file; for a moment there is no target here.
+    QFile::remove(to);
+    return QFile::rename(from, to);
+#endif
+}
+
+} // namespace
 
 ExportDlg::ExportDlg(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::ExportDlg>()),
@@ -127,27 +162,44 @@ void ExportDlg::accept()
 
 bool ExportDlg::isStoreFile(const QString &path) const
 {
-    // The settings layer shares one in-memory copy per file, so clearing the target would
-    // clear the macro store itself if the user picked its file.
+    // Putting an export in the place of the store's own file would replace the user's macros
+    // with a selection of them.
     const QString storeFile = QFileInfo(QSettings().fileName()).canonicalFilePath();
     return !storeFile.isEmpty() && QFileInfo(path).canonicalFilePath() == storeFile;
 }
 
 bool ExportDlg::writeFile(const QString &path) const
 {
+    // The export is written to a file of its own and takes the target's place only once it is
+    // all on disk. A failed write then leaves the target untouched, and nothing unwritten stays
+    // in the settings layer's memory under the target's name for the next reader of it.
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || !info.isWritable()))
+        return false; // a folder, or a file made read-only
+    // A link is followed: the file it points to is replaced, not the link.
+    const QString target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString temporary = freshSiblingName(target);
+    bool written = false;
     {
-        // A status, once set, sticks to its settings object: an old file the settings layer
-        // cannot parse would leave a format error that hides the outcome of our own write.
-        // Empty such a file through a throwaway object first.
-        QSettings previous(path, QSettings::IniFormat);
-        if (previous.status() == QSettings::FormatError) {
-            previous.clear();
-            previous.sync();
-        }
+        QSettings file(temporary, QSettings::IniFormat);
+        writeEntries(file);
+        // Left to itself the settings layer writes when the object goes away, and the outcome
+        // goes with it.
+        file.sync();
+        written = file.status() == QSettings::NoError;
     }
+    // New files get the settings layer's mode; a replaced one keeps the mode its owner gave it.
+    if (written && info.exists())
+        written = QFile::setPermissions(temporary, QFile::permissions(target));
+    if (written)
+        written = replaceFile(temporary, target);
+    if (!written)
+        QFile::remove(temporary);
+    return written;
+}
 
-    QSettings file(path, QSettings::IniFormat);
-    file.clear();
+void ExportDlg::writeEntries(QSettings &file) const
+{
     QSettings store;
     store.beginGroup(MacroStore::MasterMacrosGroup);
     for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
@@ -178,9 +230,4 @@ bool ExportDlg::writeFile(const QString &path) const
         file.endGroup();
     }
     store.endGroup();
-
-    // Left to itself the settings layer writes when the object goes away, and the outcome goes
-    // with it; writing now lets us see a failure while the user can still be told.
-    file.sync();
-    return file.status() == QSettings::NoError;
 }

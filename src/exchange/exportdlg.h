@@ -7,6 +7,7 @@
 #include <QIcon>
 
 class QEvent;
+class QSettings;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -42,6 +43,7 @@ private:
     void setAllMasterMacros(Qt::CheckState state);
     bool isStoreFile(const QString &path) const;
     bool writeFile(const QString &path) const;
+    void writeEntries(QSettings &file) const;
 
     std::unique_ptr<Ui::ExportDlg> ui;
     QIcon m_masterMacroIcon;

@@ -37,7 +37,12 @@ int readCode(const QSettings &settings)
 
 QString readText(const QSettings &settings)
 {
-    return settings.value(TextKey, QString()).toString();
+    const QVariant value = settings.value(TextKey, QString());
+    // An unquoted comma in a file edited by hand makes the settings layer read a list of the
+    // parts, each without the spaces around it; ", " puts back the usual spelling.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
 }
 
 bool isStorableName(const QString &name)

@@ -2,6 +2,7 @@
 #include "exchange/exportdlg.h"
 #include "modalanswerer.h"
 #include "store/macrostore.h"
+#include "support/filesizelimit.h"
 #include "support/testenv.h"
 #include "widgets/checktreewidget.h"
 
@@ -65,6 +66,12 @@ QStringList fileContent(const QString &path)
     return out;
 }
 
+QByteArray rawContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 } // namespace
 
 class TestExportDlg final : public QObject
@@ -80,9 +87,12 @@ private Q_SLOTS:
     void selectionDecidesWhatIsWritten();
     void exportReplacesExistingFile();
     void exportReplacesUnparsableFile();
+    void exportThroughLinkReplacesLinkedFile();
     void cancelledSaveKeepsDialogOpen();
     void writeFailureKeepsDialogOpen_data();
     void writeFailureKeepsDialogOpen();
+    void failedExportLeavesTargetAlone_data();
+    void failedExportLeavesTargetAlone();
     void storeFileIsNeverATarget();
     void defaultRequestIsSaveDialog();
 
@@ -238,6 +248,12 @@ void TestExportDlg::okAtOnceExportsEverything()
     QFile raw(path);
     QVERIFY(raw.open(QIODevice::ReadOnly));
     QVERIFY(raw.readAll().contains("Macros\\a1\\shortcut=201326657"));
+    raw.close();
+    // A new file gets the mode any new file of ours gets, and nothing else is left behind.
+    QFile plain(m_dir->filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QCOMPARE(raw.permissions(), plain.permissions());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"all.mmacro", "plain"}));
 }
 
 void TestExportDlg::selectionDecidesWhatIsWritten()
@@ -270,6 +286,10 @@ void TestExportDlg::exportReplacesExistingFile()
         old.setValue(QStringLiteral("Old/Macros/o/text"), QStringLiteral("stale"));
         old.setValue(QStringLiteral("A/Macros/gone/shortcut"), 5);
     }
+    // The file is replaced, but keeps the mode its owner gave it.
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                    QFile::WriteUser | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, mode));
     ExportDlg dialog;
     dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
     dialog.findChild<QPushButton *>(QStringLiteral("btnDeselectAll"))->click();
@@ -278,6 +298,8 @@ void TestExportDlg::exportReplacesExistingFile()
     clickOk(dialog);
     QCOMPARE(fileContent(path), QStringList({QStringLiteral("B/Macros/b2/shortcut=0"),
                                              QStringLiteral("B/Macros/b2/text=bee two")}));
+    QCOMPARE(QFile::permissions(path), mode);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"old.mmacro"});
 }
 
 void TestExportDlg::exportReplacesUnparsableFile()
@@ -307,6 +329,29 @@ void TestExportDlg::exportReplacesUnparsableFile()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(fileContent(path), QStringList({QStringLiteral("B/Macros/b2/shortcut=0"),
                                              QStringLiteral("B/Macros/b2/text=bee two")}));
+}
+
+void TestExportDlg::exportThroughLinkReplacesLinkedFile()
+{
+    const QString real = m_dir->filePath(QStringLiteral("real.mmacro"));
+    const QString link = m_dir->filePath(QStringLiteral("link.mmacro"));
+    {
+        QFile file(real);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Old]\nMacros\\o\\shortcut=65\n");
+    }
+    if (!QFile::link(real, link))
+        QSKIP("This file system has no links");
+    ExportDlg dialog;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return link; });
+    dialog.findChild<QPushButton *>(QStringLiteral("btnDeselectAll"))->click();
+    itemNamed(dialog, QStringLiteral("B"))->setCheckState(0, Qt::Checked);
+    itemNamed(dialog, QStringLiteral("b2"))->setCheckState(0, Qt::Unchecked);
+    clickOk(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(fileContent(real), QStringList({QStringLiteral("B/Macros/b1/shortcut=67108930"),
+                                             QStringLiteral("B/Macros/b1/text=bee")}));
 }
 
 void TestExportDlg::cancelledSaveKeepsDialogOpen()
@@ -375,6 +420,57 @@ void TestExportDlg::writeFailureKeepsDialogOpen()
     QCOMPARE(fileContent(good), QStringList({QStringLiteral("B/Macros/b1/shortcut=67108930"),
                                              QStringLiteral("B/Macros/b1/text=bee"),
                                              QStringLiteral("B/Macros/b2/shortcut=0")}));
+}
+
+void TestExportDlg::failedExportLeavesTargetAlone_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("an earlier export")
+        << QByteArray("[Old]\nMacros\\o\\shortcut=65\nMacros\\o\\text=old text\n");
+    QTest::newRow("a file the settings layer cannot parse") << QByteArray("[never closed\nkey=1\n");
+}
+
+void TestExportDlg::failedExportLeavesTargetAlone()
+{
+    // The disk is full: the new content cannot be written, so the old file must stay as it
+    // was, on disk and for whoever reads it next in this process.
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir->filePath(QStringLiteral("old.mmacro"));
+    const QString twin = m_dir->filePath(QStringLiteral("twin.mmacro"));
+    for (const QString &name : {path, twin}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    const QStringList oldContent = fileContent(twin);
+    const QSettings::Status oldStatus = QSettings(twin, QSettings::IniFormat).status();
+
+    ModalAnswerer answerer;
+    answerer.expectOk();
+    ExportDlg dialog;
+    dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
+    {
+        FileSizeLimit limit(32);
+        QVERIFY(limit.isActive());
+        clickOk(dialog);
+    }
+    QCOMPARE(answerer.seen(),
+             QStringList{QStringLiteral("Keyquill|The Master Macros could not be written to "
+                                        "\"%1\".")
+                             .arg(QDir::toNativeSeparators(path))});
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(rawContent(path), bytes);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             QStringList({"old.mmacro", "twin.mmacro"}));
+    QCOMPARE(fileContent(path), oldContent);
+    QCOMPARE(QSettings(path, QSettings::IniFormat).status(), oldStatus);
+    // Reading it again, now that the disk has room, wrote nothing pending.
+    QCOMPARE(rawContent(path), bytes);
+
+    // With room on the disk the same choice succeeds.
+    clickOk(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(fileContent(path).size(), 10);
 }
 
 void TestExportDlg::storeFileIsNeverATarget()

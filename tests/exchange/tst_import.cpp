@@ -181,6 +181,7 @@ private Q_SLOTS:
     void exportWithoutContentImportsEmptyText();
     void exportCommandLeavesTickBehind();
     void refusedStoreTakesImportBack();
+    void failedExportLeavesOldFileToImport();
 
 private:
     void import(const QString &path);
@@ -480,6 +481,9 @@ void TestImport::filesOfOtherVersions()
     QCOMPARE(storedText(euro, QStringLiteral("semi;colon=equals")), QStringLiteral("plain text"));
     QCOMPARE(storedCode(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")), 67108930);
     QCOMPARE(storedText(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")), QString());
+    // Written by hand: the settings layer reads an unquoted comma as a list separator.
+    QCOMPARE(storedText(QStringLiteral("Stra\u00dfe"), QStringLiteral("letter")),
+             QStringLiteral("Dear Sir, thanks, and goodbye"));
     QCOMPARE(treeDump(*m_window), storeDump());
 }
 
@@ -726,6 +730,32 @@ void TestImport::exportCommandLeavesTickBehind()
                           "Notes/Macros/Shared/shortcut", "Notes/Macros/Shared/text"}));
     QCOMPARE(file.value(QStringLiteral("Keep/Macros/k/text")).toString(),
              QStringLiteral("keep me"));
+}
+
+void TestImport::failedExportLeavesOldFileToImport()
+{
+    const QString path = m_dir->filePath(QStringLiteral("old.mmacro"));
+    writeMasterFile(path, {QStringLiteral("Old")});
+    ModalAnswerer answerer;
+    answerer.expectOk();
+    {
+        ExportDlg dialog;
+        dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
+        // The disk is full: the export of the whole store does not fit.
+        FileSizeLimit limit(64);
+        QVERIFY(limit.isActive());
+        dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))
+            ->button(QDialogButtonBox::Ok)
+            ->click();
+    }
+    QCOMPARE(answerer.seen().size(), 1);
+
+    // What the file holds is what is imported, not the export that never reached it.
+    import(path);
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters", "Old"}));
+    QCOMPARE(storedText(QStringLiteral("Old"), QStringLiteral("n")), QStringLiteral("Old"));
+    QCOMPARE(storedCode(QStringLiteral("Old"), QStringLiteral("n")), 0x04000041);
 }
 
 QTEST_MAIN(TestImport)

@@ -3,7 +3,9 @@
 #include "support/testenv.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestMacroStore final : public QObject
@@ -17,6 +19,8 @@ private Q_SLOTS:
     void readsDefaults_data();
     void readsDefaults();
     void missingTextReadsEmpty();
+    void handWrittenCommas_data();
+    void handWrittenCommas();
 
 private:
     TestEnvironment m_env;
@@ -112,6 +116,49 @@ void TestMacroStore::missingTextReadsEmpty()
     QSettings store;
     store.beginGroup(QStringLiteral("MasterMacros/M/Macros/N"));
     QCOMPARE(MacroStore::readText(store), QString());
+}
+
+void TestMacroStore::handWrittenCommas_data()
+{
+    // A text edited by hand, unquoted: the settings layer reads each comma as a list separator
+    // and drops the spaces around it.
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("one comma") << QByteArray("Dear Sir, thanks") << "Dear Sir, thanks";
+    QTest::newRow("several") << QByteArray("a, b, c") << "a, b, c";
+    QTest::newRow("quoted") << QByteArray("\"Dear Sir, thanks\"") << "Dear Sir, thanks";
+    QTest::newRow("no comma") << QByteArray("plain") << "plain";
+    // The file cannot tell how many spaces stood around a comma.
+    QTest::newRow("no space") << QByteArray("Dear Sir,thanks") << "Dear Sir, thanks";
+    QTest::newRow("spaces around") << QByteArray("Dear Sir ,\t thanks") << "Dear Sir, thanks";
+    QTest::newRow("trailing comma") << QByteArray("thanks,") << "thanks, ";
+    QTest::newRow("lone comma") << QByteArray(",") << ", ";
+}
+
+void TestMacroStore::handWrittenCommas()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QString, text);
+
+    // The store's own file and an exchanged file go through the same reader.
+    TestEnvironment::clearStore();
+    QTemporaryDir dir;
+    const QString exchanged = dir.filePath(QStringLiteral("hand.mmacro"));
+    const QString storeFile = QSettings().fileName();
+    const QByteArray content =
+        "[MasterMacros]\nM\\Macros\\N\\shortcut=0\nM\\Macros\\N\\text=" + value + "\n";
+    for (const QString &path : {storeFile, exchanged}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+    QSettings store;
+    QSettings file(exchanged, QSettings::IniFormat);
+    for (QSettings *settings : {&store, &file}) {
+        settings->beginGroup(QStringLiteral("MasterMacros/M/Macros/N"));
+        QCOMPARE(MacroStore::readText(*settings), text);
+    }
 }
 
 QTEST_MAIN(TestMacroStore)
