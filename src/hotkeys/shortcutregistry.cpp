@@ -1,6 +1,7 @@
 #include "shortcutregistry.h"
 
 #include "hotkeys/globalshortcut.h"
+#include "hotkeys/keysender.h"
 #include "hotkeys/shortcutbackend.h"
 
 #include <QPointer>
@@ -60,6 +61,19 @@ void ShortcutRegistry::detach(GlobalShortcut *shortcut)
         delete s_registry;
         s_registry = nullptr;
     }
+}
+
+bool ShortcutRegistry::sendPaste()
+{
+    // A user's own Ctrl+V in these few milliseconds reaches the focused window as a plain
+    // paste of the note just put on the clipboard: no harm, and not worth holding keys back.
+    ShortcutBackend *backend = s_registry ? s_registry->m_backend.get() : nullptr;
+    if (backend)
+        backend->suspendPasteGrabs();
+    const bool sent = KeySender::sendPaste();
+    if (backend)
+        backend->resumePasteGrabs();
+    return sent;
 }
 
 void ShortcutRegistry::activate(int code)

@@ -18,7 +18,6 @@ class QSettings;
 class QTimer;
 class QTreeWidgetItem;
 class QUrl;
-class KeySender;
 class StoreWrite;
 
 namespace Ui {

@@ -3,7 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "hotkeys/globalshortcut.h"
-#include "hotkeys/keysender.h"
+#include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
 #include <QClipboard>
@@ -110,7 +110,7 @@ void MainWindow::deliverNextNote()
 
 void MainWindow::pasteAndDeliverNext()
 {
-    KeySender::sendPaste();
+    ShortcutRegistry::sendPaste();
     // Also when nothing waits yet: a press right after the paste must not overtake it either.
     m_settleTimer->start();
 }

@@ -8,12 +8,16 @@
 #include "xclient.h"
 
 #include <memory>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QTest>
 
 #include <X11/keysym.h>
 #include <X11/X.h>
+#include <X11/XKBlib.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -24,6 +28,33 @@ const QString Greeting = QStringLiteral("Dear reader,\nthis arrives whole.\n\tIn
 const QString Regards = QStringLiteral("Regards");
 const QString FirstTwin = QStringLiteral("first twin");
 const QString BetaText = QStringLiteral("from Beta");
+const QString GammaText = QStringLiteral("pasted by its own key");
+const QString DeltaText = QStringLiteral("shares the key of V");
+
+// Counts the presses of one key that reach the program on the root window, repeats included.
+class PressCounter final : public QAbstractNativeEventFilter
+{
+public:
+    explicit PressCounter(unsigned keycode) : m_keycode(keycode)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~PressCounter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    int count() const { return m_count; }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if (eventType == "xcb_generic_event_t" && (event->response_type & 0x7f) == XCB_KEY_PRESS &&
+            reinterpret_cast<const xcb_key_press_event_t *>(event)->detail == m_keycode)
+            ++m_count;
+        return false;
+    }
+
+private:
+    unsigned m_keycode;
+    int m_count = 0;
+};
 
 } // namespace
 
@@ -42,6 +73,10 @@ private Q_SLOTS:
     void foreignGrabLeavesOtherKeysWorking();
     void sameCodePastesOnceFirstInStoreOrder();
     void quickPressesPasteInPressOrder();
+    void pasteKeyAsHotKeyPastesOnce_data();
+    void pasteKeyAsHotKeyPastesOnce();
+    void heldHotKeyDeliversOnce_data();
+    void heldHotKeyDeliversOnce();
 
 private:
     void tick(const QString &master);
@@ -69,11 +104,15 @@ void TestDelivery::initTestCase()
                                QStringLiteral("never"));
     TestEnvironment::writeNote(QStringLiteral("Beta"), QStringLiteral("beta"),
                                CtrlAltCode | Qt::Key_B, BetaText);
+    TestEnvironment::writeNote(QStringLiteral("Gamma"), QStringLiteral("paste key"),
+                               (Qt::CTRL | Qt::Key_V).toCombined(), GammaText);
+    TestEnvironment::writeNote(QStringLiteral("Delta"), QStringLiteral("on the key of V"),
+                               (Qt::CTRL | Qt::Key_Udiaeresis).toCombined(), DeltaText);
 
     m_window = std::make_unique<MainWindow>();
     m_tree = m_window->findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
     QVERIFY(m_tree);
-    QCOMPARE(m_tree->topLevelItemCount(), 2);
+    QCOMPARE(m_tree->topLevelItemCount(), 4);
 
     QVERIFY(m_field.start());
     QTRY_VERIFY_WITH_TIMEOUT(m_field.isReady(), 10000);
@@ -200,6 +239,93 @@ void TestDelivery::quickPressesPasteInPressOrder()
     QVERIFY2(clock.elapsed() >= 2000, qPrintable(QString::number(clock.elapsed())));
     m_field.askClipboard();
     QTRY_COMPARE(m_field.clipboard(), Regards);
+}
+
+void TestDelivery::pasteKeyAsHotKeyPastesOnce_data()
+{
+    QTest::addColumn<QString>("master");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<unsigned long>("sharedKeysym"); // put on the key of V, or 0
+    QTest::newRow("Ctrl+V") << QStringLiteral("Gamma") << GammaText << 0ul;
+    // A layout with another grabbable symbol on the key of V: Ctrl+Ü is then the paste too.
+    QTest::newRow("Ctrl+Udiaeresis on the key of V")
+        << QStringLiteral("Delta") << DeltaText << static_cast<unsigned long>(XK_Udiaeresis);
+}
+
+void TestDelivery::pasteKeyAsHotKeyPastesOnce()
+{
+    QFETCH(QString, master);
+    QFETCH(QString, text);
+    QFETCH(unsigned long, sharedKeysym);
+    const unsigned v = m_keyboard.keycode(XK_v);
+    QVERIFY(v != 0);
+    const QList<unsigned long> oldSyms = m_keyboard.keysyms(v);
+    if (sharedKeysym != 0)
+        m_keyboard.setKeysyms(v, {XK_v, XK_V, sharedKeysym, sharedKeysym});
+    const auto restore = qScopeGuard([&] {
+        if (sharedKeysym != 0)
+            m_keyboard.setKeysyms(v, oldSyms);
+    });
+
+    tick(master);
+    const QList<GlobalShortcut *> live = liveShortcuts();
+    QCOMPARE(live.size(), 1);
+    QVERIFY(live.first()->isRegistered());
+
+    m_keyboard.pressKeycode({XK_Control_L}, v);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), text, 5000);
+    // Had the program caught its own paste, it would put the note back on the clipboard and
+    // paste it again every second or so.
+    QGuiApplication::clipboard()->setText(QStringLiteral("elsewhere"));
+    QTest::qWait(3000);
+    QCOMPARE(m_field.text(), text);
+    m_field.askClipboard();
+    QTRY_COMPARE(m_field.clipboard(), QStringLiteral("elsewhere"));
+
+    // The grab is back after the paste: the key delivers the note, not the clipboard's text.
+    QVERIFY(live.first()->isRegistered());
+    m_keyboard.pressKeycode({XK_Control_L}, v);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), text + text, 5000);
+}
+
+void TestDelivery::heldHotKeyDeliversOnce_data()
+{
+    QTest::addColumn<bool>("detectable");
+    QTest::newRow("release before each repeat") << false;
+    QTest::newRow("repeats without release") << true;
+}
+
+void TestDelivery::heldHotKeyDeliversOnce()
+{
+    QFETCH(bool, detectable);
+    // How repeats reach a client is its own choice, made on Qt's connection.
+    Display *display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+    QVERIFY(display);
+    Bool supported = False;
+    const Bool wasDetectable = XkbGetDetectableAutoRepeat(display, &supported);
+    XkbSetDetectableAutoRepeat(display, detectable, &supported);
+    QVERIFY(supported);
+    unsigned delay = 0;
+    unsigned interval = 0;
+    m_keyboard.autoRepeat(&delay, &interval);
+    m_keyboard.setAutoRepeat(100, 25);
+    const auto restore = qScopeGuard([&] {
+        XkbSetDetectableAutoRepeat(display, wasDetectable, &supported);
+        m_keyboard.setAutoRepeat(delay, interval);
+    });
+
+    tick(QStringLiteral("Alpha"));
+    PressCounter presses(m_keyboard.keycode(XK_s));
+    const QList<unsigned long> keys{XK_Control_L, XK_Alt_L, XK_s};
+    m_keyboard.hold(keys);
+    // A user holding the hot key, and letting go well before the paste.
+    QTest::qWait(400);
+    m_keyboard.release(keys);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Regards, 5000);
+    QVERIFY2(presses.count() >= 5, qPrintable(QString::number(presses.count())));
+    // Each repeat taken for a press would paste once more, one every second and a half.
+    QTest::qWait(2500);
+    QCOMPARE(m_field.text(), Regards);
 }
 
 QTEST_MAIN(TestDelivery)

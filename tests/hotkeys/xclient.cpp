@@ -50,6 +50,32 @@ void XClient::tap(unsigned long keysym)
     pressKeycode({}, keycode(keysym));
 }
 
+void XClient::hold(const QList<unsigned long> &keysyms)
+{
+    for (unsigned long keysym : keysyms)
+        XTestFakeKeyEvent(m_display, keycode(keysym), True, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XClient::release(const QList<unsigned long> &keysyms)
+{
+    for (auto it = keysyms.crbegin(); it != keysyms.crend(); ++it)
+        XTestFakeKeyEvent(m_display, keycode(*it), False, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XClient::setAutoRepeat(unsigned delay, unsigned interval)
+{
+    XAutoRepeatOn(m_display);
+    XkbSetAutoRepeatRate(m_display, XkbUseCoreKbd, delay, interval);
+    XSync(m_display, False);
+}
+
+void XClient::autoRepeat(unsigned *delay, unsigned *interval) const
+{
+    XkbGetAutoRepeatRate(m_display, XkbUseCoreKbd, delay, interval);
+}
+
 unsigned XClient::modifierMask(unsigned long keysym) const
 {
     const KeyCode code = XKeysymToKeycode(m_display, keysym);

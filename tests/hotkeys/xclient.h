@@ -21,6 +21,14 @@ public:
     void press(const QList<unsigned long> &modifiers, unsigned long keysym);
     void pressKeycode(const QList<unsigned long> &modifiers, unsigned keycode);
     void tap(unsigned long keysym);
+    // Presses the keys in order and keeps them down, as a user holding them, and flushes;
+    // release() lets go of them in reverse order.
+    void hold(const QList<unsigned long> &keysyms);
+    void release(const QList<unsigned long> &keysyms);
+    // Turns the server's auto-repeat on: the first repeat after `delay` ms, then one every
+    // `interval` ms.
+    void setAutoRepeat(unsigned delay, unsigned interval);
+    void autoRepeat(unsigned *delay, unsigned *interval) const;
     // The modifier mask the server gives a key (Num_Lock, Alt_L ...), 0 when none.
     unsigned modifierMask(unsigned long keysym) const;
     // The current modifier and lock state of the keyboard.

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QList>
+#include <utility>
 
 #include <X11/keysym.h>
 #include <X11/Xlib.h>
@@ -70,6 +71,8 @@ public:
 
     bool grab(int code) override;
     void ungrab(int code) override;
+    void suspendPasteGrabs() override;
+    void resumePasteGrabs() override;
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
@@ -107,6 +110,12 @@ private:
     uint16_t m_metaMask = XCB_MOD_MASK_4;
 
     QHash<int, Grab> m_grabs; // by Qt code
+    QList<int> m_suspended;   // codes let go of while the paste key stroke is sent
+
+    // The key event this connection saw last, on any window: tells an auto-repeat from a press.
+    uint8_t m_lastKeyType = 0;
+    xcb_keycode_t m_lastKeycode = 0;
+    xcb_timestamp_t m_lastKeyTime = 0;
 };
 
 X11ShortcutBackend::X11ShortcutBackend(xcb_connection_t *connection, xcb_window_t root,
@@ -310,6 +319,42 @@ void X11ShortcutBackend::ungrab(int code)
     m_grabs.erase(it);
 }
 
+void X11ShortcutBackend::suspendPasteGrabs()
+{
+    // What KeySender sends: Control with the key of V. Compared as the server sees it, so any
+    // hot key that lands on the same key and modifiers is let go too.
+    const xcb_keycode_t v = keycodeFor(XK_v);
+    if (v == 0)
+        return;
+    for (auto it = m_grabs.begin(); it != m_grabs.end(); ++it) {
+        if (it->held && it->keycode == v && it->modifiers == XCB_MOD_MASK_CONTROL) {
+            ungrabOnServer(*it);
+            it->held = false;
+            m_suspended.append(it.key());
+        }
+    }
+    if (m_suspended.isEmpty())
+        return;
+    // The key stroke comes from another connection: the server must have released the grab
+    // before it sees the first key of it.
+    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+}
+
+void X11ShortcutBackend::resumePasteGrabs()
+{
+    const QList<int> suspended = std::exchange(m_suspended, {});
+    for (int code : suspended) {
+        const auto it = m_grabs.find(code);
+        if (it == m_grabs.end())
+            continue;
+        // Another client may have taken the combination meanwhile; the next mapping change
+        // tries again, as for a grab a mapping change lost.
+        it->held = grabOnServer(*it);
+        if (!it->held && m_handlers.regrabbed)
+            m_handlers.regrabbed(code, false);
+    }
+}
+
 void X11ShortcutBackend::mappingChanged()
 {
     // Release with the old keycodes and lock masks before they are forgotten.
@@ -353,6 +398,15 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
 
     if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
         auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
+        // A held key repeats as presses without releases, or, for a client that did not ask
+        // for detectable auto-repeat (Qt does not), as a release and a press with one
+        // timestamp. While a grab is active, every key event comes to this connection, on the
+        // root window or on one of Qt's, so the key event before a repeat is always seen.
+        const bool repeat = type == XCB_KEY_PRESS && key->detail == m_lastKeycode &&
+                            (m_lastKeyType == XCB_KEY_PRESS || key->time == m_lastKeyTime);
+        m_lastKeyType = type;
+        m_lastKeycode = key->detail;
+        m_lastKeyTime = key->time;
         if (key->event != m_root)
             return false;
         const uint16_t modifiers =
@@ -360,7 +414,7 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
         for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
             if (!it->held || it->keycode != key->detail || it->modifiers != modifiers)
                 continue;
-            if (type == XCB_KEY_PRESS && m_handlers.activated)
+            if (type == XCB_KEY_PRESS && !repeat && m_handlers.activated)
                 m_handlers.activated(it.key());
             return true;
         }
