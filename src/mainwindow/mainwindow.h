@@ -2,12 +2,12 @@
 
 #include "exchange/filerequest.h"
 
+#include <functional>
+#include <memory>
 #include <QIcon>
 #include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QSystemTrayIcon>
-#include <functional>
-#include <memory>
 
 class QAction;
 class QCloseEvent;
@@ -87,7 +87,7 @@ private:
     void setEditorDirty(bool dirty);
     bool shortcutInUse(int code, QTreeWidgetItem *note);
     void markUsedKeys(QTreeWidgetItem *note);
-    QSettings *m_storeKeeper = nullptr; // see markUsedKeys
+    QSettings *m_storeKeeper = nullptr; // keeps the store parsed (see the constructor)
 
     // Commands (mainwindow_commands.cpp)
     QString askNewName(const QString &title, const QString &label,

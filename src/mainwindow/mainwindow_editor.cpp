@@ -182,13 +182,7 @@ void MainWindow::markUsedKeys(QTreeWidgetItem *note)
 {
     if (!note || !note->parent())
         return;
-    // Runs on every keystroke: the codes are read once here rather than once per key. Qt drops
-    // its parsed copy of a large settings file when the last QSettings on it goes, and then
-    // parses the whole file again for each new one (some 25 ms at 10,000 notes); one object that
-    // lives with the window keeps the parse. Every run still reads through a fresh object, which
-    // checks the file on disk and re-reads it when it changed.
-    if (!m_storeKeeper)
-        m_storeKeeper = new QSettings(this);
+    // Runs on every keystroke: the codes are read once here rather than once per key.
     const QSet<int> taken = otherNoteCodes(note->parent()->text(0), note->text(0));
     const bool ctrl = ui->shortcutCtrl->isChecked();
     const bool alt = ui->shortcutAlt->isChecked();
