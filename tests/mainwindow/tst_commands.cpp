@@ -30,6 +30,11 @@ constexpr int CtrlAltA = MacroStore::CtrlBit + MacroStore::AltBit + Qt::Key_A;
 constexpr int CtrlB = MacroStore::CtrlBit + Qt::Key_B;
 const QString WriteFailure = QStringLiteral("cannot be written");
 
+// The commands by number, as the data tables name them.
+void (*const Commands[])(MainWindow &) = {MainWindowTester::addMasterMacro,
+                                          MainWindowTester::addMacro, MainWindowTester::renameMacro,
+                                          MainWindowTester::deleteMacro};
+
 // The whole store as "path=value" lines. Values as text: the file gives back strings.
 QStringList storeDump()
 {
@@ -53,10 +58,7 @@ QStringList childGroups(const QString &group)
 
 QByteArray fileBytes()
 {
-    QFile file(QSettings().fileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return TestEnvironment::fileBytes(QSettings().fileName());
 }
 
 } // namespace
@@ -187,9 +189,6 @@ private Q_SLOTS:
     {
         QFETCH(int, command);
         QFETCH(bool, cancel);
-        static void (*const commands[])(MainWindow &) = {MainWindowTester::addMasterMacro,
-                                                         MainWindowTester::addMacro,
-                                                         MainWindowTester::renameMacro};
         select(QStringLiteral("Work"), QStringLiteral("Reply"));
         const QStringList before = storeDump();
         DialogScript dialogs;
@@ -199,7 +198,7 @@ private Q_SLOTS:
             dialogs.cancel();
         else
             dialogs.type(QString());
-        run(commands[command], dialogs);
+        run(Commands[command], dialogs);
         QCOMPARE(dialogs.seen().last().isInput, true);
         QCOMPARE(storeDump(), before);
         QCOMPARE(treeNames(),
@@ -219,14 +218,11 @@ private Q_SLOTS:
     {
         QFETCH(int, command);
         QFETCH(QString, name);
-        static void (*const commands[])(MainWindow &) = {MainWindowTester::addMasterMacro,
-                                                         MainWindowTester::addMacro,
-                                                         MainWindowTester::renameMacro};
         select(QStringLiteral("Work"), QStringLiteral("Reply"));
         const QStringList before = storeDump();
         DialogScript dialogs;
         dialogs.type(name).ok().cancel();
-        run(commands[command], dialogs);
+        run(Commands[command], dialogs);
         QCOMPARE(dialogs.seen().size(), 3);
         QCOMPARE(dialogs.seen()[1].title, QStringLiteral("Keyquill"));
         QVERIFY2(dialogs.seen()[1].text.contains(QStringLiteral("\"/\" or \"\\\"")),
@@ -410,9 +406,6 @@ private Q_SLOTS:
         QFETCH(int, command);
         QFETCH(QString, note);
         QFETCH(QString, message);
-        static void (*const commands[])(MainWindow &) = {
-            MainWindowTester::addMasterMacro, MainWindowTester::addMacro,
-            MainWindowTester::renameMacro, MainWindowTester::deleteMacro};
         // A store too large to be rewritten under the limit below: the disk is "full".
         TestEnvironment::writeNote(QStringLiteral("Home"), QStringLiteral("Long"), 0,
                                    QString(6000, QLatin1Char('y')));
@@ -433,7 +426,7 @@ private Q_SLOTS:
         {
             FileSizeLimit limit(4096);
             QVERIFY(limit.isActive());
-            run(commands[command], dialogs);
+            run(Commands[command], dialogs);
         }
         QCOMPARE(dialogs.seen().last().title, QStringLiteral("Keyquill"));
         QVERIFY2(dialogs.seen().last().text.contains(message),

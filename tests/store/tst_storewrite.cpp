@@ -14,10 +14,7 @@ namespace {
 
 QByteArray fileBytes(const QString &name)
 {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return TestEnvironment::fileBytes(name);
 }
 
 } // namespace

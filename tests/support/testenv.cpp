@@ -3,11 +3,12 @@
 #include "app/appidentity.h"
 #include "store/macrostore.h"
 
+#include <memory>
 #include <QCoreApplication>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTcpSocket>
-#include <memory>
 
 static void initResources()
 {
@@ -80,6 +81,14 @@ void TestEnvironment::writeNote(const QString &master, const QString &note, int 
     store.beginGroup(note);
     store.setValue(MacroStore::ShortcutKey, code);
     store.setValue(MacroStore::TextKey, text);
+}
+
+QByteArray TestEnvironment::fileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
 void TestEnvironment::writeMasterMacro(const QString &master)

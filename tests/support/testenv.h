@@ -35,6 +35,8 @@ public:
     // Writes one note as the editor saves it (integer code, string text).
     static void writeNote(const QString &master, const QString &note, int code,
                           const QString &text);
+    // The bytes of a file, empty when it cannot be read.
+    static QByteArray fileBytes(const QString &path);
     // Writes an empty master macro as "Add Master Macro" does.
     static void writeMasterMacro(const QString &master);
 
