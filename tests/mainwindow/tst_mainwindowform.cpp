@@ -9,16 +9,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFrame>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSplitter>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTextBlock>
@@ -36,7 +32,6 @@ struct MainWindowTester
     QSystemTrayIcon *trayIcon() const { return window.m_trayIcon; }
     QMenu *trayMenu() const { return window.m_trayMenu; }
     QAction *quitAction() const { return window.m_quitAction; }
-    QTimer *restoreTimer() const { return window.m_restoreTimer; }
 
     // True when the action's triggered() reaches the given private slot; the connection is
     // taken away, so that a test can press the key without running the slot.
@@ -91,10 +86,6 @@ private Q_SLOTS:
 
     void objects_data();
     void objects();
-    void layouts_data();
-    void layouts();
-    void spacers();
-    void textsAndInitialStates();
     void tabOrder();
     void keyList_data();
     void keyList();
@@ -105,13 +96,11 @@ private Q_SLOTS:
     void printShortcuts();
     void tray();
     void closeHides();
-    void closeBeforeShowHides();
     void closingAnotherWindowDoesNotQuit();
     void trayActivation_data();
     void trayActivation();
     void adsLinkIsHandedOut_data();
     void adsLinkIsHandedOut();
-    void adsPageStyle();
     void images_data();
     void images();
     void adsPageStructure();
@@ -152,175 +141,52 @@ void TestMainWindowForm::objects_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parentName");
-    const auto row = [](const char *name, const char *cls, const char *parent) {
+    QTest::addColumn<QString>("text"); // title or button text; "" when it has none to check
+    const auto row = [](const char *name, const char *cls, const char *text = "") {
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
-                            << QString::fromLatin1(parent);
+                            << QString::fromLatin1(text);
     };
-    row("centralWidget", "QWidget", "MainWindow");
-    row("splitter", "QSplitter", "centralWidget");
-    row("treeMacros", "CheckTreeWidget", "splitter");
-    row("layoutWidget", "QWidget", "splitter");
-    row("groupBox", "QGroupBox", "layoutWidget");
-    row("shortcutCtrl", "QCheckBox", "groupBox");
-    row("shortcutAlt", "QCheckBox", "groupBox");
-    row("shortcutShift", "QCheckBox", "groupBox");
-    row("shortcutKey", "QComboBox", "groupBox");
-    row("groupBox_2", "QGroupBox", "layoutWidget");
-    row("macro", "QTextEdit", "groupBox_2");
-    row("frame", "QFrame", "groupBox_2");
-    row("btnUpdate", "QPushButton", "layoutWidget");
-    row("btnRevert", "QPushButton", "layoutWidget");
-    row("expandable", "QGroupBox", "centralWidget");
-    row("btnExpand", "QPushButton", "expandable");
-    row("ads", "QTextBrowser", "expandable");
-    row("menuBar", "QMenuBar", "MainWindow");
-    row("mainToolBar", "QToolBar", "MainWindow");
-    row("statusBar", "QStatusBar", "MainWindow");
+    row("splitter", "QSplitter");
+    row("treeMacros", "CheckTreeWidget");
+    row("groupBox", "QGroupBox", "Shortcut");
+    row("shortcutCtrl", "QCheckBox", "Ctrl");
+    row("shortcutAlt", "QCheckBox", "Alt");
+    row("shortcutShift", "QCheckBox", "Shift");
+    row("shortcutKey", "QComboBox");
+    row("groupBox_2", "QGroupBox", "Note Text");
+    row("macro", "QTextEdit");
+    row("btnUpdate", "QPushButton", "Update Note");
+    row("btnRevert", "QPushButton", "Cancel");
+    row("expandable", "QGroupBox");
+    row("btnExpand", "QPushButton", "Expand");
+    row("ads", "QTextBrowser");
+    row("menuBar", "QMenuBar");
+    row("mainToolBar", "QToolBar");
+    row("statusBar", "QStatusBar");
 }
 
 void TestMainWindowForm::objects()
 {
     QFETCH(QString, name);
     QFETCH(QString, className);
-    QFETCH(QString, parentName);
-    QCOMPARE(m_window->objectName(), QStringLiteral("MainWindow"));
-    QCOMPARE(m_window->metaObject()->className(), "MainWindow");
+    QFETCH(QString, text);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Key-Quill by Orlenvar"));
     QWidget *widget = m_window->findChild<QWidget *>(name);
     QVERIFY(widget);
     QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
-    QVERIFY(widget->parentWidget());
-    QCOMPARE(widget->parentWidget()->objectName(), parentName);
-}
-
-void TestMainWindowForm::layouts_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("owner"); // the widget it lays out, or the enclosing layout
-    QTest::addColumn<int>("margin");
-    QTest::addColumn<QStringList>("items"); // widgets and spacers ("~"), in order
-    QTest::newRow("horizontalLayout_3")
-        << "horizontalLayout_3"
-        << "QHBoxLayout"
-        << "centralWidget" << 11 << QStringList{"splitter", "expandable"};
-    QTest::newRow("verticalLayout_2")
-        << "verticalLayout_2"
-        << "QVBoxLayout"
-        << "layoutWidget" << 0 << QStringList{"groupBox", "groupBox_2", "horizontalLayout_2"};
-    QTest::newRow("horizontalLayout")
-        << "horizontalLayout"
-        << "QHBoxLayout"
-        << "groupBox" << 11
-        << QStringList{"shortcutCtrl", "shortcutAlt", "shortcutShift", "shortcutKey", "~"};
-    QTest::newRow("verticalLayout") << "verticalLayout"
-                                    << "QVBoxLayout"
-                                    << "groupBox_2" << 11 << QStringList{"macro", "frame"};
-    QTest::newRow("horizontalLayout_2") << "horizontalLayout_2"
-                                        << "QHBoxLayout"
-                                        << "" << 0 << QStringList{"~", "btnUpdate", "btnRevert"};
-    QTest::newRow("gridLayout") << "gridLayout"
-                                << "QGridLayout"
-                                << "expandable" << 11 << QStringList{"btnExpand", "~", "ads"};
-}
-
-void TestMainWindowForm::layouts()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, className);
-    QFETCH(QString, owner);
-    QFETCH(int, margin);
-    QFETCH(QStringList, items);
-    auto *layout = m_window->findChild<QLayout *>(name);
-    QVERIFY(layout);
-    QCOMPARE(QString::fromLatin1(layout->metaObject()->className()), className);
-    QCOMPARE(layout->spacing(), 6);
-    if (!owner.isEmpty()) {
-        QCOMPARE(layout->parentWidget()->objectName(), owner);
-        QCOMPARE(layout->contentsMargins(), QMargins(margin, margin, margin, margin));
-    }
-    QStringList found;
-    for (int i = 0; i < layout->count(); ++i) {
-        QLayoutItem *item = layout->itemAt(i);
-        if (item->widget())
-            found.append(item->widget()->objectName());
-        else if (item->layout())
-            found.append(item->layout()->objectName());
-        else
-            found.append(QStringLiteral("~"));
-    }
-    QCOMPARE(found, items);
-}
-
-void TestMainWindowForm::spacers()
-{
-    const struct
-    {
-        const char *layout;
-        int index;
-        QSize size;
-    } expected[] = {{"horizontalLayout", 4, {37, 20}},
-                    {"horizontalLayout_2", 0, {225, 20}},
-                    {"gridLayout", 1, {436, 20}}};
-    for (const auto &spacer : expected) {
-        QSpacerItem *item = child<QLayout>(spacer.layout)->itemAt(spacer.index)->spacerItem();
-        QVERIFY(item);
-        QCOMPARE(item->sizeHint(), spacer.size);
-        QCOMPARE(item->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-        QCOMPARE(item->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
-    }
-    auto *grid = child<QGridLayout>("gridLayout");
-    int row, column, rows, columns;
-    grid->getItemPosition(grid->indexOf(child<QWidget>("ads")), &row, &column, &rows, &columns);
-    QCOMPARE(QList<int>({row, column, rows, columns}), QList<int>({1, 0, 1, 2}));
-    grid->getItemPosition(grid->indexOf(child<QWidget>("btnExpand")), &row, &column, &rows,
-                          &columns);
-    QCOMPARE(QList<int>({row, column, rows, columns}), QList<int>({0, 0, 1, 1}));
-}
-
-void TestMainWindowForm::textsAndInitialStates()
-{
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Key-Quill by Orlenvar"));
-    QCOMPARE(m_window->size(), QSize(924, 587));
-    QVERIFY(!m_window->windowIcon().isNull());
-    QVERIFY(!m_window->isVisible()); // main() decides
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        QCOMPARE(button->text(), text);
+    else if (auto *box = qobject_cast<QGroupBox *>(widget))
+        QCOMPARE(box->title(), text);
 
     auto *tree = child<QTreeWidget>("treeMacros");
-    QCOMPARE(tree->columnCount(), 2);
     QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Master Macros / Notes"));
     QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Shortcut"));
-    QCOMPARE(tree->contextMenuPolicy(), Qt::ActionsContextMenu);
-    QCOMPARE(child<QSplitter>("splitter")->orientation(), Qt::Horizontal);
-
-    QCOMPARE(child<QGroupBox>("groupBox")->title(), QStringLiteral("Shortcut"));
-    QCOMPARE(child<QGroupBox>("groupBox_2")->title(), QStringLiteral("Note Text"));
-    QCOMPARE(child<QGroupBox>("expandable")->title(), QString());
-    QCOMPARE(child<QAbstractButton>("shortcutCtrl")->text(), QStringLiteral("Ctrl"));
-    QCOMPARE(child<QAbstractButton>("shortcutAlt")->text(), QStringLiteral("Alt"));
-    QCOMPARE(child<QAbstractButton>("shortcutShift")->text(), QStringLiteral("Shift"));
-    QCOMPARE(child<QAbstractButton>("btnUpdate")->text(), QStringLiteral("Update Note"));
-    QCOMPARE(child<QAbstractButton>("btnRevert")->text(), QStringLiteral("Cancel"));
-    QCOMPARE(child<QAbstractButton>("btnExpand")->text(), QStringLiteral("Expand"));
-    QVERIFY(!child<QAbstractButton>("btnExpand")->icon().isNull());
     QVERIFY(!child<QWidget>("btnUpdate")->isEnabled());
     QVERIFY(!child<QWidget>("btnRevert")->isEnabled());
-    QCOMPARE(child<QFrame>("frame")->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(child<QFrame>("frame")->frameShadow(), QFrame::Raised);
-
-    QCOMPARE(child<QToolBar>("mainToolBar")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-    QCOMPARE(m_window->toolBarArea(child<QToolBar>("mainToolBar")), Qt::TopToolBarArea);
-
     auto *ads = child<QTextBrowser>("ads");
     QCOMPARE(ads->source(), QUrl(QStringLiteral("qrc:/html/ads.html")));
     QVERIFY(!ads->openLinks());
-    QVERIFY(!ads->openExternalLinks());
-    QCOMPARE(ads->documentTitle(), QStringLiteral("Advertising"));
-
-    MainWindowTester tester{*m_window};
-    QVERIFY(tester.restoreTimer());
-    QVERIFY(tester.restoreTimer()->isActive());
-    QCOMPARE(tester.restoreTimer()->interval(), 1000);
-    QVERIFY(!tester.restoreTimer()->isSingleShot());
 }
 
 void TestMainWindowForm::tabOrder()
@@ -343,10 +209,7 @@ void TestMainWindowForm::keyList_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("code");
     QTest::newRow("first") << 0 << "F1" << 0x01000030;
-    QTest::newRow("F12") << 11 << "F12" << 0x0100003B;
     QTest::newRow("digit 0") << 12 << "0" << 0x30;
-    QTest::newRow("digit 9") << 21 << "9" << 0x39;
-    QTest::newRow("letter A") << 22 << "A" << 0x41;
     QTest::newRow("last") << 47 << "Z" << 0x5A;
 }
 
@@ -360,10 +223,8 @@ void TestMainWindowForm::keyList()
     QCOMPARE(keys->currentIndex(), 0);
     QCOMPARE(keys->itemText(index), text);
     QCOMPARE(keys->itemData(index).toInt(), code);
-    for (int i = 0; i < keys->count(); ++i) {
-        QVERIFY(keys->itemIcon(i).isNull());
+    for (int i = 0; i < keys->count(); ++i)
         QCOMPARE(QKeySequence(keys->itemData(i).toInt()).toString(), keys->itemText(i));
-    }
 }
 
 void TestMainWindowForm::actions_data()
@@ -454,17 +315,9 @@ void TestMainWindowForm::tray()
 {
     MainWindowTester tester{*m_window};
     QSystemTrayIcon *icon = tester.trayIcon();
-    QVERIFY(icon);
-    QCOMPARE(icon->parent(), m_window.get());
     QVERIFY(icon->isVisible());
     QCOMPARE(icon->toolTip(), m_window->windowTitle());
-    QVERIFY(!icon->icon().isNull());
-    // The tray and the title bar show the same 32 x 32 image.
-    QCOMPARE(icon->icon().pixmap(32, 32).toImage(),
-             m_window->windowIcon().pixmap(32, 32).toImage());
-    QCOMPARE(icon->icon().availableSizes(), QList<QSize>{QSize(32, 32)});
     QCOMPARE(icon->contextMenu(), tester.trayMenu());
-    QCOMPARE(tester.trayMenu()->parent(), m_window.get());
     const auto entries = tester.trayMenu()->actions();
     QCOMPARE(texts(entries), QStringList({"|", "&Quit"}));
     QCOMPARE(entries.at(1), tester.quitAction());
@@ -480,6 +333,7 @@ void TestMainWindowForm::closeHides()
 {
     QPointer<MainWindow> window = m_window.get();
     QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    QVERIFY(!m_window->close()); // before the first show too
     m_window->showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QVERIFY(!m_window->close()); // refused: only hidden
@@ -487,13 +341,6 @@ void TestMainWindowForm::closeHides()
     QVERIFY(!m_window->isVisible());
     QVERIFY(MainWindowTester{*m_window}.trayIcon()->isVisible());
     QCOMPARE(lastClosed.count(), 0);
-}
-
-void TestMainWindowForm::closeBeforeShowHides()
-{
-    QVERIFY(!m_window->close());
-    QVERIFY(!m_window->isVisible());
-    QVERIFY(MainWindowTester{*m_window}.trayIcon()->isVisible());
 }
 
 void TestMainWindowForm::closingAnotherWindowDoesNotQuit()
@@ -595,32 +442,6 @@ void TestMainWindowForm::adsLinkIsHandedOut()
         QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
 }
 
-void TestMainWindowForm::adsPageStyle()
-{
-    // The panel renders the page's style sheet: headings 12 px bold, text 10 px, categories red.
-    QTextDocument *page = child<QTextBrowser>("ads")->document();
-    const auto formatOf = [page](const QString &text) {
-        for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
-            for (auto it = block.begin(); !it.atEnd(); ++it) {
-                if (it.fragment().text().startsWith(text))
-                    return it.fragment().charFormat();
-            }
-        }
-        return QTextCharFormat();
-    };
-    const QTextCharFormat heading = formatOf(QStringLiteral("Instructions"));
-    QCOMPARE(heading.font().pixelSize(), 12);
-    QCOMPARE(heading.font().weight(), QFont::Bold);
-    QCOMPARE(heading.font().family(), QStringLiteral("Verdana"));
-    QCOMPARE(formatOf(QStringLiteral("Click here")).fontWeight(), int(QFont::Bold));
-    const QTextCharFormat category = formatOf(QStringLiteral("Writers:"));
-    QCOMPARE(category.font().pixelSize(), 10);
-    QCOMPARE(category.foreground().color(), QColor(0xff, 0, 0));
-    const QTextCharFormat plain = formatOf(QStringLiteral("Please click button below"));
-    QCOMPARE(plain.font().pixelSize(), 10);
-    QCOMPARE(plain.font().weight(), QFont::Normal);
-}
-
 void TestMainWindowForm::images_data()
 {
     QTest::addColumn<QString>("path");
@@ -660,35 +481,13 @@ void TestMainWindowForm::images()
 void TestMainWindowForm::adsPageStructure()
 {
     const QString page = QString::fromUtf8(resource(QStringLiteral(":/html/ads.html")));
-    QVERIFY(page.startsWith(
-        QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"")));
-    QVERIFY(page.contains(QStringLiteral("charset=utf-8")));
-    QVERIFY(page.contains(QStringLiteral("<title>Advertising</title>")));
-
     QStringList headings;
     QRegularExpression h1(QStringLiteral("<h1>(.*?)</h1>"));
     for (auto it = h1.globalMatch(page); it.hasNext();)
         headings.append(it.next().captured(1));
     QCOMPARE(headings, QStringList({"Instructions", "Donation", "Information"}));
-
+    // Every outside address is the vendor's host or a reserved example domain.
     const QString host = QStringLiteral(KEYQUILL_VENDOR_HOST);
-    QVERIFY(page.contains(QStringLiteral("<a href=\"http://%1/corvane_key_quill.php\"><b>Click "
-                                         "here to watch Video instructions for Keyquill</b></a>")
-                              .arg(host)));
-    QVERIFY(
-        page.contains(QRegularExpression(QStringLiteral("<a href=\"http://%1/donate.php\"><img "
-                                                        "src=\"qrc:/images/btn_paypal_donate.png\" "
-                                                        "border=\"0\"[^>]*></a>")
-                                             .arg(QRegularExpression::escape(host)))));
-    QVERIFY(page.contains(QStringLiteral("<strong>PLEASE DONATE</strong>")));
-    QVERIFY(page.contains(QStringLiteral("<strong>FREE</strong>")));
-    QVERIFY(page.contains(QStringLiteral("Please click button below to donate:<br>")));
-
-    const int listStart = page.indexOf(QStringLiteral("<h1>Information</h1>"));
-    const QString list = page.mid(listStart);
-    QCOMPARE(list.count(QStringLiteral("<li>")), 8);
-    QCOMPARE(list.count(QStringLiteral("<span class=\"m_cat\">")), 7);
-    // Every outside address is a reserved example domain.
     QRegularExpression link(QStringLiteral("href=\"(?:http://|mailto:[^@\"]*@)([^/\"]+)"));
     for (auto it = link.globalMatch(page); it.hasNext();) {
         const QString linkHost = it.next().captured(1);
