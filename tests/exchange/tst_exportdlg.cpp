@@ -1,8 +1,8 @@
 // The export dialog on its own: its form, the check-box rules and the writer.
 #include "exchange/exportdlg.h"
-#include "modalanswerer.h"
 #include "store/macrostore.h"
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 #include "widgets/checktreewidget.h"
 
@@ -325,7 +325,7 @@ void TestExportDlg::exportReplacesUnparsableFile()
     itemNamed(dialog, QStringLiteral("b2"))->setCheckState(0, Qt::Checked);
     itemNamed(dialog, QStringLiteral("b1"))->setCheckState(0, Qt::Unchecked);
     clickOk(dialog);
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(fileContent(path), QStringList({QStringLiteral("B/Macros/b2/shortcut=0"),
                                              QStringLiteral("B/Macros/b2/text=bee two")}));
@@ -371,7 +371,7 @@ void TestExportDlg::cancelledSaveKeepsDialogOpen()
     });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QCOMPARE(asked, 1);
-    QCOMPARE(answerer.seen(), QStringList{"Export"});
+    QCOMPARE(answerer.said(), QStringList{"Export"});
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
 }
 
@@ -408,9 +408,9 @@ void TestExportDlg::writeFailureKeepsDialogOpen()
         statesAfterWarning = checkStates(dialog);
         clickOk(dialog);
     });
-    answerer.expectOk();
+    answerer.ok();
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QCOMPARE(answerer.seen(),
+    QCOMPARE(answerer.said(),
              QStringList({QStringLiteral("Export"),
                           QStringLiteral("Keyquill|The Master Macros could not be written to "
                                          "\"%1\".")
@@ -446,7 +446,7 @@ void TestExportDlg::failedExportLeavesTargetAlone()
     const QSettings::Status oldStatus = QSettings(twin, QSettings::IniFormat).status();
 
     ModalAnswerer answerer;
-    answerer.expectOk();
+    answerer.ok();
     ExportDlg dialog;
     dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
     {
@@ -454,7 +454,7 @@ void TestExportDlg::failedExportLeavesTargetAlone()
         QVERIFY(limit.isActive());
         clickOk(dialog);
     }
-    QCOMPARE(answerer.seen(),
+    QCOMPARE(answerer.said(),
              QStringList{QStringLiteral("Keyquill|The Master Macros could not be written to "
                                         "\"%1\".")
                              .arg(QDir::toNativeSeparators(path))});
@@ -479,7 +479,7 @@ void TestExportDlg::storeFileIsNeverATarget()
     QVERIFY(QFileInfo::exists(storeFile));
     const QStringList before = QSettings().allKeys();
     ModalAnswerer answerer;
-    answerer.expectOk();
+    answerer.ok();
     ExportDlg dialog;
     dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return storeFile; });
     clickOk(dialog);
@@ -506,7 +506,7 @@ void TestExportDlg::defaultRequestIsSaveDialog()
         QTimer::singleShot(0, &dialog, &QDialog::reject);
     });
     dialog.exec();
-    QCOMPARE(answerer.seen().size(), 2);
+    QCOMPARE(answerer.said().size(), 2);
     QCOMPARE(title, QStringLiteral("Export Master Macros"));
     QCOMPARE(filters, QStringList{"Master Macros Files (*.mmacro)"});
     QVERIFY(saving);

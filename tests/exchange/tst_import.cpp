@@ -3,9 +3,9 @@
 #include "exchange/exportdlg.h"
 #include "hotkeys/globalshortcut.h"
 #include "mainwindow/mainwindow.h"
-#include "modalanswerer.h"
 #include "store/macrostore.h"
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 #include "widgets/checktreewidget.h"
 
@@ -224,7 +224,7 @@ void TestImport::cancelledFileDialogDoesNothing()
     QCOMPARE(asked,
              QStringList({QStringLiteral("main window"), QStringLiteral("Import Master Macro"),
                           QStringLiteral("Master Macro Files (*.mmacro)")}));
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     QCOMPARE(storeContent(), before);
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters"}));
 }
@@ -246,7 +246,7 @@ void TestImport::defaultRequestIsOpenDialog()
         static_cast<QDialog *>(shown)->reject();
     });
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "importMasterMacro"));
-    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.said().size(), 1);
     QCOMPARE(title, QStringLiteral("Import Master Macro"));
     QCOMPARE(filters, QStringList{"Master Macro Files (*.mmacro)"});
     QVERIFY(opening);
@@ -264,7 +264,7 @@ void TestImport::importsIntoTreeAndStore()
     }
     ModalAnswerer answerer;
     import(path);
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     QCOMPARE(topLevelNames(*m_window),
              QStringList({"Keep", "Notes", "letters", "Greetings", "Work"}));
     QCOMPARE(treeDump(*m_window), storeDump());
@@ -342,12 +342,12 @@ void TestImport::clashPrompt()
     ModalAnswerer answerer;
     for (const QString &answer : answers) {
         if (answer == QLatin1String("<cancel>"))
-            answerer.expectCancel();
+            answerer.cancel();
         else
-            answerer.expectText(answer);
+            answerer.type(answer);
     }
     import(path);
-    QCOMPARE(answerer.seen(), prompts);
+    QCOMPARE(answerer.said(), prompts);
     QCOMPARE(topLevelNames(*m_window), before + added);
     QCOMPARE(treeDump(*m_window), storeDump());
     QCOMPARE(storedText(QStringLiteral("Keep"), QStringLiteral("k")), keepText);
@@ -368,9 +368,9 @@ void TestImport::renamedMasterMacroStoresUnderNewName()
         file.setValue(QStringLiteral("Alpha/Macros/y/text"), QStringLiteral("why"));
     }
     ModalAnswerer answerer;
-    answerer.expectText(QStringLiteral("Beta"));
+    answerer.type(QStringLiteral("Beta"));
     import(path);
-    QCOMPARE(answerer.seen(), QStringList{promptFor("Alpha")});
+    QCOMPARE(answerer.said(), QStringList{promptFor("Alpha")});
     QCOMPARE(storedCode(QStringLiteral("Beta"), QStringLiteral("x")), 0x0C000058);
     QCOMPARE(storedText(QStringLiteral("Beta"), QStringLiteral("x")), QStringLiteral("ex"));
     QCOMPARE(storedText(QStringLiteral("Beta"), QStringLiteral("y")), QStringLiteral("why"));
@@ -397,9 +397,9 @@ void TestImport::importLeavesActiveMasterMacro()
     const QString path = m_dir->filePath(QStringLiteral("more.mmacro"));
     writeMasterFile(path, {"Keep", "Other"});
     ModalAnswerer answerer;
-    answerer.expectText(QStringLiteral("Keep too"));
+    answerer.type(QStringLiteral("Keep too"));
     import(path);
-    QCOMPARE(answerer.seen(), QStringList{promptFor("Keep")});
+    QCOMPARE(answerer.said(), QStringList{promptFor("Keep")});
     QCOMPARE(keep->checkState(0), Qt::Checked);
     QCOMPARE(tree->findChildren<GlobalShortcut *>(), shortcuts);
     QVERIFY(live);
@@ -434,9 +434,9 @@ void TestImport::unreadableFileWarns()
     const QStringList tree = treeDump(*m_window);
 
     ModalAnswerer answerer;
-    answerer.expectOk();
+    answerer.ok();
     import(path);
-    QCOMPARE(answerer.seen(), QStringList{unreadableWarning(path)});
+    QCOMPARE(answerer.said(), QStringList{unreadableWarning(path)});
     QCOMPARE(storeContent(), before);
     QCOMPARE(treeDump(*m_window), tree);
 }
@@ -458,7 +458,7 @@ void TestImport::fileWithoutMasterMacrosIsSilent()
     const QStringList before = storeContent();
     ModalAnswerer answerer;
     import(path);
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     QCOMPARE(storeContent(), before);
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters"}));
 }
@@ -467,7 +467,7 @@ void TestImport::filesOfOtherVersions()
 {
     ModalAnswerer answerer;
     import(QStringLiteral(KEYQUILL_TEST_DATA "/escapes.mmacro"));
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     const QString euro = QStringLiteral("\u20acuro Letters");
     const QString ete = QStringLiteral("\u00c9t\u00e9");
     QCOMPARE(topLevelNames(*m_window),
@@ -491,7 +491,7 @@ void TestImport::hostileKeys()
 {
     ModalAnswerer answerer;
     import(QStringLiteral(KEYQUILL_TEST_DATA "/hostile-keys.mmacro"));
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     // Keys outside any group bring nothing; the section given twice is one master macro.
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters", "Odd"}));
     const QString odd = QStringLiteral("Odd");
@@ -517,7 +517,7 @@ void TestImport::namesWithSeparatorsAreSkipped()
 {
     ModalAnswerer answerer;
     import(QStringLiteral(KEYQUILL_TEST_DATA "/separators.mmacro"));
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters", "Fine"}));
     QCOMPARE(treeDump(*m_window), storeDump());
     QVERIFY(storeDump().contains(QStringLiteral("Fine/ok|")));
@@ -583,7 +583,7 @@ void TestImport::hostileFilesLeaveStoreIntact()
     // answered by cancelling.
     ModalAnswerer answerer;
     for (int i = 0; i < 3; ++i)
-        answerer.expectCancel();
+        answerer.cancel();
     import(path);
 
     const QStringList after = storeContent();
@@ -659,17 +659,17 @@ void TestImport::roundTrip()
     m_window = std::make_unique<MainWindow>();
     ModalAnswerer answerer;
     import(path);
-    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(answerer.said(), QStringList());
     QCOMPARE(storeContent(), original);
     QCOMPARE(treeDump(*m_window), storeDump());
     QCOMPARE(treeOf(*m_window)->topLevelItemCount(), names.size());
 
     // The same file again: every name exists now.
     for (int i = 0; i < names.size(); ++i)
-        answerer.expectCancel();
+        answerer.cancel();
     import(path);
-    QCOMPARE(answerer.seen().size(), 1);
-    QVERIFY(answerer.seen().first().startsWith(QStringLiteral("Import Master Macro|")));
+    QCOMPARE(answerer.said().size(), 1);
+    QVERIFY(answerer.said().first().startsWith(QStringLiteral("Import Master Macro|")));
 }
 
 void TestImport::exportWithoutContentImportsEmptyText()
@@ -722,7 +722,7 @@ void TestImport::exportCommandLeavesTickBehind()
             ->click();
     });
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "exportMasterMacro"));
-    QCOMPARE(answerer.seen(), QStringList{"Export"});
+    QCOMPARE(answerer.said(), QStringList{"Export"});
     QVERIFY(parentless);
     QSettings file(path, QSettings::IniFormat);
     QCOMPARE(file.allKeys(),
@@ -737,7 +737,7 @@ void TestImport::failedExportLeavesOldFileToImport()
     const QString path = m_dir->filePath(QStringLiteral("old.mmacro"));
     writeMasterFile(path, {QStringLiteral("Old")});
     ModalAnswerer answerer;
-    answerer.expectOk();
+    answerer.ok();
     {
         ExportDlg dialog;
         dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
@@ -748,11 +748,11 @@ void TestImport::failedExportLeavesOldFileToImport()
             ->button(QDialogButtonBox::Ok)
             ->click();
     }
-    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.said().size(), 1);
 
     // What the file holds is what is imported, not the export that never reached it.
     import(path);
-    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.said().size(), 1);
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters", "Old"}));
     QCOMPARE(storedText(QStringLiteral("Old"), QStringLiteral("n")), QStringLiteral("Old"));
     QCOMPARE(storedCode(QStringLiteral("Old"), QStringLiteral("n")), 0x04000041);
@@ -776,14 +776,14 @@ void TestImport::refusedStoreTakesImportBack()
     const QStringList tree = treeDump(*m_window);
 
     ModalAnswerer answerer;
-    answerer.expectOk();
+    answerer.ok();
     {
         // The store may keep its present size but cannot grow: the import does not fit.
         FileSizeLimit limit(QFileInfo(storeFile).size() + 64);
         QVERIFY(limit.isActive());
         import(path);
     }
-    QCOMPARE(answerer.seen(),
+    QCOMPARE(answerer.said(),
              QStringList{QStringLiteral("Keyquill|The Master Macros of \"%1\" were not imported: "
                                         "the macro store %2 cannot be written.")
                              .arg(QDir::toNativeSeparators(path), storeFile)});

@@ -1,5 +1,5 @@
-#include "dialogscript.h"
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 
 #include "hotkeys/globalshortcut.h"
@@ -114,7 +114,7 @@ private:
         std::sort(codes.begin(), codes.end());
         return codes;
     }
-    void run(void (*command)(MainWindow &), DialogScript &dialogs)
+    void run(void (*command)(MainWindow &), ModalAnswerer &dialogs)
     {
         command(*m_window);
         QVERIFY2(dialogs.done(), "a dialog the test expected did not open");
@@ -137,7 +137,7 @@ private Q_SLOTS:
 
     void addMasterMacroIgnoresLetterCaseAndOffersTheRefusedNameAgain()
     {
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(QStringLiteral("work")).ok().type(QStringLiteral("Play"));
         run(MainWindowTester::addMasterMacro, dialogs);
         const auto &seen = dialogs.seen();
@@ -157,7 +157,7 @@ private Q_SLOTS:
     void addNoteComparesLetterCaseAndUsesTheSelectedNotesMasterMacro()
     {
         select(QStringLiteral("Work"), QStringLiteral("Sign"));
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(QStringLiteral("Reply")).ok().type(QStringLiteral("reply"));
         run(MainWindowTester::addMacro, dialogs);
         QCOMPARE(dialogs.seen().size(), 3);
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QFETCH(bool, cancel);
         select(QStringLiteral("Work"), QStringLiteral("Reply"));
         const QStringList before = storeDump();
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         // After a refusal too: the first answer clashes in every command.
         dialogs.type(command == 0 ? QStringLiteral("WORK") : QStringLiteral("Reply")).ok();
         if (cancel)
@@ -220,7 +220,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         select(QStringLiteral("Work"), QStringLiteral("Reply"));
         const QStringList before = storeDump();
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(name).ok().cancel();
         run(Commands[command], dialogs);
         QCOMPARE(dialogs.seen().size(), 3);
@@ -249,7 +249,7 @@ private Q_SLOTS:
         QFETCH(QString, note);
         QFETCH(QString, newName);
         select(QStringLiteral("Work"), note);
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(newName).ok().cancel();
         run(MainWindowTester::renameMacro, dialogs);
         QCOMPARE(dialogs.seen()[0].title, QStringLiteral("Rename Master Macro or Note"));
@@ -271,7 +271,7 @@ private Q_SLOTS:
         expected.sort();
 
         select(QStringLiteral("Work"));
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(QStringLiteral("Job"));
         run(MainWindowTester::renameMacro, dialogs);
         QCOMPARE(storeDump(), expected);
@@ -290,7 +290,7 @@ private Q_SLOTS:
         select(QStringLiteral("Home"), QStringLiteral("Address"));
         // A note added and never saved keeps its empty strings through the move.
         {
-            DialogScript add;
+            ModalAnswerer add;
             add.type(QStringLiteral("Fresh"));
             run(MainWindowTester::addMacro, add);
         }
@@ -299,7 +299,7 @@ private Q_SLOTS:
         expected.replaceInStrings(QStringLiteral("Home/Macros/Fresh/"),
                                   QStringLiteral("Home/Macros/Fresh 2/"));
         expected.sort();
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(QStringLiteral("Fresh 2"));
         run(MainWindowTester::renameMacro, dialogs);
         QCOMPARE(storeDump(), expected);
@@ -311,7 +311,7 @@ private Q_SLOTS:
     {
         item(QStringLiteral("Work"))->setCheckState(0, Qt::Checked);
         select(QStringLiteral("Work"), QStringLiteral("Reply"));
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.ok();
         run(MainWindowTester::deleteMacro, dialogs);
         QCOMPARE(dialogs.seen().first().title,
@@ -328,7 +328,7 @@ private Q_SLOTS:
     {
         item(QStringLiteral("Work"))->setCheckState(0, Qt::Checked);
         select(QStringLiteral("Work"));
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.ok();
         run(MainWindowTester::deleteMacro, dialogs);
         QVERIFY(liveCodes().isEmpty());
@@ -345,7 +345,7 @@ private Q_SLOTS:
         item(QStringLiteral("Work"))->setCheckState(0, Qt::Checked);
         select(QStringLiteral("Work"), QStringLiteral("Reply"));
         const QStringList before = storeDump();
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.cancel();
         run(MainWindowTester::deleteMacro, dialogs);
         QCOMPARE(storeDump(), before);
@@ -356,7 +356,7 @@ private Q_SLOTS:
     void nothingSelectedDoesNothing()
     {
         tree()->clearSelection();
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         MainWindowTester::addMacro(*m_window);
         MainWindowTester::renameMacro(*m_window);
         MainWindowTester::deleteMacro(*m_window);
@@ -373,7 +373,7 @@ private Q_SLOTS:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            dir.filePath(QStringLiteral("blocker/config")));
         m_window = std::make_unique<MainWindow>();
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.type(QStringLiteral("Play")).ok();
         MainWindowTester::addMasterMacro(*m_window);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_env.configDir());
@@ -417,7 +417,7 @@ private Q_SLOTS:
         const QList<int> liveBefore = liveCodes();
         const QByteArray bytesBefore = fileBytes();
 
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         if (command == 3)
             dialogs.ok();
         else

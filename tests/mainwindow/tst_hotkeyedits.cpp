@@ -1,7 +1,7 @@
 // End to end on a real X server: edits made through the window (saving a note, deleting,
 // renaming) while its master macro is ticked change which combinations paste, as seen from
 // another application, and which ones the program still holds.
-#include "dialogscript.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 #include "textfield.h"
 #include "xclient.h"
@@ -82,7 +82,7 @@ private:
     QTreeWidgetItem *item(const QString &master, const QString &note = QString()) const;
     void select(const QString &master, const QString &note = QString());
     // Runs an entry of the tree's context menu (the Edit menu holds the same actions).
-    void runCommand(const QString &text, DialogScript &dialogs);
+    void runCommand(const QString &text, ModalAnswerer &dialogs);
     void press(const QList<Combination> &combinations);
     // Whether the program holds the combination: then no other client can grab it.
     bool isHeld(const Combination &combination);
@@ -144,7 +144,7 @@ void TestHotKeyEdits::select(const QString &master, const QString &note)
     widget<QTreeWidget>("treeMacros")->setCurrentItem(target);
 }
 
-void TestHotKeyEdits::runCommand(const QString &text, DialogScript &dialogs)
+void TestHotKeyEdits::runCommand(const QString &text, ModalAnswerer &dialogs)
 {
     const auto actions = widget<QTreeWidget>("treeMacros")->actions();
     const auto it = std::find_if(actions.cbegin(), actions.cend(),
@@ -206,7 +206,7 @@ void TestHotKeyEdits::savingANoteMovesItsHotKey()
     auto *text = widget<QTextEdit>("macro");
     text->selectAll();
     QTest::keyClicks(text, newText);
-    DialogScript dialogs; // a refusal would be a box; none is expected
+    ModalAnswerer dialogs; // a refusal would be a box; none is expected
     widget<QPushButton>("btnUpdate")->click();
     QCOMPARE(dialogs.seen().size(), 0);
     QVERIFY(!widget<QPushButton>("btnUpdate")->isEnabled());
@@ -223,7 +223,7 @@ void TestHotKeyEdits::savingANoteMovesItsHotKey()
 void TestHotKeyEdits::deletingANoteReleasesOnlyItsKey()
 {
     select(QStringLiteral("Alpha"), QStringLiteral("greeting"));
-    DialogScript dialogs;
+    ModalAnswerer dialogs;
     dialogs.ok();
     runCommand(QStringLiteral("Delete"), dialogs);
     QVERIFY(!item(QStringLiteral("Alpha"), QStringLiteral("greeting")));
@@ -237,7 +237,7 @@ void TestHotKeyEdits::deletingANoteReleasesOnlyItsKey()
 void TestHotKeyEdits::deletingTheMasterMacroReleasesEveryKey()
 {
     select(QStringLiteral("Alpha"));
-    DialogScript dialogs;
+    ModalAnswerer dialogs;
     dialogs.ok();
     runCommand(QStringLiteral("Delete"), dialogs);
     QVERIFY(!item(QStringLiteral("Alpha")));
@@ -266,7 +266,7 @@ void TestHotKeyEdits::renamingKeepsTheHotKeysWorking()
     QFETCH(QString, newName);
     QFETCH(QString, renamed);
     select(QStringLiteral("Alpha"), note);
-    DialogScript dialogs;
+    ModalAnswerer dialogs;
     dialogs.type(newName);
     runCommand(QStringLiteral("Rename"), dialogs);
     const QStringList path = renamed.split(QLatin1Char('/'));

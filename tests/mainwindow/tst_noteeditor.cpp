@@ -1,5 +1,5 @@
-#include "dialogscript.h"
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 
 #include "hotkeys/globalshortcut.h"
@@ -211,7 +211,7 @@ private Q_SLOTS:
         text()->setPlainText(QStringLiteral("edited"));
         setModifiers(true, true, false);
         chooseKey(Qt::Key_A);
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.ok();
         QVERIFY(!MainWindowTester::updateMacro(*m_window));
         QCOMPARE(dialogs.seen().size(), 1);
@@ -254,7 +254,7 @@ private Q_SLOTS:
         else
             chooseKey(MacroStore::keyPart(code));
         text()->setPlainText(QStringLiteral("saved text"));
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         QVERIFY(MainWindowTester::updateMacro(*m_window));
         QVERIFY(dialogs.seen().isEmpty());
         QCOMPARE(storedCode(master, note), code);
@@ -367,7 +367,7 @@ private Q_SLOTS:
 
         select(QStringLiteral("Work"), QStringLiteral("Greeting"));
         text()->setPlainText(QStringLiteral("unsaved words"));
-        DialogScript dialogs;
+        ModalAnswerer dialogs;
         dialogs.ok();
         {
             FileSizeLimit limit(4096);
