@@ -6,6 +6,7 @@
 #include "store/macrostore.h"
 #include "support/filesizelimit.h"
 #include "support/modalanswerer.h"
+#include "support/storeprobe.h"
 #include "support/testenv.h"
 #include "widgets/checktreewidget.h"
 
@@ -105,33 +106,12 @@ QStringList storeDump()
     return out;
 }
 
-// Every key and value under MasterMacros, "path=value", sorted. (Types do not survive the
-// native file, which the settings layer may write and read back at any time.)
+// Every key and value under MasterMacros, "path=value", sorted.
 QStringList storeContent()
 {
     QSettings store;
     store.beginGroup(MacroStore::MasterMacrosGroup);
-    QStringList out;
-    const QStringList keys = store.allKeys();
-    for (const QString &key : keys) {
-        out << key + QLatin1Char('=') + store.value(key).toString();
-    }
-    out.sort();
-    return out;
-}
-
-QString storedText(const QString &master, const QString &note)
-{
-    return QSettings()
-        .value(QStringLiteral("MasterMacros/%1/Macros/%2/text").arg(master, note))
-        .toString();
-}
-
-int storedCode(const QString &master, const QString &note)
-{
-    return QSettings()
-        .value(QStringLiteral("MasterMacros/%1/Macros/%2/shortcut").arg(master, note))
-        .toInt();
+    return StoreProbe::dump(store);
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -270,7 +250,7 @@ void TestImport::importsIntoTreeAndStore()
     QCOMPARE(treeDump(*m_window), storeDump());
     QVERIFY(treeDump(*m_window).contains(QStringLiteral("Greetings/hello|Ctrl+Alt+A")));
     QVERIFY(treeDump(*m_window).contains(QStringLiteral("Work/sig|Ctrl+Shift+F1")));
-    QCOMPARE(storedText(QStringLiteral("Greetings"), QStringLiteral("hello")),
+    QCOMPARE(StoreProbe::text(QStringLiteral("Greetings"), QStringLiteral("hello")),
              QStringLiteral("Hello!"));
     // Codes go in as integers, texts as strings (no event loop has run since, so the store
     // still holds the values as written); no description is written.
@@ -337,7 +317,7 @@ void TestImport::clashPrompt()
     const QString path = m_dir->filePath(QStringLiteral("clash.mmacro"));
     writeMasterFile(path, fileMasters);
     const QStringList before = topLevelNames(*m_window);
-    const QString keepText = storedText(QStringLiteral("Keep"), QStringLiteral("k"));
+    const QString keepText = StoreProbe::text(QStringLiteral("Keep"), QStringLiteral("k"));
 
     ModalAnswerer answerer;
     for (const QString &answer : answers) {
@@ -350,8 +330,8 @@ void TestImport::clashPrompt()
     QCOMPARE(answerer.said(), prompts);
     QCOMPARE(topLevelNames(*m_window), before + added);
     QCOMPARE(treeDump(*m_window), storeDump());
-    QCOMPARE(storedText(QStringLiteral("Keep"), QStringLiteral("k")), keepText);
-    QCOMPARE(storedText(QStringLiteral("Keep"), QStringLiteral("n")), QString());
+    QCOMPARE(StoreProbe::text(QStringLiteral("Keep"), QStringLiteral("k")), keepText);
+    QCOMPARE(StoreProbe::text(QStringLiteral("Keep"), QStringLiteral("n")), QString());
 }
 
 void TestImport::renamedMasterMacroStoresUnderNewName()
@@ -371,9 +351,9 @@ void TestImport::renamedMasterMacroStoresUnderNewName()
     answerer.type(QStringLiteral("Beta"));
     import(path);
     QCOMPARE(answerer.said(), QStringList{promptFor("Alpha")});
-    QCOMPARE(storedCode(QStringLiteral("Beta"), QStringLiteral("x")), 0x0C000058);
-    QCOMPARE(storedText(QStringLiteral("Beta"), QStringLiteral("x")), QStringLiteral("ex"));
-    QCOMPARE(storedText(QStringLiteral("Beta"), QStringLiteral("y")), QStringLiteral("why"));
+    QCOMPARE(StoreProbe::code(QStringLiteral("Beta"), QStringLiteral("x")), 0x0C000058);
+    QCOMPARE(StoreProbe::text(QStringLiteral("Beta"), QStringLiteral("x")), QStringLiteral("ex"));
+    QCOMPARE(StoreProbe::text(QStringLiteral("Beta"), QStringLiteral("y")), QStringLiteral("why"));
     QSettings store;
     store.beginGroup(QStringLiteral("MasterMacros/Alpha/Macros"));
     QCOMPARE(store.childGroups(), QStringList{"mine"});
@@ -472,17 +452,21 @@ void TestImport::filesOfOtherVersions()
     const QString ete = QStringLiteral("\u00c9t\u00e9");
     QCOMPARE(topLevelNames(*m_window),
              QStringList({"Keep", "Notes", "letters", QStringLiteral("Stra\u00dfe"), euro}));
-    QCOMPARE(storedCode(euro, ete), 201326657);
-    QCOMPARE(storedText(euro, ete),
+    QCOMPARE(StoreProbe::code(euro, ete), 201326657);
+    QCOMPARE(StoreProbe::text(euro, ete),
              QStringLiteral("Caf\u00e9 costs 5 \u20ac; a=b, \"quoted\" back\\slash 100%\nnext "
                             "line"));
-    QCOMPARE(storedText(euro, QStringLiteral(" spaced ")), QStringLiteral("  lead and trail  "));
-    QCOMPARE(storedCode(euro, QStringLiteral("semi;colon=equals")), 0);
-    QCOMPARE(storedText(euro, QStringLiteral("semi;colon=equals")), QStringLiteral("plain text"));
-    QCOMPARE(storedCode(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")), 67108930);
-    QCOMPARE(storedText(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")), QString());
+    QCOMPARE(StoreProbe::text(euro, QStringLiteral(" spaced ")),
+             QStringLiteral("  lead and trail  "));
+    QCOMPARE(StoreProbe::code(euro, QStringLiteral("semi;colon=equals")), 0);
+    QCOMPARE(StoreProbe::text(euro, QStringLiteral("semi;colon=equals")),
+             QStringLiteral("plain text"));
+    QCOMPARE(StoreProbe::code(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")),
+             67108930);
+    QCOMPARE(StoreProbe::text(QStringLiteral("Stra\u00dfe"), QStringLiteral("\u00fcber")),
+             QString());
     // Written by hand: the settings layer reads an unquoted comma as a list separator.
-    QCOMPARE(storedText(QStringLiteral("Stra\u00dfe"), QStringLiteral("letter")),
+    QCOMPARE(StoreProbe::text(QStringLiteral("Stra\u00dfe"), QStringLiteral("letter")),
              QStringLiteral("Dear Sir, thanks, and goodbye"));
     QCOMPARE(treeDump(*m_window), storeDump());
 }
@@ -495,16 +479,16 @@ void TestImport::hostileKeys()
     // Keys outside any group bring nothing; the section given twice is one master macro.
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters", "Odd"}));
     const QString odd = QStringLiteral("Odd");
-    QCOMPARE(storedCode(odd, QStringLiteral("absurd")), 0);
-    QCOMPARE(storedText(odd, QStringLiteral("absurd")), QStringLiteral("a"));
-    QCOMPARE(storedCode(odd, QStringLiteral("max")), 2147483647);
-    QCOMPARE(storedCode(odd, QStringLiteral("negative")), -1);
-    QCOMPARE(storedCode(odd, QStringLiteral("word")), 0);
-    QCOMPARE(storedCode(odd, QStringLiteral("hexa")), 0);
+    QCOMPARE(StoreProbe::code(odd, QStringLiteral("absurd")), 0);
+    QCOMPARE(StoreProbe::text(odd, QStringLiteral("absurd")), QStringLiteral("a"));
+    QCOMPARE(StoreProbe::code(odd, QStringLiteral("max")), 2147483647);
+    QCOMPARE(StoreProbe::code(odd, QStringLiteral("negative")), -1);
+    QCOMPARE(StoreProbe::code(odd, QStringLiteral("word")), 0);
+    QCOMPARE(StoreProbe::code(odd, QStringLiteral("hexa")), 0);
     // A key given twice: the settings layer keeps the last.
-    QCOMPARE(storedCode(odd, QStringLiteral("dup")), 67108929);
-    QCOMPARE(storedText(odd, QStringLiteral("dup")), QStringLiteral("second"));
-    QCOMPARE(storedText(odd, QStringLiteral("again")), QStringLiteral("same section twice"));
+    QCOMPARE(StoreProbe::code(odd, QStringLiteral("dup")), 67108929);
+    QCOMPARE(StoreProbe::text(odd, QStringLiteral("dup")), QStringLiteral("second"));
+    QCOMPARE(StoreProbe::text(odd, QStringLiteral("again")), QStringLiteral("same section twice"));
     QCOMPARE(treeDump(*m_window), storeDump());
 
     // Ticking a master macro with such codes registers what it can and survives.
@@ -754,8 +738,8 @@ void TestImport::failedExportLeavesOldFileToImport()
     import(path);
     QCOMPARE(answerer.said().size(), 1);
     QCOMPARE(topLevelNames(*m_window), QStringList({"Keep", "Notes", "letters", "Old"}));
-    QCOMPARE(storedText(QStringLiteral("Old"), QStringLiteral("n")), QStringLiteral("Old"));
-    QCOMPARE(storedCode(QStringLiteral("Old"), QStringLiteral("n")), 0x04000041);
+    QCOMPARE(StoreProbe::text(QStringLiteral("Old"), QStringLiteral("n")), QStringLiteral("Old"));
+    QCOMPARE(StoreProbe::code(QStringLiteral("Old"), QStringLiteral("n")), 0x04000041);
 }
 
 QTEST_MAIN(TestImport)

@@ -1,8 +1,8 @@
 #include "support/filesizelimit.h"
 #include "support/modalanswerer.h"
+#include "support/storeprobe.h"
 #include "support/testenv.h"
 
-#include "hotkeys/globalshortcut.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 
@@ -13,7 +13,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <memory>
 
 struct MainWindowTester
@@ -35,18 +34,10 @@ void (*const Commands[])(MainWindow &) = {MainWindowTester::addMasterMacro,
                                           MainWindowTester::addMacro, MainWindowTester::renameMacro,
                                           MainWindowTester::deleteMacro};
 
-// The whole store as "path=value" lines. Values as text: the file gives back strings.
 QStringList storeDump()
 {
     QSettings store;
-    QStringList lines;
-    const QStringList keys = store.allKeys();
-    for (const QString &key : keys) {
-        const QVariant value = store.value(key);
-        lines.append(key + QLatin1Char('=') + value.toString());
-    }
-    lines.sort();
-    return lines;
+    return StoreProbe::dump(store);
 }
 
 QStringList childGroups(const QString &group)
@@ -74,18 +65,7 @@ private:
     QTreeWidget *tree() { return m_window->findChild<QTreeWidget *>(QStringLiteral("treeMacros")); }
     QTreeWidgetItem *item(const QString &master, const QString &note = QString())
     {
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *top = tree()->topLevelItem(i);
-            if (top->text(0) != master)
-                continue;
-            if (note.isEmpty())
-                return top;
-            for (int j = 0; j < top->childCount(); ++j) {
-                if (top->child(j)->text(0) == note)
-                    return top->child(j);
-            }
-        }
-        return nullptr;
+        return StoreProbe::item(tree(), master, note);
     }
     void select(const QString &master, const QString &note = QString())
     {
@@ -105,15 +85,7 @@ private:
         names.sort();
         return names;
     }
-    QList<int> liveCodes()
-    {
-        QList<int> codes;
-        const auto shortcuts = tree()->findChildren<GlobalShortcut *>();
-        for (const GlobalShortcut *shortcut : shortcuts)
-            codes.append(shortcut->shortcut()[0].toCombined());
-        std::sort(codes.begin(), codes.end());
-        return codes;
-    }
+    QList<int> liveCodes() { return StoreProbe::liveCodes(tree()); }
     void run(void (*command)(MainWindow &), ModalAnswerer &dialogs)
     {
         command(*m_window);

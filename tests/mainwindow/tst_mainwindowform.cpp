@@ -8,7 +8,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,10 +16,7 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextBrowser>
-#include <QTextDocument>
-#include <QTextFragment>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -44,18 +40,6 @@ struct MainWindowTester
                QObject::disconnect(printAll, &QAction::triggered, &window,
                                    &MainWindow::printAllMasterMacros);
     }
-};
-
-// Stands in for the system's browser and mail program.
-class UrlCatcher final : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public Q_SLOTS:
-    void openUrl(const QUrl &url) { urls.append(url); }
 };
 
 namespace {
@@ -99,8 +83,6 @@ private Q_SLOTS:
     void closingAnotherWindowDoesNotQuit();
     void trayActivation_data();
     void trayActivation();
-    void adsLinkIsHandedOut_data();
-    void adsLinkIsHandedOut();
     void images_data();
     void images();
     void adsPageStructure();
@@ -382,64 +364,6 @@ void TestMainWindowForm::trayActivation()
     m_window->showNormal();
     Q_EMIT icon->activated(reason);
     QCOMPARE(m_window->isVisible(), !toggles);
-}
-
-void TestMainWindowForm::adsLinkIsHandedOut_data()
-{
-    const QString host = QStringLiteral(KEYQUILL_VENDOR_HOST);
-    QTest::addColumn<QString>("anchorText"); // "" for the donation image
-    QTest::addColumn<QUrl>("expected");
-    QTest::newRow("instructions")
-        << "Click here to watch Video instructions for Keyquill"
-        << QUrl(QStringLiteral("http://%1/corvane_key_quill.php").arg(host));
-    QTest::newRow("donation image") << "" << QUrl(QStringLiteral("http://%1/donate.php").arg(host));
-    QTest::newRow("mail") << "support@corvane.example"
-                          << QUrl(QStringLiteral("mailto:support@corvane.example"));
-}
-
-void TestMainWindowForm::adsLinkIsHandedOut()
-{
-    QFETCH(QString, anchorText);
-    QFETCH(QUrl, expected);
-    UrlCatcher catcher;
-    for (const char *scheme : {"http", "https", "mailto"})
-        QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "openUrl");
-
-    m_window->resize(1200, 1000);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    auto *ads = child<QTextBrowser>("ads");
-    const QString pageBefore = ads->toHtml();
-
-    // Find the anchor in the document and click on it in the panel.
-    int position = -1;
-    for (QTextBlock block = ads->document()->begin(); block.isValid() && position < 0;
-         block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const bool wanted = anchorText.isEmpty() ? fragment.charFormat().isImageFormat()
-                                                     : fragment.text() == anchorText;
-            if (wanted && fragment.charFormat().isAnchor()) {
-                position = fragment.position();
-                break;
-            }
-        }
-    }
-    QVERIFY(position >= 0);
-    QTextCursor cursor(ads->document());
-    cursor.setPosition(position);
-    ads->setTextCursor(cursor);
-    ads->ensureCursorVisible();
-    const QRect rect = ads->cursorRect(cursor);
-    const QPoint spot(rect.left() + 6, rect.center().y());
-    QCOMPARE(ads->anchorAt(spot), expected.toString());
-    QTest::mouseClick(ads->viewport(), Qt::LeftButton, {}, spot);
-
-    QTRY_COMPARE(catcher.urls, QList<QUrl>{expected});
-    QCOMPARE(ads->source(), QUrl(QStringLiteral("qrc:/html/ads.html")));
-    QCOMPARE(ads->toHtml(), pageBefore);
-    for (const char *scheme : {"http", "https", "mailto"})
-        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
 }
 
 void TestMainWindowForm::images_data()

@@ -1,8 +1,8 @@
 #include "support/filesizelimit.h"
 #include "support/modalanswerer.h"
+#include "support/storeprobe.h"
 #include "support/testenv.h"
 
-#include "hotkeys/globalshortcut.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "widgets/checktreewidget.h"
@@ -17,7 +17,6 @@
 #include <QTextEdit>
 #include <QToolBar>
 
-#include <algorithm>
 #include <memory>
 
 struct MainWindowTester
@@ -29,31 +28,6 @@ struct MainWindowTester
 namespace {
 
 constexpr int CtrlAltA = MacroStore::CtrlBit + MacroStore::AltBit + Qt::Key_A;
-
-int storedCode(const QString &master, const QString &note)
-{
-    QSettings store;
-    return MacroStore::readCode(
-        store.value(QStringLiteral("MasterMacros/%1/Macros/%2/shortcut").arg(master, note)));
-}
-
-QString storedText(const QString &master, const QString &note)
-{
-    QSettings store;
-    return store.value(QStringLiteral("MasterMacros/%1/Macros/%2/text").arg(master, note))
-        .toString();
-}
-
-QList<int> liveCodes(MainWindow &w)
-{
-    QList<int> codes;
-    const auto shortcuts =
-        w.findChild<QTreeWidget *>(QStringLiteral("treeMacros"))->findChildren<GlobalShortcut *>();
-    for (const GlobalShortcut *shortcut : shortcuts)
-        codes.append(shortcut->shortcut()[0].toCombined());
-    std::sort(codes.begin(), codes.end());
-    return codes;
-}
 
 } // namespace
 
@@ -81,16 +55,7 @@ private:
     void openWindow() { m_window = std::make_unique<MainWindow>(); }
     QTreeWidgetItem *item(const QString &master, const QString &note = QString())
     {
-        const auto masters = tree()->findItems(master, Qt::MatchExactly, 0);
-        if (masters.isEmpty())
-            return nullptr;
-        if (note.isEmpty())
-            return masters.first();
-        for (int i = 0; i < masters.first()->childCount(); ++i) {
-            if (masters.first()->child(i)->text(0) == note)
-                return masters.first()->child(i);
-        }
-        return nullptr;
+        return StoreProbe::item(tree(), master, note);
     }
     void select(const QString &master, const QString &note = QString())
     {
@@ -201,7 +166,7 @@ private Q_SLOTS:
         QVERIFY(ctrl()->isChecked() && alt()->isChecked() && !shift()->isChecked());
         QCOMPARE(keys()->currentData(Qt::UserRole).toInt(), int(Qt::Key_A));
         QVERIFY(!isDirty());
-        QCOMPARE(storedText(QStringLiteral("Work"), QStringLiteral("Greeting")),
+        QCOMPARE(StoreProbe::text(QStringLiteral("Work"), QStringLiteral("Greeting")),
                  QStringLiteral("Hello"));
     }
 
@@ -218,9 +183,9 @@ private Q_SLOTS:
         QCOMPARE(dialogs.seen().first().title, QStringLiteral("Keyquill"));
         QCOMPARE(dialogs.seen().first().text,
                  QStringLiteral("Shortcut already assigned to another Note in this Master Macro"));
-        QCOMPARE(storedCode(QStringLiteral("Work"), QStringLiteral("Bye")),
+        QCOMPARE(StoreProbe::code(QStringLiteral("Work"), QStringLiteral("Bye")),
                  MacroStore::CtrlBit + Qt::Key_B);
-        QCOMPARE(storedText(QStringLiteral("Work"), QStringLiteral("Bye")),
+        QCOMPARE(StoreProbe::text(QStringLiteral("Work"), QStringLiteral("Bye")),
                  QStringLiteral("Bye now"));
         QVERIFY(isDirty());
         QCOMPARE(text()->toPlainText(), QStringLiteral("edited"));
@@ -257,8 +222,8 @@ private Q_SLOTS:
         ModalAnswerer dialogs;
         QVERIFY(MainWindowTester::updateMacro(*m_window));
         QVERIFY(dialogs.seen().isEmpty());
-        QCOMPARE(storedCode(master, note), code);
-        QCOMPARE(storedText(master, note), QStringLiteral("saved text"));
+        QCOMPARE(StoreProbe::code(master, note), code);
+        QCOMPARE(StoreProbe::text(master, note), QStringLiteral("saved text"));
         QCOMPARE(item(master, note)->text(1), MacroStore::codeText(code));
         QVERIFY(!isDirty());
     }
@@ -293,24 +258,25 @@ private Q_SLOTS:
     void savingANoteOfTheTickedMasterMacroRebuildsItsHotKeys()
     {
         item(QStringLiteral("Work"))->setCheckState(0, Qt::Checked);
-        QCOMPARE(liveCodes(*m_window), (QList<int>{MacroStore::CtrlBit + Qt::Key_B, CtrlAltA}));
+        QCOMPARE(StoreProbe::liveCodes(tree()),
+                 (QList<int>{MacroStore::CtrlBit + Qt::Key_B, CtrlAltA}));
 
         select(QStringLiteral("Work"), QStringLiteral("Greeting"));
         setModifiers(false, false, true);
         chooseKey(Qt::Key_F2);
         QVERIFY(MainWindowTester::updateMacro(*m_window));
-        QCOMPARE(liveCodes(*m_window),
+        QCOMPARE(StoreProbe::liveCodes(tree()),
                  (QList<int>{MacroStore::ShiftBit + Qt::Key_F2, MacroStore::CtrlBit + Qt::Key_B}));
         QCOMPARE(item(QStringLiteral("Work"), QStringLiteral("Greeting"))->text(1),
                  MacroStore::codeText(MacroStore::ShiftBit + Qt::Key_F2));
 
         // A master macro that is not ticked changes no registration.
-        const QList<int> before = liveCodes(*m_window);
+        const QList<int> before = StoreProbe::liveCodes(tree());
         select(QStringLiteral("Home"), QStringLiteral("Address"));
         setModifiers(true, false, false);
         chooseKey(Qt::Key_9);
         QVERIFY(MainWindowTester::updateMacro(*m_window));
-        QCOMPARE(liveCodes(*m_window), before);
+        QCOMPARE(StoreProbe::liveCodes(tree()), before);
     }
 
     void aMasterMacroClearsAndDisablesTheInputs()
@@ -348,7 +314,7 @@ private Q_SLOTS:
         text()->moveCursor(QTextCursor::End);
         QTest::keyClick(text(), Qt::Key_Period);
         QVERIFY(MainWindowTester::updateMacro(*m_window));
-        QCOMPARE(storedText(QStringLiteral("Work"), QStringLiteral("Letter")),
+        QCOMPARE(StoreProbe::text(QStringLiteral("Work"), QStringLiteral("Letter")),
                  stored + QLatin1Char('.'));
     }
 
@@ -386,7 +352,7 @@ private Q_SLOTS:
         QVERIFY(isDirty());
         QCOMPARE(text()->toPlainText(), QStringLiteral("unsaved words"));
         // The store reads as on disk, so Cancel brings back the saved text.
-        QCOMPARE(storedText(QStringLiteral("Work"), QStringLiteral("Greeting")),
+        QCOMPARE(StoreProbe::text(QStringLiteral("Work"), QStringLiteral("Greeting")),
                  QStringLiteral("Hello"));
         revert()->click();
         QCOMPARE(text()->toPlainText(), QStringLiteral("Hello"));
@@ -394,9 +360,9 @@ private Q_SLOTS:
         // Once the disk takes it again, the same save goes through.
         text()->setPlainText(QStringLiteral("unsaved words"));
         QVERIFY(MainWindowTester::updateMacro(*m_window));
-        QCOMPARE(storedText(QStringLiteral("Work"), QStringLiteral("Greeting")),
+        QCOMPARE(StoreProbe::text(QStringLiteral("Work"), QStringLiteral("Greeting")),
                  QStringLiteral("unsaved words"));
-        QCOMPARE(storedText(QStringLiteral("Work"), QStringLiteral("Long")), longText);
+        QCOMPARE(StoreProbe::text(QStringLiteral("Work"), QStringLiteral("Long")), longText);
     }
 };
 

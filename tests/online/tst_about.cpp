@@ -85,7 +85,6 @@ private Q_SLOTS:
 
     void aboutPage();
     void aboutMailLinkLeavesThroughTheSystem();
-    void aboutTitleAfterLanguageChange();
     void helpAboutRunsTheDialog();
     void adsLinksLeaveThroughTheSystem_data();
     void adsLinksLeaveThroughTheSystem();
@@ -149,15 +148,6 @@ void TestAbout::aboutMailLinkLeavesThroughTheSystem()
     QVERIFY(about->toPlainText().contains(QStringLiteral("Version: v1.0.0")));
 }
 
-void TestAbout::aboutTitleAfterLanguageChange()
-{
-    AboutDlg dialog;
-    dialog.setWindowTitle(QStringLiteral("stale"));
-    QEvent change(QEvent::LanguageChange);
-    QCoreApplication::sendEvent(&dialog, &change);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("About Application"));
-}
-
 void TestAbout::helpAboutRunsTheDialog()
 {
     MainWindow window;
@@ -196,13 +186,14 @@ void TestAbout::adsLinksLeaveThroughTheSystem()
     auto *ads = window.findChild<QTextBrowser *>(QStringLiteral("ads"));
     QVERIFY(ads);
     const QUrl source = ads->source();
+    const QString pageBefore = ads->toHtml();
     const QPoint point = linkPoint(ads, href);
     QVERIFY2(point.x() >= 0, qPrintable(href));
     QTest::mouseClick(ads->viewport(), Qt::LeftButton, {}, point);
 
     QCOMPARE(m_opened.urls, QList<QUrl>{QUrl(href)});
     QCOMPARE(ads->source(), source);
-    QVERIFY(ads->toPlainText().contains(QStringLiteral("Donation")));
+    QCOMPARE(ads->toHtml(), pageBefore);
 }
 
 void TestAbout::instructionsOpenTheInstructionsPage()
