@@ -2,6 +2,7 @@
 // renaming) while its master macro is ticked change which combinations paste, as seen from
 // another application, and which ones the program still holds.
 #include "support/modalanswerer.h"
+#include "support/storeprobe.h"
 #include "support/testenv.h"
 #include "textfield.h"
 #include "xclient.h"
@@ -126,15 +127,7 @@ void TestHotKeyEdits::cleanup()
 
 QTreeWidgetItem *TestHotKeyEdits::item(const QString &master, const QString &note) const
 {
-    const QString name = note.isEmpty() ? master : note;
-    const auto found = widget<QTreeWidget>("treeMacros")
-                           ->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
-    for (QTreeWidgetItem *candidate : found) {
-        const bool isNote = candidate->parent() != nullptr;
-        if (isNote == !note.isEmpty() && (!isNote || candidate->parent()->text(0) == master))
-            return candidate;
-    }
-    return nullptr;
+    return StoreProbe::item(widget<QTreeWidget>("treeMacros"), master, note);
 }
 
 void TestHotKeyEdits::select(const QString &master, const QString &note)

@@ -325,10 +325,7 @@ private Q_SLOTS:
         TestEnvironment::writeNote(QStringLiteral("Work"), QStringLiteral("Long"), 0, longText);
         openWindow();
         const QString fileName = QSettings().fileName();
-        QFile file(fileName);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray before = file.readAll();
-        file.close();
+        const QByteArray before = TestEnvironment::fileBytes(fileName);
         QVERIFY(before.size() > 6000);
 
         select(QStringLiteral("Work"), QStringLiteral("Greeting"));
@@ -346,9 +343,7 @@ private Q_SLOTS:
                  qPrintable(dialogs.seen().first().text));
         QVERIFY(dialogs.seen().first().text.contains(fileName));
 
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before);
-        file.close();
+        QCOMPARE(TestEnvironment::fileBytes(fileName), before);
         QVERIFY(isDirty());
         QCOMPARE(text()->toPlainText(), QStringLiteral("unsaved words"));
         // The store reads as on disk, so Cancel brings back the saved text.

@@ -3,17 +3,16 @@
 #include "buildconfig.h"
 #include "mainwindow/mainwindow.h"
 #include "online/aboutdlg.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
-#include <QTimer>
 
 struct MainWindowTester
 {
@@ -152,18 +151,13 @@ void TestAbout::helpAboutRunsTheDialog()
 {
     MainWindow window;
     QString shown;
-    QTimer answer;
-    answer.setInterval(20);
-    connect(&answer, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<AboutDlg *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        answer.stop();
+    ModalAnswerer answerer;
+    answerer.expect([&shown](QWidget *dialog) {
         shown = dialog->findChild<QTextBrowser *>(QStringLiteral("about"))->toPlainText();
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     });
-    answer.start();
     MainWindowTester::helpAbout(window);
+    QCOMPARE(answerer.said(), QStringList{"About Application"});
     QVERIFY(shown.contains(QStringLiteral("Version: v1.0.0")));
 }
 

@@ -2,9 +2,9 @@
 #include "mainwindow/mainwindow.h"
 #include "print/report.h"
 #include "store/macrostore.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 
-#include <QApplication>
 #include <QPrinter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
-#include <QTimer>
 #include <QTreeWidget>
 
 struct MainWindowTester
@@ -75,7 +74,6 @@ private Q_SLOTS:
     void printsSelectedMasterMacroToPdf_data();
     void printsSelectedMasterMacroToPdf();
     void printsAllMasterMacrosToPdf();
-    void noSelectionPrintsNothing();
     void previewShowsTheReport_data();
     void previewShowsTheReport();
 
@@ -279,20 +277,6 @@ void TestReport::printsAllMasterMacrosToPdf()
     QVERIFY(text.indexOf(QStringLiteral("Bulk")) < text.indexOf(QStringLiteral("Small")));
 }
 
-void TestReport::noSelectionPrintsNothing()
-{
-    TestEnvironment::writeNote(QStringLiteral("Letters"), QStringLiteral("Opening"), 0,
-                               QStringLiteral("Dear"));
-    MainWindow window;
-    window.findChild<QTreeWidget *>(QStringLiteral("treeMacros"))->clearSelection();
-    const QString path = m_out.filePath(QStringLiteral("none.pdf"));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    MainWindowTester::printOne(window, &printer);
-    QVERIFY(!QFile::exists(path));
-}
-
 void TestReport::previewShowsTheReport_data()
 {
     QTest::addColumn<bool>("all");
@@ -317,28 +301,20 @@ void TestReport::previewShowsTheReport()
     if (select)
         tree->topLevelItem(0)->setSelected(true);
 
-    bool seenPreview = false;
     int pages = -1;
-    QTimer answer;
-    answer.setInterval(20);
-    connect(&answer, &QTimer::timeout, this, [&] {
-        auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-        if (!preview)
-            return;
-        answer.stop();
-        seenPreview = true;
-        if (auto *widget = preview->findChild<QPrintPreviewWidget *>()) {
+    ModalAnswerer answerer;
+    answerer.expect([&pages](QWidget *shown) {
+        if (auto *widget = shown->findChild<QPrintPreviewWidget *>()) {
             widget->updatePreview();
             pages = widget->pageCount();
         }
-        preview->reject();
+        static_cast<QDialog *>(shown)->reject();
     });
-    answer.start();
     if (all)
         MainWindowTester::openAllPreview(window);
     else
         MainWindowTester::openOnePreview(window);
-    QVERIFY(seenPreview);
+    QCOMPARE(answerer.seen().size(), 1);
     QVERIFY(pages >= 0);
     QCOMPARE(pages > 0, expectPages);
 }
