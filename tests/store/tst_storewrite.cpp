@@ -10,15 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray fileBytes(const QString &name)
-{
-    return TestEnvironment::fileBytes(name);
-}
-
-} // namespace
-
 class TestStoreWrite : public QObject
 {
     Q_OBJECT
@@ -46,7 +37,7 @@ private Q_SLOTS:
             QVERIFY(write.commit());
         }
         const QString name = QSettings().fileName();
-        QVERIFY(fileBytes(name).contains("text=new"));
+        QVERIFY(TestEnvironment::fileBytes(name).contains("text=new"));
         // No helper file is left beside the store.
         QCOMPARE(QDir(QFileInfo(name).path()).entryList(QDir::Files),
                  QStringList{QFileInfo(name).fileName()});
@@ -80,7 +71,7 @@ private Q_SLOTS:
     {
         QFETCH(qint64, limit);
         const QString name = QSettings().fileName();
-        const QByteArray before = fileBytes(name);
+        const QByteArray before = TestEnvironment::fileBytes(name);
         QVERIFY(before.size() > 6000);
         bool committed = true;
         {
@@ -92,7 +83,7 @@ private Q_SLOTS:
             committed = write.commit();
         }
         QVERIFY(!committed);
-        QCOMPARE(fileBytes(name), before);
+        QCOMPARE(TestEnvironment::fileBytes(name), before);
         QCOMPARE(QSettings().value(QStringLiteral("MasterMacros/M/Macros/N/text")).toString(),
                  QStringLiteral("text of N"));
         QCOMPARE(QDir(QFileInfo(name).path()).entryList(QDir::Files),
