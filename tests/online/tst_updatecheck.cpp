@@ -3,16 +3,14 @@
 #include "mainwindow/mainwindow.h"
 #include "online/updatequery.h"
 #include "scriptedserver.h"
+#include "support/modalanswerer.h"
 #include "support/testenv.h"
 #include "updateserver.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 struct MainWindowTester
 {
@@ -29,34 +27,7 @@ const QString UpdateText =
     QStringLiteral("Update available. You may download new version from our site: <a "
                    "href=\"http://" KEYQUILL_VENDOR_HOST "\">" KEYQUILL_VENDOR_HOST "</a>");
 
-struct Box
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon;
-};
-
-// Answers every message box that comes up, remembering what it said.
-class BoxAnswerer final : public QObject
-{
-public:
-    BoxAnswerer()
-    {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            boxes.append({box->windowTitle(), box->text(), box->icon()});
-            box->button(QMessageBox::Ok)->click();
-        });
-        m_timer.start();
-    }
-    QList<Box> boxes;
-
-private:
-    QTimer m_timer;
-};
+using Box = ModalAnswerer::Seen;
 
 QByteArray response(const QByteArray &status, const QByteArray &body)
 {
@@ -123,7 +94,7 @@ void TestUpdateCheck::cleanup()
 StartUp TestUpdateCheck::startWindow(const QString &server)
 {
     qputenv("KEYQUILL_UPDATE_SERVER", server.toLocal8Bit());
-    BoxAnswerer answerer;
+    ModalAnswerer answerer; // nothing expected: each box is recorded and closed
     MainWindow window;
     QNetworkAccessManager &http = MainWindowTester::http(window);
     StartUp result;
@@ -134,7 +105,7 @@ StartUp TestUpdateCheck::startWindow(const QString &server)
     // One answer, hence at most one box.
     finished.wait(200);
     result.answers = finished.size();
-    result.boxes = answerer.boxes;
+    result.boxes = answerer.seen();
     return result;
 }
 
@@ -224,7 +195,7 @@ void TestUpdateCheck::answers()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, UpdateTitle);
     QCOMPARE(boxes.first().text, UpdateText);
-    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
+    QCOMPARE(boxes.first().icon, int(QMessageBox::Warning));
 }
 
 void TestUpdateCheck::refusedConnectionShowsErrorOnce()
@@ -243,7 +214,7 @@ void TestUpdateCheck::refusedConnectionShowsErrorOnce()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, ErrorTitle);
     QCOMPARE(boxes.first().text, ErrorText + clientError);
-    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
+    QCOMPARE(boxes.first().icon, int(QMessageBox::Warning));
 }
 
 // A body that never ends is cut off, means no update, and the cut is no error to report.
@@ -263,12 +234,12 @@ void TestUpdateCheck::endlessAnswerIsCut()
 void TestUpdateCheck::badServerVariableIsReported()
 {
     qputenv("KEYQUILL_UPDATE_SERVER", "127.0.0.1:notaport");
-    BoxAnswerer answerer;
+    ModalAnswerer answerer; // nothing expected: each box is recorded and closed
     MainWindow window;
-    QTRY_COMPARE(answerer.boxes.size(), 1);
-    QCOMPARE(answerer.boxes.first().title, ErrorTitle);
-    QVERIFY(answerer.boxes.first().text.startsWith(ErrorText));
-    QVERIFY(answerer.boxes.first().text.contains(QStringLiteral("127.0.0.1:notaport")));
+    QTRY_COMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, ErrorTitle);
+    QVERIFY(answerer.seen().first().text.startsWith(ErrorText));
+    QVERIFY(answerer.seen().first().text.contains(QStringLiteral("127.0.0.1:notaport")));
 }
 
 void TestUpdateCheck::referenceServerEndToEnd_data()

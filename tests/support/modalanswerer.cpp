@@ -84,11 +84,11 @@ void ModalAnswerer::poll()
         return;
     m_handled << dialog;
 
-    Seen seen{dialog->windowTitle(), {}, {}, false, false};
+    Seen seen{dialog->windowTitle(), {}, {}, false, false, 0};
     if (auto *box = qobject_cast<QMessageBox *>(dialog))
-        seen.text = box->text();
+        seen = {box->windowTitle(), box->text(), {}, false, false, int(box->icon())};
     else if (auto *input = qobject_cast<QInputDialog *>(dialog))
-        seen = {input->windowTitle(), input->labelText(), input->textValue(), true, false};
+        seen = {input->windowTitle(), input->labelText(), input->textValue(), true, false, 0};
 
     if (m_answers.isEmpty()) {
         seen.unexpected = true;

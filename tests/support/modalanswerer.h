@@ -12,7 +12,7 @@ class QWidget;
 
 // Answers the modal dialogs a command opens, in order, and keeps what each one showed so the
 // test can assert on it afterwards. A dialog nobody expected is recorded as unexpected and
-// rejected, so a test fails instead of hanging.
+// rejected (a message box with only OK is answered so), so a test fails instead of hanging.
 class ModalAnswerer final : public QObject
 {
     Q_OBJECT
@@ -25,7 +25,8 @@ public:
         QString text;    // the label of an input dialog, the text of a message box
         QString initial; // the text an input dialog offered
         bool isInput = false;
-        bool unexpected = false;
+        bool unexpected = false; // answered by rejecting it
+        int icon = 0;            // of a message box: a QMessageBox::Icon
     };
 
     ModalAnswerer();
