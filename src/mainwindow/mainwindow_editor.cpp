@@ -5,6 +5,7 @@
 #include "store/macrostore.h"
 #include "store/storewrite.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QSet>
@@ -18,17 +19,10 @@ namespace {
 QSet<int> otherNoteCodes(const QString &master, const QString &skipped)
 {
     QSet<int> codes;
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    store.beginGroup(master);
-    store.beginGroup(MacroStore::MacrosGroup);
-    const QStringList notes = store.childGroups();
-    for (const QString &note : notes) {
-        if (note == skipped)
-            continue;
-        store.beginGroup(note);
-        codes.insert(MacroStore::readCode(store));
-        store.endGroup();
+    const QList<MacroStore::NoteCode> notes = MacroStore::noteCodes(master);
+    for (const MacroStore::NoteCode &note : notes) {
+        if (note.name != skipped)
+            codes.insert(note.code);
     }
     return codes;
 }
@@ -163,19 +157,10 @@ bool MainWindow::shortcutInUse(int code, QTreeWidgetItem *note)
 {
     if (!note || !note->parent())
         return false;
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    store.beginGroup(note->parent()->text(0));
-    store.beginGroup(MacroStore::MacrosGroup);
-    const QStringList notes = store.childGroups();
-    for (const QString &name : notes) {
-        store.beginGroup(name);
-        const bool taken = MacroStore::readCode(store) == code && name != note->text(0);
-        store.endGroup();
-        if (taken)
-            return true;
-    }
-    return false;
+    const QList<MacroStore::NoteCode> notes = MacroStore::noteCodes(note->parent()->text(0));
+    return std::any_of(notes.cbegin(), notes.cend(), [&](const MacroStore::NoteCode &other) {
+        return other.code == code && other.name != note->text(0);
+    });
 }
 
 void MainWindow::markUsedKeys(QTreeWidgetItem *note)

@@ -24,17 +24,10 @@ constexpr int PasteSettleMs = 500;
 
 void MainWindow::registerShortcuts(const QString &masterName)
 {
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    store.beginGroup(masterName);
-    store.beginGroup(MacroStore::MacrosGroup);
-    const QStringList notes = store.childGroups();
-    for (const QString &note : notes) {
-        store.beginGroup(note);
-        const int code = MacroStore::readCode(store);
-        auto *shortcut = new GlobalShortcut(QKeySequence(code, 0, 0, 0), ui->treeMacros);
+    const QList<MacroStore::NoteCode> notes = MacroStore::noteCodes(masterName);
+    for (const MacroStore::NoteCode &note : notes) {
+        auto *shortcut = new GlobalShortcut(QKeySequence(note.code, 0, 0, 0), ui->treeMacros);
         connect(shortcut, &GlobalShortcut::activated, this, &MainWindow::shortcutActivated);
-        store.endGroup();
     }
 }
 

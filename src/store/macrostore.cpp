@@ -45,6 +45,23 @@ QString readText(const QSettings &settings)
     return value.toString();
 }
 
+QList<NoteCode> noteCodes(const QString &master)
+{
+    QSettings store;
+    store.beginGroup(MasterMacrosGroup);
+    store.beginGroup(master);
+    store.beginGroup(MacrosGroup);
+    const QStringList notes = store.childGroups();
+    QList<NoteCode> result;
+    result.reserve(notes.size());
+    for (const QString &note : notes) {
+        store.beginGroup(note);
+        result.append({note, readCode(store)});
+        store.endGroup();
+    }
+    return result;
+}
+
 bool isStorableName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QSettings;
@@ -22,10 +23,22 @@ constexpr int AltBit = 0x08000000;
 constexpr int KeyMask = static_cast<int>(0xF1FFFFFFu);
 
 int buildCode(bool ctrl, bool alt, bool shift, int key);
-inline bool hasCtrl(int code) { return (code & CtrlBit) != 0; }
-inline bool hasAlt(int code) { return (code & AltBit) != 0; }
-inline bool hasShift(int code) { return (code & ShiftBit) != 0; }
-inline int keyPart(int code) { return code & KeyMask; }
+inline bool hasCtrl(int code)
+{
+    return (code & CtrlBit) != 0;
+}
+inline bool hasAlt(int code)
+{
+    return (code & AltBit) != 0;
+}
+inline bool hasShift(int code)
+{
+    return (code & ShiftBit) != 0;
+}
+inline int keyPart(int code)
+{
+    return code & KeyMask;
+}
 
 // The text the tree, the report and the editor show for a code ("" for 0).
 QString codeText(int code);
@@ -34,6 +47,14 @@ QString codeText(int code);
 int readCode(const QVariant &value);
 int readCode(const QSettings &settings);
 QString readText(const QSettings &settings);
+
+// The notes of a master macro with their stored codes, in the store's order.
+struct NoteCode
+{
+    QString name;
+    int code = 0;
+};
+QList<NoteCode> noteCodes(const QString &master);
 
 // Names the settings layer would split into nested groups.
 bool isStorableName(const QString &name);
