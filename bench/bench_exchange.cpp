@@ -1,9 +1,9 @@
 // Export and import of 100 master macros of 100 notes each, texts of a few hundred characters.
 // Prints the figures; it never passes or fails on time.
-#include "app/appidentity.h"
 #include "exchange/exportdlg.h"
 #include "exchange/masterimporter.h"
 #include "store/macrostore.h"
+#include "support/testenv.h"
 #include "widgets/checktreewidget.h"
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <vector>
 
 namespace {
@@ -65,12 +64,9 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
-    AppIdentity::apply();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    const QString path = config.filePath(QStringLiteral("bench.mmacro"));
+    TestEnvironment environment; // its own settings folder, as the tests have
+    const QString path = environment.configDir() + QStringLiteral("/bench.mmacro");
 
     std::vector<double> dialogTimes, exportTimes, importTimes;
     int imported = 0;

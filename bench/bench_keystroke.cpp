@@ -1,13 +1,12 @@
 // One keystroke in the note editor: the dirty state and the in-use marks of the key list, which
 // re-read the codes of the master macro's notes every time.
-#include "app/appidentity.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
+#include "support/testenv.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTreeWidget>
 
@@ -81,15 +80,9 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("KEYQUILL_INSTANCE_KEY", "keyquill-bench-keystroke");
-    qputenv("KEYQUILL_UPDATE_SERVER", "127.0.0.1:9"); // nothing leaves the machine
-
     QApplication app(argc, argv);
-    Q_INIT_RESOURCE(keyquill);
-    AppIdentity::apply();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    // Its own settings, instance key and a quiet local update server, as the tests have.
+    TestEnvironment environment;
 
     measure(10, 10);
     measure(1000, 1000);

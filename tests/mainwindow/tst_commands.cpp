@@ -69,9 +69,7 @@ private:
     }
     void select(const QString &master, const QString &note = QString())
     {
-        QTreeWidgetItem *target = item(master, note);
-        QVERIFY(target);
-        tree()->setCurrentItem(target);
+        QVERIFY(StoreProbe::select(tree(), master, note));
     }
     QStringList treeNames()
     {
@@ -339,11 +337,7 @@ private Q_SLOTS:
     {
         // A folder that cannot be created, whoever runs the test: its parent is a file.
         QTemporaryDir dir;
-        QFile blocker(dir.filePath(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           dir.filePath(QStringLiteral("blocker/config")));
+        QVERIFY(TestEnvironment::moveStoreBelowAFile(dir));
         m_window = std::make_unique<MainWindow>();
         ModalAnswerer dialogs;
         dialogs.type(QStringLiteral("Play")).ok();

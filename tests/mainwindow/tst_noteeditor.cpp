@@ -59,9 +59,7 @@ private:
     }
     void select(const QString &master, const QString &note = QString())
     {
-        QTreeWidgetItem *target = item(master, note);
-        QVERIFY(target);
-        tree()->setCurrentItem(target);
+        QVERIFY(StoreProbe::select(tree(), master, note));
     }
     void chooseKey(int key) { keys()->setCurrentIndex(keys()->findData(key, Qt::UserRole)); }
     void setModifiers(bool withCtrl, bool withAlt, bool withShift)

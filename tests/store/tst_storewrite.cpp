@@ -93,11 +93,7 @@ private Q_SLOTS:
     void aRefusedWriteIsTakenBack()
     {
         QTemporaryDir dir;
-        QFile blocker(dir.filePath(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           dir.filePath(QStringLiteral("blocker/config")));
+        QVERIFY(TestEnvironment::moveStoreBelowAFile(dir));
         {
             StoreWrite write({QStringLiteral("MasterMacros/M")});
             write.settings().setValue(QStringLiteral("MasterMacros/M/description"), QString());

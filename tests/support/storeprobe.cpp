@@ -58,4 +58,12 @@ QTreeWidgetItem *item(const QTreeWidget *tree, const QString &master, const QStr
     return nullptr;
 }
 
+bool select(QTreeWidget *tree, const QString &master, const QString &note)
+{
+    QTreeWidgetItem *target = item(tree, master, note);
+    if (target)
+        tree->setCurrentItem(target);
+    return target != nullptr;
+}
+
 } // namespace StoreProbe

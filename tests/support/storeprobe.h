@@ -20,5 +20,7 @@ int code(const QString &master, const QString &note);
 QList<int> liveCodes(const QTreeWidget *tree);
 // The master macro `master`, or its note `note`; null when there is none.
 QTreeWidgetItem *item(const QTreeWidget *tree, const QString &master, const QString &note = {});
+// Makes that item current (and selected), as a click would; false when there is none.
+bool select(QTreeWidget *tree, const QString &master, const QString &note = {});
 
 } // namespace StoreProbe

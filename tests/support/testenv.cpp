@@ -83,6 +83,17 @@ void TestEnvironment::writeNote(const QString &master, const QString &note, int 
     store.setValue(MacroStore::TextKey, text);
 }
 
+bool TestEnvironment::moveStoreBelowAFile(const QTemporaryDir &dir)
+{
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    if (!blocker.open(QIODevice::WriteOnly))
+        return false;
+    blocker.close();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       dir.filePath(QStringLiteral("blocker/config")));
+    return true;
+}
+
 QByteArray TestEnvironment::fileBytes(const QString &path)
 {
     QFile file(path);

@@ -35,6 +35,9 @@ public:
     // Writes one note as the editor saves it (integer code, string text).
     static void writeNote(const QString &master, const QString &note, int code,
                           const QString &text);
+    // Points the store at a folder that cannot be created, whoever runs the test (its parent,
+    // inside `dir`, is a regular file). False when the file could not be made.
+    static bool moveStoreBelowAFile(const QTemporaryDir &dir);
     // The bytes of a file, empty when it cannot be read.
     static QByteArray fileBytes(const QString &path);
     // Writes an empty master macro as "Add Master Macro" does.
