@@ -12,7 +12,8 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xvfb xauth xdotool poppler-utils)
+    # qtbase5-dev: Qt 5's settings layer, to check exported files with the older readers.
+    packages+=(xvfb xauth xdotool poppler-utils qtbase5-dev)
 fi
 
 missing=()

@@ -1,0 +1,166 @@
+// Exported files and the older platform's settings layer (Qt 5, no codec): texts with any
+// characters cross both ways exactly.
+#include "exchange/exportdlg.h"
+#include "exchange/legacyini.h"
+#include "exchange/masterimporter.h"
+#include "support/storeprobe.h"
+#include "support/testenv.h"
+
+#include <algorithm>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidgetItem>
+
+namespace {
+
+const QString Master = QStringLiteral("Legacy");
+// Note name and text: accents, the euro sign, an emoji (a surrogate pair), hex digits right
+// after non-ASCII letters, the INI format's own characters, line breaks, edge spaces.
+const QList<QPair<QString, QString>> Notes = {
+    {QStringLiteral("Accents"), QStringLiteral("Crème brûlée, naïve Zoë, Ångström")},
+    {QStringLiteral("Café"), QStringLiteral("Café – 5 € 😀")},
+    {QStringLiteral("Hex digits"), QStringLiteral("é1 éa éF €0 😀b ü")},
+    {QStringLiteral("Separators"), QStringLiteral("a=b; c, \"quoted\" back\\slash \\xe9")},
+    {QStringLiteral("Lines"), QStringLiteral("one\ntwo\r\n\tthree\n")},
+    {QStringLiteral("Spaces"), QStringLiteral(" é ")},
+};
+
+QString key(const QString &note, const char *name)
+{
+    return QStringLiteral("%1/Macros/%2/%3").arg(Master, note, QLatin1String(name));
+}
+
+// Runs the Qt 5 helper; its output, or a marker that cannot match when it failed.
+QByteArray qt5ini(const char *mode, const QString &path, const QByteArray &input = {})
+{
+#ifdef KEYQUILL_QT5INI
+    QProcess helper;
+    helper.start(QStringLiteral(KEYQUILL_QT5INI), {QLatin1String(mode), path});
+    helper.write(input);
+    helper.closeWriteChannel();
+    if (helper.waitForFinished(30000) && helper.exitStatus() == QProcess::NormalExit &&
+        helper.exitCode() == 0)
+        return helper.readAllStandardOutput();
+#endif
+    return QByteArrayLiteral("(qt5ini failed)");
+}
+
+QMap<QString, QString> readWithQt5(const QString &path)
+{
+    QMap<QString, QString> values;
+    for (const QByteArray &line : qt5ini("read", path).split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2)
+            values.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(parts.at(0))),
+                          QString::fromUtf8(QByteArray::fromPercentEncoding(parts.at(1))));
+    }
+    return values;
+}
+
+} // namespace
+
+class TestLegacyExport final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void escapeValues_data();
+    void escapeValues();
+    void exportReadsBackThroughQt5();
+    void qt5FileImportsExactly();
+
+private:
+    QByteArray exportAll(); // the exported file's bytes
+    TestEnvironment m_env;
+    QTemporaryDir m_dir;
+};
+
+void TestLegacyExport::init()
+{
+    TestEnvironment::clearStore();
+    for (const auto &[note, text] : Notes)
+        TestEnvironment::writeNote(Master, note, 0, text);
+}
+
+QByteArray TestLegacyExport::exportAll()
+{
+    const QString path = m_dir.filePath(QStringLiteral("export.mmacro"));
+    ExportDlg dialog;
+    dialog.setFileRequest([&path](QWidget *, const QString &, const QString &) { return path; });
+    dialog.accept();
+    return dialog.result() == QDialog::Accepted ? TestEnvironment::fileBytes(path) : QByteArray();
+}
+
+void TestLegacyExport::escapeValues_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QByteArray>("escaped");
+    QTest::newRow("ASCII stays") << QByteArray("[A%20B]\nMacros\\x\\text=\"a=b\\\\x1\"\n")
+                                 << QByteArray("[A%20B]\nMacros\\x\\text=\"a=b\\\\x1\"\n");
+    QTest::newRow("euro") << QByteArray("t=caf\xc3\xa9 \xe2\x82\xac\n")
+                          << QByteArray("t=caf\\xe9 \\x20ac\n");
+    QTest::newRow("hex digits after") << QByteArray("t=\xc3\xa9\x31\x61z9\n")
+                                      << QByteArray("t=\\xe9\\x31\\x61z9\n");
+    QTest::newRow("emoji, DEL") << QByteArray("t=\xf0\x9f\x98\x80\x7f\n")
+                                << QByteArray("t=\\xd83d\\xde00\\x7f\n");
+}
+
+void TestLegacyExport::escapeValues()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QByteArray, escaped);
+    QCOMPARE(LegacyIni::escapeValues(ini), escaped);
+}
+
+void TestLegacyExport::exportReadsBackThroughQt5()
+{
+    const QByteArray bytes = exportAll();
+    QVERIFY(!bytes.isEmpty());
+    QVERIFY2(std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }),
+             bytes.constData());
+    QSettings keyquill(m_dir.filePath(QStringLiteral("export.mmacro")), QSettings::IniFormat);
+    for (const auto &[note, text] : Notes)
+        QCOMPARE(keyquill.value(key(note, "text")).toString(), text);
+#ifndef KEYQUILL_QT5INI
+    QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
+#endif
+    const QMap<QString, QString> qt5 = readWithQt5(keyquill.fileName());
+    QCOMPARE(qt5.size(), Notes.size() * 2);
+    for (const auto &[note, text] : Notes)
+        QCOMPARE(qt5.value(key(note, "text")), text);
+}
+
+void TestLegacyExport::qt5FileImportsExactly()
+{
+#ifndef KEYQUILL_QT5INI
+    QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
+#endif
+    const QString path = m_dir.filePath(QStringLiteral("qt5.mmacro"));
+    QByteArray lines;
+    for (const auto &[note, text] : Notes)
+        lines += QUrl::toPercentEncoding(key(note, "shortcut")) + " 0\n" +
+                 QUrl::toPercentEncoding(key(note, "text")) + ' ' +
+                 QUrl::toPercentEncoding(text) + '\n';
+    QCOMPARE(qt5ini("write", path, lines), QByteArray());
+    // Keyquill writes the same content byte for byte as the older writer did.
+    const QByteArray qt5Bytes = TestEnvironment::fileBytes(path);
+    QCOMPARE(exportAll(), qt5Bytes);
+
+    TestEnvironment::clearStore();
+    QTreeWidgetItem root;
+    MasterMacroImporter importer({[](const QString &) { return false; },
+                                  [](const QString &) { return QString(); },
+                                  [&root](const QString &name) {
+                                      return new QTreeWidgetItem(&root, QStringList{name});
+                                  },
+                                  [](QTreeWidgetItem *, const QString &, const QString &) {}});
+    QCOMPARE(importer.run(path), MasterMacroImporter::Outcome::Finished);
+    for (const auto &[note, text] : Notes)
+        QCOMPARE(StoreProbe::text(Master, note), text);
+}
+
+QTEST_MAIN(TestLegacyExport)
+#include "tst_legacyexport.moc"
