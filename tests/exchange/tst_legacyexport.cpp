@@ -102,8 +102,8 @@ void TestLegacyExport::escapeValues_data()
                                  << QByteArray("[A%20B]\nMacros\\x\\text=\"a=b\\\\x1\"\n");
     QTest::newRow("euro") << QByteArray("t=caf\xc3\xa9 \xe2\x82\xac\n")
                           << QByteArray("t=caf\\xe9 \\x20ac\n");
-    QTest::newRow("hex digits after") << QByteArray("t=\xc3\xa9\x31\x61z9\n")
-                                      << QByteArray("t=\\xe9\\x31\\x61z9\n");
+    QTest::newRow("hex digits after")
+        << QByteArray("t=\xc3\xa9\x31\x61z9\n") << QByteArray("t=\\xe9\\x31\\x61z9\n");
     QTest::newRow("emoji, DEL") << QByteArray("t=\xf0\x9f\x98\x80\x7f\n")
                                 << QByteArray("t=\\xd83d\\xde00\\x7f\n");
 }
@@ -142,8 +142,8 @@ void TestLegacyExport::qt5FileImportsExactly()
     QByteArray lines;
     for (const auto &[note, text] : Notes)
         lines += QUrl::toPercentEncoding(key(note, "shortcut")) + " 0\n" +
-                 QUrl::toPercentEncoding(key(note, "text")) + ' ' +
-                 QUrl::toPercentEncoding(text) + '\n';
+                 QUrl::toPercentEncoding(key(note, "text")) + ' ' + QUrl::toPercentEncoding(text) +
+                 '\n';
     QCOMPARE(qt5ini("write", path, lines), QByteArray());
     // Keyquill writes the same content byte for byte as the older writer did.
     const QByteArray qt5Bytes = TestEnvironment::fileBytes(path);
@@ -151,12 +151,10 @@ void TestLegacyExport::qt5FileImportsExactly()
 
     TestEnvironment::clearStore();
     QTreeWidgetItem root;
-    MasterMacroImporter importer({[](const QString &) { return false; },
-                                  [](const QString &) { return QString(); },
-                                  [&root](const QString &name) {
-                                      return new QTreeWidgetItem(&root, QStringList{name});
-                                  },
-                                  [](QTreeWidgetItem *, const QString &, const QString &) {}});
+    MasterMacroImporter importer(
+        {[](const QString &) { return false; }, [](const QString &) { return QString(); },
+         [&root](const QString &name) { return new QTreeWidgetItem(&root, QStringList{name}); },
+         [](QTreeWidgetItem *, const QString &, const QString &) {}});
     QCOMPARE(importer.run(path), MasterMacroImporter::Outcome::Finished);
     for (const auto &[note, text] : Notes)
         QCOMPARE(StoreProbe::text(Master, note), text);
