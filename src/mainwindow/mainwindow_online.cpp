@@ -18,15 +18,6 @@ namespace {
 // Marks a reply this window aborted itself because its answer ran over the cap.
 constexpr char AnswerCutProperty[] = "keyquillAnswerCut";
 
-// Errors that come with an HTTP answer (a 4xx or 5xx status): the answer is read like any other.
-bool isHttpStatusError(QNetworkReply::NetworkError error)
-{
-    return (error >= QNetworkReply::ContentAccessDenied &&
-            error <= QNetworkReply::UnknownContentError) ||
-           (error >= QNetworkReply::InternalServerError &&
-            error <= QNetworkReply::UnknownServerError);
-}
-
 } // namespace
 
 void MainWindow::checkForUpdates()
@@ -61,7 +52,7 @@ void MainWindow::requestFinished(QNetworkReply *reply)
         return;
 
     const QNetworkReply::NetworkError error = reply->error();
-    if (error != QNetworkReply::NoError && !isHttpStatusError(error)) {
+    if (UpdateQuery::gotNoAnswer(error)) {
         showUpdateError(reply->errorString());
         return;
     }
