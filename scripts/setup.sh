@@ -2,6 +2,7 @@
 # Installs the Debian packages Keyquill needs that are not installed yet.
 #   scripts/setup.sh          what building and running need
 #   scripts/setup.sh --tests  the same plus what the tests need (Xvfb, xdotool, ...)
+#   scripts/setup.sh --package  the same plus what building the Debian package needs
 # Runs as root, or as a user with sudo rights (apt-get is then run through sudo).
 set -euo pipefail
 
@@ -11,9 +12,16 @@ packages=(
     libx11-dev libxtst-dev libxcb1-dev
     fonts-dejavu-core
 )
+# dpkg-dev: dpkg-shlibdeps and dpkg-buildflags for the package (scripts/package.sh); ccache
+# makes its fresh build quick when the sources compiled before.
+if [[ "${1:-}" == "--tests" || "${1:-}" == "--package" ]]; then
+    packages+=(dpkg-dev ccache)
+fi
 if [[ "${1:-}" == "--tests" ]]; then
     # qtbase5-dev: Qt 5's settings layer, to check exported files with the older readers.
     packages+=(xvfb xauth xdotool poppler-utils qtbase5-dev)
+    # The package test's checkers.
+    packages+=(lintian desktop-file-utils appstream)
 fi
 
 missing=()
