@@ -1,8 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/singleinstance.h"
-
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
@@ -20,8 +18,7 @@ MainWindow::MainWindow(QWidget *parent)
       m_mainIcon(QStringLiteral(":/images/icon_main.png")),
       m_masterMacroIcon(QStringLiteral(":/images/icon_master_macro.png")),
       m_noteIcon(QStringLiteral(":/images/icon_macro.png")),
-      m_inUseIcon(QStringLiteral(":/images/icon_in_use.png")),
-      m_instanceKey(SingleInstanceGuard::baseKey())
+      m_inUseIcon(QStringLiteral(":/images/icon_in_use.png"))
 {
     // Qt drops its parsed copy of a large settings file when the last QSettings on it goes,
     // and then parses the whole file again for each new one (some 25 ms at 10,000 notes). One
@@ -59,10 +56,6 @@ MainWindow::MainWindow(QWidget *parent)
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
-
-    m_restoreTimer = new QTimer(this);
-    connect(m_restoreTimer, &QTimer::timeout, this, &MainWindow::interProcessCommunication);
-    m_restoreTimer->start(1000);
 }
 
 MainWindow::~MainWindow()

@@ -25,7 +25,7 @@ class MainWindow;
 }
 
 // The program's one main window; it owns every widget, the tray icon, the hot-key objects (as
-// children of the tree) and the restore poll timer. Its slots are spread over several files by
+// children of the tree). Its slots are spread over several files by
 // concern: mainwindow.cpp (form and actions), mainwindow_tray.cpp, mainwindow_tree.cpp,
 // mainwindow_editor.cpp, mainwindow_commands.cpp, mainwindow_hotkeys.cpp,
 // mainwindow_exchange.cpp, mainwindow_print.cpp and mainwindow_online.cpp.
@@ -64,7 +64,6 @@ private Q_SLOTS:
     void checkForUpdates();
     void requestFinished(QNetworkReply *reply);
     void adsLinkClicked(const QUrl &url);
-    void interProcessCommunication();
 
 private:
     friend struct MainWindowTester; // white-box access for the tests
@@ -136,8 +135,6 @@ private:
     QMenu *m_editMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
 
-    QTimer *m_restoreTimer = nullptr;
-    QString m_instanceKey;
 
     // Hot keys and delivery state
     QList<int> m_pendingDeliveries;  // fired codes not yet looked up, in press order

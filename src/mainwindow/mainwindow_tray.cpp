@@ -1,7 +1,5 @@
-// Tray icon, hide-instead-of-close, and the restore request of a second start.
+// Tray icon and hide-instead-of-close.
 #include "mainwindow.h"
-
-#include "app/singleinstance.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,13 +38,4 @@ void MainWindow::closeEvent(QCloseEvent *event)
         setVisible(false);
         event->ignore();
     }
-}
-
-void MainWindow::interProcessCommunication()
-{
-    SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] {
-        showMaximized();
-        activateWindow();
-        raise();
-    });
 }
