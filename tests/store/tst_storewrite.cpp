@@ -63,7 +63,7 @@ private Q_SLOTS:
     {
         // Past a file-size limit the write must fail, not end the process (SIGXFSZ).
         StoreWrite::prepareAtStart();
-        QCOMPARE(std::signal(SIGXFSZ, SIG_IGN), SIG_IGN);
+        QVERIFY(std::signal(SIGXFSZ, SIG_IGN) == SIG_IGN);
     }
     void init()
     {
