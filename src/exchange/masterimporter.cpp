@@ -8,6 +8,24 @@
 #include <QStringList>
 #include <utility>
 
+namespace {
+
+// The store's file is UTF-8, which cannot hold half of a surrogate pair (a "\xd800" escape in a
+// file yields one): written, it would read back as something else and the import would fail as
+// if the disk had refused it. Such a text comes in with U+FFFD in place of the half.
+QString withoutLoneSurrogates(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+} // namespace
+
 MasterMacroImporter::MasterMacroImporter(TreeSide treeSide) : m_tree(std::move(treeSide)) {}
 
 bool MasterMacroImporter::isReadableFile(const QString &path)
@@ -105,7 +123,7 @@ void MasterMacroImporter::importNotes(QSettings &file, QSettings &store, const Q
         const int code = MacroStore::readCode(file);
         m_tree.addNote(masterItem, note, MacroStore::codeText(code));
         store.setValue(MacroStore::ShortcutKey, code);
-        store.setValue(MacroStore::TextKey, MacroStore::readText(file));
+        store.setValue(MacroStore::TextKey, withoutLoneSurrogates(MacroStore::readText(file)));
         store.endGroup();
         file.endGroup();
     }

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSet>
 
 void MainWindow::importMasterMacro()
 {
@@ -21,9 +22,14 @@ void MainWindow::importMasterMacro()
     if (path.isEmpty())
         return;
 
+    // The clash test ignores letter case, as findItems(MatchFixedString) does; a set of the
+    // folded names keeps a file of many master macros from a search of the tree per name.
+    QSet<QString> names;
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i)
+        names.insert(ui->treeMacros->topLevelItem(i)->text(0).toCaseFolded());
     MasterMacroImporter::TreeSide tree;
-    tree.masterExists = [this](const QString &name) {
-        return !ui->treeMacros->findItems(name, Qt::MatchFixedString, 0).isEmpty();
+    tree.masterExists = [&names](const QString &name) {
+        return names.contains(name.toCaseFolded());
     };
     tree.askNewName = [this, caption](const QString &candidate) {
         bool ok = false;
@@ -33,7 +39,10 @@ void MainWindow::importMasterMacro()
             QLineEdit::Normal, candidate, &ok);
         return ok ? name : QString();
     };
-    tree.addMaster = [this](const QString &name) { return addMasterMacroItem(name); };
+    tree.addMaster = [this, &names](const QString &name) {
+        names.insert(name.toCaseFolded());
+        return addMasterMacroItem(name);
+    };
     tree.addNote = [this](QTreeWidgetItem *master, const QString &name,
                           const QString &shortcutText) { addNoteItem(master, name, shortcutText); };
 

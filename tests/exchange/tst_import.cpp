@@ -548,6 +548,10 @@ void TestImport::hostileFilesLeaveStoreIntact_data()
             bytes += "Macros\\n" + QByteArray::number(i) + "\\text=" + big + "\n";
         QTest::newRow("several megabytes") << bytes << 6;
     }
+    // Half of a surrogate pair, by hex and by octal escape: imported with U+FFFD in its place.
+    QTest::newRow("lone surrogates") << QByteArray("[Half]\nMacros\\h\\text=a\\xd800b\n"
+                                                   "Macros\\o\\text=\\154000\n")
+                                     << 2;
     QTest::newRow("one line without end") << QByteArray(3 << 20, '[') << 0;
     QTest::newRow("nul bytes") << QByteArray(100000, '\0') << 0;
 }
