@@ -2,22 +2,24 @@
 
 #include "macrostore.h"
 
+#include <algorithm>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
 
 namespace {
 
-// Values as text: a file read back gives strings where the cache may still hold integers.
-QMap<QString, QString> keysOf(QSettings &settings)
+// Same keys, same values as text: a file read back gives strings where the cache may still hold
+// integers. Both are INI files of the settings layer, so their keys come in the same order.
+bool sameKeysAndValues(QSettings &one, QSettings &other)
 {
-    QMap<QString, QString> map;
-    const QStringList keys = settings.allKeys();
-    for (const QString &key : keys)
-        map.insert(key, settings.value(key).toString());
-    return map;
+    const QStringList keys = one.allKeys();
+    if (keys != other.allKeys())
+        return false;
+    return std::all_of(keys.cbegin(), keys.cend(), [&](const QString &key) {
+        return one.value(key).toString() == other.value(key).toString();
+    });
 }
 
 } // namespace
@@ -97,7 +99,7 @@ bool StoreWrite::fileMatchesStore(const QString &check)
     // Compared with this object's view, not a new object's: a new one would re-read the file
     // when Qt wrote it empty, and so agree with the damage.
     m_settings->setFallbacksEnabled(false);
-    const bool same = onDisk.status() == QSettings::NoError && keysOf(onDisk) == keysOf(*m_settings);
+    const bool same = onDisk.status() == QSettings::NoError && sameKeysAndValues(onDisk, *m_settings);
     m_settings->setFallbacksEnabled(true);
     return same;
 }
