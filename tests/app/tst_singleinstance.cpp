@@ -1,6 +1,5 @@
-// The start option, and the guard inside one process and against objects of another
-// user (a real process run as nobody through setpriv).
-#include "app/appidentity.h"
+// The guard inside one process, and against objects of another user (a real process run as
+// nobody through setpriv).
 #include "app/guardsegment.h"
 #include "app/singleinstance.h"
 #include "support/testenv.h"
@@ -54,8 +53,6 @@ class TestSingleInstance final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void minimizeOption_data();
-    void minimizeOption();
     void restoreRequestIsPolledOnce();
     void leftoverOfADeadInstanceIsReplaced();
     void guardThatCannotBeHadSaysWhy_data();
@@ -69,24 +66,6 @@ private:
     TestEnvironment m_env;
     int m_serial = 0;
 };
-
-void TestSingleInstance::minimizeOption_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("minimized");
-    const QString option = QStringLiteral("--minimize-to-tray");
-    QTest::newRow("among others") << QStringList{QStringLiteral("keyquill"), option} << true;
-    QTest::newRow("as program path") << QStringList{option} << true;
-    QTest::newRow("other case") << QStringList{QStringLiteral("--Minimize-To-Tray")} << false;
-    QTest::newRow("with value") << QStringList{option + QStringLiteral("=1")} << false;
-}
-
-void TestSingleInstance::minimizeOption()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, minimized);
-    QCOMPARE(AppIdentity::wantsMinimizeToTray(arguments), minimized);
-}
 
 void TestSingleInstance::restoreRequestIsPolledOnce()
 {
