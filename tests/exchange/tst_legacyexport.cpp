@@ -3,7 +3,7 @@
 #include "exchange/exportdlg.h"
 #include "exchange/legacyini.h"
 #include "exchange/masterimporter.h"
-#include "support/storeprobe.h"
+#include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidgetItem>
 
 namespace {
 
@@ -88,8 +87,10 @@ void TestLegacyExport::init()
 QByteArray TestLegacyExport::exportAll()
 {
     const QString path = m_dir.filePath(QStringLiteral("export.mmacro"));
-    ExportDlg dialog;
-    dialog.setFileRequest([&path](QWidget *, const QString &, const QString &) { return path; });
+    MacroStore store;
+    ScriptedDialogs dialogs;
+    dialogs.files = {path};
+    ExportDlg dialog(store, dialogs);
     dialog.accept();
     return dialog.result() == QDialog::Accepted ? TestEnvironment::fileBytes(path) : QByteArray();
 }
@@ -150,14 +151,11 @@ void TestLegacyExport::qt5FileImportsExactly()
     QCOMPARE(exportAll(), qt5Bytes);
 
     TestEnvironment::clearStore();
-    QTreeWidgetItem root;
-    MasterMacroImporter importer(
-        {[](const QString &) { return false; }, [](const QString &) { return QString(); },
-         [&root](const QString &name) { return new QTreeWidgetItem(&root, QStringList{name}); },
-         [](QTreeWidgetItem *, const QString &, const QString &) {}});
+    MacroStore store;
+    MasterMacroImporter importer(store, [](const QString &) { return QString(); });
     QCOMPARE(importer.run(path), MasterMacroImporter::Outcome::Finished);
     for (const auto &[note, text] : Notes)
-        QCOMPARE(StoreProbe::text(Master, note), text);
+        QCOMPARE(store.note(Master, note).text, text);
 }
 
 QTEST_MAIN(TestLegacyExport)

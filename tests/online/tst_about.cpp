@@ -46,8 +46,8 @@ public Q_SLOTS:
 
 private Q_SLOTS:
     void initTestCase();
-    void aboutMailLink();
-    void adsLinksAndInstructions();
+    void cleanupTestCase();
+    void linksLeaveThroughTheSystem();
 
 private:
     TestEnvironment m_env;
@@ -60,7 +60,15 @@ void TestAbout::initTestCase()
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
 }
 
-void TestAbout::aboutMailLink()
+void TestAbout::cleanupTestCase()
+{
+    for (const char *scheme : {"http", "https", "mailto"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+}
+
+// The About dialog's mail link and every link of the ads panel, the donation image included, go
+// to the system, and the pages stay; "Instructions" opens the panel's first link.
+void TestAbout::linksLeaveThroughTheSystem()
 {
     AboutDlg dialog;
     dialog.show();
@@ -70,27 +78,21 @@ void TestAbout::aboutMailLink()
     QCOMPARE(m_opened, QList<QUrl>{QUrl(Mail)});
     QVERIFY(dialog.isVisible());
     QVERIFY(about->toPlainText().contains(QStringLiteral("\nVersion: v1.0.0\n")));
-}
 
-// Every link of the ads panel, the donation image included, goes to the system and the panel
-// keeps its page; "Instructions" opens the panel's first link.
-void TestAbout::adsLinksAndInstructions()
-{
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *ads = window.findChild<QTextBrowser *>(QStringLiteral("ads"));
     const QString page = ads->toHtml();
     const QList<QUrl> links = {Vendor + "/corvane_key_quill.php", Vendor + "/donate.php", Mail};
-    m_opened.clear();
     for (const QUrl &link : links)
         QVERIFY2(clickLink(ads, link.toString()), qPrintable(link.toString()));
-    QCOMPARE(m_opened, links);
+    QCOMPARE(m_opened.mid(1), links);
     QCOMPARE(ads->toHtml(), page);
     for (QAction *action : window.findChildren<QAction *>())
         if (action->text() == QStringLiteral("&Instructions"))
             action->trigger();
-    QCOMPARE(m_opened, links + QList<QUrl>{links.first()});
+    QCOMPARE(m_opened.mid(1), links + QList<QUrl>{links.first()});
 }
 
 QTEST_MAIN(TestAbout)
