@@ -2,11 +2,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "hotkeys/clipboardwriter.h"
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QTimer>
@@ -95,7 +95,7 @@ void MainWindow::deliverNextNote()
         QString text;
         if (!findNoteText(code, &text))
             continue;
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+        ClipboardWriter::setText(text);
         m_pasteTimer->start();
         return;
     }
