@@ -1,20 +1,23 @@
 // End to end on a headless KDE Wayland session (kdesession.sh brings it up): the program is a
 // Wayland client without the focus, hot keys come through the desktop's global shortcuts
-// portal, and the paste reaches a native Wayland window through its remote desktop portal.
-#include "hotkeys/globalshortcut.h"
+// portal, and the paste reaches another program's native Wayland window (this executable
+// started with --target) through the remote desktop portal.
+#include "support/testenv.h"
+#include "xclient.h"
+
+#include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
-#include "mainwindow/mainwindow.h"
-#include "support/testenv.h"
-#include "textfield.h"
-#include "widgets/checktreewidget.h"
-#include "xclient.h"
+#include "store/macrostore.h"
 
-#include <memory>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <X11/keysym.h>
@@ -24,7 +27,6 @@ namespace {
 const QList<unsigned long> CtrlAlt{XK_Control_L, XK_Alt_L};
 const int CtrlAltCode = Qt::CTRL | Qt::ALT;
 const QString Greeting = QStringLiteral("Grüße aus Köln — €5,\nzweite Zeile ✓");
-const QString BetaText = QStringLiteral("from Beta");
 
 // What KDE's shortcut daemon bound for one of the program's combinations (0: nothing).
 int boundKey(int code)
@@ -35,8 +37,25 @@ int boundKey(int code)
     call.setArguments({QStringList{PortalShortcutBackend::sessionToken(), QString::number(code),
                                    QString(), QString()}});
     const QList<QVariant> reply = QDBusConnection::sessionBus().call(call).arguments();
-    const QList<int> keys = reply.isEmpty() ? QList<int>() : qdbus_cast<QList<int>>(reply.first());
-    return keys.value(0);
+    return reply.isEmpty() ? -1 : qdbus_cast<QList<int>>(reply.first()).value(0);
+}
+
+// The target: a text field that writes its text to a file once it has the keyboard focus and
+// after every change.
+int runTarget(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QPlainTextEdit field;
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const auto save = [&field, path] {
+        QFile file(path);
+        if (field.isActiveWindow() && file.open(QIODevice::WriteOnly))
+            file.write(field.toPlainText().toUtf8());
+    };
+    QObject::connect(&field, &QPlainTextEdit::textChanged, save);
+    QObject::connect(&app, &QGuiApplication::focusWindowChanged, save);
+    field.show();
+    return QApplication::exec();
 }
 
 } // namespace
@@ -45,118 +64,100 @@ class TestWayland final : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void pastesIntoAWaylandWindow();
-    void switchingMovesTheKeys();
-    void combinationOfAnotherProgramIsNotRegistered();
-
-private:
-    void tick(const QString &master);
-    GlobalShortcut *live(int code) const;
-
     TestEnvironment m_env;
+    MacroStore m_store;
     XClient m_keyboard; // on the X server that hosts the compositor: the user's keyboard
-    TextField m_field;
-    std::unique_ptr<MainWindow> m_window;
-    CheckTreeWidget *m_tree = nullptr;
+    QTemporaryDir m_dir;
+    QProcess m_target;
+
+    QString arrived() const
+    {
+        QFile file(m_dir.filePath(QStringLiteral("arrived")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "<none>";
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(HotKeyPlatform::isWayland());
+        QVERIFY2(m_keyboard.isOpen(), "no X server under the compositor");
+        QVERIFY2(HotKeyPlatform::describe().contains(QStringLiteral("portal")),
+                 qPrintable(HotKeyPlatform::describe()));
+        TestEnvironment::writeNote("Alpha", "greeting", CtrlAltCode | Qt::Key_A, Greeting);
+        TestEnvironment::writeNote("Beta", "beta", CtrlAltCode | Qt::Key_B, "from Beta");
+        TestEnvironment::writeNote("Gamma", "taken", CtrlAltCode | Qt::Key_Y, "never");
+        TestEnvironment::writeNote("Gamma", "free", CtrlAltCode | Qt::Key_G, "free key");
+    }
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("arrived")));
+        m_target.start(QCoreApplication::applicationFilePath(),
+                       {QStringLiteral("--target"), m_dir.filePath(QStringLiteral("arrived"))});
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), QString(), 10000);
+    }
+    void cleanup()
+    {
+        m_target.kill();
+        m_target.waitForFinished();
+    }
+
+    void pastesIntoAWaylandWindow()
+    {
+        HotKeyController keys(m_store);
+        keys.activate("Alpha");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), Greeting, 5000);
+    }
+
+    void switchingMovesTheKeys()
+    {
+        HotKeyController keys(m_store);
+        keys.activate("Alpha");
+        keys.activate("Beta");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B);
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), 0);
+        // Had Alpha's key still fired, its text would arrive first.
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_b));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), QStringLiteral("from Beta"), 5000);
+        QTest::qWait(1500);
+        QCOMPARE(arrived(), QStringLiteral("from Beta"));
+    }
+
+    void combinationOfAnotherProgramIsNotRegistered()
+    {
+        // Another program's portal session holds Ctrl+Alt+Y first.
+        Portal::registerTypes();
+        const Portal::ShortcutList theirs{
+            {QStringLiteral("theirs"),
+             {{QStringLiteral("description"), QStringLiteral("theirs")},
+              {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+y")}}}};
+        bool created = false;
+        PortalRequest::call(Portal::GlobalShortcuts, QStringLiteral("CreateSession"),
+                            {QVariantMap{{QStringLiteral("session_handle_token"), "othertool"},
+                                         {QStringLiteral("shortcuts"),
+                                          QVariant::fromValue(theirs)}}},
+                            this, [&created](uint response, const QVariantMap &) {
+                                created = response == 0;
+                            });
+        QTRY_VERIFY(created);
+
+        HotKeyController keys(m_store);
+        keys.activate("Gamma");
+        QTRY_COMPARE(keys.unavailable().keys(), QList<int>{CtrlAltCode | Qt::Key_Y});
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_g));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), QStringLiteral("free key"), 5000);
+    }
 };
 
-void TestWayland::initTestCase()
+int main(int argc, char *argv[])
 {
-    QVERIFY(HotKeyPlatform::isWayland());
-    QVERIFY2(m_keyboard.isOpen(), "no X server under the compositor");
-    QVERIFY2(HotKeyPlatform::describe().contains(QStringLiteral("portal")),
-             qPrintable(HotKeyPlatform::describe()));
-    TestEnvironment::writeNote(QStringLiteral("Alpha"), QStringLiteral("greeting"),
-                               CtrlAltCode | Qt::Key_A, Greeting);
-    TestEnvironment::writeNote(QStringLiteral("Beta"), QStringLiteral("beta"),
-                               CtrlAltCode | Qt::Key_B, BetaText);
-    TestEnvironment::writeNote(QStringLiteral("Gamma"), QStringLiteral("taken"),
-                               CtrlAltCode | Qt::Key_Y, QStringLiteral("never"));
-    TestEnvironment::writeNote(QStringLiteral("Gamma"), QStringLiteral("free"),
-                               CtrlAltCode | Qt::Key_G, QStringLiteral("free key"));
-    m_window = std::make_unique<MainWindow>();
-    m_tree = m_window->findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
-    QVERIFY(m_tree);
-    QVERIFY(m_field.start());
-    QTRY_VERIFY_WITH_TIMEOUT(m_field.isReady(), 10000);
+    if (argc == 3 && qstrcmp(argv[1], "--target") == 0)
+        return runTarget(argc, argv);
+    QApplication app(argc, argv);
+    TestWayland test;
+    return QTest::qExec(&test, argc, argv);
 }
 
-void TestWayland::init()
-{
-    m_field.clear();
-    QTRY_COMPARE(m_field.text(), QString());
-}
-
-void TestWayland::tick(const QString &master)
-{
-    const QList<QTreeWidgetItem *> found = m_tree->findItems(master, Qt::MatchFixedString, 0);
-    QCOMPARE(found.size(), 1);
-    found.first()->setCheckState(0, Qt::Checked);
-}
-
-GlobalShortcut *TestWayland::live(int code) const
-{
-    const QList<GlobalShortcut *> all = m_tree->findChildren<GlobalShortcut *>();
-    for (GlobalShortcut *shortcut : all) {
-        if (shortcut->shortcut() == QKeySequence(code))
-            return shortcut;
-    }
-    return nullptr;
-}
-
-void TestWayland::pastesIntoAWaylandWindow()
-{
-    tick(QStringLiteral("Alpha"));
-    QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
-    m_keyboard.press(CtrlAlt, XK_a);
-    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), Greeting, 5000);
-    m_field.askClipboard();
-    QTRY_COMPARE(m_field.clipboard(), Greeting);
-}
-
-void TestWayland::switchingMovesTheKeys()
-{
-    tick(QStringLiteral("Alpha"));
-    tick(QStringLiteral("Beta"));
-    QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B);
-    QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), 0);
-    // Had Alpha's key still fired, its text would arrive first.
-    m_keyboard.press(CtrlAlt, XK_a);
-    m_keyboard.press(CtrlAlt, XK_b);
-    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), BetaText, 5000);
-    QTest::qWait(1500);
-    QCOMPARE(m_field.text(), BetaText);
-}
-
-void TestWayland::combinationOfAnotherProgramIsNotRegistered()
-{
-    // Another program's portal session holds Ctrl+Alt+Y first.
-    Portal::registerTypes();
-    const Portal::ShortcutList theirs{
-        {QStringLiteral("theirs"), {{QStringLiteral("description"), QStringLiteral("theirs")},
-                                    {QStringLiteral("preferred_trigger"),
-                                     QStringLiteral("CTRL+ALT+y")}}}};
-    bool created = false;
-    QObject context;
-    PortalRequest::call(Portal::GlobalShortcuts, QStringLiteral("CreateSession"),
-                        {QVariantMap{{QStringLiteral("session_handle_token"),
-                                      QStringLiteral("othertool")},
-                                     {QStringLiteral("shortcuts"), QVariant::fromValue(theirs)}}},
-                        &context, [&created](uint response, const QVariantMap &) {
-                            created = response == 0;
-                        });
-    QTRY_VERIFY(created);
-
-    tick(QStringLiteral("Gamma"));
-    QVERIFY(live(CtrlAltCode | Qt::Key_Y) && live(CtrlAltCode | Qt::Key_G));
-    QTRY_VERIFY(!live(CtrlAltCode | Qt::Key_Y)->isRegistered());
-    QVERIFY(live(CtrlAltCode | Qt::Key_G)->isRegistered());
-    m_keyboard.press(CtrlAlt, XK_g);
-    QTRY_COMPARE_WITH_TIMEOUT(m_field.text(), QStringLiteral("free key"), 5000);
-}
-
-QTEST_MAIN(TestWayland)
 #include "tst_wayland.moc"
