@@ -13,7 +13,7 @@ packages=(
     wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xvfb xauth xdotool poppler-utils)
+    packages+=(xvfb xauth xdotool x11-utils poppler-utils)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
     # and the session bus tools.

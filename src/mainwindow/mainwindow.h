@@ -71,7 +71,6 @@ private Q_SLOTS:
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
-    void interProcessCommunication();
 
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
@@ -116,6 +115,4 @@ private:
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
 
-    QTimer m_restoreTimer;
-    QString m_instanceKey;
 };
