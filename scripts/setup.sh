@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libx11-dev libxtst-dev libxcb1-dev
     fonts-dejavu-core
+    wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
 )
 # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags for the package (scripts/package.sh); ccache
 # makes its fresh build quick when the sources compiled before.
@@ -22,6 +23,11 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev)
     # The package test's checkers.
     packages+=(lintian desktop-file-utils appstream)
+    # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
+    # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
+    # and the session bus tools.
+    packages+=(kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
+               qtwayland5 qt6-wayland dbus)
 fi
 
 missing=()

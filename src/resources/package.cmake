@@ -13,7 +13,8 @@ text where the keyboard focus is.
 
 Master macros can be exported and imported as files, with or without the
 notes' texts, and printed as a reference of their hot keys. The program runs
-in the notification area. Hot keys need an X11 session (Xorg or XWayland).")
+in the notification area. Hot keys work on X11, and on Wayland desktops that
+offer the global shortcuts and remote desktop portals.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -24,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://${KEYQUILL_VENDOR_HOST}/")
 # at run time, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# On a Wayland session: Qt's Wayland platform, wl-copy to set the clipboard, and the portals.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, wl-clipboard, xdg-desktop-portal")
 include(CPack)
 
 # lintian: no errors and no warnings. Its information-level notes are the spellings "occured"

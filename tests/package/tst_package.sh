@@ -58,6 +58,8 @@ for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6netw
     libqt6printsupport6 libx11-6 libxtst6 libxcb1 qt6-qpa-plugins; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package: $depends"
 done
+[[ "$(field Recommends)" == "qt6-wayland, wl-clipboard, xdg-desktop-portal" ]] \
+    || fail "Recommends: $(field Recommends)"
 # The package build leaves the update check out.
 grep -qx 'KEYQUILL_UPDATE_CHECK:BOOL=OFF' "$folder/CMakeCache.txt" || fail "update check not off"
 
