@@ -36,6 +36,12 @@ int main(int argc, char *argv[])
             idle();
         }, [&](int) { master->setCheckState(0, Qt::Checked); });
         master->setCheckState(0, Qt::Unchecked);
+        HotKeyController &keys = window.hotKeys();
+        Bench::measure("  activate (no window)", rounds, [&](int) { keys.activate("Master 000"); },
+                       [&](int) { keys.deactivate(); });
+        Bench::measure("  deactivate (no window)", rounds, [&](int) { keys.deactivate(); },
+                       [&](int) { keys.activate("Master 000"); });
+        keys.deactivate();
     }
     return 0;
 }

@@ -52,6 +52,8 @@ ExportDlg::ExportDlg(MacroStore &store, Dialogs &dialogs, QWidget *parent)
       m_noteIcon(QStringLiteral(":/images/icon_macro.png")), m_store(store), m_dialogs(dialogs)
 {
     ui->setupUi(this);
+    // Every row has the same height: the view need not ask each of thousands of rows.
+    ui->treeMacros->setUniformRowHeights(true);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
             &ExportDlg::macroCheckStateChanged);
     loadTree();
@@ -76,10 +78,10 @@ void ExportDlg::loadTree()
         masterItem->setToolTip(0, master);
         masterItem->setIcon(0, m_masterMacroIcon);
         masterItem->setCheckState(0, Qt::Checked);
-        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(master);
-        for (const MacroStore::NoteCode &note : notes) {
-            auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note.name});
-            noteItem->setToolTip(0, note.name);
+        const QStringList notes = m_store.noteNames(master);
+        for (const QString &note : notes) {
+            auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note});
+            noteItem->setToolTip(0, note);
             noteItem->setIcon(0, m_noteIcon);
             noteItem->setCheckState(0, Qt::Checked);
             noteItem->setCheckState(1, Qt::Checked);

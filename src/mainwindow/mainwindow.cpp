@@ -24,6 +24,8 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
       m_instanceKey(SingleInstanceGuard::baseKey())
 {
     ui->setupUi(this);
+    // Every row has the same height: the view need not ask each of thousands of rows.
+    ui->treeMacros->setUniformRowHeights(true);
     m_editor = std::make_unique<NoteEditor>(
         m_store, m_dialogs,
         NoteEditor::Widgets{ui->shortcutCtrl, ui->shortcutAlt, ui->shortcutShift, ui->shortcutKey,

@@ -88,6 +88,11 @@ bool MacroStore::hasMaster(const QString &name) const
     return masters().contains(name, Qt::CaseInsensitive);
 }
 
+QStringList MacroStore::noteNames(const QString &master) const
+{
+    return NotesOf(master).settings().childGroups();
+}
+
 QList<MacroStore::Note> MacroStore::notes(const QString &master) const
 {
     QList<Note> result;

@@ -66,7 +66,8 @@ public:
     QStringList masters() const;
     // Letter case ignored, as the tree compares master macro names.
     bool hasMaster(const QString &name) const;
-    // In the store's order.
+    // In the store's order. Names alone cost a fraction of reading the values.
+    QStringList noteNames(const QString &master) const;
     QList<Note> notes(const QString &master) const;
     QList<NoteCode> noteCodes(const QString &master) const;
     Note note(const QString &master, const QString &name) const;

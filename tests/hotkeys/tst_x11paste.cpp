@@ -168,6 +168,12 @@ private Q_SLOTS:
         // grab, would paste again a second and a half later.
         QTest::qWait(2500);
         QCOMPARE(m_field.toPlainText(), text);
+        // Released for everyone, lock variants included.
+        keys.deactivate();
+        const unsigned a = m_keyboard.keycode(XK_a);
+        QVERIFY(other.grab(a, ctrlAlt | m_keyboard.modifierMask(XK_Num_Lock)));
+        QVERIFY(other.grab(a, ctrlAlt));
+        other.ungrab(a, AnyModifier);
     }
 };
 
