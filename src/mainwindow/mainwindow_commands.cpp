@@ -104,8 +104,7 @@ void MainWindow::renameMacro()
     const QString name = askNewName(
         tr("Rename Master Macro or Note"), tr("Enter new name"),
         [&](const QString &candidate) {
-            return masterItem ? hasNote(m_store, master, candidate)
-                              : m_store.hasMaster(candidate);
+            return masterItem ? hasNote(m_store, master, candidate) : m_store.hasMaster(candidate);
         },
         tr("Master Macro ot Note with that name exists"));
     if (name.isEmpty())
@@ -145,8 +144,7 @@ void MainWindow::deleteMacro()
 void MainWindow::importMasterMacro()
 {
     const QString caption = tr("Import Master Macro");
-    const QString path =
-        m_dialogs.openFileName(this, caption, tr("Master Macro Files (*.mmacro)"));
+    const QString path = m_dialogs.openFileName(this, caption, tr("Master Macro Files (*.mmacro)"));
     if (path.isEmpty())
         return;
     MasterMacroImporter importer(m_store, [this, caption](const QString &candidate) {

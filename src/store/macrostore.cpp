@@ -152,8 +152,7 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     return write.commit();
 }
 
-bool MacroStore::saveNote(const QString &master, const QString &name, int code,
-                          const QString &text)
+bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
 {
     const QString path = StoreWrite::groupPath(master, name);
     StoreWrite write({path});

@@ -88,18 +88,21 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("added"); // notes the import adds
         QTest::addColumn<QStringList>("asked");
         const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
-        QTest::newRow("a folder")
-            << data << QStringList()
-            << QStringList{"Keyquill|The file \"" + data + "\" could not be read as a Master "
-                                                           "Macro file."};
+        QTest::newRow("a folder") << data << QStringList()
+                                  << QStringList{"Keyquill|The file \"" + data +
+                                                 "\" could not be read as a Master "
+                                                 "Macro file."};
         QTest::newRow("separators in names")
             << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QStringList();
-        QTest::newRow("odd keys")
-            << data + "hostile-keys.mmacro"
-            << QStringList{"Odd/absurd|0|a", "Odd/again|0|same section twice",
-                           "Odd/dup|67108929|second", "Odd/hexa|0|", "Odd/max|2147483647|",
-                           "Odd/negative|-1|", "Odd/word|0|"}
-            << QStringList();
+        QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
+                                  << QStringList{"Odd/absurd|0|a",
+                                                 "Odd/again|0|same section twice",
+                                                 "Odd/dup|67108929|second",
+                                                 "Odd/hexa|0|",
+                                                 "Odd/max|2147483647|",
+                                                 "Odd/negative|-1|",
+                                                 "Odd/word|0|"}
+                                  << QStringList();
     }
     void hostileFilesLeaveTheStoreSound()
     {
@@ -113,7 +116,8 @@ private Q_SLOTS:
         added.sort();
         QCOMPARE(stored, added);
         // What the tree shows is what the store holds, and ticking it survives odd codes.
-        QCOMPARE(TestEnvironment::treeDump(tree()).size(), 1 + added.size() + (added.size() > 1 ? 1 : 0));
+        QCOMPARE(TestEnvironment::treeDump(tree()).size(),
+                 1 + added.size() + (added.size() > 1 ? 1 : 0));
         tree()->topLevelItem(tree()->topLevelItemCount() - 1)->setCheckState(0, Qt::Checked);
     }
 

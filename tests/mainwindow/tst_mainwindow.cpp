@@ -68,12 +68,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("warning");
         const QString separator = App + "A name cannot contain \"/\" or \"\\\": the macro store "
                                         "uses them to separate its groups.";
-        QTest::newRow("slash") << "Add Master Macro" << "a/b" << separator;
-        QTest::newRow("backslash") << "Add Note" << "a\\b" << separator;
-        QTest::newRow("master, other case") << "Add Master Macro" << "WORK"
-                                            << App + "Master Macro with that name exists";
-        QTest::newRow("rename to own name") << "Rename" << "Home"
-                                            << App + "Master Macro ot Note with that name exists";
+        QTest::newRow("slash") << "Add Master Macro"
+                               << "a/b" << separator;
+        QTest::newRow("backslash") << "Add Note"
+                                   << "a\\b" << separator;
+        QTest::newRow("master, other case") << "Add Master Macro"
+                                            << "WORK" << App + "Master Macro with that name exists";
+        QTest::newRow("rename to own name")
+            << "Rename"
+            << "Home" << App + "Master Macro ot Note with that name exists";
     }
     void refusesNames()
     {
@@ -134,8 +137,9 @@ private Q_SLOTS:
         QVERIFY(!key->itemIcon(key->currentIndex()).isNull()); // marked as taken
 
         child<QPushButton>("btnUpdate")->click();
-        QCOMPARE(m_dialogs->asked,
-                 QStringList{App + "Shortcut already assigned to another Note in this Master Macro"});
+        QCOMPARE(
+            m_dialogs->asked,
+            QStringList{App + "Shortcut already assigned to another Note in this Master Macro"});
         QCOMPARE(TestEnvironment::storeDump().at(1), "Work/bye|0|Bye");
         key->setCurrentIndex(key->findData(int(Qt::Key_B)));
         child<QPushButton>("btnUpdate")->click();

@@ -48,11 +48,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("readText");
         QTest::newRow("missing") << QString() << QString() << 0 << "";
-        QTest::newRow("empty") << "" << "plain" << 0 << "plain";
-        QTest::newRow("word") << "ctrl+a" << "a,b" << 0 << "a, b";
-        QTest::newRow("unquoted commas") << "67108929" << "Dear Sir,  thanks ,bye" << 67108929
-                                         << "Dear Sir, thanks, bye";
-        QTest::newRow("quoted comma") << "1" << "\"a, b\"" << 1 << "a, b";
+        QTest::newRow("empty") << ""
+                               << "plain" << 0 << "plain";
+        QTest::newRow("word") << "ctrl+a"
+                              << "a,b" << 0 << "a, b";
+        QTest::newRow("unquoted commas")
+            << "67108929"
+            << "Dear Sir,  thanks ,bye" << 67108929 << "Dear Sir, thanks, bye";
+        QTest::newRow("quoted comma") << "1"
+                                      << "\"a, b\"" << 1 << "a, b";
     }
     void readsDefaults()
     {

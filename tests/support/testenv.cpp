@@ -108,7 +108,10 @@ QStringList TestEnvironment::storeDump()
     for (const QString &master : masters) {
         const QList<MacroStore::Note> notes = store.notes(master);
         for (const MacroStore::Note &note : notes)
-            lines << QStringLiteral("%1/%2|%3|%4").arg(master, note.name).arg(note.code).arg(note.text);
+            lines << QStringLiteral("%1/%2|%3|%4")
+                         .arg(master, note.name)
+                         .arg(note.code)
+                         .arg(note.text);
     }
     return lines;
 }

@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
-#include <QSet>
 #include <QList>
+#include <QSet>
 #include <utility>
 
 #include <X11/keysym.h>
@@ -117,10 +117,10 @@ private:
     uint16_t m_altMask = XCB_MOD_MASK_1;
     uint16_t m_metaMask = XCB_MOD_MASK_4;
 
-    QList<Grab> m_releases;            // let go of, not yet sent (see flush())
-    QHash<int, Grab> m_grabs;          // by Qt code
+    QList<Grab> m_releases;           // let go of, not yet sent (see flush())
+    QHash<int, Grab> m_grabs;         // by Qt code
     QHash<quint32, int> m_byPhysical; // held grabs by keycode and modifiers: the Qt code
-    QList<int> m_suspended;   // codes let go of while the paste key stroke is sent
+    QList<int> m_suspended;           // codes let go of while the paste key stroke is sent
 
     // The key event this connection saw last, on any window: tells an auto-repeat from a press.
     uint8_t m_lastKeyType = 0;
