@@ -1,23 +1,30 @@
-// The window's commands, editor and tick, offscreen, with the questions answered by a script.
+// The window's commands, editor, tick, import and export, offscreen, with the questions answered
+// by a script.
 #include "support/filesizelimit.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
-#include "widgets/checktreewidget.h"
 
-#include <memory>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 namespace {
 
 const int CtrlAltA = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
 const QString App = QStringLiteral("Keyquill|");
+const QString Escapes = QStringLiteral(KEYQUILL_TEST_DATA "/escapes.mmacro");
+const QString EuroNote = QStringLiteral("\u20acuro Letters/\u00c9t\u00e9|201326657|Caf\u00e9 costs "
+                                        "5 \u20ac; a=b, \"quoted\" back\\slash 100%\nnext line");
 
 } // namespace
 
@@ -26,6 +33,7 @@ class TestMainWindow final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    QTemporaryDir m_dir;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_window;
     QTreeWidget *m_tree = nullptr;
@@ -48,6 +56,21 @@ class TestMainWindow final : public QObject
         m_tree->setCurrentItem(note < 0 ? item : item->child(note));
     }
 
+    void import(const QString &path)
+    {
+        m_dialogs->files = {path};
+        trigger("&Import Master Macro");
+    }
+    // Runs the export dialog with everything ticked; true when it closed.
+    bool exportTo(const QString &path)
+    {
+        ExportDlg dialog(m_window->store(), *m_dialogs);
+        m_dialogs->files = {path};
+        dialog.show();
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        return !dialog.isVisible();
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -66,17 +89,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("warning");
-        const QString separator = App + "A name cannot contain \"/\" or \"\\\": the macro store "
-                                        "uses them to separate its groups.";
-        QTest::newRow("slash") << "Add Master Macro"
-                               << "a/b" << separator;
-        QTest::newRow("backslash") << "Add Note"
-                                   << "a\\b" << separator;
-        QTest::newRow("master, other case") << "Add Master Macro"
-                                            << "WORK" << App + "Master Macro with that name exists";
-        QTest::newRow("rename to own name")
-            << "Rename"
-            << "Home" << App + "Master Macro ot Note with that name exists";
+        const QString separator = "A name cannot contain \"/\" or \"\\\": the macro store uses "
+                                  "them to separate its groups.";
+        const auto row = [](const char *tag, QString command, QString name, QString warning) {
+            QTest::newRow(tag) << command << name << App + warning;
+        };
+        row("slash", "Add Master Macro", "a/b", separator);
+        row("backslash", "Add Note", "a\\b", separator);
+        row("master, other case", "Add Master Macro", "WORK", "Master Macro with that name exists");
+        row("rename to own name", "Rename", "Home", "Master Macro ot Note with that name exists");
     }
     void refusesNames()
     {
@@ -89,8 +110,8 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->asked.size(), 3); // the name, the warning, the name offered again
         QCOMPARE(m_dialogs->asked.at(1), warning);
         QVERIFY(m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
-        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 5);
-        QCOMPARE(TestEnvironment::storeDump().size(), 3);
+        QVERIFY(TestEnvironment::treeDump(m_tree).size() == 5 &&
+                TestEnvironment::storeDump().size() == 3);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
@@ -169,6 +190,98 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::storeDump(), before);
         child<QPushButton>("btnRevert")->click();
         QCOMPARE(child<QTextEdit>("macro")->toPlainText(), "Hello");
+    }
+
+    void roundTripKeepsEscapes()
+    {
+        import(Escapes);
+        QVERIFY(TestEnvironment::storeDump().contains(EuroNote));
+        const QStringList before = TestEnvironment::storeDump();
+        const QString file = m_dir.filePath("round.mmacro");
+        QVERIFY(exportTo(file));
+        // Back in under clashing names: each is asked for anew, letter case ignored.
+        m_dialogs->names = {"Home 2", "Strasse 2", "Work 2", "Euro 2"};
+        import(file);
+        QCOMPARE(m_dialogs->asked.size(), 7); // three file names and four new names
+        QVERIFY(m_dialogs->asked.at(3).startsWith(
+            "Import Master Macro|Master Macro with name \"Home\" exists."));
+        QStringList after = TestEnvironment::storeDump();
+        QCOMPARE(after.size(), 2 * before.size());
+        QVERIFY(after.contains(QString(EuroNote).replace("\u20acuro Letters", "Euro 2")));
+        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 2 * (before.size() + 4));
+    }
+
+    void hostileFilesLeaveTheStoreSound_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("added"); // notes the import adds
+        QTest::addColumn<QStringList>("asked");
+        const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
+        QTest::newRow("a folder") << data << QStringList()
+                                  << QStringList{"Keyquill|The file \"" + data +
+                                                 "\" could not be read as a Master "
+                                                 "Macro file."};
+        QTest::newRow("separators in names")
+            << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QStringList();
+        const QString odd = "Odd/absurd|0|a Odd/again|0|same@section@twice Odd/dup|67108929|second "
+                            "Odd/hexa|0| Odd/max|2147483647| Odd/negative|-1| Odd/word|0|";
+        QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
+                                  << odd.split(' ').replaceInStrings("@", " ") << QStringList();
+    }
+    void hostileFilesLeaveTheStoreSound()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, added);
+        const QStringList base = TestEnvironment::storeDump();
+        import(path);
+        QTEST(m_dialogs->asked.mid(1), "asked");
+        QStringList stored = TestEnvironment::storeDump();
+        stored.removeIf([&base](const QString &note) { return base.contains(note); });
+        stored.sort();
+        QCOMPARE(stored, added);
+        // What the tree shows is what the store holds, and ticking it survives odd codes.
+        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 5 + added.size() + !added.isEmpty());
+        m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)->setCheckState(0, Qt::Checked);
+    }
+
+    void refusedImportIsTakenBack()
+    {
+        const QStringList before = TestEnvironment::treeDump(m_tree);
+        const QStringList stored = TestEnvironment::storeDump();
+        {
+            FileSizeLimit full(QFile(m_window->store().fileName()).size());
+            QVERIFY(full.isActive());
+            import(Escapes);
+        }
+        QCOMPARE(m_dialogs->asked.size(), 2);
+        QVERIFY(m_dialogs->asked.last().contains("were not imported"));
+        QCOMPARE(TestEnvironment::storeDump(), stored);
+        QCOMPARE(TestEnvironment::treeDump(m_tree), before);
+    }
+
+    void failedExportKeepsTheDialogAndTheTarget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a folder") << QString();
+        QTest::newRow("full disk") << "full.mmacro";
+        QTest::newRow("the store itself") << "store";
+    }
+    void failedExportKeepsTheDialogAndTheTarget()
+    {
+        QFETCH(QString, target);
+        QString path = target == "store" ? m_window->store().fileName() : m_dir.filePath(target);
+        if (target == "full.mmacro") {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        const QByteArray before = TestEnvironment::fileBytes(path);
+        {
+            FileSizeLimit full(target == "full.mmacro" ? 10 : 1 << 30);
+            QVERIFY(!exportTo(path));
+        }
+        QCOMPARE(m_dialogs->asked.size(), 2);
+        QVERIFY(m_dialogs->asked.last().contains("could not be written to"));
+        QCOMPARE(TestEnvironment::fileBytes(path), before);
     }
 };
 

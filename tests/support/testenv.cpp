@@ -3,7 +3,6 @@
 #include "app/appidentity.h"
 #include "store/macrostore.h"
 
-#include <memory>
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
@@ -11,36 +10,15 @@
 #include <QTcpSocket>
 #include <QTreeWidget>
 
-static void initResources()
-{
-    Q_INIT_RESOURCE(keyquill);
-}
-
 QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
 {
     connect(this, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = nextPendingConnection()) {
+            // The client closes: closing here under a request still coming in would reset it.
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            // Answer only once the whole request is in: replying early and closing could
-            // reset the connection under a body still being sent, which reads as an error.
-            auto request = std::make_shared<QByteArray>();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket, request] {
-                request->append(socket->readAll());
-                const qsizetype headerEnd = request->indexOf("\r\n\r\n");
-                if (headerEnd < 0)
-                    return;
-                qsizetype contentLength = 0;
-                const QList<QByteArray> lines = request->left(headerEnd).split('\n');
-                for (const QByteArray &line : lines) {
-                    if (line.toLower().startsWith("content-length:"))
-                        contentLength = line.mid(15).trimmed().toLongLong();
-                }
-                if (request->size() < headerEnd + 4 + contentLength)
-                    return;
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
-                              "Content-Length: 2\r\nConnection: close\r\n\r\nNO");
-                socket->disconnectFromHost();
-            });
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                          "Content-Length: 2\r\n\r\nNO");
         }
     });
     listen(QHostAddress::LocalHost, 0);
@@ -56,7 +34,7 @@ TestEnvironment::TestEnvironment()
                         .arg(QCoreApplication::applicationPid())
                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')))
 {
-    initResources();
+    Q_INIT_RESOURCE(keyquill);
     AppIdentity::apply();
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
