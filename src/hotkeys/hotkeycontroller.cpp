@@ -1,11 +1,10 @@
 #include "hotkeycontroller.h"
 
+#include "hotkeys/clipboardwriter.h"
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QKeySequence>
 
 HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
@@ -119,7 +118,7 @@ void HotKeyController::deliverNext()
         QString text;
         if (m_active.isEmpty() || !m_store.textForCode(m_active, code, &text))
             continue;
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+        ClipboardWriter::setText(text);
         m_pasteTimer.start();
         return;
     }

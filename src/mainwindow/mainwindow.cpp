@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/singleinstance.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
 #include "widgets/macrotreeitems.h"
@@ -17,8 +16,7 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
       m_ownDialogs(dialogs ? nullptr : std::make_unique<Dialogs>()),
       m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(m_store),
-      m_mainIcon(QStringLiteral(":/images/icon_main.png")),
-      m_instanceKey(SingleInstanceGuard::baseKey())
+      m_mainIcon(QStringLiteral(":/images/icon_main.png"))
 {
     ui->setupUi(this);
     m_items = std::make_unique<MacroTreeItems>(ui->treeMacros);
@@ -53,9 +51,6 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
-
-    connect(&m_restoreTimer, &QTimer::timeout, this, &MainWindow::interProcessCommunication);
-    m_restoreTimer.start(1000);
 }
 
 MainWindow::~MainWindow()
@@ -152,11 +147,6 @@ void MainWindow::restore()
     showMaximized();
     activateWindow();
     raise();
-}
-
-void MainWindow::interProcessCommunication()
-{
-    SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] { restore(); });
 }
 
 void MainWindow::on_btnExpand_clicked()

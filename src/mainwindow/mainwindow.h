@@ -9,7 +9,6 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 class Dialogs;
 class MacroTreeItems;
@@ -71,7 +70,6 @@ private Q_SLOTS:
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
-    void interProcessCommunication();
 
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
@@ -106,7 +104,4 @@ private:
     QAction *m_deleteAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
-
-    QTimer m_restoreTimer;
-    QString m_instanceKey;
 };

@@ -2,113 +2,20 @@
 // text on the clipboard and sends that window one paste key stroke, whatever the locks, the
 // layout or the key held down.
 #include "support/testenv.h"
+#include "xclient.h"
 
 #include "hotkeys/hotkeycontroller.h"
 #include "store/macrostore.h"
 
-#include <algorithm>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTest>
 
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <X11/XKBlib.h>
-#include <X11/Xlib.h>
 
 namespace {
-
-// A second X client: presses keys through XTest, changes the keyboard mapping, and
-// owns the window with the input focus, where it counts the paste key strokes it receives.
-class XClient final
-{
-public:
-    XClient() : m_display(XOpenDisplay(nullptr)) {}
-    void takeFocus()
-    {
-        m_window =
-            XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 200, 100, 0, 0, 0);
-        XSelectInput(m_display, m_window, KeyPressMask);
-        XMapWindow(m_display, m_window);
-        // No window manager: the window takes the input focus itself, once it is viewable.
-        for (XWindowAttributes window{}; window.map_state != IsViewable;)
-            XGetWindowAttributes(m_display, m_window, &window);
-        XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
-        XSync(m_display, False);
-    }
-    // Ctrl with the key that gives "v" now, received by the window so far.
-    int pastes()
-    {
-        while (XPending(m_display)) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type == KeyPress && event.xkey.keycode == code(XK_v) &&
-                (event.xkey.state & ControlMask))
-                ++m_pastes;
-        }
-        return m_pastes;
-    }
-    ~XClient()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-    }
-
-    unsigned code(KeySym keysym) const { return XKeysymToKeycode(m_display, keysym); }
-    void keys(QList<KeySym> keysyms, bool down)
-    {
-        if (!down)
-            std::reverse(keysyms.begin(), keysyms.end());
-        for (KeySym keysym : keysyms)
-            XTestFakeKeyEvent(m_display, code(keysym), down, CurrentTime);
-        XSync(m_display, False);
-    }
-    void press(const QList<KeySym> &modifiers, unsigned keycode)
-    {
-        keys(modifiers, true);
-        XTestFakeKeyEvent(m_display, keycode, True, CurrentTime);
-        XTestFakeKeyEvent(m_display, keycode, False, CurrentTime);
-        keys(modifiers, false);
-    }
-    // Puts the keysyms of `from` on a keycode that has none, and `replacement` on `from`, as a
-    // layout switch does; returns the new keycode and a way back.
-    unsigned moveKey(unsigned from, KeySym replacement, std::function<void()> *back)
-    {
-        int min = 0;
-        int max = 0;
-        XDisplayKeycodes(m_display, &min, &max);
-        unsigned spare = unsigned(max);
-        while (XkbKeycodeToKeysym(m_display, KeyCode(spare), 0, 0) != NoSymbol)
-            --spare;
-        int per = 0;
-        KeySym *syms = XGetKeyboardMapping(m_display, KeyCode(from), 1, &per);
-        const QList<KeySym> old(syms, syms + per);
-        XFree(syms);
-        const QList<KeySym> none(per, NoSymbol);
-        XChangeKeyboardMapping(m_display, int(spare), per, const_cast<KeySym *>(old.data()), 1);
-        XChangeKeyboardMapping(m_display, int(from), 1, &replacement, 1);
-        XSync(m_display, False);
-        *back = [this, from, spare, old, none, per] {
-            XChangeKeyboardMapping(m_display, int(spare), per, const_cast<KeySym *>(none.data()),
-                                   1);
-            XChangeKeyboardMapping(m_display, int(from), per, const_cast<KeySym *>(old.data()), 1);
-            XSync(m_display, False);
-        };
-        return spare;
-    }
-    void repeat(unsigned delay, unsigned interval)
-    {
-        XAutoRepeatOn(m_display);
-        XkbSetAutoRepeatRate(m_display, XkbUseCoreKbd, delay, interval);
-    }
-    bool isOpen() const { return m_display != nullptr; }
-
-private:
-    Display *m_display;
-    Window m_window = 0;
-    int m_pastes = 0;
-};
 
 enum class Situation {
     Plain,
@@ -172,7 +79,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         const int pastesBefore = m_keyboard.pastes();
         QGuiApplication::clipboard()->clear();
-        unsigned keycode = m_keyboard.code(key);
+        unsigned keycode = m_keyboard.keycode(key);
         std::function<void()> back = [] {};
         const auto restore = qScopeGuard([&] { back(); });
         HotKeyController keys(m_store);
@@ -183,8 +90,8 @@ private Q_SLOTS:
                             : situation == Situation::CapsLock ? XK_Caps_Lock
                                                                : NoSymbol;
         if (lock != NoSymbol) {
-            m_keyboard.press({}, m_keyboard.code(lock)); // the server has it on return
-            back = [this, lock] { m_keyboard.press({}, m_keyboard.code(lock)); };
+            m_keyboard.press({}, m_keyboard.keycode(lock)); // the server has it on return
+            back = [this, lock] { m_keyboard.press({}, m_keyboard.keycode(lock)); };
         }
         const bool held = situation == Situation::Held || situation == Situation::HeldDetectable;
         Bool supported = False;
@@ -199,7 +106,7 @@ private Q_SLOTS:
         if (situation == Situation::KeyMoved)
             keycode = m_keyboard.moveKey(keycode, XK_F33, &back);
         if (situation == Situation::VMoved)
-            m_keyboard.moveKey(m_keyboard.code(XK_v), XK_F34, &back);
+            m_keyboard.moveKey(m_keyboard.keycode(XK_v), XK_F34, &back);
         QTest::qWait(200); // a mapping change reaches the program through its event loop
 
         QElapsedTimer clock;

@@ -227,6 +227,11 @@ private Q_SLOTS:
                             "Odd/hexa|0| Odd/max|2147483647| Odd/negative|-1| Odd/word|0|";
         QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
                                   << odd.split(' ').replaceInStrings("@", " ") << QStringList();
+        // Half of a surrogate pair, by hex and by octal escape, comes in as U+FFFD.
+        const QString replaced(QChar::ReplacementCharacter);
+        QTest::newRow("lone surrogates")
+            << data + "surrogates.mmacro"
+            << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QStringList();
     }
     void hostileFilesLeaveTheStoreSound()
     {

@@ -1,0 +1,93 @@
+#include "xclient.h"
+
+#include <algorithm>
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+XClient::XClient() : m_display(XOpenDisplay(nullptr)) {}
+
+XClient::~XClient()
+{
+    if (m_display)
+        XCloseDisplay(m_display);
+}
+
+unsigned XClient::keycode(unsigned long keysym) const
+{
+    return XKeysymToKeycode(m_display, keysym);
+}
+
+void XClient::keys(QList<unsigned long> keysyms, bool down)
+{
+    if (!down)
+        std::reverse(keysyms.begin(), keysyms.end());
+    for (unsigned long keysym : keysyms)
+        XTestFakeKeyEvent(m_display, keycode(keysym), down, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XClient::press(const QList<unsigned long> &modifiers, unsigned key)
+{
+    keys(modifiers, true);
+    XTestFakeKeyEvent(m_display, key, True, CurrentTime);
+    XTestFakeKeyEvent(m_display, key, False, CurrentTime);
+    keys(modifiers, false);
+}
+
+void XClient::repeat(unsigned delay, unsigned interval)
+{
+    XAutoRepeatOn(m_display);
+    XkbSetAutoRepeatRate(m_display, XkbUseCoreKbd, delay, interval);
+}
+
+unsigned XClient::moveKey(unsigned from, unsigned long replacement, std::function<void()> *back)
+{
+    int min = 0;
+    int max = 0;
+    XDisplayKeycodes(m_display, &min, &max);
+    unsigned spare = unsigned(max);
+    while (XkbKeycodeToKeysym(m_display, KeyCode(spare), 0, 0) != NoSymbol)
+        --spare;
+    int per = 0;
+    KeySym *syms = XGetKeyboardMapping(m_display, KeyCode(from), 1, &per);
+    QList<KeySym> old(syms, syms + per);
+    XFree(syms);
+    XChangeKeyboardMapping(m_display, int(spare), per, old.data(), 1);
+    XChangeKeyboardMapping(m_display, int(from), 1, &replacement, 1);
+    XSync(m_display, False);
+    *back = [this, from, spare, old]() mutable {
+        QList<KeySym> none(old.size(), NoSymbol);
+        XChangeKeyboardMapping(m_display, int(spare), int(old.size()), none.data(), 1);
+        XChangeKeyboardMapping(m_display, int(from), int(old.size()), old.data(), 1);
+        XSync(m_display, False);
+    };
+    return spare;
+}
+
+void XClient::takeFocus()
+{
+    m_window =
+        XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 200, 100, 0, 0, 0);
+    XSelectInput(m_display, m_window, KeyPressMask);
+    XMapWindow(m_display, m_window);
+    // No window manager: the window takes the input focus itself, once it is viewable.
+    for (XWindowAttributes window{}; window.map_state != IsViewable;)
+        XGetWindowAttributes(m_display, m_window, &window);
+    XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
+    XSync(m_display, False);
+}
+
+int XClient::pastes()
+{
+    while (XPending(m_display)) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        if (event.type == KeyPress && event.xkey.keycode == keycode(XK_v) &&
+            (event.xkey.state & ControlMask))
+            ++m_pastes;
+    }
+    return m_pastes;
+}
