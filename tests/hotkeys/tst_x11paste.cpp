@@ -17,16 +17,7 @@
 
 namespace {
 
-enum class Situation {
-    Plain,
-    NumLock,
-    CapsLock,
-    PasteKey,
-    Held,
-    HeldDetectable,
-    KeyMoved,
-    VMoved,
-};
+enum class Situation { Plain, NumLock, CapsLock, PasteKey, Held, HeldDetectable, KeyMoved, VMoved };
 
 const QList<KeySym> CtrlAlt{XK_Control_L, XK_Alt_L};
 const QString Greeting = QStringLiteral("Dear reader,\nthis arrives whole.\n\tIndented");
@@ -94,11 +85,10 @@ private Q_SLOTS:
             back = [this, lock] { m_keyboard.press({}, m_keyboard.keycode(lock)); };
         }
         const bool held = situation == Situation::Held || situation == Situation::HeldDetectable;
-        Bool supported = False;
         // How repeats reach a client is its own choice, made on Qt's connection.
-        Display *qtDisplay =
-            qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
-        XkbSetDetectableAutoRepeat(qtDisplay, situation == Situation::HeldDetectable, &supported);
+        XkbSetDetectableAutoRepeat(
+            qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display(),
+            situation == Situation::HeldDetectable, nullptr);
         if (held) {
             m_keyboard.repeat(100, 25);
             back = [this] { m_keyboard.repeat(660, 40); }; // the server's defaults

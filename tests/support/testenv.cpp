@@ -24,11 +24,6 @@ QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
     listen(QHostAddress::LocalHost, 0);
 }
 
-QString QuietUpdateServer::address() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(serverPort());
-}
-
 TestEnvironment::TestEnvironment()
     : m_instanceKey(QStringLiteral("keyquill-test-%1-%2")
                         .arg(QCoreApplication::applicationPid())
