@@ -71,17 +71,16 @@ void ExportDlg::changeEvent(QEvent *event)
 void ExportDlg::loadTree()
 {
     ui->treeMacros->clear();
-    const QStringList masters = m_store.masters();
-    for (const QString &master : masters) {
+    const QList<MacroStore::Outline> masters = m_store.outline(false);
+    for (const MacroStore::Outline &master : masters) {
         // Items are filled before they join the tree, so loading reports no state changes.
-        auto *masterItem = new CheckTreeWidgetItem(QStringList{master});
-        masterItem->setToolTip(0, master);
+        auto *masterItem = new CheckTreeWidgetItem(QStringList{master.name});
+        masterItem->setToolTip(0, master.name);
         masterItem->setIcon(0, m_masterMacroIcon);
         masterItem->setCheckState(0, Qt::Checked);
-        const QStringList notes = m_store.noteNames(master);
-        for (const QString &note : notes) {
-            auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note});
-            noteItem->setToolTip(0, note);
+        for (const MacroStore::NoteCode &note : master.notes) {
+            auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note.name});
+            noteItem->setToolTip(0, note.name);
             noteItem->setIcon(0, m_noteIcon);
             noteItem->setCheckState(0, Qt::Checked);
             noteItem->setCheckState(1, Qt::Checked);

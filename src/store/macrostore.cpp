@@ -83,14 +83,36 @@ QStringList MacroStore::masters() const
     return store.childGroups();
 }
 
+QList<MacroStore::Outline> MacroStore::outline(bool withCodes) const
+{
+    QSettings store;
+    store.beginGroup(MasterMacrosGroup);
+    const QStringList masters = store.childGroups();
+    QList<Outline> result;
+    result.reserve(masters.size());
+    for (const QString &master : masters) {
+        store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
+        const QStringList notes = store.childGroups();
+        Outline outline{master, {}};
+        outline.notes.reserve(notes.size());
+        for (const QString &note : notes) {
+            if (withCodes) {
+                store.beginGroup(note);
+                outline.notes.append({note, readCode(store)});
+                store.endGroup();
+            } else {
+                outline.notes.append({note, 0});
+            }
+        }
+        store.endGroup();
+        result.append(outline);
+    }
+    return result;
+}
+
 bool MacroStore::hasMaster(const QString &name) const
 {
     return masters().contains(name, Qt::CaseInsensitive);
-}
-
-QStringList MacroStore::noteNames(const QString &master) const
-{
-    return NotesOf(master).settings().childGroups();
 }
 
 QList<MacroStore::Note> MacroStore::notes(const QString &master) const

@@ -14,11 +14,10 @@ MacroTreeItems::MacroTreeItems(QTreeWidget *tree)
 void MacroTreeItems::load(const MacroStore &store)
 {
     m_tree->clear();
-    const QStringList masters = store.masters();
-    for (const QString &master : masters) {
-        QTreeWidgetItem *masterItem = addMaster(master);
-        const QList<MacroStore::NoteCode> notes = store.noteCodes(master);
-        for (const MacroStore::NoteCode &note : notes)
+    const QList<MacroStore::Outline> masters = store.outline(true);
+    for (const MacroStore::Outline &master : masters) {
+        QTreeWidgetItem *masterItem = addMaster(master.name);
+        for (const MacroStore::NoteCode &note : master.notes)
             addNote(masterItem, note.name, note.code);
     }
     m_tree->expandAll();
