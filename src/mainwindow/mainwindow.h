@@ -5,14 +5,13 @@
 #include "online/updatechecker.h"
 #include "store/macrostore.h"
 
-#include <functional>
 #include <memory>
 #include <QIcon>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 class Dialogs;
+class MacroTreeItems;
 class QAction;
 class QCloseEvent;
 class QMenu;
@@ -75,19 +74,11 @@ private Q_SLOTS:
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
 
-    void fitAdsHeadings();
     void createActions();
     void createMenus();
     void createTrayIcon();
 
-    void loadMacroTree();
-    QTreeWidgetItem *addMasterMacroItem(const QString &name);
-    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name, int code);
     QTreeWidgetItem *selectedItem() const;
-    // Asks for a name until it is storable and `clashes` says no; "" when the user gives up.
-    QString askNewName(const QString &title, const QString &label,
-                       const std::function<bool(const QString &)> &clashes,
-                       const QString &clashWarning);
     void warn(const QString &text);
     void storeWriteFailed(const QString &what);
 
@@ -96,12 +87,11 @@ private:
     Dialogs &m_dialogs;
     MacroStore m_store;
     HotKeyController m_hotKeys;
+    std::unique_ptr<MacroTreeItems> m_items;
     std::unique_ptr<NoteEditor> m_editor;
     UpdateChecker m_updates;
 
     QIcon m_mainIcon;
-    QIcon m_masterMacroIcon;
-    QIcon m_noteIcon;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QAction *m_exportAction = nullptr;
     QAction *m_importAction = nullptr;
@@ -114,5 +104,4 @@ private:
     QAction *m_deleteAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
-
 };
