@@ -17,9 +17,9 @@ public:
     // Both return or change nothing for an empty sequence.
     static bool attach(GlobalShortcut *shortcut);
     static void detach(GlobalShortcut *shortcut);
-    // KeySender::sendPaste() with the grabs it would trigger let go meanwhile: a hot key on
-    // Ctrl+V would otherwise catch the program's own paste and fire again.
-    static bool sendPaste();
+    // KeySender::sendPaste(stroke) with the grabs it would trigger let go meanwhile: a hot key
+    // on Ctrl+V would otherwise catch the program's own paste and fire again.
+    static bool sendPaste(int stroke);
 
     ~ShortcutRegistry();
 

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "hotkeys/globalshortcut.h"
+#include "hotkeys/pastekeytable.h"
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
@@ -103,7 +104,7 @@ void MainWindow::deliverNextNote()
 
 void MainWindow::pasteAndDeliverNext()
 {
-    ShortcutRegistry::sendPaste();
+    ShortcutRegistry::sendPaste(PasteKeyTable::CtrlV);
     // Also when nothing waits yet: a press right after the paste must not overtake it either.
     m_settleTimer->start();
 }
