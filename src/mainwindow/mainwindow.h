@@ -18,6 +18,7 @@ class QSettings;
 class QTimer;
 class QTreeWidgetItem;
 class QUrl;
+class PasteDelivery;
 class StoreWrite;
 
 namespace Ui {
@@ -143,6 +144,7 @@ private:
     QList<int> m_pendingDeliveries;  // fired codes not yet looked up, in press order
     QTimer *m_pasteTimer = nullptr;  // the wait between a clipboard write and its paste
     QTimer *m_settleTimer = nullptr; // lets the target fetch a paste before the next write
+    PasteDelivery *m_delivery = nullptr;
 
     // Update check state
 };

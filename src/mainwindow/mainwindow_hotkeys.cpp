@@ -3,7 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "hotkeys/globalshortcut.h"
-#include "hotkeys/pastekeytable.h"
+#include "hotkeys/pastedelivery.h"
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
@@ -57,9 +57,15 @@ void MainWindow::shortcutActivated()
         m_settleTimer = new QTimer(this);
         m_settleTimer->setSingleShot(true);
         m_settleTimer->setInterval(PasteSettleMs);
-        connect(m_settleTimer, &QTimer::timeout, this, &MainWindow::deliverNextNote);
+        m_delivery = new PasteDelivery(this);
+        // Also when nothing waits yet: a press right after the paste must not overtake it.
+        connect(m_delivery, &PasteDelivery::finished, m_settleTimer, qOverload<>(&QTimer::start));
+        connect(m_settleTimer, &QTimer::timeout, this, [this] {
+            m_delivery->end();
+            deliverNextNote();
+        });
     }
-    if (!m_pasteTimer->isActive() && !m_settleTimer->isActive())
+    if (!m_delivery->isBusy() && !m_settleTimer->isActive())
         deliverNextNote();
 }
 
@@ -96,7 +102,7 @@ void MainWindow::deliverNextNote()
         QString text;
         if (!findNoteText(code, &text))
             continue;
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+        m_delivery->begin(code, text);
         m_pasteTimer->start();
         return;
     }
@@ -104,7 +110,5 @@ void MainWindow::deliverNextNote()
 
 void MainWindow::pasteAndDeliverNext()
 {
-    ShortcutRegistry::sendPaste(PasteKeyTable::CtrlV);
-    // Also when nothing waits yet: a press right after the paste must not overtake it either.
-    m_settleTimer->start();
+    m_delivery->pasteWhenKeysAreFree();
 }
