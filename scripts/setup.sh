@@ -12,7 +12,8 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xvfb xauth xdotool poppler-utils)
+    # Real terminals for the paste tests (xterm, a VTE one) and setxkbmap for another layout.
+    packages+=(xvfb xauth xdotool poppler-utils xterm xfce4-terminal x11-xkb-utils)
 fi
 
 missing=()
