@@ -2,11 +2,14 @@
 #include "ui_mainwindow.h"
 
 #include "app/singleinstance.h"
+#include "mainwindow/preferencesdlg.h"
+#include "store/preferences.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QNetworkReply>
 #include <QSettings>
 #include <QTextBlock>
@@ -146,6 +149,9 @@ void MainWindow::createActions()
     m_instructionsAction = new QAction(tr("&Instructions"), this);
     connect(m_instructionsAction, &QAction::triggered, this, &MainWindow::helpInstructions);
 
+    m_preferencesAction = new QAction(tr("Preferences…"), this);
+    connect(m_preferencesAction, &QAction::triggered, this, &MainWindow::editPreferences);
+
     tree->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction,
                       m_printAction, m_printAllAction});
 }
@@ -166,9 +172,23 @@ void MainWindow::createMenus()
     m_editMenu->addAction(m_addNoteAction);
     m_editMenu->addAction(m_renameAction);
     m_editMenu->addAction(m_deleteAction);
+    m_editMenu->addSeparator();
+    m_editMenu->addAction(m_preferencesAction);
     ui->menuBar->addSeparator();
 
     m_helpMenu = ui->menuBar->addMenu(tr("&Help"));
     m_helpMenu->addAction(m_aboutAction);
     m_helpMenu->addAction(m_instructionsAction);
+}
+
+void MainWindow::editPreferences()
+{
+    PreferencesDlg dialog(Preferences::load(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!dialog.preferences().save())
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("The preferences were not saved: the settings file %1 cannot be "
+                                "written.")
+                                 .arg(QSettings().fileName()));
 }

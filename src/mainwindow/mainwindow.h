@@ -66,6 +66,7 @@ private Q_SLOTS:
     void requestFinished(QNetworkReply *reply);
     void adsLinkClicked(const QUrl &url);
     void interProcessCommunication();
+    void editPreferences();
 
 private:
     friend struct MainWindowTester; // white-box access for the tests
@@ -99,6 +100,7 @@ private:
     // Hot keys and delivery (mainwindow_hotkeys.cpp)
     void registerShortcuts(const QString &masterName);
     void clearShortcuts();
+    void markUnavailableKeys(const QString &live);
     bool findNoteText(int code, QString *text) const;
     void deliverNextNote();
     void pasteAndDeliverNext();
@@ -132,6 +134,7 @@ private:
     QAction *m_deleteAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
+    QAction *m_preferencesAction = nullptr;
 
     QMenu *m_fileMenu = nullptr;
     QMenu *m_editMenu = nullptr;

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "mainwindow/unavailablemarks.h"
 #include "store/macrostore.h"
 #include "store/storewrite.h"
 
@@ -11,6 +12,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStyle>
 
 namespace {
 
@@ -96,6 +98,11 @@ bool MainWindow::updateMacro()
     const int code =
         MacroStore::buildCode(ui->shortcutCtrl->isChecked(), ui->shortcutAlt->isChecked(),
                               ui->shortcutShift->isChecked(), key);
+    // Like a duplicate: refused with the reason, and the editor stays dirty.
+    if (const QString reason = UnavailableMarks::consoleKeyReason(code); !reason.isEmpty()) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), reason);
+        return false;
+    }
     if (code != 0 && shortcutInUse(code, item)) {
         QMessageBox::warning(this, QCoreApplication::applicationName(),
                              tr("Shortcut already assigned to another Note in this Master Macro"));
@@ -173,9 +180,16 @@ void MainWindow::markUsedKeys(QTreeWidgetItem *note)
     const bool alt = ui->shortcutAlt->isChecked();
     const bool shift = ui->shortcutShift->isChecked();
     const QIcon none;
+    const QIcon never = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     for (int i = 0; i < ui->shortcutKey->count(); ++i) {
         const int code = MacroStore::buildCode(ctrl, alt, shift,
                                                ui->shortcutKey->itemData(i, Qt::UserRole).toInt());
-        ui->shortcutKey->setItemIcon(i, taken.contains(code) ? m_inUseIcon : none);
+        // A key that can never fire is marked apart from one that is merely taken.
+        const QString reason = UnavailableMarks::consoleKeyReason(code);
+        ui->shortcutKey->setItemIcon(i, !reason.isEmpty()      ? never
+                                        : taken.contains(code) ? m_inUseIcon
+                                                               : none);
+        ui->shortcutKey->setItemData(i, reason.isEmpty() ? QVariant() : QVariant(reason),
+                                     Qt::ToolTipRole);
     }
 }

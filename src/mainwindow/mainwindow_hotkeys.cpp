@@ -2,14 +2,18 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "hotkeys/consolekeys.h"
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/pastedelivery.h"
 #include "hotkeys/shortcutregistry.h"
+#include "mainwindow/unavailablemarks.h"
 #include "store/macrostore.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QSet>
 #include <QSettings>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -27,14 +31,34 @@ void MainWindow::registerShortcuts(const QString &masterName)
 {
     const QList<MacroStore::NoteCode> notes = MacroStore::noteCodes(masterName);
     for (const MacroStore::NoteCode &note : notes) {
+        // The server acts on these itself; the note is marked instead (markUnavailableKeys).
+        if (ConsoleKeys::isConsoleSwitchKey(note.code))
+            continue;
         auto *shortcut = new GlobalShortcut(QKeySequence(note.code, 0, 0, 0), ui->treeMacros);
         connect(shortcut, &GlobalShortcut::activated, this, &MainWindow::shortcutActivated);
     }
+    markUnavailableKeys(masterName);
 }
 
 void MainWindow::clearShortcuts()
 {
     qDeleteAll(ui->treeMacros->findChildren<GlobalShortcut *>());
+    markUnavailableKeys(QString());
+}
+
+// No message box: a key another program holds is the user's to notice in the tree or the tray.
+void MainWindow::markUnavailableKeys(const QString &live)
+{
+    QSet<int> unregistered;
+    const QList<GlobalShortcut *> shortcuts = ui->treeMacros->findChildren<GlobalShortcut *>();
+    for (const GlobalShortcut *shortcut : shortcuts) {
+        if (!shortcut->isRegistered() && !shortcut->shortcut().isEmpty())
+            unregistered.insert(shortcut->shortcut()[0].toCombined());
+    }
+    const int unavailable = UnavailableMarks::markTree(
+        ui->treeMacros, live, unregistered, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    if (m_trayIcon)
+        m_trayIcon->setToolTip(UnavailableMarks::trayToolTip(windowTitle(), unavailable));
 }
 
 // Presses are delivered one after another in press order, each with its own full wait after

@@ -32,10 +32,13 @@ void MainWindow::generateMasterMacroPP(QPrinter *printer)
     QTreeWidgetItem *master = selected.first();
     if (master->parent())
         master = master->parent();
+    // The name the print queue shows for the job.
+    printer->setDocName(tr("Keyquill - %1").arg(master->text(0)));
     Report::render(Report::masterMacroPage(master->text(0)), printer);
 }
 
 void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
 {
+    printer->setDocName(tr("Keyquill - All Master Macros"));
     Report::render(Report::allMasterMacrosPage(), printer);
 }

@@ -175,7 +175,7 @@ void TestPasteTargets::unavailableKeysAreMarked()
     QCOMPARE(warned.size(), 2);
     QVERIFY2(warned.at(0).startsWith("console: ") && warned.at(0).contains("console switch"),
              qPrintable(warned.at(0)));
-    QVERIFY2(warned.at(1).startsWith("taken: ") && warned.at(1).contains("another program"),
+    QVERIFY2(warned.at(1).startsWith("taken: ") && warned.at(1).contains("Another program"),
              qPrintable(warned.at(1)));
     auto *tray = m_window->findChild<QSystemTrayIcon *>();
     QVERIFY(tray->toolTip().endsWith(QLatin1String("2 hot keys unavailable")));

@@ -220,12 +220,13 @@ void TestMainWindowForm::actions()
                          QLatin1Char('|') + action->parent()->objectName();
     }
     found.sort();
-    QCOMPARE(found, QStringList({"&About||MainWindow", "&Export Master Macro||treeMacros",
-                                 "&Import Master Macro||treeMacros", "&Instructions||MainWindow",
-                                 "&Print All Master Macros|Ctrl+Alt+P|treeMacros",
-                                 "&Print Master Macro|Ctrl+P|treeMacros", "&Quit||MainWindow",
-                                 "Add Master Macro||treeMacros", "Add Note||treeMacros",
-                                 "Delete||treeMacros", "Rename||treeMacros"}));
+    QCOMPARE(found,
+             QStringList({"&About||MainWindow", "&Export Master Macro||treeMacros",
+                          "&Import Master Macro||treeMacros", "&Instructions||MainWindow",
+                          "&Print All Master Macros|Ctrl+Alt+P|treeMacros",
+                          "&Print Master Macro|Ctrl+P|treeMacros", "&Quit||MainWindow",
+                          "Add Master Macro||treeMacros", "Add Note||treeMacros",
+                          "Delete||treeMacros", "Preferences…||MainWindow", "Rename||treeMacros"}));
 }
 
 void TestMainWindowForm::menusAndToolBar()
@@ -235,8 +236,9 @@ void TestMainWindowForm::menusAndToolBar()
     QCOMPARE(texts(menuBar->actions().at(0)->menu()->actions()),
              QStringList({"&Export Master Macro", "&Import Master Macro", "|",
                           "&Print Master Macro", "&Print All Master Macros", "|", "&Quit"}));
-    QCOMPARE(texts(menuBar->actions().at(1)->menu()->actions()),
-             QStringList({"Add Master Macro", "Add Note", "Rename", "Delete"}));
+    QCOMPARE(
+        texts(menuBar->actions().at(1)->menu()->actions()),
+        QStringList({"Add Master Macro", "Add Note", "Rename", "Delete", "|", "Preferences…"}));
     QCOMPARE(texts(menuBar->actions().at(3)->menu()->actions()),
              QStringList({"&About", "&Instructions"}));
     QCOMPARE(texts(child<QToolBar>("mainToolBar")->actions()),
