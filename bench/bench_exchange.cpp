@@ -3,8 +3,8 @@
 #include "exchange/exportdlg.h"
 #include "exchange/masterimporter.h"
 #include "store/macrostore.h"
+#include "support/scripteddialogs.h"
 #include "support/testenv.h"
-#include "widgets/checktreewidget.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,9 +75,11 @@ int main(int argc, char *argv[])
 
         QElapsedTimer timer;
         timer.start();
-        ExportDlg dialog;
+        MacroStore store;
+        ScriptedDialogs dialogs;
+        ExportDlg dialog(store, dialogs);
         dialogTimes.push_back(timer.nsecsElapsed() / 1e6);
-        dialog.setFileRequest([&](QWidget *, const QString &, const QString &) { return path; });
+        dialogs.files = {path};
         timer.restart();
         dialog.accept(); // reads the store and writes the file, sync included
         exportTimes.push_back(timer.nsecsElapsed() / 1e6);
@@ -91,30 +93,14 @@ int main(int argc, char *argv[])
             store.clear();
             store.sync();
         }
-        CheckTreeWidget tree;
-        MasterMacroImporter::TreeSide side;
-        side.masterExists = [&](const QString &name) {
-            return !tree.findItems(name, Qt::MatchFixedString, 0).isEmpty();
-        };
-        side.askNewName = [](const QString &) { return QString(); };
-        side.addMaster = [&](const QString &name) {
-            auto *item = new CheckTreeWidgetItem(QStringList{name});
-            item->setToolTip(0, name);
-            item->setCheckState(0, Qt::Unchecked);
-            tree.addTopLevelItem(item);
-            return static_cast<QTreeWidgetItem *>(item);
-        };
-        side.addNote = [](QTreeWidgetItem *master, const QString &name, const QString &text) {
-            auto *item = new CheckTreeWidgetItem(master, QStringList{name, text});
-            item->setToolTip(0, name);
-            item->setToolTip(1, text);
-        };
         timer.restart();
-        MasterMacroImporter(side).run(path); // the store is written when run() lets it go
+        MasterMacroImporter importer(store, [](const QString &) { return QString(); });
+        importer.run(path);
         importTimes.push_back(timer.nsecsElapsed() / 1e6);
         imported = 0;
-        for (int i = 0; i < tree.topLevelItemCount(); ++i)
-            imported += tree.topLevelItem(i)->childCount();
+        const QList<MacroStore::Master> masters = importer.imported();
+        for (const MacroStore::Master &master : masters)
+            imported += int(master.notes.size());
     }
 
     std::printf("master macros %d, notes %d, file %.1f MB, notes imported %d\n", Masters,

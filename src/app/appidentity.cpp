@@ -1,5 +1,7 @@
 #include "appidentity.h"
 
+#include "buildconfig.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -10,7 +12,7 @@ void apply()
     QCoreApplication::setOrganizationDomain(QStringLiteral("corvane.example"));
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Keyquill"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KEYQUILL_VERSION));
 }
 
 bool wantsMinimizeToTray(const QStringList &arguments)

@@ -2,16 +2,15 @@
 #include "ui_exportdlg.h"
 
 #include "store/macrostore.h"
+#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QHash>
 #include <QSettings>
-#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <cstdio>
@@ -47,10 +46,10 @@ bool replaceFile(const QString &from, const QString &to)
 
 } // namespace
 
-ExportDlg::ExportDlg(QWidget *parent)
+ExportDlg::ExportDlg(MacroStore &store, Dialogs &dialogs, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::ExportDlg>()),
       m_masterMacroIcon(QStringLiteral(":/images/icon_master_macro.png")),
-      m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
+      m_noteIcon(QStringLiteral(":/images/icon_macro.png")), m_store(store), m_dialogs(dialogs)
 {
     ui->setupUi(this);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
@@ -59,11 +58,6 @@ ExportDlg::ExportDlg(QWidget *parent)
 }
 
 ExportDlg::~ExportDlg() = default;
-
-void ExportDlg::setFileRequest(FileRequest request)
-{
-    m_fileRequest = std::move(request);
-}
 
 void ExportDlg::changeEvent(QEvent *event)
 {
@@ -75,30 +69,23 @@ void ExportDlg::changeEvent(QEvent *event)
 void ExportDlg::loadTree()
 {
     ui->treeMacros->clear();
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    const QStringList masters = store.childGroups();
+    const QStringList masters = m_store.masters();
     for (const QString &master : masters) {
         // Items are filled before they join the tree, so loading reports no state changes.
         auto *masterItem = new CheckTreeWidgetItem(QStringList{master});
         masterItem->setToolTip(0, master);
         masterItem->setIcon(0, m_masterMacroIcon);
         masterItem->setCheckState(0, Qt::Checked);
-        store.beginGroup(master);
-        store.beginGroup(MacroStore::MacrosGroup);
-        const QStringList notes = store.childGroups();
-        for (const QString &note : notes) {
-            auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note});
-            noteItem->setToolTip(0, note);
+        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(master);
+        for (const MacroStore::NoteCode &note : notes) {
+            auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note.name});
+            noteItem->setToolTip(0, note.name);
             noteItem->setIcon(0, m_noteIcon);
             noteItem->setCheckState(0, Qt::Checked);
             noteItem->setCheckState(1, Qt::Checked);
         }
-        store.endGroup();
-        store.endGroup();
         ui->treeMacros->addTopLevelItem(masterItem);
     }
-    store.endGroup();
 
     ui->treeMacros->expandAll();
     ui->treeMacros->resizeColumnToContents(0);
@@ -145,16 +132,14 @@ void ExportDlg::accept()
 {
     const QString caption = tr("Export Master Macros");
     const QString filter = tr("Master Macros Files (*.mmacro)");
-    const QString path = m_fileRequest
-                             ? m_fileRequest(this, caption, filter)
-                             : QFileDialog::getSaveFileName(this, caption, QString(), filter);
+    const QString path = m_dialogs.saveFileName(this, caption, filter);
     if (path.isEmpty())
         return;
     if (isStoreFile(path) || !writeFile(path)) {
         // The dialog stays open with its selection, so the user can pick another file.
-        QMessageBox::warning(this, QCoreApplication::applicationName(),
-                             tr("The Master Macros could not be written to \"%1\".")
-                                 .arg(QDir::toNativeSeparators(path)));
+        m_dialogs.warning(this, QCoreApplication::applicationName(),
+                          tr("The Master Macros could not be written to \"%1\".")
+                              .arg(QDir::toNativeSeparators(path)));
         return;
     }
     QDialog::accept();
@@ -164,7 +149,7 @@ bool ExportDlg::isStoreFile(const QString &path) const
 {
     // Putting an export in the place of the store's own file would replace the user's macros
     // with a selection of them.
-    const QString storeFile = QFileInfo(QSettings().fileName()).canonicalFilePath();
+    const QString storeFile = QFileInfo(m_store.fileName()).canonicalFilePath();
     return !storeFile.isEmpty() && QFileInfo(path).canonicalFilePath() == storeFile;
 }
 
@@ -200,34 +185,29 @@ bool ExportDlg::writeFile(const QString &path) const
 
 void ExportDlg::writeEntries(QSettings &file) const
 {
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
     for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *masterItem = ui->treeMacros->topLevelItem(i);
         if (masterItem->checkState(0) != Qt::Checked)
             continue;
         const QString master = masterItem->text(0);
+        QHash<QString, MacroStore::Note> stored;
+        const QList<MacroStore::Note> notes = m_store.notes(master);
+        for (const MacroStore::Note &note : notes)
+            stored.insert(note.name, note);
         file.beginGroup(master);
         file.beginGroup(MacroStore::MacrosGroup);
-        store.beginGroup(master);
-        store.beginGroup(MacroStore::MacrosGroup);
         for (int j = 0; j < masterItem->childCount(); ++j) {
             const QTreeWidgetItem *noteItem = masterItem->child(j);
             if (noteItem->checkState(0) != Qt::Checked)
                 continue;
-            const QString note = noteItem->text(0);
-            file.beginGroup(note);
-            store.beginGroup(note);
-            file.setValue(MacroStore::ShortcutKey, MacroStore::readCode(store));
+            const MacroStore::Note note = stored.value(noteItem->text(0));
+            file.beginGroup(noteItem->text(0));
+            file.setValue(MacroStore::ShortcutKey, note.code);
             if (noteItem->checkState(1) == Qt::Checked)
-                file.setValue(MacroStore::TextKey, MacroStore::readText(store));
-            store.endGroup();
+                file.setValue(MacroStore::TextKey, note.text);
             file.endGroup();
         }
-        store.endGroup();
-        store.endGroup();
         file.endGroup();
         file.endGroup();
     }
-    store.endGroup();
 }

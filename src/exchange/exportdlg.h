@@ -1,11 +1,11 @@
 #pragma once
 
-#include "exchange/filerequest.h"
-
 #include <memory>
 #include <QDialog>
 #include <QIcon>
 
+class Dialogs;
+class MacroStore;
 class QEvent;
 class QSettings;
 class QTreeWidgetItem;
@@ -21,11 +21,9 @@ class ExportDlg final : public QDialog
     Q_OBJECT
 
 public:
-    explicit ExportDlg(QWidget *parent = nullptr);
+    // The file name and the warnings go through `dialogs`.
+    ExportDlg(MacroStore &store, Dialogs &dialogs, QWidget *parent = nullptr);
     ~ExportDlg() override;
-
-    // Replaces the save dialog that OK opens (tests answer through this).
-    void setFileRequest(FileRequest request);
 
 public Q_SLOTS:
     void accept() override;
@@ -48,5 +46,6 @@ private:
     std::unique_ptr<Ui::ExportDlg> ui;
     QIcon m_masterMacroIcon;
     QIcon m_noteIcon;
-    FileRequest m_fileRequest;
+    MacroStore &m_store;
+    Dialogs &m_dialogs;
 };

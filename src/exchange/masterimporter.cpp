@@ -1,14 +1,15 @@
 #include "masterimporter.h"
 
-#include "store/macrostore.h"
-#include "store/storewrite.h"
-
+#include <algorithm>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <utility>
 
-MasterMacroImporter::MasterMacroImporter(TreeSide treeSide) : m_tree(std::move(treeSide)) {}
+MasterMacroImporter::MasterMacroImporter(MacroStore &store, AskNewName askNewName)
+    : m_store(store), m_askNewName(std::move(askNewName))
+{
+}
 
 bool MasterMacroImporter::isReadableFile(const QString &path)
 {
@@ -20,17 +21,13 @@ bool MasterMacroImporter::isReadableFile(const QString &path)
 
 MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
 {
-    m_addedMasters.clear();
+    m_imported.clear();
     if (!isReadableFile(path))
         return Outcome::Unreadable;
     QSettings file(path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
         return Outcome::Unreadable;
 
-    // The whole import is one change of the store: if the disk refuses it, none of it stays
-    // behind in the store or the tree.
-    StoreWrite write({});
-    QSettings &store = write.settings();
     Outcome outcome = Outcome::Finished;
     const QStringList masters = file.childGroups();
     for (const QString &master : masters) {
@@ -40,73 +37,58 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
             continue;
         file.beginGroup(master);
         file.beginGroup(MacroStore::MacrosGroup);
-        const QStringList notes = importableNotes(file);
-        QString name = master;
-        if (!notes.isEmpty() && !chooseName(&name)) {
-            file.endGroup();
-            file.endGroup();
+        MacroStore::Master imported{master, importableNotes(file)};
+        file.endGroup();
+        file.endGroup();
+        if (imported.notes.isEmpty())
+            continue;
+        if (!chooseName(&imported.name)) {
             outcome = Outcome::Stopped;
             break;
         }
-        if (!notes.isEmpty()) {
-            const QString group = StoreWrite::groupPath(name);
-            write.addGroup(group);
-            QTreeWidgetItem *masterItem = m_tree.addMaster(name);
-            m_addedMasters.append(masterItem);
-            store.beginGroup(group);
-            store.beginGroup(MacroStore::MacrosGroup);
-            importNotes(file, store, notes, masterItem);
-            store.endGroup();
-            store.endGroup();
-        }
-        file.endGroup();
-        file.endGroup();
+        m_imported.append(imported);
     }
-    if (!m_addedMasters.isEmpty() && !write.commit()) {
-        m_storeFileName = write.fileName();
+    // The whole import is one change of the store: if the disk refuses it, none of it stays.
+    if (!m_imported.isEmpty() && !m_store.addMasters(m_imported)) {
+        m_imported.clear();
         return Outcome::NotSaved;
     }
     return outcome;
 }
 
-QStringList MasterMacroImporter::importableNotes(QSettings &file)
+QList<MacroStore::Note> MasterMacroImporter::importableNotes(QSettings &file)
 {
-    // A note group without keys of its own only exists because a name held a "/" that the
-    // settings layer split; like a name with a backslash, it cannot be one group of the store.
-    QStringList notes = file.childGroups();
-    notes.removeIf([&file](const QString &note) {
-        if (!MacroStore::isStorableName(note))
-            return true;
-        file.beginGroup(note);
-        const bool hasKeys = !file.childKeys().isEmpty();
+    QList<MacroStore::Note> notes;
+    const QStringList names = file.childGroups();
+    for (const QString &name : names) {
+        // A note group without keys of its own only exists because a name held a "/" that the
+        // settings layer split; like a name with a backslash, it cannot be one group of the
+        // store.
+        if (!MacroStore::isStorableName(name))
+            continue;
+        file.beginGroup(name);
+        if (!file.childKeys().isEmpty())
+            notes.append({name, MacroStore::readCode(file), MacroStore::readText(file)});
         file.endGroup();
-        return !hasKeys;
-    });
+    }
     return notes;
 }
 
 bool MasterMacroImporter::chooseName(QString *candidate) const
 {
+    const auto taken = [this](const QString &name) {
+        if (m_store.hasMaster(name))
+            return true;
+        return std::any_of(m_imported.cbegin(), m_imported.cend(),
+                           [&name](const MacroStore::Master &master) {
+                               return master.name.compare(name, Qt::CaseInsensitive) == 0;
+                           });
+    };
     // A typed name with a group separator is refused like a clash: the prompt comes back.
-    while (m_tree.masterExists(*candidate) || !MacroStore::isStorableName(*candidate)) {
-        *candidate = m_tree.askNewName(*candidate);
+    while (taken(*candidate) || !MacroStore::isStorableName(*candidate)) {
+        *candidate = m_askNewName(*candidate);
         if (candidate->isEmpty())
             return false;
     }
     return true;
-}
-
-void MasterMacroImporter::importNotes(QSettings &file, QSettings &store, const QStringList &notes,
-                                      QTreeWidgetItem *masterItem) const
-{
-    for (const QString &note : notes) {
-        file.beginGroup(note);
-        store.beginGroup(note);
-        const int code = MacroStore::readCode(file);
-        m_tree.addNote(masterItem, note, MacroStore::codeText(code));
-        store.setValue(MacroStore::ShortcutKey, code);
-        store.setValue(MacroStore::TextKey, MacroStore::readText(file));
-        store.endGroup();
-        file.endGroup();
-    }
 }

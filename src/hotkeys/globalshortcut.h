@@ -24,6 +24,8 @@ public:
 
 Q_SIGNALS:
     void activated();
+    // isRegistered() changed after construction (a keyboard mapping change, a lost grab).
+    void registrationChanged();
 
 private:
     friend class ShortcutRegistry;

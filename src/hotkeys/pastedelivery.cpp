@@ -9,7 +9,8 @@
 
 #include <QGuiApplication>
 
-PasteDelivery::PasteDelivery(QObject *parent) : QObject(parent)
+PasteDelivery::PasteDelivery(QObject *parent)
+    : QObject(parent), m_send([](int stroke) { ShortcutRegistry::sendPaste(stroke); })
 {
     m_keyPoll.setSingleShot(true);
     m_keyPoll.setInterval(KeyPollMs);
@@ -66,7 +67,7 @@ void PasteDelivery::paste()
                            .strokeFor(windowClass.value(0), windowClass.value(1));
     if (PasteKeyTable::pastesPrimary(stroke))
         put(m_selection, QClipboard::Selection);
-    ShortcutRegistry::sendPaste(stroke);
+    m_send(stroke);
     Q_EMIT finished(true);
 }
 

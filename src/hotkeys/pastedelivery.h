@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -27,6 +28,9 @@ public:
     explicit PasteDelivery(QObject *parent = nullptr);
     ~PasteDelivery() override;
 
+    // What sends the stroke (a Qt code); by default ShortcutRegistry::sendPaste.
+    void setSend(std::function<void(int stroke)> send) { m_send = std::move(send); }
+
     // Puts `text` on the clipboard for the hot key `code`, keeping a copy of what was there
     // when the preferences ask to put it back.
     void begin(int code, const QString &text);
@@ -47,6 +51,7 @@ private:
     void paste();
     void put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode);
 
+    std::function<void(int stroke)> m_send;
     int m_code = 0;
     QString m_text;
     QElapsedTimer m_sinceBegin;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <QList>
 
 // What a platform must offer GlobalShortcut: grab and release one combination (a Qt key code
 // OR-ed with Qt's modifier flags) and report presses of grabbed ones. A back-end never holds the
@@ -22,7 +23,20 @@ public:
     // False when the platform refuses the combination (another program holds it, or the key
     // does not exist on this keyboard). Nothing stays grabbed then.
     virtual bool grab(int code) = 0;
+    // May only queue the release; flush() sends what is queued.
     virtual void ungrab(int code) = 0;
+    virtual void flush() {}
+
+    // Grabs several combinations at once, one result per code. A back-end that talks to a
+    // server sends every request before it waits for the first answer.
+    virtual QList<bool> grabMany(const QList<int> &codes)
+    {
+        QList<bool> grabbed;
+        grabbed.reserve(codes.size());
+        for (int code : codes)
+            grabbed.append(grab(code));
+        return grabbed;
+    }
 
     // Around KeySender's paste key stroke `stroke` (a Qt code): lets go of every grab that the
     // stroke would trigger, so it reaches the window with the focus rather than this program,

@@ -2,48 +2,42 @@
 #include "ui_mainwindow.h"
 
 #include "app/singleinstance.h"
-#include "mainwindow/preferencesdlg.h"
-#include "store/preferences.h"
+#include "mainwindow/unavailablemarks.h"
+#include "widgets/dialogs.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QNetworkReply>
-#include <QSettings>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
 #include <QToolBar>
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
+      m_ownDialogs(dialogs ? nullptr : std::make_unique<Dialogs>()),
+      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(m_store),
       m_mainIcon(QStringLiteral(":/images/icon_main.png")),
       m_masterMacroIcon(QStringLiteral(":/images/icon_master_macro.png")),
       m_noteIcon(QStringLiteral(":/images/icon_macro.png")),
-      m_inUseIcon(QStringLiteral(":/images/icon_in_use.png")),
       m_instanceKey(SingleInstanceGuard::baseKey())
 {
-    // Qt drops its parsed copy of a large settings file when the last QSettings on it goes,
-    // and then parses the whole file again for each new one (some 25 ms at 10,000 notes). One
-    // object that lives with the window keeps the parse; every operation still reads through a
-    // fresh object of its own, which checks the file on disk and re-reads it when it changed.
-    m_storeKeeper = new QSettings(this);
     ui->setupUi(this);
-    fillKeyList();
-
+    m_editor = std::make_unique<NoteEditor>(
+        m_store, m_dialogs,
+        NoteEditor::Widgets{ui->shortcutCtrl, ui->shortcutAlt, ui->shortcutShift, ui->shortcutKey,
+                            ui->macro, ui->btnUpdate, ui->btnRevert});
+    connect(m_editor.get(), &NoteEditor::dirtyChanged, this, &MainWindow::setTreeLocked);
+    connect(m_editor.get(), &NoteEditor::saved, this, &MainWindow::noteSaved);
     connect(ui->treeMacros, &QTreeWidget::currentItemChanged, this,
             &MainWindow::currentMacroChanged);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
             &MainWindow::macroCheckStateChanged);
-    connect(ui->btnUpdate, &QPushButton::clicked, this, &MainWindow::updateMacro);
-    connect(ui->shortcutCtrl, &QCheckBox::clicked, this, &MainWindow::macroDirty);
-    connect(ui->shortcutAlt, &QCheckBox::clicked, this, &MainWindow::macroDirty);
-    connect(ui->shortcutShift, &QCheckBox::clicked, this, &MainWindow::macroDirty);
-    connect(ui->shortcutKey, &QComboBox::currentIndexChanged, this, &MainWindow::macroDirty);
-    connect(ui->macro, &QTextEdit::textChanged, this, &MainWindow::macroDirty);
+    connect(&m_hotKeys, &HotKeyController::unavailableChanged, this,
+            &MainWindow::markUnavailableKeys);
     // Links in the panel leave through the system; the panel itself never navigates.
     ui->ads->setOpenLinks(false);
     ui->ads->setOpenExternalLinks(false);
@@ -57,33 +51,22 @@ MainWindow::MainWindow(QWidget *parent)
 
     loadMacroTree();
 
-    connect(&m_http, &QNetworkAccessManager::finished, this, &MainWindow::requestFinished);
-    checkForUpdates();
+    connect(&m_updates, &UpdateChecker::updateAvailable, this, &MainWindow::showUpdateAvailable);
+    connect(&m_updates, &UpdateChecker::failed, this, &MainWindow::showUpdateError);
+    m_updates.start();
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
 
-    m_restoreTimer = new QTimer(this);
-    connect(m_restoreTimer, &QTimer::timeout, this, &MainWindow::interProcessCommunication);
-    m_restoreTimer->start(1000);
+    connect(&m_restoreTimer, &QTimer::timeout, this, &MainWindow::interProcessCommunication);
+    m_restoreTimer.start(1000);
 }
 
 MainWindow::~MainWindow()
 {
+    // The editor holds pointers into the form.
+    m_editor.reset();
     ui.reset();
-}
-
-void MainWindow::fillKeyList()
-{
-    // F1..F12, 0..9, A..Z, each with its Qt key code as item data.
-    for (int i = 0; i < 12; ++i)
-        ui->shortcutKey->addItem(tr(qPrintable(QStringLiteral("F%1").arg(i + 1))),
-                                 static_cast<int>(Qt::Key_F1) + i);
-    for (char c = '0'; c <= '9'; ++c)
-        ui->shortcutKey->addItem(tr(QByteArray(1, c).constData()), static_cast<int>(c));
-    for (char c = 'A'; c <= 'Z'; ++c)
-        ui->shortcutKey->addItem(tr(QByteArray(1, c).constData()), static_cast<int>(c));
-    ui->shortcutKey->setCurrentIndex(0);
 }
 
 void MainWindow::fitAdsHeadings()
@@ -113,44 +96,29 @@ void MainWindow::fitAdsHeadings()
 void MainWindow::createActions()
 {
     QWidget *tree = ui->treeMacros;
-
-    m_exportAction = new QAction(tr("&Export Master Macro"), tree);
-    connect(m_exportAction, &QAction::triggered, this, &MainWindow::exportMasterMacro);
-
-    m_importAction = new QAction(tr("&Import Master Macro"), tree);
-    connect(m_importAction, &QAction::triggered, this, &MainWindow::importMasterMacro);
-
-    m_printAction = new QAction(tr("&Print Master Macro"), tree);
+    const auto make = [this](QObject *owner, const QIcon &icon, const QString &text,
+                             void (MainWindow::*slot)()) {
+        auto *action = new QAction(icon, text, owner);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    m_exportAction = make(tree, {}, tr("&Export Master Macro"), &MainWindow::exportMasterMacro);
+    m_importAction = make(tree, {}, tr("&Import Master Macro"), &MainWindow::importMasterMacro);
+    m_printAction = make(tree, {}, tr("&Print Master Macro"), &MainWindow::printMasterMacro);
     m_printAction->setShortcut(QKeySequence(tr("Ctrl+P")));
-    connect(m_printAction, &QAction::triggered, this, &MainWindow::printMasterMacro);
-
-    m_printAllAction = new QAction(tr("&Print All Master Macros"), tree);
+    m_printAllAction =
+        make(tree, {}, tr("&Print All Master Macros"), &MainWindow::printAllMasterMacros);
     m_printAllAction->setShortcut(QKeySequence(tr("Ctrl+Alt+P")));
-    connect(m_printAllAction, &QAction::triggered, this, &MainWindow::printAllMasterMacros);
-
     m_quitAction = new QAction(tr("&Quit"), this);
     connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
-
-    m_addMasterMacroAction = new QAction(m_masterMacroIcon, tr("Add Master Macro"), tree);
-    connect(m_addMasterMacroAction, &QAction::triggered, this, &MainWindow::addMasterMacro);
-
-    m_addNoteAction = new QAction(m_noteIcon, tr("Add Note"), tree);
-    connect(m_addNoteAction, &QAction::triggered, this, &MainWindow::addMacro);
-
-    m_renameAction = new QAction(tr("Rename"), tree);
-    connect(m_renameAction, &QAction::triggered, this, &MainWindow::renameMacro);
-
-    m_deleteAction = new QAction(tr("Delete"), tree);
-    connect(m_deleteAction, &QAction::triggered, this, &MainWindow::deleteMacro);
-
-    m_aboutAction = new QAction(tr("&About"), this);
-    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::helpAbout);
-
-    m_instructionsAction = new QAction(tr("&Instructions"), this);
-    connect(m_instructionsAction, &QAction::triggered, this, &MainWindow::helpInstructions);
-
-    m_preferencesAction = new QAction(tr("Preferences…"), this);
-    connect(m_preferencesAction, &QAction::triggered, this, &MainWindow::editPreferences);
+    m_addMasterMacroAction =
+        make(tree, m_masterMacroIcon, tr("Add Master Macro"), &MainWindow::addMasterMacro);
+    m_addNoteAction = make(tree, m_noteIcon, tr("Add Note"), &MainWindow::addMacro);
+    m_renameAction = make(tree, {}, tr("Rename"), &MainWindow::renameMacro);
+    m_deleteAction = make(tree, {}, tr("Delete"), &MainWindow::deleteMacro);
+    m_aboutAction = make(this, {}, tr("&About"), &MainWindow::helpAbout);
+    m_instructionsAction = make(this, {}, tr("&Instructions"), &MainWindow::helpInstructions);
+    m_preferencesAction = make(this, {}, tr("Preferences…"), &MainWindow::editPreferences);
 
     tree->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction,
                       m_printAction, m_printAllAction});
@@ -158,37 +126,176 @@ void MainWindow::createActions()
 
 void MainWindow::createMenus()
 {
-    m_fileMenu = ui->menuBar->addMenu(tr("&File"));
-    m_fileMenu->addAction(m_exportAction);
-    m_fileMenu->addAction(m_importAction);
-    m_fileMenu->addSeparator();
-    m_fileMenu->addAction(m_printAction);
-    m_fileMenu->addAction(m_printAllAction);
-    m_fileMenu->addSeparator();
-    m_fileMenu->addAction(m_quitAction);
+    QMenu *file = ui->menuBar->addMenu(tr("&File"));
+    file->addAction(m_exportAction);
+    file->addAction(m_importAction);
+    file->addSeparator();
+    file->addAction(m_printAction);
+    file->addAction(m_printAllAction);
+    file->addSeparator();
+    file->addAction(m_quitAction);
 
-    m_editMenu = ui->menuBar->addMenu(tr("&Edit"));
-    m_editMenu->addAction(m_addMasterMacroAction);
-    m_editMenu->addAction(m_addNoteAction);
-    m_editMenu->addAction(m_renameAction);
-    m_editMenu->addAction(m_deleteAction);
-    m_editMenu->addSeparator();
-    m_editMenu->addAction(m_preferencesAction);
+    QMenu *edit = ui->menuBar->addMenu(tr("&Edit"));
+    edit->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction});
+    edit->addSeparator();
+    edit->addAction(m_preferencesAction);
     ui->menuBar->addSeparator();
 
-    m_helpMenu = ui->menuBar->addMenu(tr("&Help"));
-    m_helpMenu->addAction(m_aboutAction);
-    m_helpMenu->addAction(m_instructionsAction);
+    QMenu *help = ui->menuBar->addMenu(tr("&Help"));
+    help->addActions({m_aboutAction, m_instructionsAction});
 }
 
-void MainWindow::editPreferences()
+void MainWindow::createTrayIcon()
 {
-    PreferencesDlg dialog(Preferences::load(), this);
-    if (dialog.exec() != QDialog::Accepted)
+    auto *menu = new QMenu(this);
+    menu->addSeparator();
+    menu->addAction(m_quitAction);
+    m_trayIcon = new QSystemTrayIcon(m_mainIcon, this);
+    m_trayIcon->setContextMenu(menu);
+    m_trayIcon->setToolTip(windowTitle());
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
+    // The program lives in the tray: with the window hidden, closing any other window (a
+    // message box, a dialog) would otherwise count as closing the last one and end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick)
         return;
-    if (!dialog.preferences().save())
-        QMessageBox::warning(this, QCoreApplication::applicationName(),
-                             tr("The preferences were not saved: the settings file %1 cannot be "
-                                "written.")
-                                 .arg(QSettings().fileName()));
+    if (isVisible())
+        setVisible(false);
+    else
+        showMaximized();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // While the tray icon shows, closing only hides: the hot keys must stay live.
+    if (m_trayIcon && m_trayIcon->isVisible()) {
+        setVisible(false);
+        event->ignore();
+    }
+}
+
+void MainWindow::restore()
+{
+    showMaximized();
+    activateWindow();
+    raise();
+}
+
+void MainWindow::interProcessCommunication()
+{
+    SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] { restore(); });
+}
+
+void MainWindow::on_btnExpand_clicked()
+{
+    ui->expandable->setVisible(false);
+}
+
+void MainWindow::loadMacroTree()
+{
+    ui->treeMacros->clear();
+    const QStringList masters = m_store.masters();
+    for (const QString &master : masters) {
+        QTreeWidgetItem *masterItem = addMasterMacroItem(master);
+        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(master);
+        for (const MacroStore::NoteCode &note : notes)
+            addNoteItem(masterItem, note.name, note.code);
+    }
+    ui->treeMacros->expandAll();
+    ui->treeMacros->resizeColumnToContents(0);
+    ui->treeMacros->resizeColumnToContents(1);
+}
+
+QTreeWidgetItem *MainWindow::addMasterMacroItem(const QString &name)
+{
+    auto *item = new CheckTreeWidgetItem(QStringList{name});
+    item->setToolTip(0, name);
+    // The state is set before the item joins the tree, so making it reports no change.
+    item->setCheckState(0, Qt::Unchecked);
+    item->setIcon(0, m_masterMacroIcon);
+    ui->treeMacros->addTopLevelItem(item);
+    return item;
+}
+
+void MainWindow::addNoteItem(QTreeWidgetItem *masterItem, const QString &name, int code)
+{
+    const QString shortcutText = MacroStore::codeText(code);
+    auto *item = new CheckTreeWidgetItem(masterItem, QStringList{name, shortcutText});
+    item->setToolTip(0, name);
+    item->setToolTip(1, shortcutText);
+    item->setIcon(0, m_noteIcon);
+}
+
+QTreeWidgetItem *MainWindow::selectedItem() const
+{
+    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void MainWindow::currentMacroChanged(QTreeWidgetItem *current)
+{
+    if (!current)
+        return;
+    QTreeWidgetItem *master = current->parent();
+    m_editor->show(master ? master->text(0) : current->text(0),
+                   master ? current->text(0) : QString());
+}
+
+void MainWindow::macroCheckStateChanged(QTreeWidgetItem *item)
+{
+    if (!item || item->parent())
+        return;
+    const QString master = item->text(0);
+    if (item->checkState(0) == Qt::Checked) {
+        // Unticking the others runs this slot again, nested, and releases their keys.
+        for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *other = ui->treeMacros->topLevelItem(i);
+            if (other != item && other->checkState(0) == Qt::Checked)
+                other->setCheckState(0, Qt::Unchecked);
+        }
+        m_hotKeys.activate(master);
+    } else if (m_hotKeys.isActive(master)) {
+        m_hotKeys.deactivate();
+    }
+    ui->treeMacros->setVisible(false);
+    ui->treeMacros->setVisible(true);
+}
+
+void MainWindow::noteSaved(const QString &master, const QString &note, int code)
+{
+    if (QTreeWidgetItem *item = selectedItem(); item && item->text(0) == note) {
+        const QString shortcutText = MacroStore::codeText(code);
+        item->setText(1, shortcutText);
+        item->setToolTip(1, shortcutText);
+    }
+    if (m_hotKeys.isActive(master))
+        m_hotKeys.reload();
+}
+
+// No message box: a hot key another program holds is the user's to notice in the tree or the
+// tray, as often as the live master macro is ticked or rebuilt.
+void MainWindow::markUnavailableKeys()
+{
+    const QString live = m_hotKeys.activeMaster();
+    QHash<QString, int> codes;
+    if (!live.isEmpty()) {
+        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(live);
+        for (const MacroStore::NoteCode &note : notes)
+            codes.insert(note.name, note.code);
+    }
+    const int unavailable =
+        UnavailableMarks::markTree(ui->treeMacros, live, codes, m_hotKeys.unavailable(),
+                                   style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    m_trayIcon->setToolTip(UnavailableMarks::trayToolTip(windowTitle(), unavailable));
+}
+
+void MainWindow::setTreeLocked(bool locked)
+{
+    ui->menuBar->setEnabled(!locked);
+    ui->mainToolBar->setEnabled(!locked);
+    ui->treeMacros->setEnabled(!locked);
 }

@@ -1,27 +1,45 @@
-// Add, rename and delete of master macros and notes.
+// The commands: add, rename and delete; import and export; printing; help and the update boxes.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "store/macrostore.h"
-#include "store/storewrite.h"
+#include "buildconfig.h"
+#include "exchange/exportdlg.h"
+#include "exchange/masterimporter.h"
+#include "mainwindow/preferencesdlg.h"
+#include "online/aboutdlg.h"
+#include "print/report.h"
+#include "store/preferences.h"
+#include "widgets/dialogs.h"
 
+#include <algorithm>
 #include <QCoreApplication>
-#include <QInputDialog>
-#include <QMessageBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QPrinter>
+#include <QPrintPreviewDialog>
+#include <QUrl>
 
 namespace {
 
 // Note names are compared exactly, letter case included.
-bool hasChildNamed(const QTreeWidgetItem *master, const QString &name)
+bool hasNote(const MacroStore &store, const QString &master, const QString &name)
 {
-    for (int i = 0; i < master->childCount(); ++i) {
-        if (master->child(i)->text(0) == name)
-            return true;
-    }
-    return false;
+    const QList<MacroStore::NoteCode> notes = store.noteCodes(master);
+    return std::any_of(notes.cbegin(), notes.cend(),
+                       [&name](const MacroStore::NoteCode &note) { return note.name == name; });
 }
 
 } // namespace
+
+void MainWindow::warn(const QString &text)
+{
+    m_dialogs.warning(this, QCoreApplication::applicationName(), text);
+}
+
+void MainWindow::storeWriteFailed(const QString &what)
+{
+    warn(tr("%1: the macro store %2 cannot be written.").arg(what, m_store.fileName()));
+}
 
 QString MainWindow::askNewName(const QString &title, const QString &label,
                                const std::function<bool(const QString &)> &clashes,
@@ -29,153 +47,211 @@ QString MainWindow::askNewName(const QString &title, const QString &label,
 {
     QString entry; // a refused name is offered again
     for (;;) {
-        bool accepted = false;
-        entry = QInputDialog::getText(this, title, label, QLineEdit::Normal, entry, &accepted);
-        if (!accepted || entry.isEmpty())
+        if (!m_dialogs.getText(this, title, label, &entry) || entry.isEmpty())
             return QString();
         if (!MacroStore::isStorableName(entry)) {
             // The settings layer would file such a name as nested groups, and it would come
             // back after a restart as something else.
-            QMessageBox::warning(this, QCoreApplication::applicationName(),
-                                 tr("A name cannot contain \"/\" or \"\\\": the macro store "
-                                    "uses them to separate its groups."));
+            warn(tr("A name cannot contain \"/\" or \"\\\": the macro store uses them to "
+                    "separate its groups."));
         } else if (clashes(entry)) {
-            QMessageBox::warning(this, QCoreApplication::applicationName(), clashWarning);
+            warn(clashWarning);
         } else {
             return entry;
         }
     }
 }
 
-void MainWindow::storeWriteFailed(const QString &what, const QString &storeFile)
-{
-    QMessageBox::warning(this, QCoreApplication::applicationName(),
-                         tr("%1: the macro store %2 cannot be written.").arg(what, storeFile));
-}
-
 void MainWindow::addMasterMacro()
 {
     const QString name = askNewName(
         tr("Add Master Macro"), tr("Enter Master Macro name"),
-        [this](const QString &candidate) {
-            return !ui->treeMacros->findItems(candidate, Qt::MatchFixedString, 0).isEmpty();
-        },
+        [this](const QString &candidate) { return m_store.hasMaster(candidate); },
         tr("Master Macro with that name exists"));
     if (name.isEmpty())
         return;
-
-    const QString path = StoreWrite::groupPath(name);
-    StoreWrite write({path});
-    write.settings().setValue(path + QLatin1Char('/') + MacroStore::DescriptionKey, QString());
-    if (!write.commit()) {
-        storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name), write.fileName());
-        return;
-    }
+    if (!m_store.addMaster(name))
+        return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
     addMasterMacroItem(name);
 }
 
 void MainWindow::addMacro()
 {
-    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
-    if (selected.isEmpty())
+    QTreeWidgetItem *master = selectedItem();
+    if (!master)
         return;
-    QTreeWidgetItem *master =
-        selected.first()->parent() ? selected.first()->parent() : selected.first();
-
+    if (master->parent())
+        master = master->parent();
+    const QString masterName = master->text(0);
     const QString name = askNewName(
         tr("Add Note"), tr("Enter Note name"),
-        [master](const QString &candidate) { return hasChildNamed(master, candidate); },
+        [&](const QString &candidate) { return hasNote(m_store, masterName, candidate); },
         tr("Note with that name exists"));
     if (name.isEmpty())
         return;
-
-    const QString path = StoreWrite::groupPath(master->text(0), name);
-    StoreWrite write({path});
-    write.settings().beginGroup(path);
-    write.settings().setValue(MacroStore::ShortcutKey, QString());
-    write.settings().setValue(MacroStore::TextKey, QString());
-    write.settings().endGroup();
-    if (!write.commit()) {
-        storeWriteFailed(tr("The Note \"%1\" was not added").arg(name), write.fileName());
-        return;
-    }
-    addNoteItem(master, name, QString());
+    if (!m_store.addNote(masterName, name))
+        return storeWriteFailed(tr("The Note \"%1\" was not added").arg(name));
+    addNoteItem(master, name, 0);
 }
 
 void MainWindow::renameMacro()
 {
-    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
-    if (selected.isEmpty())
+    QTreeWidgetItem *item = selectedItem();
+    if (!item)
         return;
-    QTreeWidgetItem *item = selected.first();
-    QTreeWidgetItem *master = item->parent();
-
+    QTreeWidgetItem *masterItem = item->parent();
+    const QString master = masterItem ? masterItem->text(0) : item->text(0);
+    const QString note = masterItem ? item->text(0) : QString();
     // The subject's own name counts as a clash too, in any letter case for a master macro.
     const QString name = askNewName(
         tr("Rename Master Macro or Note"), tr("Enter new name"),
-        [this, master](const QString &candidate) {
-            if (master)
-                return hasChildNamed(master, candidate);
-            return !ui->treeMacros->findItems(candidate, Qt::MatchFixedString, 0).isEmpty();
+        [&](const QString &candidate) {
+            return masterItem ? hasNote(m_store, master, candidate) : m_store.hasMaster(candidate);
         },
         tr("Master Macro ot Note with that name exists"));
     if (name.isEmpty())
         return;
-
-    const QString from = master ? StoreWrite::groupPath(master->text(0), item->text(0))
-                                : StoreWrite::groupPath(item->text(0));
-    const QString to =
-        master ? StoreWrite::groupPath(master->text(0), name) : StoreWrite::groupPath(name);
-    StoreWrite write({from, to});
-    if (!master) {
-        const QString description = MacroStore::DescriptionKey;
-        write.settings().setValue(
-            to + QLatin1Char('/') + description,
-            write.settings().value(from + QLatin1Char('/') + description, QString()).toString());
-    }
-    write.copyGroup(from, to);
-    write.settings().remove(from);
-    if (!write.commit()) {
-        storeWriteFailed(tr("\"%1\" was not renamed to \"%2\"").arg(item->text(0), name),
-                         write.fileName());
-        return;
-    }
+    if (!m_store.rename(master, note, name))
+        return storeWriteFailed(tr("\"%1\" was not renamed to \"%2\"").arg(item->text(0), name));
+    if (!masterItem)
+        m_hotKeys.renameActive(master, name);
     item->setText(0, name);
     item->setToolTip(0, name);
+    currentMacroChanged(ui->treeMacros->currentItem());
 }
 
 void MainWindow::deleteMacro()
 {
-    const QList<QTreeWidgetItem *> selected = ui->treeMacros->selectedItems();
-    if (selected.isEmpty())
+    QTreeWidgetItem *item = selectedItem();
+    if (!item)
         return;
-    QTreeWidgetItem *item = selected.first();
-    QTreeWidgetItem *master = item->parent();
-
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(this, tr("Delete selected Master Macro or Note"),
-                              tr("Delete selected Master Macro or Note?"),
-                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-    if (answer != QMessageBox::Ok)
+    if (!m_dialogs.question(this, tr("Delete selected Master Macro or Note"),
+                            tr("Delete selected Master Macro or Note?")))
         return;
-
-    const QString path = master ? StoreWrite::groupPath(master->text(0), item->text(0))
-                                : StoreWrite::groupPath(item->text(0));
-    StoreWrite write({path});
-    write.settings().remove(path);
-    if (!write.commit()) {
+    QTreeWidgetItem *masterItem = item->parent();
+    const QString master = masterItem ? masterItem->text(0) : item->text(0);
+    if (!m_store.remove(master, masterItem ? item->text(0) : QString())) {
         // Tree and hot keys stay as they are: the store still holds the item.
-        storeWriteFailed(tr("\"%1\" was not deleted").arg(item->text(0)), write.fileName());
-        return;
+        return storeWriteFailed(tr("\"%1\" was not deleted").arg(item->text(0)));
     }
-
-    if (master) {
-        if (master->checkState(0) == Qt::Checked) {
-            clearShortcuts();
-            registerShortcuts(master->text(0));
-        }
-    } else if (item->checkState(0) == Qt::Checked) {
-        clearShortcuts();
+    if (m_hotKeys.isActive(master)) {
+        if (masterItem)
+            m_hotKeys.reload();
+        else
+            m_hotKeys.deactivate();
     }
     delete item;
+}
+
+void MainWindow::importMasterMacro()
+{
+    const QString caption = tr("Import Master Macro");
+    const QString path = m_dialogs.openFileName(this, caption, tr("Master Macro Files (*.mmacro)"));
+    if (path.isEmpty())
+        return;
+    MasterMacroImporter importer(m_store, [this, caption](const QString &candidate) {
+        QString name = candidate;
+        const QString label =
+            tr("Master Macro with name \"%1\" exists. Enter new Master Macro name").arg(candidate);
+        return m_dialogs.getText(this, caption, label, &name) ? name : QString();
+    });
+    const QString file = QDir::toNativeSeparators(path);
+    switch (importer.run(path)) {
+    case MasterMacroImporter::Outcome::Unreadable:
+        return warn(tr("The file \"%1\" could not be read as a Master Macro file.").arg(file));
+    case MasterMacroImporter::Outcome::NotSaved:
+        return storeWriteFailed(tr("The Master Macros of \"%1\" were not imported").arg(file));
+    case MasterMacroImporter::Outcome::Finished:
+    case MasterMacroImporter::Outcome::Stopped:
+        break;
+    }
+    const QList<MacroStore::Master> imported = importer.imported();
+    for (const MacroStore::Master &master : imported) {
+        QTreeWidgetItem *masterItem = addMasterMacroItem(master.name);
+        for (const MacroStore::Note &note : master.notes)
+            addNoteItem(masterItem, note.name, note.code);
+    }
+}
+
+void MainWindow::exportMasterMacro()
+{
+    ExportDlg dialog(m_store, m_dialogs);
+    dialog.exec();
+}
+
+void MainWindow::printMasterMacro()
+{
+    QPrintPreviewDialog preview;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            &MainWindow::generateMasterMacroPP);
+    preview.exec();
+}
+
+void MainWindow::printAllMasterMacros()
+{
+    QPrintPreviewDialog preview;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            &MainWindow::generateAllMasterMacrosPP);
+    preview.exec();
+}
+
+void MainWindow::generateMasterMacroPP(QPrinter *printer)
+{
+    // A selected note prints its whole master macro.
+    QTreeWidgetItem *item = selectedItem();
+    if (!item)
+        return;
+    const QString master = item->parent() ? item->parent()->text(0) : item->text(0);
+    // The name the print queue shows for the job.
+    printer->setDocName(tr("Keyquill - %1").arg(master));
+    Report::render(Report::masterMacroPage(master), printer);
+}
+
+void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
+{
+    printer->setDocName(tr("Keyquill - All Master Macros"));
+    Report::render(Report::allMasterMacrosPage(), printer);
+}
+
+void MainWindow::editPreferences()
+{
+    PreferencesDlg dialog(Preferences::load(), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.preferences().save())
+        warn(tr("The preferences were not saved: the settings file %1 cannot be written.")
+                 .arg(m_store.fileName()));
+}
+
+void MainWindow::helpAbout()
+{
+    AboutDlg dialog;
+    dialog.exec();
+}
+
+void MainWindow::helpInstructions()
+{
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("http://" KEYQUILL_VENDOR_HOST "/corvane_key_quill.php")));
+}
+
+void MainWindow::adsLinkClicked(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}
+
+void MainWindow::showUpdateAvailable()
+{
+    // The link names the vendor's site, where the new version is, even when the question went
+    // to another server.
+    m_dialogs.warning(this, tr("Update available"),
+                      tr("Update available. You may download new version from our site: <a "
+                         "href=\"http://%1\">%1</a>")
+                          .arg(QStringLiteral(KEYQUILL_VENDOR_HOST)));
+}
+
+void MainWindow::showUpdateError(const QString &description)
+{
+    m_dialogs.warning(
+        this, tr("Error checking for updates"),
+        tr("Error occured while contacting update server.\r\n\r\nError Description:\r\n") +
+            description);
 }

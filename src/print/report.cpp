@@ -5,7 +5,6 @@
 #include <QAbstractTextDocumentLayout>
 #include <QKeySequence>
 #include <QPagedPaintDevice>
-#include <QSettings>
 #include <QTextDocument>
 
 namespace Report {
@@ -30,19 +29,13 @@ const QString NoteTemplate = QStringLiteral(
     "<td class=\"m_label\">Note name:</td>         <td class=\"m_value\">&nbsp;%1</td>     "
     "</tr> </table> <hr /> ");
 
-// The note blocks of the master macro whose group the store is in.
-QString noteBlocks(QSettings &store)
+// The note blocks of one master macro, in store order.
+QString noteBlocks(const MacroStore &store, const QString &master)
 {
     QString blocks;
-    store.beginGroup(MacroStore::MacrosGroup);
-    const QStringList notes = store.childGroups();
-    for (const QString &note : notes) {
-        store.beginGroup(note);
-        blocks +=
-            noteBlock(note, shortcutText(MacroStore::readCode(store)), MacroStore::readText(store));
-        store.endGroup();
-    }
-    store.endGroup();
+    const QList<MacroStore::Note> notes = store.notes(master);
+    for (const MacroStore::Note &note : notes)
+        blocks += noteBlock(note.name, shortcutText(note.code), note.text);
     return blocks;
 }
 
@@ -79,27 +72,17 @@ QString shortcutText(int code)
 
 QString masterMacroPage(const QString &master)
 {
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    store.beginGroup(master);
-    const QString blocks = noteBlocks(store);
-    store.endGroup();
-    store.endGroup();
-    return page(masterMacroSection(master, blocks));
+    const MacroStore store;
+    return page(masterMacroSection(master, noteBlocks(store, master)));
 }
 
 QString allMasterMacrosPage()
 {
+    const MacroStore store;
     QString sections;
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    const QStringList masters = store.childGroups();
-    for (const QString &master : masters) {
-        store.beginGroup(master);
-        sections += masterMacroSection(master, noteBlocks(store));
-        store.endGroup();
-    }
-    store.endGroup();
+    const QStringList masters = store.masters();
+    for (const QString &master : masters)
+        sections += masterMacroSection(master, noteBlocks(store, master));
     return page(sections);
 }
 

@@ -1,41 +1,65 @@
 #include "macrostore.h"
 
+#include "store/storewrite.h"
+
 #include <QKeySequence>
-#include <QSettings>
 #include <QVariant>
 
-namespace MacroStore {
+namespace {
 
-int buildCode(bool ctrl, bool alt, bool shift, int key)
+// A fresh view of the note groups of `master`.
+class NotesOf final
 {
-    int code = 0;
-    if (ctrl)
-        code += CtrlBit;
-    if (alt)
-        code += AltBit;
-    if (shift)
-        code += ShiftBit;
-    return code + key;
+public:
+    explicit NotesOf(const QString &master)
+    {
+        m_settings.beginGroup(MacroStore::MasterMacrosGroup);
+        m_settings.beginGroup(master);
+        m_settings.beginGroup(MacroStore::MacrosGroup);
+    }
+    QSettings &settings() { return m_settings; }
+
+    template <typename Visit> void forEach(Visit visit)
+    {
+        const QStringList notes = m_settings.childGroups();
+        for (const QString &note : notes) {
+            m_settings.beginGroup(note);
+            const bool goOn = visit(note, m_settings);
+            m_settings.endGroup();
+            if (!goOn)
+                return;
+        }
+    }
+
+private:
+    QSettings m_settings;
+};
+
+} // namespace
+
+int MacroStore::buildCode(bool ctrl, bool alt, bool shift, int key)
+{
+    return (ctrl ? CtrlBit : 0) + (alt ? AltBit : 0) + (shift ? ShiftBit : 0) + key;
 }
 
-QString codeText(int code)
+QString MacroStore::codeText(int code)
 {
     if (code == 0)
         return QString();
     return QKeySequence(code, 0, 0, 0).toString(QKeySequence::NativeText);
 }
 
-int readCode(const QVariant &value)
+int MacroStore::readCode(const QVariant &value)
 {
     return value.toInt();
 }
 
-int readCode(const QSettings &settings)
+int MacroStore::readCode(const QSettings &settings)
 {
     return readCode(settings.value(ShortcutKey, QString()));
 }
 
-QString readText(const QSettings &settings)
+QString MacroStore::readText(const QSettings &settings)
 {
     const QVariant value = settings.value(TextKey, QString());
     // An unquoted comma in a file edited by hand makes the settings layer read a list of the
@@ -45,26 +69,141 @@ QString readText(const QSettings &settings)
     return value.toString();
 }
 
-QList<NoteCode> noteCodes(const QString &master)
-{
-    QSettings store;
-    store.beginGroup(MasterMacrosGroup);
-    store.beginGroup(master);
-    store.beginGroup(MacrosGroup);
-    const QStringList notes = store.childGroups();
-    QList<NoteCode> result;
-    result.reserve(notes.size());
-    for (const QString &note : notes) {
-        store.beginGroup(note);
-        result.append({note, readCode(store)});
-        store.endGroup();
-    }
-    return result;
-}
-
-bool isStorableName(const QString &name)
+bool MacroStore::isStorableName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
-} // namespace MacroStore
+MacroStore::MacroStore() = default;
+
+QStringList MacroStore::masters() const
+{
+    QSettings store;
+    store.beginGroup(MasterMacrosGroup);
+    return store.childGroups();
+}
+
+bool MacroStore::hasMaster(const QString &name) const
+{
+    return masters().contains(name, Qt::CaseInsensitive);
+}
+
+QList<MacroStore::Note> MacroStore::notes(const QString &master) const
+{
+    QList<Note> result;
+    NotesOf(master).forEach([&result](const QString &name, const QSettings &note) {
+        result.append({name, readCode(note), readText(note)});
+        return true;
+    });
+    return result;
+}
+
+QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
+{
+    QList<NoteCode> result;
+    NotesOf(master).forEach([&result](const QString &name, const QSettings &note) {
+        result.append({name, readCode(note)});
+        return true;
+    });
+    return result;
+}
+
+MacroStore::Note MacroStore::note(const QString &master, const QString &name) const
+{
+    NotesOf notes(master);
+    notes.settings().beginGroup(name);
+    return {name, readCode(notes.settings()), readText(notes.settings())};
+}
+
+bool MacroStore::textForCode(const QString &master, int code, QString *text) const
+{
+    bool found = false;
+    NotesOf(master).forEach([&](const QString &, const QSettings &note) {
+        found = readCode(note) == code;
+        if (found)
+            *text = readText(note);
+        return !found;
+    });
+    return found;
+}
+
+bool MacroStore::addMaster(const QString &name)
+{
+    const QString path = StoreWrite::groupPath(name);
+    StoreWrite write({path});
+    write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
+    return write.commit();
+}
+
+bool MacroStore::addNote(const QString &master, const QString &name)
+{
+    const QString path = StoreWrite::groupPath(master, name);
+    StoreWrite write({path});
+    write.settings().beginGroup(path);
+    // Strings both: a new note reads back as having no hot key and no text.
+    write.settings().setValue(ShortcutKey, QString());
+    write.settings().setValue(TextKey, QString());
+    write.settings().endGroup();
+    return write.commit();
+}
+
+bool MacroStore::saveNote(const QString &master, const QString &name, int code,
+                          const QString &text)
+{
+    const QString path = StoreWrite::groupPath(master, name);
+    StoreWrite write({path});
+    write.settings().beginGroup(path);
+    write.settings().setValue(ShortcutKey, code);
+    write.settings().setValue(TextKey, text);
+    write.settings().endGroup();
+    return write.commit();
+}
+
+bool MacroStore::rename(const QString &master, const QString &note, const QString &newName)
+{
+    const bool isMaster = note.isEmpty();
+    const QString from =
+        isMaster ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
+    const QString to =
+        isMaster ? StoreWrite::groupPath(newName) : StoreWrite::groupPath(master, newName);
+    StoreWrite write({from, to});
+    if (isMaster) {
+        // A master macro keeps (or gains) its description.
+        const QString description = QLatin1Char('/') + DescriptionKey;
+        write.settings().setValue(to + description,
+                                  write.settings().value(from + description, QString()).toString());
+    }
+    write.copyGroup(from, to);
+    write.settings().remove(from);
+    return write.commit();
+}
+
+bool MacroStore::remove(const QString &master, const QString &note)
+{
+    const QString path =
+        note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
+    StoreWrite write({path});
+    write.settings().remove(path);
+    return write.commit();
+}
+
+bool MacroStore::addMasters(const QList<Master> &masters)
+{
+    StoreWrite write({});
+    QSettings &store = write.settings();
+    for (const Master &master : masters) {
+        const QString group = StoreWrite::groupPath(master.name);
+        write.addGroup(group);
+        store.beginGroup(group);
+        store.beginGroup(MacrosGroup);
+        for (const Note &note : master.notes) {
+            store.beginGroup(note.name);
+            store.setValue(ShortcutKey, note.code);
+            store.setValue(TextKey, note.text);
+            store.endGroup();
+        }
+        store.endGroup();
+        store.endGroup();
+    }
+    return write.commit();
+}

@@ -1,62 +1,94 @@
 #pragma once
 
 #include <QList>
+#include <QSettings>
 #include <QString>
+#include <QStringList>
 
-class QSettings;
 class QVariant;
 
-// Layout of the macro store: MasterMacros/<master>/description and
-// MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings.
-namespace MacroStore {
-
-inline const QString MasterMacrosGroup = QStringLiteral("MasterMacros");
-inline const QString MacrosGroup = QStringLiteral("Macros");
-inline const QString TextKey = QStringLiteral("text");
-inline const QString ShortcutKey = QStringLiteral("shortcut");
-inline const QString DescriptionKey = QStringLiteral("description");
-
-// Hot-key code: a Qt key OR-ed with the modifier bits below; 0 means no hot key.
-constexpr int ShiftBit = 0x02000000;
-constexpr int CtrlBit = 0x04000000;
-constexpr int AltBit = 0x08000000;
-constexpr int KeyMask = static_cast<int>(0xF1FFFFFFu);
-
-int buildCode(bool ctrl, bool alt, bool shift, int key);
-inline bool hasCtrl(int code)
+// The one reader and writer of the macro store: MasterMacros/<master>/description and
+// MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings. Every operation
+// reads the file afresh (the program keeps no copy of the notes); every change goes through
+// StoreWrite and says whether it reached the disk. Master macros and notes are addressed by name.
+class MacroStore final
 {
-    return (code & CtrlBit) != 0;
-}
-inline bool hasAlt(int code)
-{
-    return (code & AltBit) != 0;
-}
-inline bool hasShift(int code)
-{
-    return (code & ShiftBit) != 0;
-}
-inline int keyPart(int code)
-{
-    return code & KeyMask;
-}
+public:
+    static inline const QString MasterMacrosGroup = QStringLiteral("MasterMacros");
+    static inline const QString MacrosGroup = QStringLiteral("Macros");
+    static inline const QString TextKey = QStringLiteral("text");
+    static inline const QString ShortcutKey = QStringLiteral("shortcut");
+    static inline const QString DescriptionKey = QStringLiteral("description");
 
-// The text the tree, the report and the editor show for a code ("" for 0).
-QString codeText(int code);
+    // Hot-key code: a Qt key OR-ed with the modifier bits below; 0 means no hot key.
+    static constexpr int ShiftBit = 0x02000000;
+    static constexpr int CtrlBit = 0x04000000;
+    static constexpr int AltBit = 0x08000000;
+    static constexpr int KeyMask = static_cast<int>(0xF1FFFFFFu);
 
-// Reading defaults: a missing, empty or non-numeric shortcut reads as 0; a missing text as "".
-int readCode(const QVariant &value);
-int readCode(const QSettings &settings);
-QString readText(const QSettings &settings);
+    static int buildCode(bool ctrl, bool alt, bool shift, int key);
+    static bool hasCtrl(int code) { return (code & CtrlBit) != 0; }
+    static bool hasAlt(int code) { return (code & AltBit) != 0; }
+    static bool hasShift(int code) { return (code & ShiftBit) != 0; }
+    static int keyPart(int code) { return code & KeyMask; }
+    // The text the tree, the report and the editor show for a code ("" for 0).
+    static QString codeText(int code);
 
-// The notes of a master macro with their stored codes, in the store's order.
-struct NoteCode
-{
-    QString name;
-    int code = 0;
+    // Reading defaults: a missing, empty or non-numeric shortcut reads as 0; a missing text as "".
+    static int readCode(const QVariant &value);
+    static int readCode(const QSettings &settings);
+    static QString readText(const QSettings &settings);
+
+    // Names the settings layer would split into nested groups.
+    static bool isStorableName(const QString &name);
+
+    struct Note
+    {
+        QString name;
+        int code = 0;
+        QString text;
+    };
+    struct NoteCode
+    {
+        QString name;
+        int code = 0;
+    };
+    struct Master
+    {
+        QString name;
+        QList<Note> notes;
+    };
+
+    MacroStore();
+    MacroStore(const MacroStore &) = delete;
+    MacroStore &operator=(const MacroStore &) = delete;
+
+    QStringList masters() const;
+    // Letter case ignored, as the tree compares master macro names.
+    bool hasMaster(const QString &name) const;
+    // In the store's order.
+    QList<Note> notes(const QString &master) const;
+    QList<NoteCode> noteCodes(const QString &master) const;
+    Note note(const QString &master, const QString &name) const;
+    // The text of the first note of `master`, in store order, whose code is `code`.
+    bool textForCode(const QString &master, int code, QString *text) const;
+
+    bool addMaster(const QString &name);
+    bool addNote(const QString &master, const QString &name);
+    bool saveNote(const QString &master, const QString &name, int code, const QString &text);
+    // An empty `note` means the master macro itself.
+    bool rename(const QString &master, const QString &note, const QString &newName);
+    bool remove(const QString &master, const QString &note = QString());
+    // The master macros of an import, as one change: all of them are saved or none.
+    bool addMasters(const QList<Master> &masters);
+
+    // The file the store lives in, for messages.
+    QString fileName() const { return m_keeper.fileName(); }
+
+private:
+    // Qt drops its parsed copy of a settings file when the last QSettings on it goes, and then
+    // parses the whole file again for the next one (some 25 ms at 10,000 notes). This object
+    // keeps the parse; each operation still reads through a fresh object of its own, which
+    // checks the file on disk and re-reads it when it changed.
+    QSettings m_keeper;
 };
-QList<NoteCode> noteCodes(const QString &master);
-
-// Names the settings layer would split into nested groups.
-bool isStorableName(const QString &name);
-
-} // namespace MacroStore

@@ -4,9 +4,8 @@
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
-#include "support/modalanswerer.h"
+#include "support/scripteddialogs.h"
 #include "support/testenv.h"
-#include "textfield.h"
 #include "widgets/checktreewidget.h"
 #include "xclient.h"
 
@@ -17,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -53,6 +53,8 @@ private:
 
     TestEnvironment m_env;
     XClient m_keyboard;
+    ScriptedDialogs m_dialogs;
+    QPlainTextEdit m_field; // the Qt target
     std::unique_ptr<MainWindow> m_window;
     CheckTreeWidget *m_tree = nullptr;
 };
@@ -65,7 +67,9 @@ void TestPasteTargets::initTestCase()
                                (Qt::CTRL | Qt::ALT | Qt::Key_T).toCombined(), QStringLiteral("t"));
     TestEnvironment::writeNote(Master, QStringLiteral("console"),
                                (Qt::CTRL | Qt::ALT | Qt::Key_F5).toCombined(), QStringLiteral("c"));
-    m_window = std::make_unique<MainWindow>();
+    m_window = std::make_unique<MainWindow>(&m_dialogs);
+    m_field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_field));
     m_tree = m_window->findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
     QVERIFY(m_tree);
 }
@@ -106,17 +110,16 @@ void TestPasteTargets::pastes()
     QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {layout}), 0);
     QGuiApplication::clipboard()->setText(Earlier);
 
-    std::unique_ptr<TextField> field;
     QProcess terminal;
     const QString typed = m_env.configDir() + QStringLiteral("/typed-") + target;
     if (target == QLatin1String("qt")) {
-        field = std::make_unique<TextField>();
-        QVERIFY(field->start());
-        QTRY_VERIFY_WITH_TIMEOUT(field->isReady(), 10000);
+        // No window manager here: the field takes the X input focus itself.
+        m_field.clear();
+        m_field.activateWindow();
+        QTRY_VERIFY(m_field.hasFocus());
     } else {
         // A shell that writes what the terminal gives it, byte for byte, to a file that it
-        // makes once the terminal is set up. No window manager here: the terminal gets the focus
-        // as a user would give it.
+        // makes once the terminal is set up. The terminal gets the focus as a user would give it.
         const QString options = target == "xterm" ? "-e" : "--disable-server -x";
         // A user would confirm the terminal's question about pasting several lines.
         QDir(m_env.configDir()).mkpath("xfce4/terminal");
@@ -137,7 +140,7 @@ void TestPasteTargets::pastes()
     master()->setCheckState(0, Qt::Checked);
     const QList<unsigned long> ctrlAlt{XK_Control_L, XK_Alt_L};
     m_keyboard.hold(ctrlAlt);
-    m_keyboard.tap(XK_1);
+    m_keyboard.press({}, m_keyboard.keycode(XK_1));
     QTest::qWait(holdMs); // the user's own hold, not a wait for the program
     m_keyboard.release(ctrlAlt);
 
@@ -147,10 +150,9 @@ void TestPasteTargets::pastes()
         terminal.waitForFinished();
         return;
     }
-    QTRY_COMPARE_WITH_TIMEOUT(field->text(), Text, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Text, 5000);
     QTest::qWait(1000); // longer than the program takes to put the clipboard back
-    field->askClipboard();
-    QTRY_COMPARE(field->clipboard(), restore ? Earlier : Text);
+    QCOMPARE(QGuiApplication::clipboard()->text(), restore ? Earlier : Text);
 }
 
 QStringList TestPasteTargets::marked() const
@@ -196,12 +198,9 @@ void TestPasteTargets::consoleKeyRefusedAtSave()
     QVERIFY(!keys->itemIcon(f5).isNull());
     QVERIFY(keys->itemData(f5, Qt::ToolTipRole).toString().contains(QLatin1String("console")));
     keys->setCurrentIndex(f5);
-    ModalAnswerer dialogs;
-    dialogs.ok();
     m_window->findChild<QPushButton *>(QStringLiteral("btnUpdate"))->click();
-    QVERIFY(dialogs.done());
-    QVERIFY(dialogs.said().value(0).contains(QLatin1String("console")));
-    QCOMPARE(MacroStore::noteCodes(Master).value(1).code, NoteCode);
+    QVERIFY(m_dialogs.asked.value(0).contains(QLatin1String("console")));
+    QCOMPARE(m_window->store().noteCodes(Master).value(1).code, NoteCode);
     m_window->findChild<QPushButton *>(QStringLiteral("btnRevert"))->click();
 }
 

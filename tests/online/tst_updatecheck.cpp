@@ -14,7 +14,7 @@
 
 struct MainWindowTester
 {
-    static QNetworkAccessManager &http(MainWindow &window) { return window.m_http; }
+    static QNetworkAccessManager &http(MainWindow &window) { return window.m_updates.network(); }
 };
 
 namespace {

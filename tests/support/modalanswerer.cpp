@@ -2,19 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QInputDialog>
 #include <QMessageBox>
-#include <QPushButton>
-
-namespace {
-
-void reject(QWidget *dialog)
-{
-    if (auto *other = qobject_cast<QDialog *>(dialog))
-        other->reject();
-}
-
-} // namespace
 
 ModalAnswerer::ModalAnswerer()
 {
@@ -28,47 +16,12 @@ ModalAnswerer &ModalAnswerer::expect(Answer answer)
     return *this;
 }
 
-ModalAnswerer &ModalAnswerer::type(const QString &text)
-{
-    return expect([text](QWidget *dialog) {
-        if (auto *input = qobject_cast<QInputDialog *>(dialog)) {
-            input->setTextValue(text);
-            input->accept();
-        } else {
-            reject(dialog);
-        }
-    });
-}
-
-ModalAnswerer &ModalAnswerer::ok()
-{
-    return expect([](QWidget *dialog) {
-        auto *box = qobject_cast<QMessageBox *>(dialog);
-        if (QAbstractButton *button = box ? box->button(QMessageBox::Ok) : nullptr)
-            button->click();
-        else if (auto *input = qobject_cast<QInputDialog *>(dialog))
-            input->accept();
-        else
-            reject(dialog);
-    });
-}
-
-ModalAnswerer &ModalAnswerer::cancel()
-{
-    return expect(reject);
-}
-
 QStringList ModalAnswerer::said() const
 {
     QStringList result;
     for (const Seen &dialog : m_seen) {
-        QString line = dialog.unexpected ? QStringLiteral("unexpected ") : QString();
-        line += dialog.title;
-        if (!dialog.text.isEmpty() || dialog.isInput)
-            line += QLatin1Char('|') + dialog.text;
-        if (dialog.isInput)
-            line += QLatin1Char('|') + dialog.initial;
-        result << line;
+        result << (dialog.unexpected ? QStringLiteral("unexpected ") : QString()) + dialog.title +
+                      (dialog.text.isEmpty() ? QString() : QLatin1Char('|') + dialog.text);
     }
     return result;
 }
@@ -76,28 +29,20 @@ QStringList ModalAnswerer::said() const
 void ModalAnswerer::poll()
 {
     QWidget *dialog = QApplication::activeModalWidget();
-    if (!dialog || !dialog->isVisible())
-        return;
     // A dialog that comes back on top after the one it opened closes is not a new one.
     m_handled.removeAll(QPointer<QWidget>());
-    if (m_handled.contains(dialog))
+    if (!dialog || !dialog->isVisible() || m_handled.contains(dialog))
         return;
     m_handled << dialog;
-
-    Seen seen{dialog->windowTitle(), {}, {}, false, false, 0};
+    Seen seen{dialog->windowTitle(), {}, m_answers.isEmpty(), 0};
     if (auto *box = qobject_cast<QMessageBox *>(dialog))
-        seen = {box->windowTitle(), box->text(), {}, false, false, int(box->icon())};
-    else if (auto *input = qobject_cast<QInputDialog *>(dialog))
-        seen = {input->windowTitle(), input->labelText(), input->textValue(), true, false, 0};
-
-    if (m_answers.isEmpty()) {
-        seen.unexpected = true;
-        m_seen << seen;
-        reject(dialog);
-        return;
-    }
+        seen = {box->windowTitle(), box->text(), seen.unexpected, int(box->icon())};
     m_seen << seen;
-    // Answer from an event of its own: the answer may open the next dialog (a warning after
-    // OK), and the poll timer does not fire again while its own slot is still running.
-    QTimer::singleShot(0, dialog, [answer = m_answers.dequeue(), dialog] { answer(dialog); });
+    // Answered from an event of its own: the answer may open the next dialog.
+    const Answer answer = seen.unexpected ? Answer([](QWidget *shown) {
+        if (auto *box = qobject_cast<QDialog *>(shown))
+            box->reject();
+    })
+                                          : m_answers.dequeue();
+    QTimer::singleShot(0, dialog, [answer, dialog] { answer(dialog); });
 }

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTcpSocket>
+#include <QTreeWidget>
 
 static void initResources()
 {
@@ -63,24 +64,23 @@ TestEnvironment::TestEnvironment()
     qputenv("KEYQUILL_UPDATE_SERVER", m_updateServer.address().toLocal8Bit());
 }
 
-TestEnvironment::~TestEnvironment() = default;
-
 void TestEnvironment::clearStore()
 {
-    QSettings store;
-    store.clear();
+    QSettings().clear();
 }
 
 void TestEnvironment::writeNote(const QString &master, const QString &note, int code,
                                 const QString &text)
 {
     QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    store.beginGroup(master);
-    store.beginGroup(MacroStore::MacrosGroup);
-    store.beginGroup(note);
+    store.beginGroup(QStringLiteral("MasterMacros/%1/Macros/%2").arg(master, note));
     store.setValue(MacroStore::ShortcutKey, code);
     store.setValue(MacroStore::TextKey, text);
+}
+
+void TestEnvironment::writeMasterMacro(const QString &master)
+{
+    QSettings().setValue(QStringLiteral("MasterMacros/%1/description").arg(master), QString());
 }
 
 bool TestEnvironment::moveStoreBelowAFile(const QTemporaryDir &dir)
@@ -97,15 +97,31 @@ bool TestEnvironment::moveStoreBelowAFile(const QTemporaryDir &dir)
 QByteArray TestEnvironment::fileBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void TestEnvironment::writeMasterMacro(const QString &master)
+QStringList TestEnvironment::storeDump()
 {
-    QSettings store;
-    store.beginGroup(MacroStore::MasterMacrosGroup);
-    store.beginGroup(master);
-    store.setValue(MacroStore::DescriptionKey, QString());
+    const MacroStore store;
+    QStringList lines;
+    const QStringList masters = store.masters();
+    for (const QString &master : masters) {
+        const QList<MacroStore::Note> notes = store.notes(master);
+        for (const MacroStore::Note &note : notes)
+            lines << QStringLiteral("%1/%2|%3|%4").arg(master, note.name).arg(note.code).arg(note.text);
+    }
+    return lines;
+}
+
+QStringList TestEnvironment::treeDump(const QTreeWidget *tree)
+{
+    QStringList lines;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *master = tree->topLevelItem(i);
+        lines << master->text(0);
+        for (int j = 0; j < master->childCount(); ++j)
+            lines << master->text(0) + QLatin1Char('/') + master->child(j)->text(0) +
+                         QLatin1Char('|') + master->child(j)->text(1);
+    }
+    return lines;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
+
+class QTreeWidget;
 
 // A quiet stand-in for the update server: answers every query "NO", so a window built in a test
 // never shows an update box and nothing leaves the machine.
@@ -22,7 +25,6 @@ class TestEnvironment final
 {
 public:
     TestEnvironment();
-    ~TestEnvironment();
     TestEnvironment(const TestEnvironment &) = delete;
     TestEnvironment &operator=(const TestEnvironment &) = delete;
 
@@ -30,18 +32,21 @@ public:
     QString instanceKey() const { return m_instanceKey; }
     QString updateServer() const { return m_updateServer.address(); }
 
-    // Removes every key of the macro store.
     static void clearStore();
     // Writes one note as the editor saves it (integer code, string text).
     static void writeNote(const QString &master, const QString &note, int code,
                           const QString &text);
+    // Writes an empty master macro as "Add Master Macro" does.
+    static void writeMasterMacro(const QString &master);
     // Points the store at a folder that cannot be created, whoever runs the test (its parent,
     // inside `dir`, is a regular file). False when the file could not be made.
     static bool moveStoreBelowAFile(const QTemporaryDir &dir);
     // The bytes of a file, empty when it cannot be read.
     static QByteArray fileBytes(const QString &path);
-    // Writes an empty master macro as "Add Master Macro" does.
-    static void writeMasterMacro(const QString &master);
+    // Every note of the store as "master/note|code|text", in store order.
+    static QStringList storeDump();
+    // Every item of a macro tree as "master" or "master/note|shown hot key", in tree order.
+    static QStringList treeDump(const QTreeWidget *tree);
 
 private:
     QTemporaryDir m_config;

@@ -26,7 +26,9 @@ public:
     ~X11ShortcutBackend() override;
 
     bool grab(int code) override;
+    QList<bool> grabMany(const QList<int> &codes) override;
     void ungrab(int code) override;
+    void flush() override;
     void suspendPasteGrabs(int stroke) override;
     void resumePasteGrabs() override;
 
@@ -48,6 +50,11 @@ private:
     xcb_keycode_t keycodeFor(xcb_keysym_t keysym) const;
     uint16_t modifierMaskFor(xcb_keysym_t keysym, uint16_t fallback) const;
     QList<uint16_t> lockVariants() const;
+    static quint32 physicalKey(xcb_keycode_t keycode, uint16_t modifiers)
+    {
+        return (quint32(keycode) << 16) | modifiers;
+    }
+    void rebuildPhysicalIndex();
     bool grabOnServer(const Grab &grab);
     void ungrabOnServer(const Grab &grab);
 
@@ -65,7 +72,8 @@ private:
     uint16_t m_altMask = XCB_MOD_MASK_1;
     uint16_t m_metaMask = XCB_MOD_MASK_4;
 
-    QHash<int, Grab> m_grabs; // by Qt code
+    QHash<int, Grab> m_grabs;          // by Qt code
+    QHash<quint32, int> m_byPhysical; // held grabs by keycode and modifiers: the Qt code
     QList<int> m_suspended;   // codes let go of while the paste key stroke is sent
 
     // The key event this connection saw last, on any window: tells an auto-repeat from a press.
@@ -105,6 +113,7 @@ X11ShortcutBackend::~X11ShortcutBackend()
         if (grab.held)
             ungrabOnServer(grab);
     }
+    xcb_flush(m_connection);
 }
 
 void X11ShortcutBackend::loadKeyboardMapping()
@@ -232,8 +241,10 @@ bool X11ShortcutBackend::grabOnServer(const Grab &grab)
     }
     // Half a grab would fire with NumLock off and not on: release what we got. Ungrabbing
     // touches only this client's grabs, never the other client's.
-    if (!grabbed)
+    if (!grabbed) {
         ungrabOnServer(grab);
+        xcb_flush(m_connection);
+    }
     return grabbed;
 }
 
@@ -244,25 +255,83 @@ void X11ShortcutBackend::ungrabOnServer(const Grab &grab)
         xcb_ungrab_key(m_connection, grab.keycode, m_root,
                        static_cast<uint16_t>(grab.modifiers | variant));
     }
+}
+
+void X11ShortcutBackend::flush()
+{
     xcb_flush(m_connection);
+}
+
+void X11ShortcutBackend::rebuildPhysicalIndex()
+{
+    m_byPhysical.clear();
+    for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
+        if (it->held)
+            m_byPhysical.insert(physicalKey(it->keycode, it->modifiers), it.key());
+    }
 }
 
 bool X11ShortcutBackend::grab(int code)
 {
-    Grab grab = resolve(code);
-    if (grab.keycode == 0)
-        return false;
-    // Two Qt codes on one physical combination (a key with two keysyms): the server would
-    // merge them, so the later one is refused rather than share a grab it could not release.
-    for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
-        if (it.key() != code && it->held && it->keycode == grab.keycode &&
-            it->modifiers == grab.modifiers)
-            return false;
+    return grabMany({code}).value(0, false);
+}
+
+QList<bool> X11ShortcutBackend::grabMany(const QList<int> &codes)
+{
+    QList<bool> grabbed(codes.size(), false);
+    struct Sent
+    {
+        qsizetype index;
+        Grab grab;
+    };
+    QList<Sent> sent;
+    sent.reserve(codes.size());
+    QList<xcb_void_cookie_t> cookies;
+    const QList<uint16_t> variants = lockVariants();
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        const Grab grab = resolve(codes.at(i));
+        if (grab.keycode == 0)
+            continue;
+        // Two Qt codes on one physical combination (a key with two keysyms): the server would
+        // merge them, so the later one is refused rather than share a grab it could not release.
+        const quint32 physical = physicalKey(grab.keycode, grab.modifiers);
+        if (m_byPhysical.value(physical, codes.at(i)) != codes.at(i))
+            continue;
+        m_byPhysical.insert(physical, codes.at(i));
+        sent.append({i, grab});
+        // Checked requests: a combination another client holds answers BadAccess here instead
+        // of landing in Qt's error log.
+        for (uint16_t variant : variants) {
+            cookies.append(xcb_grab_key_checked(
+                m_connection, 1, m_root, static_cast<uint16_t>(grab.modifiers | variant),
+                grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        }
     }
-    grab.held = grabOnServer(grab);
-    if (grab.held)
-        m_grabs.insert(code, grab);
-    return grab.held;
+    // Every request is out before the first answer is awaited: one round trip for all of them.
+    qsizetype cookie = 0;
+    for (const Sent &request : std::as_const(sent)) {
+        bool held = true;
+        for (qsizetype k = 0; k < variants.size(); ++k, ++cookie) {
+            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookies.at(cookie))) {
+                held = false;
+                std::free(error);
+            }
+        }
+        const int code = codes.at(request.index);
+        if (held) {
+            Grab grab = request.grab;
+            grab.held = true;
+            m_grabs.insert(code, grab);
+        } else {
+            // Half a grab would fire with NumLock off and not on: release what we got.
+            // Ungrabbing touches only this client's grabs, never the other client's.
+            ungrabOnServer(request.grab);
+            m_byPhysical.remove(physicalKey(request.grab.keycode, request.grab.modifiers));
+        }
+        grabbed[request.index] = held;
+    }
+    xcb_flush(m_connection);
+    return grabbed;
 }
 
 void X11ShortcutBackend::ungrab(int code)
@@ -272,6 +341,9 @@ void X11ShortcutBackend::ungrab(int code)
         return;
     if (it->held && QCoreApplication::instance())
         ungrabOnServer(*it);
+    const quint32 physical = physicalKey(it->keycode, it->modifiers);
+    if (m_byPhysical.value(physical) == code)
+        m_byPhysical.remove(physical);
     m_grabs.erase(it);
 }
 
@@ -342,6 +414,7 @@ void X11ShortcutBackend::mappingChanged()
         if (grab.held != it->held && m_handlers.regrabbed)
             m_handlers.regrabbed(it.key(), grab.held);
     }
+    rebuildPhysicalIndex();
     xcb_flush(m_connection);
 }
 
@@ -367,14 +440,12 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
             return false;
         const uint16_t modifiers =
             key->state & CoreModifiers & ~(m_numLockMask | XCB_MOD_MASK_LOCK);
-        for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
-            if (!it->held || it->keycode != key->detail || it->modifiers != modifiers)
-                continue;
-            if (type == XCB_KEY_PRESS && !repeat && m_handlers.activated)
-                m_handlers.activated(it.key());
-            return true;
-        }
-        return false;
+        const auto found = m_byPhysical.constFind(physicalKey(key->detail, modifiers));
+        if (found == m_byPhysical.cend() || !m_grabs.value(*found).held)
+            return false;
+        if (type == XCB_KEY_PRESS && !repeat && m_handlers.activated)
+            m_handlers.activated(*found);
+        return true;
     }
     if (type == XCB_MAPPING_NOTIFY) {
         const auto *mapping = reinterpret_cast<xcb_mapping_notify_event_t *>(event);

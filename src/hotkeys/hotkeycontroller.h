@@ -1,0 +1,83 @@
+#pragma once
+
+#include "hotkeys/pastedelivery.h"
+#include <functional>
+#include <memory>
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <vector>
+
+class GlobalShortcut;
+class MacroStore;
+
+// The live hot keys: which master macro is active, one GlobalShortcut per note of it, and the
+// delivery of a note's text when one fires. A press puts the text on the clipboard and, after
+// the paste delay and once the user has let go of the keys, sends the paste key stroke the
+// focused program understands (PasteDelivery); presses are delivered one after another in press
+// order, each with its own full wait, and a queued press touches the clipboard only once the
+// earlier paste has been fetched. Console-switch keys are never registered: the server keeps
+// them, so they are reported unavailable instead.
+class HotKeyController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Time between the clipboard write and the paste key stroke, so the user can let go of the
+    // hot key and the clipboard has settled.
+    static constexpr int PasteDelayMs = 1000;
+    // The target fetches the clipboard only after it has seen the paste; a queued press must not
+    // replace the text before then.
+    static constexpr int PasteSettleMs = 500;
+
+    using Paste = std::function<void()>;
+
+    explicit HotKeyController(MacroStore &store, QObject *parent = nullptr);
+    ~HotKeyController() override;
+
+    // Registers the notes of `master`, releasing those of any other.
+    void activate(const QString &master);
+    void deactivate();
+    // Registers the active master macro's notes again, after they changed in the store.
+    void reload();
+    // Follows a rename of the active master macro (its notes stay registered).
+    void renameActive(const QString &from, const QString &to);
+    QString activeMaster() const { return m_active; }
+    bool isActive(const QString &master) const { return !m_active.isEmpty() && m_active == master; }
+
+    // The codes of the active master macro that could not be registered, with the reason.
+    QHash<int, QString> unavailable() const;
+    // The codes of the live hot keys, one per note with a code, in store order.
+    QList<int> liveCodes() const;
+
+    // What sends the paste key stroke once the wait is over (tests count here).
+    void setPaste(Paste paste)
+    {
+        m_delivery.setSend([paste = std::move(paste)](int) { paste(); });
+    }
+
+public Q_SLOTS:
+    // A press of `code`: queued for delivery.
+    void press(int code);
+
+Q_SIGNALS:
+    void unavailableChanged();
+
+private:
+    void release();
+    void deliverNext();
+
+    MacroStore &m_store;
+    QString m_active;
+    std::vector<std::unique_ptr<GlobalShortcut>> m_shortcuts;
+    QList<int> m_consoleCodes; // of the active master macro's notes, not registered
+    bool m_hadUnavailable = false;
+
+    QList<int> m_pending; // fired codes not yet looked up, in press order
+    QTimer m_pasteTimer;  // the wait between a clipboard write and its paste
+    QTimer m_settleTimer; // lets the target fetch a paste before the next write
+    PasteDelivery m_delivery;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The modal questions the program asks: file names, names, warnings and the delete question.
+// Everything that asks goes through one of these, so that tests answer with a scripted
+// subclass instead of a real dialog. The base class shows Qt's standard dialogs.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // "" when cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &filter);
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &filter);
+    // False when cancelled; *text holds the entry otherwise.
+    virtual bool getText(QWidget *parent, const QString &title, const QString &label,
+                         QString *text);
+    // A warning with one OK button.
+    virtual void warning(QWidget *parent, const QString &title, const QString &text);
+    // OK and Cancel, Cancel the default; true for OK.
+    virtual bool question(QWidget *parent, const QString &title, const QString &text);
+};

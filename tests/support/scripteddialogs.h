@@ -1,0 +1,44 @@
+#pragma once
+
+#include "widgets/dialogs.h"
+
+#include <QStringList>
+
+// Answers the program's questions from a script and records every one asked, as
+// "title|text" ("title|label|offered" for a name, "file|caption" for a file name).
+// An unscripted name or file question is cancelled; a question is answered OK unless scripted.
+class ScriptedDialogs final : public Dialogs
+{
+public:
+    QStringList names;      // answers to getText; a null QString cancels
+    QStringList files;      // answers to the file questions
+    QList<bool> questions;  // answers to the delete question
+    QStringList asked;
+
+    QString openFileName(QWidget *, const QString &caption, const QString &) override
+    {
+        asked << QStringLiteral("file|") + caption;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) override
+    {
+        return openFileName(parent, caption, filter);
+    }
+    bool getText(QWidget *, const QString &title, const QString &label, QString *text) override
+    {
+        asked << title + QLatin1Char('|') + label + QLatin1Char('|') + *text;
+        const QString answer = names.isEmpty() ? QString() : names.takeFirst();
+        if (!answer.isNull())
+            *text = answer;
+        return !answer.isNull();
+    }
+    void warning(QWidget *, const QString &title, const QString &text) override
+    {
+        asked << title + QLatin1Char('|') + text;
+    }
+    bool question(QWidget *, const QString &title, const QString &text) override
+    {
+        asked << title + QLatin1Char('|') + text;
+        return questions.isEmpty() || questions.takeFirst();
+    }
+};
