@@ -54,6 +54,8 @@ void PasteDelivery::pollKeys()
         return;
     }
     if (m_sinceBegin.elapsed() >= GiveUpMs) {
+        // The text stays on the clipboard for the user to paste by hand.
+        m_restore = false;
         Q_EMIT finished(false);
         return;
     }
