@@ -12,8 +12,9 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--tests" ]]; then
+    packages+=(xvfb xauth xdotool x11-utils poppler-utils)
     # Real terminals for the paste tests (xterm, a VTE one) and setxkbmap for another layout.
-    packages+=(xvfb xauth xdotool poppler-utils xterm xfce4-terminal x11-xkb-utils)
+    packages+=(xterm xfce4-terminal x11-xkb-utils)
 fi
 
 missing=()

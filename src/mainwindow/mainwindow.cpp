@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/singleinstance.h"
 #include "mainwindow/unavailablemarks.h"
 #include "widgets/dialogs.h"
 
@@ -22,8 +21,7 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
       m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(m_store),
       m_mainIcon(QStringLiteral(":/images/icon_main.png")),
       m_masterMacroIcon(QStringLiteral(":/images/icon_master_macro.png")),
-      m_noteIcon(QStringLiteral(":/images/icon_macro.png")),
-      m_instanceKey(SingleInstanceGuard::baseKey())
+      m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
 {
     ui->setupUi(this);
     m_editor = std::make_unique<NoteEditor>(
@@ -57,9 +55,6 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
-
-    connect(&m_restoreTimer, &QTimer::timeout, this, &MainWindow::interProcessCommunication);
-    m_restoreTimer.start(1000);
 }
 
 MainWindow::~MainWindow()
@@ -183,11 +178,6 @@ void MainWindow::restore()
     showMaximized();
     activateWindow();
     raise();
-}
-
-void MainWindow::interProcessCommunication()
-{
-    SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] { restore(); });
 }
 
 void MainWindow::on_btnExpand_clicked()

@@ -71,7 +71,6 @@ private Q_SLOTS:
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
-    void interProcessCommunication();
     void editPreferences();
     void markUnavailableKeys();
 
@@ -119,6 +118,4 @@ private:
     QAction *m_instructionsAction = nullptr;
     QAction *m_preferencesAction = nullptr;
 
-    QTimer m_restoreTimer;
-    QString m_instanceKey;
 };
