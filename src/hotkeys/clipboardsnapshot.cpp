@@ -1,5 +1,7 @@
 #include "clipboardsnapshot.h"
 
+#include "hotkeys/clipboardwriter.h"
+
 #include <QGuiApplication>
 #include <QMimeData>
 
@@ -36,7 +38,12 @@ ClipboardSnapshot::~ClipboardSnapshot() = default;
 
 void ClipboardSnapshot::replaceWith(const QString &text)
 {
-    QGuiApplication::clipboard()->setText(text, m_mode);
+    // Where ClipboardWriter goes around Qt (Wayland), the clipboard is not ours afterwards and
+    // restore() leaves it alone.
+    if (m_mode == QClipboard::Clipboard)
+        ClipboardWriter::setText(text);
+    else
+        QGuiApplication::clipboard()->setText(text, m_mode);
     m_text = text;
     m_replaced = true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Synthesises a paste key stroke (modifiers down, key down, key up, modifiers up) into whatever
-// window has the keyboard focus. Defined once per platform.
+// window has the keyboard focus, on the platform that HotKeyPlatform chose.
 class KeySender final
 {
 public:

@@ -1,6 +1,7 @@
 #include "pastedelivery.h"
 
 #include "hotkeys/clipboardsnapshot.h"
+#include "hotkeys/clipboardwriter.h"
 #include "hotkeys/focusedwindow.h"
 #include "hotkeys/keyboardstate.h"
 #include "hotkeys/pastekeytable.h"
@@ -37,6 +38,8 @@ void PasteDelivery::put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard
     if (m_restore) {
         snapshot = std::make_unique<ClipboardSnapshot>(mode);
         snapshot->replaceWith(m_text);
+    } else if (mode == QClipboard::Clipboard) {
+        ClipboardWriter::setText(m_text);
     } else {
         QGuiApplication::clipboard()->setText(m_text, mode);
     }

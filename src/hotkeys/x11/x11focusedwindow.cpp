@@ -1,5 +1,5 @@
 // The focused program's WM_CLASS, from the X input focus upwards.
-#include "hotkeys/focusedwindow.h"
+#include "hotkeys/x11/x11backends.h"
 
 #include <cstdlib>
 #include <QGuiApplication>
@@ -28,7 +28,7 @@ QStringList wmClass(xcb_connection_t *connection, xcb_window_t window)
 
 } // namespace
 
-QStringList FocusedWindow::windowClass()
+QStringList x11FocusedWindowClass()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;

@@ -1,5 +1,5 @@
 // Which keys are down, from the X server's key map (the physical state, whatever grabs exist).
-#include "hotkeys/keyboardstate.h"
+#include "hotkeys/x11/x11backends.h"
 #include "hotkeys/x11/x11keysyms.h"
 
 #include <cstdlib>
@@ -54,7 +54,7 @@ QSet<xcb_keycode_t> keycodesOf(xcb_connection_t *connection, uint32_t keysym)
 
 } // namespace
 
-bool KeyboardState::isFree(int code)
+bool x11KeysFree(int code)
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;

@@ -1,5 +1,5 @@
 // The paste key stroke on X11, through the XTest extension.
-#include "hotkeys/keysender.h"
+#include "hotkeys/x11/x11backends.h"
 #include "hotkeys/x11/x11keysyms.h"
 
 #include <QByteArray>
@@ -78,7 +78,7 @@ void returnLentKey(const QByteArray &displayName, KeyCode keycode, KeySym keysym
 
 } // namespace
 
-bool KeySender::sendPaste(int stroke)
+bool sendX11Paste(int stroke)
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display())

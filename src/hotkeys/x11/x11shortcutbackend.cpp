@@ -1,6 +1,6 @@
 // Hot keys on X11: passive key grabs on the root window through Qt's own xcb connection, and a
 // native event filter that turns the grabbed presses into activations.
-#include "hotkeys/shortcutbackend.h"
+#include "hotkeys/x11/x11backends.h"
 #include "hotkeys/x11/x11keysyms.h"
 
 #include <cstdlib>
@@ -72,9 +72,9 @@ private:
     uint16_t m_altMask = XCB_MOD_MASK_1;
     uint16_t m_metaMask = XCB_MOD_MASK_4;
 
-    QHash<int, Grab> m_grabs;          // by Qt code
+    QHash<int, Grab> m_grabs;         // by Qt code
     QHash<quint32, int> m_byPhysical; // held grabs by keycode and modifiers: the Qt code
-    QList<int> m_suspended;   // codes let go of while the paste key stroke is sent
+    QList<int> m_suspended;           // codes let go of while the paste key stroke is sent
 
     // The key event this connection saw last, on any window: tells an auto-repeat from a press.
     uint8_t m_lastKeyType = 0;
@@ -464,7 +464,7 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
 
 } // namespace
 
-std::unique_ptr<ShortcutBackend> ShortcutBackend::create(Handlers handlers)
+std::unique_ptr<ShortcutBackend> createX11ShortcutBackend(ShortcutBackend::Handlers handlers)
 {
     // Offscreen or Wayland sessions have no X connection: behave like the fallback.
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
