@@ -1,9 +1,9 @@
 #pragma once
 
 #include "hotkeys/pastedelivery.h"
+
 #include <functional>
 #include <memory>
-
 #include <QHash>
 #include <QList>
 #include <QObject>
