@@ -15,6 +15,7 @@ HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
     m_pasteTimer.setInterval(PasteDelayMs);
     connect(&m_pasteTimer, &QTimer::timeout, &m_delivery, &PasteDelivery::pasteWhenKeysAreFree);
     m_settleTimer.setSingleShot(true);
+    m_settleTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end up to 5% early
     m_settleTimer.setInterval(PasteSettleMs);
     // Also after a dropped press, and when nothing waits yet: a press right after the paste must
     // not overtake it.
