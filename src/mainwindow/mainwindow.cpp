@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "mainwindow/unavailablemarks.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
 #include "widgets/macrotreeitems.h"
@@ -10,6 +11,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 
 MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
@@ -30,6 +32,8 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
             &MainWindow::currentMacroChanged);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
             &MainWindow::macroCheckStateChanged);
+    connect(&m_hotKeys, &HotKeyController::unavailableChanged, this,
+            &MainWindow::markUnavailableKeys);
     // Links in the panel leave through the system; the panel itself never navigates.
     ui->ads->setOpenLinks(false);
     ui->ads->setOpenExternalLinks(false);
@@ -85,6 +89,7 @@ void MainWindow::createActions()
     m_deleteAction = make(tree, {}, tr("Delete"), &MainWindow::deleteMacro);
     m_aboutAction = make(this, {}, tr("&About"), &MainWindow::helpAbout);
     m_instructionsAction = make(this, {}, tr("&Instructions"), &MainWindow::helpInstructions);
+    m_preferencesAction = make(this, {}, tr("Preferences…"), &MainWindow::editPreferences);
 
     tree->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction,
                       m_printAction, m_printAllAction});
@@ -103,6 +108,8 @@ void MainWindow::createMenus()
 
     QMenu *edit = ui->menuBar->addMenu(tr("&Edit"));
     edit->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction});
+    edit->addSeparator();
+    edit->addAction(m_preferencesAction);
     ui->menuBar->addSeparator();
 
     QMenu *help = ui->menuBar->addMenu(tr("&Help"));
@@ -198,6 +205,23 @@ void MainWindow::noteSaved(const QString &master, const QString &note, int code)
     }
     if (m_hotKeys.isActive(master))
         m_hotKeys.reload();
+}
+
+// No message box: a hot key another program holds is the user's to notice in the tree or the
+// tray, as often as the live master macro is ticked or rebuilt.
+void MainWindow::markUnavailableKeys()
+{
+    const QString live = m_hotKeys.activeMaster();
+    QHash<QString, int> codes;
+    if (!live.isEmpty()) {
+        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(live);
+        for (const MacroStore::NoteCode &note : notes)
+            codes.insert(note.name, note.code);
+    }
+    const int unavailable =
+        UnavailableMarks::markTree(ui->treeMacros, live, codes, m_hotKeys.unavailable(),
+                                   style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    m_trayIcon->setToolTip(UnavailableMarks::trayToolTip(windowTitle(), unavailable));
 }
 
 void MainWindow::setTreeLocked(bool locked)

@@ -70,6 +70,8 @@ private Q_SLOTS:
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
+    void editPreferences();
+    void markUnavailableKeys();
 
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
@@ -104,4 +106,5 @@ private:
     QAction *m_deleteAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
+    QAction *m_preferencesAction = nullptr;
 };

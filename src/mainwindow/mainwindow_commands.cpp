@@ -5,8 +5,10 @@
 #include "buildconfig.h"
 #include "exchange/exportdlg.h"
 #include "exchange/masterimporter.h"
+#include "mainwindow/preferencesdlg.h"
 #include "online/aboutdlg.h"
 #include "print/report.h"
+#include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/macrotreeitems.h"
 
@@ -176,15 +178,27 @@ void MainWindow::printAllMasterMacros()
 void MainWindow::generateMasterMacroPP(QPrinter *printer)
 {
     // A selected note prints its whole master macro.
-    if (QTreeWidgetItem *master = selectedItem())
-        Report::render(
-            Report::masterMacroPage(master->parent() ? master->parent()->text(0) : master->text(0)),
-            printer);
+    QTreeWidgetItem *item = selectedItem();
+    if (!item)
+        return;
+    const QString master = item->parent() ? item->parent()->text(0) : item->text(0);
+    // The name the print queue shows for the job.
+    printer->setDocName(tr("Keyquill - %1").arg(master));
+    Report::render(Report::masterMacroPage(master), printer);
 }
 
 void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
 {
+    printer->setDocName(tr("Keyquill - All Master Macros"));
     Report::render(Report::allMasterMacrosPage(), printer);
+}
+
+void MainWindow::editPreferences()
+{
+    PreferencesDlg dialog(Preferences::load(), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.preferences().save())
+        warn(tr("The preferences were not saved: the settings file %1 cannot be written.")
+                 .arg(m_store.fileName()));
 }
 
 void MainWindow::helpAbout()

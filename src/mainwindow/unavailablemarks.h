@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+class QIcon;
+class QTreeWidget;
+
+// Shows which hot keys of the live master macro cannot work, in the tree rows of their notes
+// and in the tray's tool tip, without a message box.
+class UnavailableMarks final
+{
+public:
+    // Marks the notes of the master macro `live` (none when empty) whose code, in `codes` (note
+    // name -> stored code), is a key of `unavailable` (code -> reason): `warning` in column 1
+    // and the reason in its tool tip. Takes the marks off every other note. Returns the number
+    // of marked notes.
+    static int markTree(QTreeWidget *tree, const QString &live, const QHash<QString, int> &codes,
+                        const QHash<int, QString> &unavailable, const QIcon &warning);
+
+    // The tray's tool tip: the window title, and how many hot keys do not work if any.
+    static QString trayToolTip(const QString &title, int unavailable);
+};

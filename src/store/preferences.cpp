@@ -1,0 +1,56 @@
+#include "preferences.h"
+
+#include "hotkeys/pastekeytable.h"
+#include "store/storewrite.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
+// An array rather than one key per class: a window class may hold characters ('/', '\\') that
+// the settings layer would read as group separators.
+const QString PasteKeysArray = QStringLiteral("pasteKeys");
+const QString WindowClassKey = QStringLiteral("windowClass");
+const QString StrokeKey = QStringLiteral("stroke");
+
+} // namespace
+
+const QString Preferences::Group = QStringLiteral("Preferences");
+
+Preferences Preferences::load()
+{
+    Preferences preferences;
+    QSettings store;
+    store.beginGroup(Group);
+    preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
+    const int count = store.beginReadArray(PasteKeysArray);
+    for (int i = 0; i < count; ++i) {
+        store.setArrayIndex(i);
+        const QString windowClass = store.value(WindowClassKey).toString().trimmed();
+        const int stroke = PasteKeyTable::strokeFromText(store.value(StrokeKey).toString());
+        if (!windowClass.isEmpty() && stroke != 0)
+            preferences.m_pasteKeys.insert(windowClass, stroke);
+    }
+    store.endArray();
+    return preferences;
+}
+
+bool Preferences::save() const
+{
+    StoreWrite write({Group});
+    QSettings &store = write.settings();
+    store.remove(Group);
+    store.beginGroup(Group);
+    store.setValue(RestoreClipboardKey, m_restoreClipboard);
+    store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
+    int index = 0;
+    for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {
+        store.setArrayIndex(index++);
+        store.setValue(WindowClassKey, it.key());
+        store.setValue(StrokeKey, PasteKeyTable::strokeText(it.value()));
+    }
+    store.endArray();
+    store.endGroup();
+    return write.commit();
+}
