@@ -1,14 +1,22 @@
-// The start-up update question: what goes on the wire, and what each kind of answer shows.
+// What the program says to the outside: the start-up update question (what goes on the wire,
+// what each kind of answer shows), and the About dialog, the instructions command and the ads
+// panel, whose pages stay put while their links leave through the system's browser or mail
+// program.
 #include "buildconfig.h"
 #include "mainwindow/mainwindow.h"
+#include "online/aboutdlg.h"
 #include "online/updatequery.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 #include "updateserver.h"
 
+#include <QAction>
+#include <QDesktopServices>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 
 struct MainWindowTester
 {
@@ -62,22 +70,49 @@ private:
     QByteArray m_answer;
 };
 
+const QString Vendor = QStringLiteral("http://" KEYQUILL_VENDOR_HOST);
+const QString Mail = QStringLiteral("mailto:support@corvane.example");
+
+// Clicks the link to `href` in a shown browser, as a user would; false when there is none.
+bool clickLink(QTextBrowser *browser, const QString &href)
+{
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().anchorHref() != href)
+                continue;
+            QTextCursor cursor(block);
+            cursor.setPosition(it.fragment().position()); // before the link's first character
+            browser->setTextCursor(cursor);
+            browser->ensureCursorVisible();
+            const QPoint point = browser->cursorRect(cursor).center() + QPoint(2, 0);
+            QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, point);
+            return browser->anchorAt(point) == href;
+        }
+    return false;
+}
+
 } // namespace
 
-class TestUpdateCheck final : public QObject
+class TestOnline final : public QObject
 {
     Q_OBJECT
+
+public Q_SLOTS:
+    // Stands in for the system's browser and mail program.
+    void open(const QUrl &url) { m_opened.append(url); }
 
 private Q_SLOTS:
     void answers_data();
     void answers();
     void queryParts();
+    void linksLeaveThroughTheSystem();
 
 private:
     TestEnvironment m_env;
+    QList<QUrl> m_opened;
 };
 
-void TestUpdateCheck::answers_data()
+void TestOnline::answers_data()
 {
     QTest::addColumn<QByteArray>("response"); // "": nobody listens; "bad": no server address
     QTest::addColumn<QString>("box");         // "title|text", "" for none
@@ -103,7 +138,7 @@ void TestUpdateCheck::answers_data()
         << ErrorBox + "KEYQUILL_UPDATE_SERVER is not a host:port address: \"127.0.0.1:x\"";
 }
 
-void TestUpdateCheck::answers()
+void TestOnline::answers()
 {
     if (!KEYQUILL_UPDATE_CHECK_ENABLED)
         QSKIP("built with KEYQUILL_UPDATE_CHECK=OFF");
@@ -114,6 +149,8 @@ void TestUpdateCheck::answers()
         server.close(); // the port is free again: the connection is refused
     qputenv("KEYQUILL_UPDATE_SERVER",
             response == "bad" ? "127.0.0.1:x" : server.address.toLatin1());
+    const auto quietAgain =
+        qScopeGuard([this] { qputenv("KEYQUILL_UPDATE_SERVER", m_env.updateServer().toLatin1()); });
     // The boxes are warnings (Dialogs::warning); each is recorded, none waits for a user.
     ScriptedDialogs dialogs;
     MainWindow window(&dialogs);
@@ -135,7 +172,7 @@ void TestUpdateCheck::answers()
 
 // The server variable (the Host header carries the port unless it is 80), the body, the answer
 // read up to a zero byte, and the reference server, which offers updates to older versions.
-void TestUpdateCheck::queryParts()
+void TestOnline::queryParts()
 {
     QStringList headers;
     for (const char *value :
@@ -155,5 +192,41 @@ void TestUpdateCheck::queryParts()
     QCOMPARE(UpdateServer::answerFor("app=keyquill&version=1.2", QVersionNumber(1, 2)), "NO");
 }
 
-QTEST_MAIN(TestUpdateCheck)
-#include "tst_updatecheck.moc"
+// The About dialog's mail link and every link of the ads panel, the donation image included, go
+// to the system, and the pages stay; "Instructions" opens the panel's first link.
+void TestOnline::linksLeaveThroughTheSystem()
+{
+    for (const char *scheme : {"http", "https", "mailto"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    const auto unset = qScopeGuard([] {
+        for (const char *scheme : {"http", "https", "mailto"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    });
+    AboutDlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *about = dialog.findChild<QTextBrowser *>(QStringLiteral("about"));
+    QVERIFY(clickLink(about, Mail));
+    QCOMPARE(m_opened, QList<QUrl>{QUrl(Mail)});
+    QVERIFY(dialog.isVisible());
+    QVERIFY(about->toPlainText().contains(QStringLiteral("\nVersion: v1.0.0\n")));
+
+    ScriptedDialogs quiet;
+    MainWindow window(&quiet);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *ads = window.findChild<QTextBrowser *>(QStringLiteral("ads"));
+    const QString page = ads->toHtml();
+    const QList<QUrl> links = {Vendor + "/corvane_key_quill.php", Vendor + "/donate.php", Mail};
+    for (const QUrl &link : links)
+        QVERIFY2(clickLink(ads, link.toString()), qPrintable(link.toString()));
+    QCOMPARE(m_opened.mid(1), links);
+    QCOMPARE(ads->toHtml(), page);
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QStringLiteral("&Instructions"))
+            action->trigger();
+    QCOMPARE(m_opened.mid(1), links + QList<QUrl>{links.first()});
+}
+
+QTEST_MAIN(TestOnline)
+#include "tst_online.moc"
