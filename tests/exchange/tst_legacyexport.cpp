@@ -64,79 +64,72 @@ class TestLegacyExport final : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init();
-    void escapeValues();
-    void exportReadsBackThroughQt5();
-    void qt5FileImportsExactly();
-
-private:
-    QByteArray exportAll(); // the exported file's bytes
     TestEnvironment m_env;
     QTemporaryDir m_dir;
+
+    QByteArray exportAll() // the exported file's bytes
+    {
+        const QString path = m_dir.filePath(QStringLiteral("export.mmacro"));
+        MacroStore store;
+        ScriptedDialogs dialogs;
+        dialogs.files = {path};
+        ExportDlg dialog(store, dialogs);
+        dialog.accept();
+        return dialog.result() == QDialog::Accepted ? TestEnvironment::fileBytes(path)
+                                                    : QByteArray();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        TestEnvironment::clearStore();
+        for (const auto &[note, text] : Notes)
+            TestEnvironment::writeNote(Master, note, 0, text);
+    }
+
+    // Also without Qt 5: non-ASCII characters of values as UTF-16 escapes, hex digits after them
+    // escaped too, ASCII left as it is.
+    void escapeValues()
+    {
+        QCOMPARE(LegacyIni::escapeValues("[A%20B]\nx\\text=\"a=b\\\\x1 caf\xc3\xa9 \xe2\x82\xac\x31"
+                                         "\x61z9 \xf0\x9f\x98\x80\x7f\"\n"),
+                 QByteArray("[A%20B]\nx\\text=\"a=b\\\\x1 caf\\xe9 \\x20ac\\x31\\x61z9 "
+                            "\\xd83d\\xde00\\x7f\"\n"));
+    }
+
+    void exportReadsBackThroughQt5()
+    {
+        const QByteArray bytes = exportAll();
+        QVERIFY(!bytes.isEmpty());
+        QVERIFY2(std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }),
+                 bytes.constData());
+        QSettings keyquill(m_dir.filePath(QStringLiteral("export.mmacro")), QSettings::IniFormat);
+        for (const auto &[note, text] : Notes)
+            QCOMPARE(keyquill.value(key(note, "text")).toString(), text);
+#ifndef KEYQUILL_QT5INI
+        QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
+#endif
+        QCOMPARE(qt5ini("read", keyquill.fileName()), helperLines());
+    }
+
+    void qt5FileImportsExactly()
+    {
+#ifndef KEYQUILL_QT5INI
+        QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
+#endif
+        const QString path = m_dir.filePath(QStringLiteral("qt5.mmacro"));
+        QCOMPARE(qt5ini("write", path, helperLines()), QByteArray());
+        // Keyquill writes the same content byte for byte as the older writer did.
+        QCOMPARE(exportAll(), TestEnvironment::fileBytes(path));
+
+        TestEnvironment::clearStore();
+        MacroStore store;
+        MasterMacroImporter importer(store, [](const QString &) { return QString(); });
+        QCOMPARE(importer.run(path), MasterMacroImporter::Outcome::Finished);
+        for (const auto &[note, text] : Notes)
+            QCOMPARE(store.note(Master, note).text, text);
+    }
 };
-
-void TestLegacyExport::init()
-{
-    TestEnvironment::clearStore();
-    for (const auto &[note, text] : Notes)
-        TestEnvironment::writeNote(Master, note, 0, text);
-}
-
-QByteArray TestLegacyExport::exportAll()
-{
-    const QString path = m_dir.filePath(QStringLiteral("export.mmacro"));
-    MacroStore store;
-    ScriptedDialogs dialogs;
-    dialogs.files = {path};
-    ExportDlg dialog(store, dialogs);
-    dialog.accept();
-    return dialog.result() == QDialog::Accepted ? TestEnvironment::fileBytes(path) : QByteArray();
-}
-
-// Also without Qt 5: non-ASCII characters of values as UTF-16 escapes, hex digits after them
-// escaped too, ASCII left as it is.
-void TestLegacyExport::escapeValues()
-{
-    QCOMPARE(LegacyIni::escapeValues("[A%20B]\nx\\text=\"a=b\\\\x1 caf\xc3\xa9 \xe2\x82\xac\x31"
-                                     "\x61z9 \xf0\x9f\x98\x80\x7f\"\n"),
-             QByteArray("[A%20B]\nx\\text=\"a=b\\\\x1 caf\\xe9 \\x20ac\\x31\\x61z9 "
-                        "\\xd83d\\xde00\\x7f\"\n"));
-}
-
-void TestLegacyExport::exportReadsBackThroughQt5()
-{
-    const QByteArray bytes = exportAll();
-    QVERIFY(!bytes.isEmpty());
-    QVERIFY2(std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }),
-             bytes.constData());
-    QSettings keyquill(m_dir.filePath(QStringLiteral("export.mmacro")), QSettings::IniFormat);
-    for (const auto &[note, text] : Notes)
-        QCOMPARE(keyquill.value(key(note, "text")).toString(), text);
-#ifndef KEYQUILL_QT5INI
-    QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
-#endif
-    QCOMPARE(qt5ini("read", keyquill.fileName()), helperLines());
-}
-
-void TestLegacyExport::qt5FileImportsExactly()
-{
-#ifndef KEYQUILL_QT5INI
-    QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
-#endif
-    const QString path = m_dir.filePath(QStringLiteral("qt5.mmacro"));
-    QCOMPARE(qt5ini("write", path, helperLines()), QByteArray());
-    // Keyquill writes the same content byte for byte as the older writer did.
-    const QByteArray qt5Bytes = TestEnvironment::fileBytes(path);
-    QCOMPARE(exportAll(), qt5Bytes);
-
-    TestEnvironment::clearStore();
-    MacroStore store;
-    MasterMacroImporter importer(store, [](const QString &) { return QString(); });
-    QCOMPARE(importer.run(path), MasterMacroImporter::Outcome::Finished);
-    for (const auto &[note, text] : Notes)
-        QCOMPARE(store.note(Master, note).text, text);
-}
 
 QTEST_MAIN(TestLegacyExport)
 #include "tst_legacyexport.moc"

@@ -76,31 +76,6 @@ unsigned XClient::moveKey(unsigned from, unsigned long replacement, std::functio
     return spare;
 }
 
-void XClient::takeFocus()
-{
-    m_window =
-        XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 200, 100, 0, 0, 0);
-    XSelectInput(m_display, m_window, KeyPressMask);
-    XMapWindow(m_display, m_window);
-    // No window manager: the window takes the input focus itself, once it is viewable.
-    for (XWindowAttributes window{}; window.map_state != IsViewable;)
-        XGetWindowAttributes(m_display, m_window, &window);
-    XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
-    XSync(m_display, False);
-}
-
-int XClient::pastes()
-{
-    while (XPending(m_display)) {
-        XEvent event;
-        XNextEvent(m_display, &event);
-        if (event.type == KeyPress && event.xkey.keycode == keycode(XK_v) &&
-            (event.xkey.state & ControlMask))
-            ++m_pastes;
-    }
-    return m_pastes;
-}
-
 bool XClient::grab(unsigned key, unsigned modifiers)
 {
     XSync(m_display, False);
