@@ -1,10 +1,12 @@
-// One change of the store: what counts as written, and what a failed one leaves (nothing).
+// The store without a window: how hand-written files read, what its changes leave in the file,
+// what counts as written, and what a failed change leaves (nothing).
 #include "support/filesizelimit.h"
 #include "support/testenv.h"
 
+#include "store/macrostore.h"
 #include "store/storewrite.h"
 
-#include <memory>
+#include <optional>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -33,7 +35,7 @@ QStringList filesBeside(const QString &store)
 
 } // namespace
 
-class TestStoreWrite : public QObject
+class TestStore final : public QObject
 {
     Q_OBJECT
 
@@ -127,16 +129,14 @@ private Q_SLOTS:
         const QString store = QSettings().fileName();
         const QByteArray before = TestEnvironment::fileBytes(store);
         const QVariant textBefore = QSettings().value(NoteText);
-        bool committed = true;
         {
             StoreWrite write({QStringLiteral("MasterMacros/M")});
             write.settings().setValue(NoteText, QStringLiteral("lost?"));
-            std::unique_ptr<FileSizeLimit> sizeLimit;
+            std::optional<FileSizeLimit> sizeLimit;
             if (limit > 0)
-                sizeLimit = std::make_unique<FileSizeLimit>(limit);
-            committed = write.commit();
+                sizeLimit.emplace(limit);
+            QVERIFY(!write.commit());
         }
-        QVERIFY(!committed);
         QCOMPARE(TestEnvironment::fileBytes(store), before);
         QCOMPARE(QSettings().value(NoteText), textBefore);
         if (!before.isEmpty())
@@ -165,7 +165,55 @@ private Q_SLOTS:
         QCOMPARE(QSettings().value(QStringLiteral("MasterMacros/A/Macros/n/text")),
                  QVariant("a")); // what could be read
     }
+
+    void readsHandWrittenFiles_data()
+    {
+        QTest::addColumn<QByteArray>("lines"); // the note's keys as written by hand
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no keys") << QByteArray("description=x") << 0 << "";
+        QTest::newRow("empty code") << QByteArray("shortcut=\ntext=plain") << 0 << "plain";
+        QTest::newRow("word") << QByteArray("shortcut=ctrl+a\ntext=a,b") << 0 << "a, b";
+        QTest::newRow("unquoted commas")
+            << QByteArray("shortcut=67108929\ntext=Dear Sir,  thanks ,bye") << 67108929
+            << "Dear Sir, thanks, bye";
+        QTest::newRow("quoted comma") << QByteArray("shortcut=1\ntext=\"a, b\"") << 1 << "a, b";
+    }
+    void readsHandWrittenFiles()
+    {
+        QFETCH(QByteArray, lines);
+        const MacroStore store;
+        QFile file(store.fileName());
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+        file.write("[MasterMacros]\nM\\Macros\\n\\" + lines.replace("\n", "\nM\\Macros\\n\\"));
+        file.close();
+        const MacroStore::Note note = store.note(QStringLiteral("M"), QStringLiteral("n"));
+        QTEST(note.code, "code");
+        QTEST(note.text, "text");
+    }
+
+    void changesReachTheFile()
+    {
+        TestEnvironment::clearStore();
+        MacroStore store;
+        QVERIFY(store.addMaster("Work") && store.addNote("Work", "b") &&
+                store.addNote("Work", "a"));
+        QVERIFY(store.saveNote("Work", "b", 42, "<b>&amp;\n") &&
+                store.saveNote("Work", "a", 42, "1"));
+        QString text;
+        QVERIFY(store.hasMaster("WORK") && store.textForCode("Work", 42, &text));
+        QCOMPARE(text, "1"); // the first in store order: "a" before "b"
+        QVERIFY(store.rename("Work", QString(), "Home") && store.rename("Home", "a", "c"));
+        QVERIFY(store.remove("Home", "c") && store.addMaster("Gone") && store.remove("Gone"));
+
+        // What another process reads: the file itself.
+        QSettings onDisk(store.fileName(), QSettings::IniFormat);
+        QCOMPARE(onDisk.value("MasterMacros/Home/Macros/b/text").toString(), "<b>&amp;\n");
+        QCOMPARE(onDisk.value("MasterMacros/Home/Macros/b/shortcut").toInt(), 42);
+        QCOMPARE(onDisk.value("MasterMacros/Home/description", 1).toString(), QString());
+        QCOMPARE(TestEnvironment::storeDump(), QStringList{"Home/b|42|<b>&amp;\n"});
+    }
 };
 
-QTEST_MAIN(TestStoreWrite)
-#include "tst_storewrite.moc"
+QTEST_MAIN(TestStore)
+#include "tst_store.moc"
