@@ -19,12 +19,9 @@ using Role = SingleInstanceGuard::Role;
 namespace {
 
 // Makes, in a child process of user `uid`, a segment (mode 0600) and/or a lock (mode 0666, never
-// released) on each key; the child then lives on until ended. Its id, or -1 when it failed.
+// released) on each key; the child then stops, alive, until ended. Its id, or -1 when it failed.
 pid_t leave(const QList<int> &keys, bool segment, bool lock, uid_t uid)
 {
-    int ready[2];
-    if (::pipe(ready) != 0)
-        return -1;
     const pid_t child = ::fork();
     if (child == 0) {
         if (uid != ::geteuid() && (::setgroups(0, nullptr) || ::setgid(uid) || ::setuid(uid)))
@@ -33,15 +30,11 @@ pid_t leave(const QList<int> &keys, bool segment, bool lock, uid_t uid)
             if ((segment && ::shmget(key, GuardSegment::Size, IPC_CREAT | 0600) == -1) ||
                 (lock && ::semget(key, 1, IPC_CREAT | 0666) == -1))
                 ::_exit(1);
-        if (::write(ready[1], "r", 1) == 1)
-            ::pause();
+        ::raise(SIGSTOP);
         ::_exit(0);
     }
-    ::close(ready[1]);
-    char byte = 0;
-    const bool made = ::read(ready[0], &byte, 1) == 1;
-    ::close(ready[0]);
-    return made ? child : -1;
+    int status = 0;
+    return ::waitpid(child, &status, WUNTRACED) == child && WIFSTOPPED(status) ? child : -1;
 }
 
 void end(pid_t child)

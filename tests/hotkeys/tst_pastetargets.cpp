@@ -68,16 +68,12 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(m_keyboard.isOpen(), "no X server");
-        TestEnvironment::writeNote(Master, QStringLiteral("note"), NoteCode, Text);
-        TestEnvironment::writeNote(Master, QStringLiteral("taken"),
-                                   (Qt::CTRL | Qt::ALT | Qt::Key_T).toCombined(),
-                                   QStringLiteral("t"));
+        const int ctrlAlt = Qt::CTRL | Qt::ALT;
+        TestEnvironment::writeNote(Master, "note", NoteCode, Text);
+        TestEnvironment::writeNote(Master, "taken", ctrlAlt | Qt::Key_T, "t");
+        TestEnvironment::writeNote(Master, "console", ctrlAlt | Qt::Key_F5, "c");
         // The paste key stroke itself as a hot key: the program's own paste must not set it off.
-        TestEnvironment::writeNote(Master, QStringLiteral("paste"),
-                                   (Qt::CTRL | Qt::Key_V).toCombined(), Text);
-        TestEnvironment::writeNote(Master, QStringLiteral("console"),
-                                   (Qt::CTRL | Qt::ALT | Qt::Key_F5).toCombined(),
-                                   QStringLiteral("c"));
+        TestEnvironment::writeNote(Master, "paste", int(Qt::CTRL) | Qt::Key_V, Text);
         // A user would confirm xfce4-terminal's question before it pastes several lines.
         QVERIFY(QDir(m_env.configDir()).mkpath("xfce4/terminal"));
         QFile rc(m_env.configDir() + "/xfce4/terminal/terminalrc");
