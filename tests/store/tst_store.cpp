@@ -39,7 +39,6 @@ class TestStore final : public QObject
 {
     Q_OBJECT
 
-private:
     TestEnvironment m_env;
     QString m_store;
 
@@ -53,8 +52,7 @@ private:
             QVERIFY(QFile::link(real, m_store));
         } else if (setup == QLatin1String("slip")) {
             QFile file(m_store);
-            QVERIFY(file.open(QIODevice::Append));
-            file.write("[General\nhand=edited\n");
+            QVERIFY(file.open(QIODevice::Append) && file.write("[General\nhand=edited\n") > 0);
         } else if (setup == QLatin1String("lock directory")) {
             QVERIFY(QDir().mkpath(m_store + QStringLiteral(".lock")));
         }
@@ -71,10 +69,8 @@ private Q_SLOTS:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_env.configDir());
         QDir(m_env.configDir()).removeRecursively();
-        TestEnvironment::writeNote(QStringLiteral("M"), QStringLiteral("N"), 0x04000041,
-                                   QStringLiteral("text of N"));
-        TestEnvironment::writeNote(QStringLiteral("M"), QStringLiteral("Big"), 0,
-                                   QString(6000, QLatin1Char('z')));
+        TestEnvironment::writeNote("M", "N", 0x04000041, "text of N");
+        TestEnvironment::writeNote("M", "Big", 0, QString(6000, QLatin1Char('z')));
         m_store = QSettings().fileName();
     }
 
