@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/singleinstance.h"
+#include "mainwindow/trayicon.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -60,6 +61,8 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The tree empties itself as it goes, after the members the tray's follow-up needs.
+    disconnect(ui->treeMacros->model(), nullptr, this, nullptr);
     // The editor holds pointers into the form.
     m_editor.reset();
     ui.reset();
@@ -140,16 +143,57 @@ void MainWindow::createMenus()
 
 void MainWindow::createTrayIcon()
 {
-    auto *menu = new QMenu(this);
-    menu->addSeparator();
-    menu->addAction(m_quitAction);
-    m_trayIcon = new QSystemTrayIcon(m_mainIcon, this);
-    m_trayIcon->setContextMenu(menu);
+    m_tray = new TrayIcon(m_mainIcon, m_quitAction, this);
+    m_trayIcon = m_tray->icon();
     m_trayIcon->setToolTip(windowTitle());
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
+    connect(m_tray, &TrayIcon::masterChosen, this, &MainWindow::chooseMasterFromTray);
+    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::syncTrayMasters);
+    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::showLiveInTray);
+    connect(&m_hotKeys, &HotKeyController::unavailableChanged, this, &MainWindow::showLiveInTray);
+    // Adds, renames, deletes and imports all pass through the tree's rows.
+    m_trayMastersSync.setSingleShot(true);
+    m_trayMastersSync.setInterval(0);
+    connect(&m_trayMastersSync, &QTimer::timeout, this, &MainWindow::syncTrayMasters);
+    const QAbstractItemModel *rows = ui->treeMacros->model();
+    const auto later = [this] { m_trayMastersSync.start(); };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, later);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, later);
+    connect(rows, &QAbstractItemModel::rowsMoved, this, later);
+    connect(rows, &QAbstractItemModel::modelReset, this, later);
+    connect(rows, &QAbstractItemModel::dataChanged, this, later);
+    syncTrayMasters();
     // The program lives in the tray: with the window hidden, closing any other window (a
     // message box, a dialog) would otherwise count as closing the last one and end it.
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void MainWindow::syncTrayMasters()
+{
+    QStringList masters;
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i)
+        masters << ui->treeMacros->topLevelItem(i)->text(0);
+    m_tray->showMasters(masters, m_hotKeys.activeMaster());
+}
+
+void MainWindow::showLiveInTray()
+{
+    m_tray->showLive(TrayIcon::toolTip(windowTitle(), m_hotKeys.activeMaster()),
+                     m_hotKeys.hasLiveKeys());
+}
+
+void MainWindow::chooseMasterFromTray(const QString &name)
+{
+    // As a click on the box would: nothing while the editor holds unsaved edits.
+    if (!ui->treeMacros->isEnabled())
+        return;
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = ui->treeMacros->topLevelItem(i);
+        if (item->text(0) == name) {
+            item->setCheckState(0, m_hotKeys.isActive(name) ? Qt::Unchecked : Qt::Checked);
+            return;
+        }
+    }
 }
 
 void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -164,10 +208,14 @@ void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // While the tray icon shows, closing only hides: the hot keys must stay live.
+    // While the tray icon shows, closing only hides: the hot keys must stay live. Without a
+    // tray to come back from, the window stays in the task bar, minimized.
     if (m_trayIcon && m_trayIcon->isVisible()) {
-        setVisible(false);
         event->ignore();
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            setVisible(false);
+        else
+            showMinimized();
     }
 }
 
@@ -274,4 +322,6 @@ void MainWindow::setTreeLocked(bool locked)
     ui->menuBar->setEnabled(!locked);
     ui->mainToolBar->setEnabled(!locked);
     ui->treeMacros->setEnabled(!locked);
+    if (m_tray)
+        m_tray->setMastersEnabled(!locked);
 }

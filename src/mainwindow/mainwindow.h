@@ -19,6 +19,7 @@ class QMenu;
 class QPrinter;
 class QTreeWidgetItem;
 class QUrl;
+class TrayIcon;
 
 namespace Ui {
 class MainWindow;
@@ -68,6 +69,9 @@ private Q_SLOTS:
     void macroCheckStateChanged(QTreeWidgetItem *item);
     void noteSaved(const QString &master, const QString &note, int code);
     void setTreeLocked(bool locked);
+    void chooseMasterFromTray(const QString &name);
+    void syncTrayMasters();
+    void showLiveInTray();
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
@@ -103,7 +107,9 @@ private:
     QIcon m_mainIcon;
     QIcon m_masterMacroIcon;
     QIcon m_noteIcon;
+    TrayIcon *m_tray = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
+    QTimer m_trayMastersSync; // the tree changes row by row; the menu follows once per turn
     QAction *m_exportAction = nullptr;
     QAction *m_importAction = nullptr;
     QAction *m_printAction = nullptr;
