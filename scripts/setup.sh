@@ -12,7 +12,7 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xvfb xauth xdotool poppler-utils)
+    packages+=(xvfb xauth xdotool poppler-utils trayer)
 fi
 
 missing=()

@@ -166,6 +166,7 @@ void MainWindow::createTrayIcon()
     // The program lives in the tray: with the window hidden, closing any other window (a
     // message box, a dialog) would otherwise count as closing the last one and end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    qApp->installEventFilter(this);
 }
 
 void MainWindow::syncTrayMasters()
@@ -211,12 +212,26 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // While the tray icon shows, closing only hides: the hot keys must stay live. Without a
     // tray to come back from, the window stays in the task bar, minimized.
     if (m_trayIcon && m_trayIcon->isVisible()) {
+        const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+        if (!hasTray && m_quitting)
+            return;
         event->ignore();
-        if (QSystemTrayIcon::isSystemTrayAvailable())
-            setVisible(false);
-        else
+        m_minimizedForWantOfTray = !hasTray;
+        if (m_minimizedForWantOfTray)
             showMinimized();
+        else
+            setVisible(false);
     }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        m_quitting = true;
+        // Should the quit not go through, the next close minimizes again.
+        QTimer::singleShot(0, this, [this] { m_quitting = false; });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::restore()
@@ -229,6 +244,14 @@ void MainWindow::restore()
 void MainWindow::interProcessCommunication()
 {
     SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] { restore(); });
+    // At log-in the panel may come up after the program: once it does, the window closed
+    // before it goes where it would have gone.
+    if (m_minimizedForWantOfTray) {
+        if (!isMinimized())
+            m_minimizedForWantOfTray = false;
+        else if (QSystemTrayIcon::isSystemTrayAvailable())
+            close();
+    }
 }
 
 void MainWindow::on_btnExpand_clicked()

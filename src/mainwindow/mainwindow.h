@@ -48,6 +48,7 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private Q_SLOTS:
     void on_btnRevert_clicked() { m_editor->revert(); }
@@ -123,5 +124,7 @@ private:
     QAction *m_instructionsAction = nullptr;
 
     QTimer m_restoreTimer;
+    bool m_minimizedForWantOfTray = false;
+    bool m_quitting = false; // a quit closes every window and stops at one that refuses
     QString m_instanceKey;
 };

@@ -2,6 +2,7 @@
 // exit codes, the guard segment, and the first instance's window on the X server.
 #include "app/singleinstance.h"
 #include "support/testenv.h"
+#include "support/trayhost.h"
 #include "x11windowprobe.h"
 
 #include <memory>
@@ -72,6 +73,7 @@ private:
 
     TestEnvironment m_env;
     X11WindowProbe m_probe;
+    TrayHost m_tray; // hidden means hidden in a tray; without one, closing minimizes
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
@@ -141,6 +143,7 @@ void TestSingleInstanceProcess::initTestCase()
 {
     QVERIFY2(m_probe.isValid(), "needs an X server (DISPLAY)");
     QVERIFY(QFile::exists(QStringLiteral(KEYQUILL_BINARY)));
+    QVERIFY2(m_tray.start(), "needs trayer (scripts/setup.sh --tests installs it)");
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(),
              "needs xdotool (scripts/setup.sh --tests installs it)");
 }
