@@ -12,7 +12,7 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xvfb xauth xdotool poppler-utils trayer)
+    packages+=(xvfb xauth xdotool x11-utils poppler-utils trayer)
 fi
 
 missing=()

@@ -1,29 +1,49 @@
 #include "app/appidentity.h"
 #include "app/singleinstance.h"
 #include "mainwindow/mainwindow.h"
+#include "store/storewrite.h"
 
-#include <memory>
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
 #include <QTimer>
 
 int main(int argc, char *argv[])
 {
-    auto app = std::make_unique<QApplication>(argc, argv);
+    QApplication app(argc, argv);
     Q_INIT_RESOURCE(keyquill);
     AppIdentity::apply();
 
-    auto guard = std::make_unique<SingleInstanceGuard>();
-    if (!guard->create()) {
+    SingleInstanceGuard guard;
+    switch (guard.claim()) {
+    case SingleInstanceGuard::Role::Second:
         // Another instance runs: ask it to come forward and leave without a word.
-        guard->sendRestoreRequest();
-        guard.reset();
-        app.reset();
+        guard.sendRestoreRequest();
         return -2;
+    case SingleInstanceGuard::Role::Unguarded:
+        QMessageBox::warning(nullptr, QCoreApplication::applicationName(),
+                             QCoreApplication::translate("main", "%1\nKeyquill runs without its "
+                                                                 "single-instance guard.")
+                                 .arg(guard.problem()));
+        break;
+    case SingleInstanceGuard::Role::First:
+        break;
     }
+
+    const QString damagedCopy = StoreWrite::prepareAtStart();
+    if (!damagedCopy.isEmpty())
+        QMessageBox::warning(
+            nullptr, QCoreApplication::applicationName(),
+            QCoreApplication::translate("main", "The macro store could not be read in full. A copy "
+                                                "of it as it was is kept in %1; Keyquill goes on "
+                                                "with what could be read.")
+                .arg(QDir::toNativeSeparators(damagedCopy)));
 
     int code = 0;
     {
         MainWindow window;
+        QObject::connect(&guard, &SingleInstanceGuard::restoreRequested, &window,
+                         &MainWindow::restore);
         if (AppIdentity::wantsMinimizeToTray(QCoreApplication::arguments()))
             window.close();
         else
@@ -33,8 +53,6 @@ int main(int argc, char *argv[])
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         code = QApplication::exec();
     }
-    guard.reset();
     Q_CLEANUP_RESOURCE(keyquill);
-    app.reset();
     return code;
 }

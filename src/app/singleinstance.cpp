@@ -1,56 +1,14 @@
 #include "singleinstance.h"
 
+#include "guardsegment.h"
+
 #include <cstring>
 #include <QByteArray>
-#include <QFile>
-#include <QSharedMemory>
-
-#if defined(Q_OS_UNIX)
-#include <cerrno>
-#include <sys/ipc.h>
-#include <sys/shm.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
 constexpr char RestoreRequest[] = "restore"; // 7 letters and the terminating zero: 8 bytes
-
-// Keys tried after userKey(base) when another user's segment sits on it.
-constexpr int SpareKeys = 7;
-
-enum class Owner { Nobody, Us, SomeoneElse };
-
-QString candidateKey(const QString &base, int index)
-{
-    const QString key = SingleInstanceGuard::userKey(base);
-    return index == 0 ? key : key + QLatin1Char('-') + QString::number(index);
-}
-
-// Who holds the System V segment behind a key. Qt derives the segment's id from a key file in
-// the temporary folder (ftok with project id 'Q'); that file, and with it the id, can belong
-// to another user, and root may even attach other users' segments. So ask the kernel for the
-// segment's owner instead of trusting the name.
-Owner segmentOwner(const QString &key)
-{
-#if defined(Q_OS_UNIX)
-    const QSharedMemory memory(key);
-    const QByteArray file = QFile::encodeName(memory.nativeKey());
-    const key_t id = ::ftok(file.constData(), 'Q');
-    if (id == -1)
-        return Owner::Nobody; // no key file: nobody can have made a segment with it
-    const int shm = ::shmget(id, 0, 0);
-    if (shm == -1)
-        return errno == ENOENT ? Owner::Nobody : Owner::SomeoneElse;
-    struct shmid_ds status;
-    if (::shmctl(shm, IPC_STAT, &status) != 0)
-        return Owner::SomeoneElse; // not readable by us: not ours
-    return status.shm_perm.uid == ::geteuid() ? Owner::Us : Owner::SomeoneElse;
-#else
-    Q_UNUSED(key)
-    return Owner::Us;
-#endif
-}
+constexpr int SecondStartWaitMs = 500;
 
 } // namespace
 
@@ -60,95 +18,60 @@ QString SingleInstanceGuard::baseKey()
     return fromEnv.isEmpty() ? QStringLiteral("keyquill") : QString::fromLocal8Bit(fromEnv);
 }
 
-QString SingleInstanceGuard::userKey(const QString &base)
+SingleInstanceGuard::SingleInstanceGuard(const QString &base, QObject *parent)
+    : QObject(parent), m_segment(std::make_unique<GuardSegment>(base))
 {
-#if defined(Q_OS_UNIX)
-    return base + QStringLiteral("-uid") + QString::number(::geteuid());
-#else
-    return base;
-#endif
+    // Whole seconds are enough for a restore request, and let the system bundle wake-ups.
+    m_pollTimer.setTimerType(Qt::VeryCoarseTimer);
+    m_pollTimer.setInterval(1000);
+    connect(&m_pollTimer, &QTimer::timeout, this, &SingleInstanceGuard::poll);
 }
-
-QString SingleInstanceGuard::heldKey(const QString &base)
-{
-    for (int i = 0; i <= SpareKeys; ++i) {
-        const QString key = candidateKey(base, i);
-        if (segmentOwner(key) == Owner::Us)
-            return key;
-    }
-    return {};
-}
-
-SingleInstanceGuard::SingleInstanceGuard(const QString &base) : m_base(base) {}
 
 SingleInstanceGuard::~SingleInstanceGuard() = default;
 
-bool SingleInstanceGuard::create()
+SingleInstanceGuard::Role SingleInstanceGuard::claim()
 {
-    for (int i = 0; i <= SpareKeys; ++i) {
-        const QString key = candidateKey(m_base, i);
-        const Owner owner = segmentOwner(key);
-        if (owner == Owner::SomeoneElse)
-            continue;
-        if (owner == Owner::Us) {
-            // A segment survives an instance that was killed. Attaching and detaching removes
-            // it when nobody else is attached; with a live instance attached it stays.
-            QSharedMemory probe(key);
-            if (probe.attach(QSharedMemory::ReadWrite))
-                probe.detach();
-        }
-        auto memory = std::make_unique<QSharedMemory>(key);
-        m_key = key;
-        if (memory->create(SegmentSize, QSharedMemory::ReadWrite)) {
-            m_memory = std::move(memory);
-            return true;
-        }
-        if (memory->error() != QSharedMemory::AlreadyExists)
-            return false;
-        if (segmentOwner(key) != Owner::SomeoneElse)
-            return false; // our live instance holds it
-        // Another user created it in the meantime: try the next key.
+    switch (m_segment->open()) {
+    case GuardSegment::Found::Created:
+        m_role = Role::First;
+        m_pollTimer.start();
+        break;
+    case GuardSegment::Found::Live:
+        m_role = Role::Second;
+        break;
+    case GuardSegment::Found::Failed:
+        m_role = Role::Unguarded;
+        break;
     }
-    m_key.clear();
-    return false;
+    return m_role;
+}
+
+QString SingleInstanceGuard::problem() const
+{
+    return m_segment->problem();
 }
 
 bool SingleInstanceGuard::sendRestoreRequest()
 {
-    if (m_key.isEmpty())
+    if (m_role != Role::Second || !m_segment->lock(SecondStartWaitMs))
         return false;
-    QSharedMemory memory(m_key);
-    if (!memory.attach(QSharedMemory::ReadWrite))
-        return false;
-    bool written = false;
-    if (memory.lock()) {
-        std::memcpy(memory.data(), RestoreRequest, sizeof RestoreRequest);
-        memory.unlock();
-        written = true;
-    }
-    memory.detach();
-    return written;
+    std::memcpy(m_segment->data(), RestoreRequest, sizeof RestoreRequest);
+    m_segment->unlock();
+    return true;
 }
 
-void SingleInstanceGuard::pollRestoreRequest(const QString &base,
-                                             const std::function<void()> &onRestore)
+void SingleInstanceGuard::poll()
 {
-    const QString key = heldKey(base);
-    if (key.isEmpty())
+    char *bytes = m_segment->data();
+    // An idle tick reads one byte and makes no system call; the lock is only taken when a
+    // second start has written something.
+    if (m_role != Role::First || static_cast<volatile const char *>(bytes)[0] == '\0')
         return;
-    QSharedMemory memory(key);
-    if (!memory.attach(QSharedMemory::ReadWrite))
-        return;
-    if (!memory.lock()) {
-        memory.detach();
-        return;
-    }
-    auto *bytes = static_cast<char *>(memory.data());
-    const int limit = static_cast<int>(qMin<qsizetype>(memory.size(), SegmentSize));
-    const QByteArray text(bytes, static_cast<int>(qstrnlen(bytes, static_cast<size_t>(limit))));
-    if (text == RestoreRequest && onRestore)
-        onRestore();
+    if (!m_segment->lock(0))
+        return; // a second start is writing: the next tick reads it
+    const QByteArray text(bytes, static_cast<int>(qstrnlen(bytes, GuardSegment::Size)));
+    if (text == RestoreRequest)
+        Q_EMIT restoreRequested();
     bytes[0] = '\0';
-    memory.unlock();
-    memory.detach();
+    m_segment->unlock();
 }

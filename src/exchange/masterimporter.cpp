@@ -1,10 +1,27 @@
 #include "masterimporter.h"
 
-#include <algorithm>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <utility>
+
+namespace {
+
+// The store's file is UTF-8, which cannot hold half of a surrogate pair (a "\xd800" escape in a
+// file yields one): written, it would read back as something else and the import would fail as
+// if the disk had refused it. Such a text comes in with U+FFFD in place of the half.
+QString withoutLoneSurrogates(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+} // namespace
 
 MasterMacroImporter::MasterMacroImporter(MacroStore &store, AskNewName askNewName)
     : m_store(store), m_askNewName(std::move(askNewName))
@@ -22,11 +39,18 @@ bool MasterMacroImporter::isReadableFile(const QString &path)
 MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
 {
     m_imported.clear();
+    m_taken.clear();
     if (!isReadableFile(path))
         return Outcome::Unreadable;
     QSettings file(path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
         return Outcome::Unreadable;
+
+    // The clash test ignores letter case; a set of the folded names keeps a file of many master
+    // macros from a search of the store per name.
+    const QStringList existing = m_store.masters();
+    for (const QString &name : existing)
+        m_taken.insert(name.toCaseFolded());
 
     Outcome outcome = Outcome::Finished;
     const QStringList masters = file.childGroups();
@@ -46,6 +70,7 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
             outcome = Outcome::Stopped;
             break;
         }
+        m_taken.insert(imported.name.toCaseFolded());
         m_imported.append(imported);
     }
     // The whole import is one change of the store: if the disk refuses it, none of it stays.
@@ -68,7 +93,8 @@ QList<MacroStore::Note> MasterMacroImporter::importableNotes(QSettings &file)
             continue;
         file.beginGroup(name);
         if (!file.childKeys().isEmpty())
-            notes.append({name, MacroStore::readCode(file), MacroStore::readText(file)});
+            notes.append({name, MacroStore::readCode(file),
+                          withoutLoneSurrogates(MacroStore::readText(file))});
         file.endGroup();
     }
     return notes;
@@ -76,16 +102,8 @@ QList<MacroStore::Note> MasterMacroImporter::importableNotes(QSettings &file)
 
 bool MasterMacroImporter::chooseName(QString *candidate) const
 {
-    const auto taken = [this](const QString &name) {
-        if (m_store.hasMaster(name))
-            return true;
-        return std::any_of(m_imported.cbegin(), m_imported.cend(),
-                           [&name](const MacroStore::Master &master) {
-                               return master.name.compare(name, Qt::CaseInsensitive) == 0;
-                           });
-    };
     // A typed name with a group separator is refused like a clash: the prompt comes back.
-    while (taken(*candidate) || !MacroStore::isStorableName(*candidate)) {
+    while (m_taken.contains(candidate->toCaseFolded()) || !MacroStore::isStorableName(*candidate)) {
         *candidate = m_askNewName(*candidate);
         if (candidate->isEmpty())
             return false;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class QSettings;
@@ -39,4 +40,5 @@ private:
     MacroStore &m_store;
     AskNewName m_askNewName;
     QList<MacroStore::Master> m_imported;
+    QSet<QString> m_taken; // case-folded names of the store's and the file's master macros so far
 };

@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/singleinstance.h"
 #include "mainwindow/trayicon.h"
 #include "widgets/dialogs.h"
 
@@ -21,8 +20,7 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
       m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(m_store),
       m_mainIcon(QStringLiteral(":/images/icon_main.png")),
       m_masterMacroIcon(QStringLiteral(":/images/icon_master_macro.png")),
-      m_noteIcon(QStringLiteral(":/images/icon_macro.png")),
-      m_instanceKey(SingleInstanceGuard::baseKey())
+      m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
 {
     ui->setupUi(this);
     m_editor = std::make_unique<NoteEditor>(
@@ -54,9 +52,6 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
-
-    connect(&m_restoreTimer, &QTimer::timeout, this, &MainWindow::interProcessCommunication);
-    m_restoreTimer.start(1000);
 }
 
 MainWindow::~MainWindow()
@@ -155,6 +150,7 @@ void MainWindow::createTrayIcon()
     m_trayMastersSync.setSingleShot(true);
     m_trayMastersSync.setInterval(0);
     connect(&m_trayMastersSync, &QTimer::timeout, this, &MainWindow::syncTrayMasters);
+    connect(&m_trayWatch, &QTimer::timeout, this, &MainWindow::takeWindowIntoTray);
     const QAbstractItemModel *rows = ui->treeMacros->model();
     const auto later = [this] { m_trayMastersSync.start(); };
     connect(rows, &QAbstractItemModel::rowsInserted, this, later);
@@ -216,11 +212,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
         if (!hasTray && m_quitting)
             return;
         event->ignore();
-        m_minimizedForWantOfTray = !hasTray;
-        if (m_minimizedForWantOfTray)
-            showMinimized();
-        else
+        if (hasTray) {
             setVisible(false);
+            m_trayWatch.stop();
+        } else {
+            showMinimized();
+            m_trayWatch.start(1000);
+        }
     }
 }
 
@@ -241,17 +239,14 @@ void MainWindow::restore()
     raise();
 }
 
-void MainWindow::interProcessCommunication()
+void MainWindow::takeWindowIntoTray()
 {
-    SingleInstanceGuard::pollRestoreRequest(m_instanceKey, [this] { restore(); });
     // At log-in the panel may come up after the program: once it does, the window closed
     // before it goes where it would have gone.
-    if (m_minimizedForWantOfTray) {
-        if (!isMinimized())
-            m_minimizedForWantOfTray = false;
-        else if (QSystemTrayIcon::isSystemTrayAvailable())
-            close();
-    }
+    if (!isMinimized())
+        m_trayWatch.stop();
+    else if (QSystemTrayIcon::isSystemTrayAvailable())
+        close();
 }
 
 void MainWindow::on_btnExpand_clicked()

@@ -73,10 +73,10 @@ private Q_SLOTS:
     void chooseMasterFromTray(const QString &name);
     void syncTrayMasters();
     void showLiveInTray();
+    void takeWindowIntoTray();
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
-    void interProcessCommunication();
 
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
@@ -123,8 +123,6 @@ private:
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
 
-    QTimer m_restoreTimer;
-    bool m_minimizedForWantOfTray = false;
+    QTimer m_trayWatch; // runs only while the window waits minimized for a tray
     bool m_quitting = false; // a quit closes every window and stops at one that refuses
-    QString m_instanceKey;
 };

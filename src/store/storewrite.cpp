@@ -2,37 +2,38 @@
 
 #include "macrostore.h"
 
-#include <QAtomicInt>
-#include <QCoreApplication>
+#include <algorithm>
+#include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
-
-#ifdef Q_OS_UNIX
-#include <cstdio>
-#include <unistd.h>
-#endif
 
 namespace {
 
-QAtomicInt checkCounter;
-
-// Values as text: a file read back gives strings where the cache may still hold integers.
-QMap<QString, QString> keysOf(QSettings &settings)
+// Same keys, same values as text: a file read back gives strings where the cache may still hold
+// integers. Both are INI files of the settings layer, so their keys come in the same order.
+bool sameKeysAndValues(QSettings &one, QSettings &other)
 {
-    QMap<QString, QString> map;
-    const QStringList keys = settings.allKeys();
-    for (const QString &key : keys)
-        map.insert(key, settings.value(key).toString());
-    return map;
+    const QStringList keys = one.allKeys();
+    if (keys != other.allKeys())
+        return false;
+    return std::all_of(keys.cbegin(), keys.cend(), [&](const QString &key) {
+        return one.value(key).toString() == other.value(key).toString();
+    });
 }
 
 } // namespace
 
-StoreWrite::StoreWrite(const QStringList &groups) : m_groups(groups)
+StoreWrite::StoreWrite(const QStringList &groups)
+    : m_settings(std::make_unique<QSettings>()), m_fileName(m_settings->fileName())
 {
+    m_refused = !lockCanBeHad(m_fileName);
+    // A refused change goes to a settings object that can never be written, so that nothing of
+    // it is left pending for the store (the settings layer would wait on the lock again).
+    if (m_refused)
+        m_settings = std::make_unique<QSettings>(refusedStorePath(), QSettings::IniFormat);
     for (const QString &group : groups)
-        takeSnapshot(group);
+        addGroup(group);
 }
 
 void StoreWrite::addGroup(const QString &group)
@@ -43,11 +44,11 @@ void StoreWrite::addGroup(const QString &group)
 
 void StoreWrite::takeSnapshot(const QString &group)
 {
-    m_settings.beginGroup(group);
-    const QStringList keys = m_settings.allKeys();
+    m_settings->beginGroup(group);
+    const QStringList keys = m_settings->allKeys();
     for (const QString &key : keys)
-        m_snapshot.append({group + QLatin1Char('/') + key, m_settings.value(key)});
-    m_settings.endGroup();
+        m_snapshot.append({group + QLatin1Char('/') + key, m_settings->value(key)});
+    m_settings->endGroup();
 }
 
 StoreWrite::~StoreWrite() = default;
@@ -64,96 +65,78 @@ QString StoreWrite::groupPath(const QString &master, const QString &note)
 
 void StoreWrite::copyGroup(const QString &from, const QString &to)
 {
-    m_settings.beginGroup(from);
-    const QStringList keys = m_settings.allKeys();
+    m_settings->beginGroup(from);
+    const QStringList keys = m_settings->allKeys();
     QList<QPair<QString, QVariant>> values;
     values.reserve(keys.size());
     for (const QString &key : keys)
-        values.append({key, m_settings.value(key, QString())});
-    m_settings.endGroup();
-    m_settings.beginGroup(to);
+        values.append({key, m_settings->value(key, QString())});
+    m_settings->endGroup();
+    m_settings->beginGroup(to);
     for (const auto &[key, value] : std::as_const(values))
-        m_settings.setValue(key, value);
-    m_settings.endGroup();
+        m_settings->setValue(key, value);
+    m_settings->endGroup();
 }
 
 bool StoreWrite::commit()
 {
-    while (!m_settings.group().isEmpty())
-        m_settings.endGroup();
-
-    const QString file = m_settings.fileName();
-    const QString keep = file + QStringLiteral(".keep");
-    bool kept = false;
-#ifdef Q_OS_UNIX
-    // A second name for the present file: it survives Qt's rename and can be put back at no cost
-    // in disk space.
-    const QByteArray fileBytes = QFile::encodeName(file);
-    const QByteArray keepBytes = QFile::encodeName(keep);
-    ::unlink(keepBytes.constData());
-    kept = ::link(fileBytes.constData(), keepBytes.constData()) == 0;
-#endif
-    const bool existed = kept || QFileInfo::exists(file);
-
-    // The store is otherwise left to write itself when its objects go; syncing here is the only
-    // way to learn whether the disk took the change while the user can still be told.
-    m_settings.sync();
-    bool ok = m_settings.status() == QSettings::NoError;
-    const bool damaged = ok && !fileMatchesStore();
-    if (damaged)
-        ok = false;
-
-#ifdef Q_OS_UNIX
-    if (kept) {
-        if (damaged)
-            ::rename(keepBytes.constData(), fileBytes.constData());
-        else
-            ::unlink(keepBytes.constData());
-    } else if (damaged && !existed) {
-        ::unlink(fileBytes.constData());
-    }
-#endif
-
+    while (!m_settings->group().isEmpty())
+        m_settings->endGroup();
+    if (m_refused)
+        return false;
+    const Outcome outcome = writeAndCheck();
     // After a refused write the cache still holds the change; taking it back keeps what the
     // program reads equal to the disk. After a damaged write Qt's cache holds no pending change
     // and re-reads the restored file, so nothing is added that would be written again.
-    if (!ok && !damaged)
+    if (outcome == Outcome::Refused)
         restoreSnapshot();
-    return ok;
+    return outcome == Outcome::Written;
 }
 
-bool StoreWrite::fileMatchesStore()
+bool StoreWrite::fileMatchesStore(const QString &check)
 {
-    const QString file = m_settings.fileName();
-#ifdef Q_OS_UNIX
-    // Qt caches settings files by path: a second name makes it parse what is on disk.
-    const QString check = QStringLiteral("%1.check-%2-%3")
-                              .arg(file)
-                              .arg(QCoreApplication::applicationPid())
-                              .arg(checkCounter.fetchAndAddRelaxed(1));
-    const QByteArray checkBytes = QFile::encodeName(check);
-    if (::link(QFile::encodeName(file).constData(), checkBytes.constData()) != 0)
-        return true; // no second name on this file system: nothing to compare with
-    bool same;
-    {
-        QSettings onDisk(check, QSettings::IniFormat);
-        // Compared with this object's view, not a new object's: a new one would re-read the
-        // file when Qt wrote it empty, and so agree with the damage.
-        m_settings.setFallbacksEnabled(false);
-        same = onDisk.status() == QSettings::NoError && keysOf(onDisk) == keysOf(m_settings);
-        m_settings.setFallbacksEnabled(true);
-    }
-    ::unlink(checkBytes.constData());
+    QSettings onDisk(check, QSettings::IniFormat);
+    // Compared with this object's view, not a new object's: a new one would re-read the file
+    // when Qt wrote it empty, and so agree with the damage.
+    m_settings->setFallbacksEnabled(false);
+    const bool same = onDisk.status() == QSettings::NoError && sameKeysAndValues(onDisk, *m_settings);
+    m_settings->setFallbacksEnabled(true);
     return same;
-#else
-    return QFileInfo::exists(file);
-#endif
 }
 
 void StoreWrite::restoreSnapshot()
 {
     for (const QString &group : std::as_const(m_groups))
-        m_settings.remove(group);
+        m_settings->remove(group);
     for (const auto &[key, value] : std::as_const(m_snapshot))
-        m_settings.setValue(key, value);
+        m_settings->setValue(key, value);
+}
+
+QString StoreWrite::prepareAtStart()
+{
+    const QSettings store;
+    prepareProcess(store.fileName());
+    if (store.status() != QSettings::FormatError)
+        return {};
+    QFile file(store.fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    // Once: a copy of these very bytes means the user was told already.
+    const QFileInfo info(store.fileName());
+    const QString prefix = info.fileName() + QStringLiteral(".damaged-");
+    const QFileInfoList copies =
+        info.dir().entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo &copy : copies) {
+        QFile earlier(copy.filePath());
+        if (copy.size() == bytes.size() && earlier.open(QIODevice::ReadOnly) &&
+            earlier.readAll() == bytes)
+            return {};
+    }
+    const QString stem = info.filePath() + QStringLiteral(".damaged-") +
+                         QDate::currentDate().toString(Qt::ISODate);
+    QString name = stem;
+    for (int i = 2; QFileInfo::exists(name); ++i)
+        name = stem + QLatin1Char('-') + QString::number(i);
+    return file.copy(name) ? name : QString();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <QList>
 #include <QPair>
 #include <QSettings>
@@ -24,7 +25,7 @@ public:
     StoreWrite(const StoreWrite &) = delete;
     StoreWrite &operator=(const StoreWrite &) = delete;
 
-    QSettings &settings() { return m_settings; }
+    QSettings &settings() { return *m_settings; }
 
     // Adds a group path to the change once it is known (as for an import, whose names are
     // chosen as it goes). Call it at the store root, before writing to the group.
@@ -38,17 +39,33 @@ public:
     bool commit();
 
     // The file the store lives in, for messages.
-    QString fileName() const { return m_settings.fileName(); }
+    QString fileName() const { return m_fileName; }
 
     static QString groupPath(const QString &master);
     static QString groupPath(const QString &master, const QString &note);
 
-private:
-    void takeSnapshot(const QString &group);
-    bool fileMatchesStore();
-    void restoreSnapshot();
+    // Run once at start, before the store is used: a write that outgrows a file-size limit then
+    // fails instead of ending the process, what saves of processes that died left beside the
+    // store is removed, and a store that cannot be parsed cleanly is copied aside once, as
+    // <store>.damaged-<date>. Returns that copy's path, or "" when none was made.
+    static QString prepareAtStart();
 
-    QSettings m_settings;
+private:
+    enum class Outcome { Written, Refused, Damaged };
+
+    void takeSnapshot(const QString &group);
+    void restoreSnapshot();
+    bool fileMatchesStore(const QString &check);
+
+    // Platform side (storewrite_posix.cpp, storewrite_other.cpp).
+    Outcome writeAndCheck();
+    static bool lockCanBeHad(const QString &file);
+    static QString refusedStorePath();
+    static void prepareProcess(const QString &storeFile);
+
+    std::unique_ptr<QSettings> m_settings;
+    QString m_fileName;
+    bool m_refused = false; // the store's lock could not be had: nothing may reach the store
     QStringList m_groups;
     QList<QPair<QString, QVariant>> m_snapshot; // full key paths and values before the change
 };

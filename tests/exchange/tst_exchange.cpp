@@ -100,6 +100,12 @@ private Q_SLOTS:
                            "Odd/dup|67108929|second", "Odd/hexa|0|", "Odd/max|2147483647|",
                            "Odd/negative|-1|", "Odd/word|0|"}
             << QStringList();
+        // Half of a surrogate pair, by hex and by octal escape, comes in as U+FFFD.
+        QTest::newRow("lone surrogates")
+            << data + "surrogates.mmacro"
+            << QStringList{"Half/h|0|a" + QString(QChar::ReplacementCharacter) + "z",
+                           "Half/o|0|" + QString(QChar::ReplacementCharacter)}
+            << QStringList();
     }
     void hostileFilesLeaveTheStoreSound()
     {

@@ -1,0 +1,123 @@
+// StoreWrite where the native store is an INI file written by Qt's QSaveFile (Linux and other
+// Unix systems but macOS): the file is kept under a second name while Qt writes, and what Qt
+// wrote is compared with the store before it counts.
+#include "storewrite.h"
+
+#include <csignal>
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+
+#include <cerrno>
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+// The settings layer waits for the store's lock without end when it can never be had (a
+// directory in its place); a few seconds, then the change is refused.
+constexpr int LockWaitMs = 3000;
+
+QAtomicInt checkCounter;
+
+// Qt writes through a symbolic link to the file it points to (QSaveFile follows the chain), so
+// that file is the one to keep and to compare; the link itself stays a link.
+QString writtenFile(const QString &file)
+{
+    QFileInfo info(file);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.filePath();
+}
+
+bool isRunning(qint64 pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+bool StoreWrite::lockCanBeHad(const QString &file)
+{
+    if (!QFileInfo::exists(QFileInfo(file).path()))
+        return true; // the write fails at once on its own
+    QLockFile lock(writtenFile(file) + QStringLiteral(".lock"));
+    return lock.tryLock(LockWaitMs);
+}
+
+QString StoreWrite::refusedStorePath()
+{
+    // Below a device file: no folder can be made there, so the settings layer fails at once.
+    return QStringLiteral("/dev/null/refused.conf");
+}
+
+StoreWrite::Outcome StoreWrite::writeAndCheck()
+{
+    const QString file = writtenFile(m_fileName);
+    const QByteArray fileBytes = QFile::encodeName(file);
+    // A second name for the present file: it survives Qt's rename and can be put back at no cost
+    // in disk space. The pid in its name lets a later start remove it if this process dies.
+    const QByteArray keepBytes = QFile::encodeName(
+        QStringLiteral("%1.keep-%2").arg(file).arg(QCoreApplication::applicationPid()));
+    ::unlink(keepBytes.constData());
+    const bool kept = ::link(fileBytes.constData(), keepBytes.constData()) == 0;
+    const bool existed = kept || QFileInfo::exists(file);
+
+    // The store is otherwise left to write itself when its objects go; syncing here is the only
+    // way to learn whether the disk took the change while the user can still be told.
+    m_settings->sync();
+    // Only an access error is about this write; a format error is left over from reading a
+    // store with a slip in it, which Qt has just written out whole.
+    if (m_settings->status() == QSettings::AccessError) {
+        if (kept)
+            ::unlink(keepBytes.constData());
+        return Outcome::Refused;
+    }
+
+    // Qt caches settings files by path: a second name makes it parse what is on disk.
+    const QString check = QStringLiteral("%1.check-%2-%3")
+                              .arg(file)
+                              .arg(QCoreApplication::applicationPid())
+                              .arg(checkCounter.fetchAndAddRelaxed(1));
+    const QByteArray checkBytes = QFile::encodeName(check);
+    bool damaged = false;
+    if (::link(fileBytes.constData(), checkBytes.constData()) == 0) {
+        damaged = !fileMatchesStore(check);
+        ::unlink(checkBytes.constData());
+    } // else no second name on this file system: nothing to compare with
+
+    if (kept && damaged)
+        ::rename(keepBytes.constData(), fileBytes.constData());
+    else if (kept)
+        ::unlink(keepBytes.constData());
+    else if (damaged && !existed)
+        ::unlink(fileBytes.constData());
+    return damaged ? Outcome::Damaged : Outcome::Written;
+}
+
+void StoreWrite::prepareProcess(const QString &storeFile)
+{
+    // Past a file-size limit the kernel ends the process with SIGXFSZ; ignored, the write fails
+    // with EFBIG and the save is refused like any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    // Second names left by saves of processes that were killed: whole old versions of the store.
+    const QFileInfo store(writtenFile(storeFile));
+    QDir dir = store.dir();
+    const QString keepPrefix = store.fileName() + QStringLiteral(".keep-");
+    const QString checkPrefix = store.fileName() + QStringLiteral(".check-");
+    const QStringList names =
+        dir.entryList({keepPrefix + QLatin1Char('*'), checkPrefix + QLatin1Char('*')},
+                      QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const QString rest = name.mid(name.startsWith(keepPrefix) ? keepPrefix.size()
+                                                                  : checkPrefix.size());
+        bool isNumber = false;
+        const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
+        if (isNumber && !isRunning(pid))
+            dir.remove(name);
+    }
+}
