@@ -123,6 +123,6 @@ private:
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
 
-    QTimer m_trayWatch; // runs only while the window waits minimized for a tray
+    QTimer m_trayWatch;      // runs only while the window waits minimized for a tray
     bool m_quitting = false; // a quit closes every window and stops at one that refuses
 };

@@ -1,14 +1,19 @@
 // End to end on a real X server: a hot key pressed by another client pastes the note's text
-// into the focused text field, whatever the locks, the layout or the key held down.
+// into the focused text field, whatever the locks, the layout or the key held down; the tray,
+// with a real tray host and without one.
 #include "support/testenv.h"
+#include "support/trayhost.h"
 #include "xclient.h"
 
 #include "hotkeys/hotkeycontroller.h"
+#include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 #include <X11/keysym.h>
@@ -34,6 +39,7 @@ class TestX11Paste final : public QObject
     MacroStore m_store;
     XClient m_keyboard;
     QPlainTextEdit m_field;
+    TrayHost m_trayHost;
 
 private Q_SLOTS:
     void initTestCase()
@@ -168,6 +174,49 @@ private Q_SLOTS:
         // grab, would paste again a second and a half later.
         QTest::qWait(2500);
         QCOMPARE(m_field.toPlainText(), text);
+    }
+
+    void masterChosenInTrayPastes()
+    {
+        QVERIFY(m_trayHost.start());
+        m_field.clear();
+        MainWindow window;
+        window.close();
+        auto *tray = window.findChild<QSystemTrayIcon *>();
+        const QImage plain = tray->icon().pixmap(32).toImage();
+        tray->contextMenu()->actions().first()->trigger(); // "X"
+        QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
+        QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Greeting, 5000);
+        m_trayHost.stop();
+    }
+
+    void closedWindowStaysFindable_data()
+    {
+        QTest::addColumn<bool>("hostAtClose");
+        QTest::addColumn<bool>("hostLater");
+        QTest::newRow("tray: hidden") << true << false;
+        QTest::newRow("no tray: minimized") << false << false;
+        QTest::newRow("tray comes later: hidden then") << false << true;
+    }
+    void closedWindowStaysFindable()
+    {
+        QFETCH(bool, hostAtClose);
+        QFETCH(bool, hostLater);
+        QVERIFY(!hostAtClose || m_trayHost.start());
+        QTRY_COMPARE(QSystemTrayIcon::isSystemTrayAvailable(), hostAtClose);
+        MainWindow window;
+        window.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.close();
+        QCOMPARE(window.isVisible() && window.isMinimized(), !hostAtClose);
+        QVERIFY(!hostLater || m_trayHost.start());
+        QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), !hostAtClose && !hostLater, 5000);
+        m_trayHost.stop();
+        // A quit closes the window also while it waits in the task bar.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 };
 

@@ -10,7 +10,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
 #include <QPushButton>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 
@@ -18,6 +22,7 @@ namespace {
 
 const int CtrlAltA = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
 const QString App = QStringLiteral("Keyquill|");
+const QString Title = QStringLiteral("Key-Quill by Orlenvar");
 
 } // namespace
 
@@ -46,6 +51,17 @@ class TestMainWindow final : public QObject
     {
         QTreeWidgetItem *item = m_tree->topLevelItem(master);
         m_tree->setCurrentItem(note < 0 ? item : item->child(note));
+    }
+
+    QSystemTrayIcon *tray() const { return m_window->findChild<QSystemTrayIcon *>(); }
+    // The tray menu's entries, the ticked one marked with "*" (trigger() finds them too).
+    QStringList trayMenu() const
+    {
+        QStringList entries;
+        const QList<QAction *> actions = tray()->contextMenu()->actions();
+        for (const QAction *action : actions)
+            entries << (action->isChecked() ? "*" : "") + action->text();
+        return entries;
     }
 
 private Q_SLOTS:
@@ -117,6 +133,52 @@ private Q_SLOTS:
                               QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA)}));
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         QCOMPARE(keys.activeMaster(), QString());
+    }
+
+    // Rows named after a command run it once Work is live.
+    void trayMenuFollowsTree_data()
+    {
+        QTest::addColumn<QStringList>("masters"); // as the menu lists them, the ticked one "*"
+        QTest::addColumn<QString>("live");
+        QTest::newRow("tick in the tree") << QStringList{"Home", "*Work"} << "Work";
+        QTest::newRow("choose the live one") << QStringList{"Home", "Work"} << "";
+        QTest::newRow("choose another") << QStringList{"*Home", "Work"} << "Home";
+        QTest::newRow("Rename") << QStringList{"Home", "*R&&D"} << "R&D";
+        QTest::newRow("Add Master Macro") << QStringList{"Home", "*Work", "R&&D"} << "Work";
+        QTest::newRow("&Import Master Macro") << QStringList{"Home", "*Work", "In"} << "Work";
+        QTest::newRow("Delete") << QStringList{"Home"} << "";
+        QTest::newRow("unsaved edits") << QStringList{"Home", "Work"} << "";
+    }
+    void trayMenuFollowsTree()
+    {
+        QFETCH(QStringList, masters);
+        QFETCH(QString, live);
+        const QString step = QTest::currentDataTag();
+        QTemporaryDir dir;
+        QSettings(dir.filePath("in.mmacro"), QSettings::IniFormat)
+            .setValue("In/Macros/n/text", "t");
+        m_dialogs->files = {dir.filePath("in.mmacro")};
+        m_dialogs->names = {"R&D"};
+        select(1, step == "unsaved edits" ? 0 : -1); // Work
+        if (step == "unsaved edits")
+            QTest::keyClicks(child<QTextEdit>("macro"), "x");
+        if (step == "tick in the tree")
+            m_tree->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        else
+            trigger("Work");
+        if (step.startsWith("choose"))
+            trigger(step.endsWith("another") ? "Home" : "Work");
+        else if (QStringList{"Rename", "Add Master Macro", "&Import Master Macro", "Delete"}
+                     .contains(step))
+            trigger(step);
+        QTRY_COMPARE(trayMenu(), (masters + QStringList{"", "&Quit"}));
+        QCOMPARE(tray()->contextMenu()->actions().first()->isEnabled(), step != "unsaved edits");
+        QCOMPARE(m_window->hotKeys().activeMaster(), live);
+        for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+            QCOMPARE(m_tree->topLevelItem(i)->checkState(0) == Qt::Checked,
+                     m_tree->topLevelItem(i)->text(0) == live);
+        QCOMPARE(tray()->toolTip(), live.isEmpty() ? Title : Title + " - " + live);
+        QCOMPARE(m_window->windowTitle(), Title);
     }
 
     void editorSavesMarkupAndRefusesATakenKey()

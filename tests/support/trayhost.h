@@ -2,22 +2,23 @@
 
 #include <QProcess>
 
-// A real notification-area host (trayer) on the test's X server, for as long as the object
-// lives or until stop().
-class TrayHost final
+// A real notification-area host (trayer) on the test's X server, while the object lives.
+struct TrayHost final
 {
-public:
-    TrayHost() = default;
+    QProcess process;
+
     ~TrayHost() { stop(); }
-    TrayHost(const TrayHost &) = delete;
-    TrayHost &operator=(const TrayHost &) = delete;
-
-    // Starts the host and waits until it has taken the tray selection.
-    bool start();
-    void stop();
-    // Someone owns the tray selection of the first screen.
-    static bool isRunning();
-
-private:
-    QProcess m_process;
+    // True once the host holds the tray: its windows show only after it took the selection.
+    bool start()
+    {
+        process.start("trayer", {});
+        return process.waitForStarted() &&
+               QProcess::execute("timeout", {"10", "xdotool", "search", "--sync", "--classname",
+                                             "trayer"}) == 0;
+    }
+    void stop()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
 };
