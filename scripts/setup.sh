@@ -10,9 +10,15 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libx11-dev libxtst-dev libxcb1-dev
     fonts-dejavu-core
+    wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
 )
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(xvfb xauth xdotool x11-utils poppler-utils trayer)
+    # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
+    # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
+    # and the session bus tools.
+    packages+=(kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
+               qtwayland5 qt6-wayland dbus)
 fi
 
 missing=()

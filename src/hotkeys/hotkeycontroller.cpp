@@ -1,12 +1,11 @@
 #include "hotkeycontroller.h"
 
+#include "hotkeys/clipboardwriter.h"
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
 #include <algorithm>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QKeySequence>
 
 HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
@@ -130,7 +129,7 @@ void HotKeyController::deliverNext()
         QString text;
         if (m_active.isEmpty() || !m_store.textForCode(m_active, code, &text))
             continue;
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+        ClipboardWriter::setText(text);
         m_pasteTimer.start();
         return;
     }

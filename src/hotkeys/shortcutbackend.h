@@ -45,6 +45,6 @@ public:
     virtual void resumePasteGrabs() = 0;
 
     // The back-end of the platform the application runs on, or null where there is none (no X11
-    // connection): every registration then quietly fails. Defined once per platform.
+    // connection): every registration then quietly fails. HotKeyPlatform makes the choice.
     static std::unique_ptr<ShortcutBackend> create(Handlers handlers);
 };

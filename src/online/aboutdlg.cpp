@@ -1,6 +1,8 @@
 #include "aboutdlg.h"
 #include "ui_aboutdlg.h"
 
+#include "hotkeys/hotkeyplatform.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEvent>
@@ -20,6 +22,7 @@ AboutDlg::AboutDlg(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::A
            "<p><b>Author:</b> the Corvane team, software designers, programmers and technical "
            "writers</p>"
            "<p><b>Version:</b> v%1</p>"
+           "<p>%2</p>"
            "<p>Technical suport: <a "
            "href=\"mailto:support@corvane.example\">support@corvane.example</a></p>"
            "<br>"
@@ -43,7 +46,8 @@ AboutDlg::AboutDlg(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::A
            "assigned.</li>"
            "</ol>"
            "</body></html>");
-    ui->about->setHtml(page.arg(QCoreApplication::applicationVersion().toHtmlEscaped()));
+    ui->about->setHtml(page.arg(QCoreApplication::applicationVersion().toHtmlEscaped(),
+                                HotKeyPlatform::describe().toHtmlEscaped()));
 }
 
 AboutDlg::~AboutDlg() = default;

@@ -1,5 +1,5 @@
 // The paste key stroke on X11, through the XTest extension.
-#include "hotkeys/keysender.h"
+#include "hotkeys/x11/x11backends.h"
 
 #include <QGuiApplication>
 
@@ -7,7 +7,7 @@
 #include <X11/keysym.h>
 #include <X11/Xlib.h>
 
-bool KeySender::sendPaste()
+bool sendX11Paste()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display())

@@ -1,6 +1,6 @@
 // Hot keys on X11: passive key grabs on the root window through Qt's own xcb connection, and a
 // native event filter that turns the grabbed presses into activations.
-#include "hotkeys/shortcutbackend.h"
+#include "hotkeys/x11/x11backends.h"
 
 #include <cstdlib>
 #include <QAbstractNativeEventFilter>
@@ -508,7 +508,7 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
 
 } // namespace
 
-std::unique_ptr<ShortcutBackend> ShortcutBackend::create(Handlers handlers)
+std::unique_ptr<ShortcutBackend> createX11ShortcutBackend(ShortcutBackend::Handlers handlers)
 {
     // Offscreen or Wayland sessions have no X connection: behave like the fallback.
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;

@@ -1,0 +1,127 @@
+// Press-to-clipboard and press-to-paste of the real delivery path, on whatever session it runs
+// in: X11 (DISPLAY, QT_QPA_PLATFORM=xcb) or Wayland (inside tests/hotkeys/wayland/kdesession.sh,
+// whose Xvfb in DISPLAY is the keyboard). The text field that receives the paste is this
+// program started again with --target. Prints the times of BENCH_RUNS presses (default 5).
+#include "benchutil.h"
+#include "support/testenv.h"
+#include "xclient.h"
+
+#include "hotkeys/clipboardwriter.h"
+#include "hotkeys/hotkeycontroller.h"
+#include "hotkeys/hotkeyplatform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/keysym.h>
+
+namespace {
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// What another program reads from the clipboard now.
+QString outsideClipboard(QProcess &target)
+{
+    if (HotKeyPlatform::isWayland()) {
+        QProcess paste;
+        paste.start(QStringLiteral("wl-paste"), {QStringLiteral("-n")});
+        if (!paste.waitForFinished(500)) {
+            paste.kill();
+            paste.waitForFinished();
+        }
+        return QString::fromUtf8(paste.readAllStandardOutput());
+    }
+    // Waiting with the event loop running: the program serves the clipboard it owns.
+    target.write("c\n");
+    QElapsedTimer wait;
+    wait.start();
+    while (!target.canReadLine() && wait.elapsed() < 1000)
+        QTest::qWait(1);
+    return QString::fromUtf8(QByteArray::fromBase64(target.readLine().trimmed()));
+}
+
+int runTarget(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QPlainTextEdit field;
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    QObject::connect(&field, &QPlainTextEdit::textChanged, [&field, path] {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(field.toPlainText().toUtf8());
+    });
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    QSocketNotifier notifier(0, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&input] {
+        if (input.readLine().isEmpty())
+            QApplication::quit();
+        std::printf("%s\n", QApplication::clipboard()->text().toUtf8().toBase64().constData());
+        std::fflush(stdout);
+    });
+    field.show();
+    field.activateWindow(); // X11 without a window manager
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--target") == 0)
+        return runTarget(argc, argv);
+    QApplication app(argc, argv);
+    TestEnvironment environment;
+    const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0
+                         ? qEnvironmentVariableIntValue("BENCH_RUNS")
+                         : 5;
+    const QString text = QStringLiteral("Grüße,\nzweite Zeile");
+    TestEnvironment::writeNote("Bench", "note", (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined(), text);
+    MacroStore store;
+    XClient keyboard;
+    QTemporaryDir dir;
+    const QString arrived = dir.filePath(QStringLiteral("arrived"));
+    QProcess target;
+    target.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--target"), arrived});
+    QTest::qWait(2000);
+
+    HotKeyController keys(store);
+    keys.activate(QStringLiteral("Bench"));
+    QTest::qWait(1000);
+    std::printf("%s\n", qPrintable(HotKeyPlatform::describe()));
+    QList<qint64> toClipboard;
+    QList<qint64> toPaste;
+    for (int run = 0; run < runs; ++run) {
+        QFile::remove(arrived);
+        ClipboardWriter::setText(QStringLiteral("before %1").arg(run));
+        QTest::qWait(700);
+        QElapsedTimer clock;
+        clock.start();
+        keyboard.press({XK_Control_L, XK_Alt_L}, keyboard.keycode(XK_a));
+        while (outsideClipboard(target) != text && clock.elapsed() < 5000)
+            QTest::qWait(1);
+        toClipboard.append(clock.elapsed());
+        while (!readFile(arrived).endsWith(text) && clock.elapsed() < 5000)
+            QTest::qWait(1);
+        toPaste.append(clock.elapsed());
+        QTest::qWait(HotKeyController::PasteSettleMs);
+    }
+    std::printf("press to clipboard (ms):");
+    for (qint64 ms : std::as_const(toClipboard))
+        std::printf(" %lld", ms);
+    std::printf("\npress to paste (ms):");
+    for (qint64 ms : std::as_const(toPaste))
+        std::printf(" %lld", ms);
+    std::printf("\n");
+    return 0;
+}

@@ -1,0 +1,260 @@
+#include "portalshortcutbackend.h"
+
+#include "hotkeys/portal/portalrequest.h"
+
+#include <algorithm>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QKeySequence>
+#include <utility>
+
+namespace {
+
+// KDE's shortcut daemon, behind its portal back-end.
+const QString KGlobalAccelService = QStringLiteral("org.kde.kglobalaccel");
+
+// An activation of the paste key this soon after our own stroke is that stroke.
+constexpr qint64 PasteEchoMs = 1000;
+
+const int PasteCode = (Qt::CTRL | Qt::Key_V).toCombined();
+
+QString idFor(int code)
+{
+    return QString::number(code);
+}
+
+// The trigger in the portals' notation: modifiers in capitals, then the key's name, letters
+// in lower case as their key symbols are named.
+QString triggerFor(int code)
+{
+    QString trigger;
+    if (code & Qt::ControlModifier)
+        trigger += QStringLiteral("CTRL+");
+    if (code & Qt::AltModifier)
+        trigger += QStringLiteral("ALT+");
+    if (code & Qt::ShiftModifier)
+        trigger += QStringLiteral("SHIFT+");
+    if (code & Qt::MetaModifier)
+        trigger += QStringLiteral("LOGO+");
+    const int key = code & ~Qt::KeyboardModifierMask;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return trigger + QChar(QLatin1Char('a' + (key - Qt::Key_A)));
+    return trigger + QKeySequence(key).toString(QKeySequence::PortableText);
+}
+
+QDBusMessage kglobalaccelCall(const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(KGlobalAccelService, QStringLiteral("/kglobalaccel"),
+                                       QStringLiteral("org.kde.KGlobalAccel"), method);
+    message.setArguments(arguments);
+    return message;
+}
+
+void unregisterFromKGlobalAccel(const QString &id)
+{
+    QDBusConnection::sessionBus().asyncCall(kglobalaccelCall(
+        QStringLiteral("unregister"), {PortalShortcutBackend::sessionToken(), id}));
+}
+
+bool hasKGlobalAccel()
+{
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(KGlobalAccelService).value();
+}
+
+} // namespace
+
+PortalShortcutBackend::PortalShortcutBackend(Handlers handlers) : m_handlers(std::move(handlers))
+{
+    Portal::registerTypes();
+    QDBusConnection::sessionBus().connect(
+        Portal::Service, Portal::Path, Portal::GlobalShortcuts, QStringLiteral("Activated"), this,
+        SLOT(activated(QDBusObjectPath,QString,qulonglong,QVariantMap)));
+}
+
+PortalShortcutBackend::~PortalShortcutBackend()
+{
+    if (!QCoreApplication::instance())
+        return;
+    if (!m_session.isEmpty())
+        Portal::closeSession(m_session);
+    if (hasKGlobalAccel()) {
+        for (int code : std::as_const(m_sent))
+            unregisterFromKGlobalAccel(idFor(code));
+    }
+}
+
+QString PortalShortcutBackend::sessionToken()
+{
+    return QStringLiteral("keyquill");
+}
+
+bool PortalShortcutBackend::grab(int code)
+{
+    m_wanted.insert(code);
+    m_bound.insert(code);
+    scheduleApply();
+    return true;
+}
+
+void PortalShortcutBackend::ungrab(int code)
+{
+    m_wanted.remove(code);
+    m_bound.remove(code);
+    scheduleApply();
+}
+
+void PortalShortcutBackend::suspendPasteGrabs()
+{
+    m_sincePaste.start();
+}
+
+void PortalShortcutBackend::scheduleApply()
+{
+    if (m_applyPending)
+        return;
+    m_applyPending = true;
+    QMetaObject::invokeMethod(this, &PortalShortcutBackend::apply, Qt::QueuedConnection);
+}
+
+void PortalShortcutBackend::apply()
+{
+    m_applyPending = false;
+    if (m_creating || m_sent == m_wanted)
+        return; // created() comes back here when the set moved meanwhile
+    if (!m_session.isEmpty())
+        Portal::closeSession(std::exchange(m_session, QString()));
+    releaseUnwanted();
+    m_sent = m_wanted;
+    if (m_wanted.isEmpty())
+        return;
+
+    QList<int> codes(m_wanted.cbegin(), m_wanted.cend());
+    std::sort(codes.begin(), codes.end());
+    Portal::ShortcutList shortcuts;
+    for (int code : std::as_const(codes)) {
+        shortcuts.append(
+            {idFor(code),
+             {{QStringLiteral("description"),
+               QCoreApplication::translate("PortalShortcutBackend", "Keyquill note on %1")
+                   .arg(QKeySequence(code).toString(QKeySequence::NativeText))},
+              {QStringLiteral("preferred_trigger"), triggerFor(code)}}});
+    }
+    const QVariantMap options{{QStringLiteral("session_handle_token"), sessionToken()},
+                              {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
+    m_creating = true;
+    PortalRequest::call(Portal::GlobalShortcuts, QStringLiteral("CreateSession"), {options}, this,
+                        [this](uint response, const QVariantMap &results) {
+                            created(response, results);
+                        });
+}
+
+void PortalShortcutBackend::created(uint response, const QVariantMap &results)
+{
+    m_creating = false;
+    m_session = results.value(QStringLiteral("session_handle")).toString();
+    const QSet<int> sent = m_sent;
+    if (response != 0) {
+        m_session.clear();
+        for (int code : sent)
+            report(code, false);
+    } else if (hasKGlobalAccel()) {
+        // KDE answers with the preferred triggers even when another program holds one and
+        // nothing was bound: ask the shortcut daemon what it really bound.
+        askKGlobalAccel(QList<int>(sent.cbegin(), sent.cend()));
+    } else {
+        // Elsewhere the answer lists what the desktop bound.
+        const auto listed = qdbus_cast<Portal::ShortcutList>(
+            results.value(QStringLiteral("shortcuts")).value<QDBusArgument>());
+        for (int code : sent) {
+            const bool bound =
+                !results.contains(QStringLiteral("shortcuts")) ||
+                std::any_of(listed.cbegin(), listed.cend(),
+                            [code](const Portal::Shortcut &s) { return s.id == idFor(code); });
+            report(code, bound);
+        }
+    }
+    if (m_sent != m_wanted)
+        scheduleApply();
+}
+
+// KDE keeps the shortcuts of a closed session, an earlier run's too, bound to the program, and
+// they would swallow their keys in every other application: let go of those not wanted now.
+void PortalShortcutBackend::releaseUnwanted()
+{
+    if (!hasKGlobalAccel())
+        return;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(kglobalaccelCall(
+            QStringLiteral("allActionsForComponent"), {QStringList{sessionToken()}})),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const QDBusPendingReply<QList<QStringList>> reply = *watcher;
+        if (reply.isError())
+            return;
+        const QList<QStringList> actions = reply.value();
+        for (const QStringList &action : actions) {
+            const QString id = action.value(1);
+            bool ok = false;
+            const int code = id.toInt(&ok);
+            if (!id.isEmpty() && !(ok && m_wanted.contains(code)))
+                unregisterFromKGlobalAccel(id);
+        }
+    });
+}
+
+void PortalShortcutBackend::askKGlobalAccel(const QList<int> &codes)
+{
+    for (int code : codes) {
+        const QStringList actionId{sessionToken(), idFor(code), QString(), QString()};
+        auto *watcher = new QDBusPendingCallWatcher(
+            QDBusConnection::sessionBus().asyncCall(
+                kglobalaccelCall(QStringLiteral("shortcut"), {actionId})),
+            this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, code] {
+            watcher->deleteLater();
+            const QDBusPendingReply<QList<int>> reply = *watcher;
+            const bool bound = !reply.isError() && !reply.value().isEmpty() &&
+                               reply.value().first() != 0;
+            if (m_sent.contains(code))
+                report(code, bound);
+        });
+    }
+}
+
+void PortalShortcutBackend::report(int code, bool bound)
+{
+    if (!m_wanted.contains(code))
+        return;
+    // grab() said true: only a change is news.
+    if (bound == m_bound.contains(code))
+        return;
+    if (bound)
+        m_bound.insert(code);
+    else
+        m_bound.remove(code);
+    if (m_handlers.regrabbed)
+        m_handlers.regrabbed(code, bound);
+}
+
+void PortalShortcutBackend::activated(const QDBusObjectPath &session, const QString &id,
+                                      qulonglong, const QVariantMap &)
+{
+    if (session.path() != m_session)
+        return;
+    bool ok = false;
+    const int code = id.toInt(&ok);
+    if (!ok || !m_wanted.contains(code) || !m_handlers.activated)
+        return;
+    if (code == PasteCode && m_sincePaste.isValid() && m_sincePaste.elapsed() < PasteEchoMs) {
+        m_sincePaste.invalidate();
+        return;
+    }
+    m_handlers.activated(code);
+}

@@ -1,0 +1,163 @@
+// End to end on a headless KDE Wayland session (kdesession.sh brings it up): the program is a
+// Wayland client without the focus, hot keys come through the desktop's global shortcuts
+// portal, and the paste reaches another program's native Wayland window (this executable
+// started with --target) through the remote desktop portal.
+#include "support/testenv.h"
+#include "xclient.h"
+
+#include "hotkeys/hotkeycontroller.h"
+#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/portal/portalrequest.h"
+#include "hotkeys/portal/portalshortcutbackend.h"
+#include "store/macrostore.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/keysym.h>
+
+namespace {
+
+const QList<unsigned long> CtrlAlt{XK_Control_L, XK_Alt_L};
+const int CtrlAltCode = Qt::CTRL | Qt::ALT;
+const QString Greeting = QStringLiteral("Grüße aus Köln — €5,\nzweite Zeile ✓");
+
+// What KDE's shortcut daemon bound for one of the program's combinations (0: nothing).
+int boundKey(int code)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"),
+        QStringLiteral("org.kde.KGlobalAccel"), QStringLiteral("shortcut"));
+    call.setArguments({QStringList{PortalShortcutBackend::sessionToken(), QString::number(code),
+                                   QString(), QString()}});
+    const QList<QVariant> reply = QDBusConnection::sessionBus().call(call).arguments();
+    return reply.isEmpty() ? -1 : qdbus_cast<QList<int>>(reply.first()).value(0);
+}
+
+// The target: a text field that writes its text to a file once it has the keyboard focus and
+// after every change.
+int runTarget(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QPlainTextEdit field;
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const auto save = [&field, path] {
+        QFile file(path);
+        if (field.isActiveWindow() && file.open(QIODevice::WriteOnly))
+            file.write(field.toPlainText().toUtf8());
+    };
+    QObject::connect(&field, &QPlainTextEdit::textChanged, save);
+    QObject::connect(&app, &QGuiApplication::focusWindowChanged, save);
+    field.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+class TestWayland final : public QObject
+{
+    Q_OBJECT
+
+    TestEnvironment m_env;
+    MacroStore m_store;
+    XClient m_keyboard; // on the X server that hosts the compositor: the user's keyboard
+    QTemporaryDir m_dir;
+    QProcess m_target;
+
+    QString arrived() const
+    {
+        QFile file(m_dir.filePath(QStringLiteral("arrived")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "<none>";
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(HotKeyPlatform::isWayland());
+        QVERIFY2(m_keyboard.isOpen(), "no X server under the compositor");
+        QVERIFY2(HotKeyPlatform::describe().contains(QStringLiteral("portal")),
+                 qPrintable(HotKeyPlatform::describe()));
+        TestEnvironment::writeNote("Alpha", "greeting", CtrlAltCode | Qt::Key_A, Greeting);
+        TestEnvironment::writeNote("Beta", "beta", CtrlAltCode | Qt::Key_B, "from Beta");
+        TestEnvironment::writeNote("Gamma", "taken", CtrlAltCode | Qt::Key_Y, "never");
+        TestEnvironment::writeNote("Gamma", "free", CtrlAltCode | Qt::Key_G, "free key");
+    }
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("arrived")));
+        m_target.start(QCoreApplication::applicationFilePath(),
+                       {QStringLiteral("--target"), m_dir.filePath(QStringLiteral("arrived"))});
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), QString(), 10000);
+    }
+    void cleanup()
+    {
+        m_target.kill();
+        m_target.waitForFinished();
+    }
+
+    void pastesIntoAWaylandWindow()
+    {
+        HotKeyController keys(m_store);
+        keys.activate("Alpha");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), Greeting, 5000);
+    }
+
+    void switchingMovesTheKeys()
+    {
+        HotKeyController keys(m_store);
+        keys.activate("Alpha");
+        keys.activate("Beta");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B);
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), 0);
+        // Had Alpha's key still fired, its text would arrive first.
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_b));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), QStringLiteral("from Beta"), 5000);
+        QTest::qWait(1500);
+        QCOMPARE(arrived(), QStringLiteral("from Beta"));
+    }
+
+    void combinationOfAnotherProgramIsNotRegistered()
+    {
+        // Another program's portal session holds Ctrl+Alt+Y first.
+        Portal::registerTypes();
+        const Portal::ShortcutList theirs{
+            {QStringLiteral("theirs"),
+             {{QStringLiteral("description"), QStringLiteral("theirs")},
+              {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+y")}}}};
+        bool created = false;
+        PortalRequest::call(Portal::GlobalShortcuts, QStringLiteral("CreateSession"),
+                            {QVariantMap{{QStringLiteral("session_handle_token"), "othertool"},
+                                         {QStringLiteral("shortcuts"),
+                                          QVariant::fromValue(theirs)}}},
+                            this, [&created](uint response, const QVariantMap &) {
+                                created = response == 0;
+                            });
+        QTRY_VERIFY(created);
+
+        HotKeyController keys(m_store);
+        keys.activate("Gamma");
+        QTRY_COMPARE(keys.unavailable().keys(), QList<int>{CtrlAltCode | Qt::Key_Y});
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_g));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), QStringLiteral("free key"), 5000);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--target") == 0)
+        return runTarget(argc, argv);
+    QApplication app(argc, argv);
+    TestWayland test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_wayland.moc"
