@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "mainwindow/trayicon.h"
+#include "store/lastlivemaster.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -52,6 +53,13 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
+
+    // Only when the user asked: otherwise every master macro starts unticked.
+    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::rememberLiveMaster);
+    if (m_tickLastLive) {
+        if (QTreeWidgetItem *item = masterItem(LastLiveMaster::read()))
+            item->setCheckState(0, Qt::Checked);
+    }
 }
 
 MainWindow::~MainWindow()
@@ -184,13 +192,15 @@ void MainWindow::chooseMasterFromTray(const QString &name)
     // As a click on the box would: nothing while the editor holds unsaved edits.
     if (!ui->treeMacros->isEnabled())
         return;
-    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = ui->treeMacros->topLevelItem(i);
-        if (item->text(0) == name) {
-            item->setCheckState(0, m_hotKeys.isActive(name) ? Qt::Unchecked : Qt::Checked);
-            return;
-        }
-    }
+    if (QTreeWidgetItem *item = masterItem(name))
+        item->setCheckState(0, m_hotKeys.isActive(name) ? Qt::Unchecked : Qt::Checked);
+}
+
+void MainWindow::rememberLiveMaster()
+{
+    // Written at every change, so that a crash forgets nothing either.
+    if (m_tickLastLive)
+        LastLiveMaster::write(m_hotKeys.activeMaster());
 }
 
 void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -287,6 +297,15 @@ void MainWindow::addNoteItem(QTreeWidgetItem *masterItem, const QString &name, i
     item->setToolTip(0, name);
     item->setToolTip(1, shortcutText);
     item->setIcon(0, m_noteIcon);
+}
+
+QTreeWidgetItem *MainWindow::masterItem(const QString &name) const
+{
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
+        if (ui->treeMacros->topLevelItem(i)->text(0) == name)
+            return ui->treeMacros->topLevelItem(i);
+    }
+    return nullptr;
 }
 
 QTreeWidgetItem *MainWindow::selectedItem() const

@@ -74,6 +74,7 @@ private Q_SLOTS:
     void syncTrayMasters();
     void showLiveInTray();
     void takeWindowIntoTray();
+    void rememberLiveMaster();
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
@@ -90,6 +91,7 @@ private:
     QTreeWidgetItem *addMasterMacroItem(const QString &name);
     void addNoteItem(QTreeWidgetItem *masterItem, const QString &name, int code);
     QTreeWidgetItem *selectedItem() const;
+    QTreeWidgetItem *masterItem(const QString &name) const; // exact name; null when none
     // Asks for a name until it is storable and `clashes` says no; "" when the user gives up.
     QString askNewName(const QString &title, const QString &label,
                        const std::function<bool(const QString &)> &clashes,
@@ -125,4 +127,5 @@ private:
 
     QTimer m_trayWatch;      // runs only while the window waits minimized for a tray
     bool m_quitting = false; // a quit closes every window and stops at one that refuses
+    bool m_tickLastLive = false;
 };
