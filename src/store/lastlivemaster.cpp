@@ -6,8 +6,8 @@
 
 namespace {
 
-const QString Group = QStringLiteral("Session");
-const QString Key = QStringLiteral("Session/liveMasterMacro");
+const QString Group = QStringLiteral("Preferences");
+const QString Key = QStringLiteral("Preferences/lastLiveMasterMacro");
 
 } // namespace
 
@@ -32,7 +32,7 @@ bool forget()
     if (!QSettings().contains(Key))
         return true;
     StoreWrite write({Group});
-    write.settings().remove(Group);
+    write.settings().remove(Key);
     return write.commit();
 }
 

@@ -3,8 +3,8 @@
 #include <QString>
 
 // The master macro live now, kept so that the next start can tick it again, after a quit or a
-// crash alike: written at every change, in the top-level group `Session` of the settings file
-// (beside, never inside, `MasterMacros`; it is state, not a preference).
+// crash alike: written at every change, beside the preferences in their top-level group
+// `Preferences` (never inside `MasterMacros`, so export, import and the report never see it).
 namespace LastLiveMaster {
 
 // "" when none was live or nothing is kept.
