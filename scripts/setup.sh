@@ -2,6 +2,7 @@
 # Installs the Debian packages Keyquill needs that are not installed yet.
 #   scripts/setup.sh          what building and running need
 #   scripts/setup.sh --tests  the same plus what the tests need (Xvfb, xdotool, ...)
+#   scripts/setup.sh --package  the same plus what building the Debian package needs
 # Runs as root, or as a user with sudo rights (apt-get is then run through sudo).
 set -euo pipefail
 
@@ -12,8 +13,16 @@ packages=(
     fonts-dejavu-core
     wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
 )
+# dpkg-dev: dpkg-shlibdeps and dpkg-buildflags for the package (scripts/package.sh); ccache
+# makes its fresh build quick when the sources compiled before.
+if [[ "${1:-}" == "--tests" || "${1:-}" == "--package" ]]; then
+    packages+=(dpkg-dev ccache)
+fi
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xvfb xauth xdotool x11-utils poppler-utils trayer)
+    # qtbase5-dev: Qt 5's settings layer, to check exported files with the older readers.
+    packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev trayer)
+    # The package test's checkers.
+    packages+=(lintian desktop-file-utils appstream)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
     # and the session bus tools.

@@ -1,6 +1,7 @@
 #include "exportdlg.h"
 #include "ui_exportdlg.h"
 
+#include "exchange/legacyini.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 
@@ -173,6 +174,8 @@ bool ExportDlg::writeFile(const QString &path) const
         file.sync();
         written = file.status() == QSettings::NoError;
     }
+    if (written)
+        written = LegacyIni::escapeValuesInFile(temporary); // readable by older readers too
     // New files get the settings layer's mode; a replaced one keeps the mode its owner gave it.
     if (written && info.exists())
         written = QFile::setPermissions(temporary, QFile::permissions(target));

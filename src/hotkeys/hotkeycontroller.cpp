@@ -16,6 +16,7 @@ HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
     m_pasteTimer.setInterval(PasteDelayMs);
     connect(&m_pasteTimer, &QTimer::timeout, this, &HotKeyController::pasteAndDeliverNext);
     m_settleTimer.setSingleShot(true);
+    m_settleTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end up to 5% early
     m_settleTimer.setInterval(PasteSettleMs);
     connect(&m_settleTimer, &QTimer::timeout, this, &HotKeyController::deliverNext);
 }

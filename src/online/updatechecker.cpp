@@ -13,15 +13,6 @@ namespace {
 constexpr char EndedProperty[] = "keyquillEnded";
 enum Ended { AnswerTooLong = 1, TimedOut = 2 };
 
-// Errors that come with an HTTP answer (a 4xx or 5xx status): the answer is read like any other.
-bool isHttpStatusError(QNetworkReply::NetworkError error)
-{
-    return (error >= QNetworkReply::ContentAccessDenied &&
-            error <= QNetworkReply::UnknownContentError) ||
-           (error >= QNetworkReply::InternalServerError &&
-            error <= QNetworkReply::UnknownServerError);
-}
-
 void end(QNetworkReply *reply, Ended why)
 {
     if (reply->isFinished())
@@ -84,7 +75,7 @@ void UpdateChecker::finished(QNetworkReply *reply)
     }
 
     const QNetworkReply::NetworkError error = reply->error();
-    if (error != QNetworkReply::NoError && !isHttpStatusError(error)) {
+    if (UpdateQuery::gotNoAnswer(error)) {
         Q_EMIT failed(reply->errorString());
         return;
     }

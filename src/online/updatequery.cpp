@@ -70,6 +70,19 @@ QByteArray body(const QString &version)
            QUrl::toPercentEncoding(version);
 }
 
+bool gotNoAnswer(QNetworkReply::NetworkError error)
+{
+    // The network layer turns HTTP error statuses into errors of these kinds; the status of
+    // an answer is not looked at.
+    const bool httpStatus = (error >= QNetworkReply::ContentAccessDenied &&
+                             error <= QNetworkReply::UnknownContentError) ||
+                            (error >= QNetworkReply::InternalServerError &&
+                             error <= QNetworkReply::UnknownServerError) ||
+                            error == QNetworkReply::ProtocolInvalidOperationError ||  // 400, 418
+                            error == QNetworkReply::ProxyAuthenticationRequiredError; // 407
+    return error != QNetworkReply::NoError && !httpStatus;
+}
+
 bool offersUpdate(const QByteArray &answer)
 {
     const qsizetype zero = answer.indexOf('\0');

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkReply>
 #include <QString>
 
 class QNetworkRequest;
@@ -32,6 +33,10 @@ QNetworkRequest request(const Server &server);
 
 // "app=keyquill&version=" and the percent-encoded version.
 QByteArray body(const QString &version);
+
+// True when the query got no answer at all: refused, unreachable, timed out, unknown host,
+// broken connection. Error statuses (a 404 page, a 418) are answers like any other, to be read.
+bool gotNoAnswer(QNetworkReply::NetworkError error);
 
 // True when the answer, read up to its first zero byte, is exactly "YES".
 bool offersUpdate(const QByteArray &answer);

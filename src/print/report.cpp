@@ -5,6 +5,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QKeySequence>
 #include <QPagedPaintDevice>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 namespace Report {
@@ -89,12 +91,31 @@ QString allMasterMacrosPage()
 void render(const QString &html, QPagedPaintDevice *device)
 {
     QTextDocument document;
+    setPage(&document, html);
     // Laid out on the device's own pages, so it prints as it stands: without this the document
     // would add margins and page numbers of its own.
     document.documentLayout()->setPaintDevice(device);
     document.setPageSize(QSizeF(device->width(), device->height()));
-    document.setHtml(html);
     document.print(device);
+}
+
+void setPage(QTextDocument *document, const QString &html)
+{
+    document->setHtml(html);
+    // Qt's HTML import gives h1 a size step of its own on top of the style sheet's "font-size:
+    // 12px", which printed the master macro's name about twice as large. Put the sheet's size
+    // back on the heading text.
+    constexpr int HeadingPixelSize = 12;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() != 1)
+            continue;
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        format.setProperty(QTextFormat::FontSizeAdjustment, 0);
+        format.setProperty(QTextFormat::FontPixelSize, HeadingPixelSize);
+        cursor.mergeCharFormat(format);
+    }
 }
 
 } // namespace Report

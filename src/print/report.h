@@ -3,6 +3,7 @@
 #include <QString>
 
 class QPagedPaintDevice;
+class QTextDocument;
 
 // The printed reference of master macros: HTML built from three fixed templates and the macro
 // store, laid out by QTextDocument.
@@ -24,6 +25,9 @@ QString shortcutText(int code);
 // Whole pages read from the store: one master macro, or all of them in store order.
 QString masterMacroPage(const QString &master);
 QString allMasterMacrosPage();
+
+// Loads the page into the document, its headings at the style sheet's size.
+void setPage(QTextDocument *document, const QString &html);
 
 // Lays the page out and prints it onto the device.
 void render(const QString &html, QPagedPaintDevice *device);

@@ -37,3 +37,9 @@ $IM -size 122x47 xc:'#ffc439' -fill '#253b80' -draw 'roundrectangle 0,0 121,46 1
 
 # Windows icon for the program file (one 32x32 image, 32 bits per pixel).
 $IM icon_main.png -define icon:auto-resize=32 keyquill.ico
+
+# The desktop icons (installed into the hicolor theme): drawn as an SVG, rasterized here with
+# rsvg-convert (Debian package librsvg2-bin).
+for size in 16 32 48 128; do
+    rsvg-convert -w $size -h $size ../icons/keyquill.svg -o ../icons/keyquill-$size.png
+done

@@ -12,8 +12,34 @@ qt_add_resources(KEYQUILL_RCC_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/resources/keyq
 target_sources(keyquill_core PRIVATE ${KEYQUILL_RCC_SOURCES})
 
 if(UNIX AND NOT APPLE)
+    # Desktop integration, installed below the prefix (/usr in the Debian package): menu entry,
+    # icons in the hicolor theme, AppStream metadata, manual page, copyright and changelog.
     include(GNUInstallDirs)
-    install(FILES ${CMAKE_CURRENT_LIST_DIR}/keyquill.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-    install(FILES ${CMAKE_CURRENT_LIST_DIR}/images/icon_main.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
-            RENAME keyquill.png)
+    set(KEYQUILL_RES ${CMAKE_CURRENT_LIST_DIR})
+    set(KEYQUILL_GEN ${CMAKE_CURRENT_BINARY_DIR}/resources)
+    install(FILES ${KEYQUILL_RES}/keyquill.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    foreach(size 16 32 48 128)
+        install(FILES ${KEYQUILL_RES}/icons/keyquill-${size}.png RENAME keyquill.png
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    endforeach()
+    install(FILES ${KEYQUILL_RES}/icons/keyquill.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    configure_file(${KEYQUILL_RES}/example.corvane.keyquill.metainfo.xml.in
+                   ${KEYQUILL_GEN}/example.corvane.keyquill.metainfo.xml @ONLY)
+    install(FILES ${KEYQUILL_GEN}/example.corvane.keyquill.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+    # Compressed as Debian wants them; -n leaves the time stamp out, so rebuilds are identical.
+    foreach(pair "keyquill.1:keyquill.1.gz" "debian/changelog:changelog.gz")
+        string(REPLACE ":" ";" pair "${pair}")
+        list(GET pair 0 source)
+        list(GET pair 1 target)
+        add_custom_command(OUTPUT ${KEYQUILL_GEN}/${target}
+                           COMMAND sh -c "gzip -9nc '${KEYQUILL_RES}/${source}' > '${KEYQUILL_GEN}/${target}'"
+                           DEPENDS ${KEYQUILL_RES}/${source} VERBATIM)
+    endforeach()
+    add_custom_target(keyquill_docs ALL DEPENDS ${KEYQUILL_GEN}/keyquill.1.gz ${KEYQUILL_GEN}/changelog.gz)
+    install(FILES ${KEYQUILL_GEN}/keyquill.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${KEYQUILL_GEN}/changelog.gz ${KEYQUILL_RES}/debian/copyright
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/keyquill)
 endif()

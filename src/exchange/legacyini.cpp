@@ -1,0 +1,51 @@
+#include "legacyini.h"
+
+#include <QFile>
+
+namespace LegacyIni {
+
+namespace {
+
+bool isHexDigit(char16_t unit)
+{
+    return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'f') ||
+           (unit >= u'A' && unit <= u'F');
+}
+
+} // namespace
+
+QByteArray escapeValues(const QByteArray &utf8Ini)
+{
+    const QString text = QString::fromUtf8(utf8Ini);
+    QByteArray result;
+    result.reserve(utf8Ini.size() + utf8Ini.size() / 4);
+    // "\xe9" followed by "1" would read as U+0E91: such a digit is escaped too, and so are the
+    // digits after it, as the older writer does.
+    bool escapeNextIfDigit = false;
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (unit >= 0x7f || (escapeNextIfDigit && isHexDigit(unit))) {
+            result += "\\x" + QByteArray::number(unit, 16);
+            escapeNextIfDigit = true;
+            continue;
+        }
+        escapeNextIfDigit = false;
+        result += char(unit);
+    }
+    return result;
+}
+
+bool escapeValuesInFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray original = file.readAll();
+    const QByteArray escaped = escapeValues(original);
+    if (escaped == original)
+        return true;
+    return file.seek(0) && file.write(escaped) == escaped.size() && file.resize(escaped.size()) &&
+           file.flush();
+}
+
+} // namespace LegacyIni
