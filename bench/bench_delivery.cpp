@@ -86,7 +86,8 @@ int main(int argc, char *argv[])
                          ? qEnvironmentVariableIntValue("BENCH_RUNS")
                          : 5;
     const QString text = QStringLiteral("Grüße,\nzweite Zeile");
-    TestEnvironment::writeNote("Bench", "note", (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined(), text);
+    TestEnvironment::writeNote("Bench", "note", (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined(),
+                               text);
     MacroStore store;
     XClient keyboard;
     QTemporaryDir dir;

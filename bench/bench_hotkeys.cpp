@@ -27,15 +27,29 @@ int main(int argc, char *argv[])
         const int rounds = notes >= 100000 ? 3 : 10;
         std::printf("%d notes (%lld grabbed):\n", notes,
                     qMin<long long>(notes, Bench::allCodes().size()));
-        Bench::measure("  tick", rounds, [&](int) {
-            master->setCheckState(0, Qt::Checked);
-            idle();
-        }, [&](int) { master->setCheckState(0, Qt::Unchecked); });
-        Bench::measure("  untick", rounds, [&](int) {
-            master->setCheckState(0, Qt::Unchecked);
-            idle();
-        }, [&](int) { master->setCheckState(0, Qt::Checked); });
+        Bench::measure(
+            "  tick", rounds,
+            [&](int) {
+                master->setCheckState(0, Qt::Checked);
+                idle();
+            },
+            [&](int) { master->setCheckState(0, Qt::Unchecked); });
+        Bench::measure(
+            "  untick", rounds,
+            [&](int) {
+                master->setCheckState(0, Qt::Unchecked);
+                idle();
+            },
+            [&](int) { master->setCheckState(0, Qt::Checked); });
         master->setCheckState(0, Qt::Unchecked);
+        HotKeyController &keys = window.hotKeys();
+        Bench::measure(
+            "  activate (no window)", rounds, [&](int) { keys.activate("Master 000"); },
+            [&](int) { keys.deactivate(); });
+        Bench::measure(
+            "  deactivate (no window)", rounds, [&](int) { keys.deactivate(); },
+            [&](int) { keys.activate("Master 000"); });
+        keys.deactivate();
     }
     return 0;
 }

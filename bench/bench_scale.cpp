@@ -27,9 +27,9 @@ double importMs(const QString &file, int masters)
     }
     QByteArray bytes;
     for (int m = 0; m < masters; ++m)
-        bytes += "[Master " + QByteArray::number(m) + "]\nMacros\\note\\shortcut=" +
-                 QByteArray::number(0x04000041 + m % 26) + "\nMacros\\note\\text=text of " +
-                 QByteArray::number(m) + "\n";
+        bytes += "[Master " + QByteArray::number(m) +
+                 "]\nMacros\\note\\shortcut=" + QByteArray::number(0x04000041 + m % 26) +
+                 "\nMacros\\note\\text=text of " + QByteArray::number(m) + "\n";
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
         return -1;
@@ -69,20 +69,23 @@ int main(int argc, char *argv[])
         store.clear();
         for (int m = 0; m < 100; ++m)
             for (int n = 0; n < 100; ++n)
-                store.setValue(QStringLiteral("MasterMacros/Master %1/Macros/Note %2/text").arg(m).arg(n),
-                               QStringLiteral("Dear customer, thank you for your message %1-%2.")
-                                   .arg(m)
-                                   .arg(n)
-                                   .repeated(4));
+                store.setValue(
+                    QStringLiteral("MasterMacros/Master %1/Macros/Note %2/text").arg(m).arg(n),
+                    QStringLiteral("Dear customer, thank you for your message %1-%2.")
+                        .arg(m)
+                        .arg(n)
+                        .repeated(4));
     }
     QSettings keeper; // the window keeps the store parsed the same way
     std::vector<double> saves;
     for (int round = 0; round < 9; ++round) {
         QElapsedTimer timer;
         timer.start();
-        const QString note = StoreWrite::groupPath(QStringLiteral("Master 7"), QStringLiteral("Note 7"));
+        const QString note =
+            StoreWrite::groupPath(QStringLiteral("Master 7"), QStringLiteral("Note 7"));
         StoreWrite write({note});
-        write.settings().setValue(note + QStringLiteral("/text"), QStringLiteral("saved %1").arg(round));
+        write.settings().setValue(note + QStringLiteral("/text"),
+                                  QStringLiteral("saved %1").arg(round));
         if (!write.commit())
             return 1;
         saves.push_back(timer.nsecsElapsed() / 1e6);

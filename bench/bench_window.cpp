@@ -23,52 +23,78 @@ int main(int argc, char *argv[])
     const auto idle = [](int = 0) { QApplication::processEvents(); };
 
     auto window = std::make_unique<MainWindow>();
-    Bench::measure("start-up to idle window", 5, [&](int) {
-        window = std::make_unique<MainWindow>(&dialogs);
-        window->showMaximized();
-        QTest::qWaitForWindowExposed(window.get());
-        idle();
-    }, idle);
+    Bench::measure(
+        "start-up to idle window", 5,
+        [&](int) {
+            window = std::make_unique<MainWindow>(&dialogs);
+            window->showMaximized();
+            QTest::qWaitForWindowExposed(window.get());
+            idle();
+        },
+        idle);
 
     auto *tree = window->findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
     auto *text = window->findChild<QTextEdit *>(QStringLiteral("macro"));
-    Bench::measure("select a note", 20, [&](int i) {
-        tree->setCurrentItem(tree->topLevelItem(i * 5)->child(i));
-        idle();
-    }, idle);
-    Bench::measure("keystroke in the editor", 20, [&](int) {
-        QTest::keyClick(text, Qt::Key_X);
-        idle();
-    }, idle);
+    Bench::measure(
+        "select a note", 20,
+        [&](int i) {
+            tree->setCurrentItem(tree->topLevelItem(i * 5)->child(i));
+            idle();
+        },
+        idle);
+    Bench::measure(
+        "keystroke in the editor", 20,
+        [&](int) {
+            QTest::keyClick(text, Qt::Key_X);
+            idle();
+        },
+        idle);
     window->editor().revert();
-    Bench::measure("tick a master macro", 10, [&](int i) {
-        tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
-        idle();
-    }, [&](int i) { tree->topLevelItem(i)->setCheckState(0, Qt::Unchecked); });
+    Bench::measure(
+        "tick a master macro", 10,
+        [&](int i) {
+            tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            idle();
+        },
+        [&](int i) { tree->topLevelItem(i)->setCheckState(0, Qt::Unchecked); });
     tree->topLevelItem(0)->setCheckState(0, Qt::Checked);
-    Bench::measure("switch to another master macro", 10, [&](int i) {
-        tree->topLevelItem(i + 1)->setCheckState(0, Qt::Checked);
-        idle();
-    }, idle);
-    Bench::measure("untick", 10, [&](int i) {
-        tree->topLevelItem(i + 1)->setCheckState(0, Qt::Unchecked);
-        idle();
-    }, [&](int i) { tree->topLevelItem(i + 2)->setCheckState(0, Qt::Checked); });
+    Bench::measure(
+        "switch to another master macro", 10,
+        [&](int i) {
+            tree->topLevelItem(i + 1)->setCheckState(0, Qt::Checked);
+            idle();
+        },
+        idle);
+    Bench::measure(
+        "untick", 10,
+        [&](int i) {
+            tree->topLevelItem(i + 1)->setCheckState(0, Qt::Unchecked);
+            idle();
+        },
+        [&](int i) { tree->topLevelItem(i + 2)->setCheckState(0, Qt::Checked); });
 
     // The press is looked up and the text put on the clipboard at once; the paste waits.
     HotKeyController &keys = window->hotKeys();
     keys.setPaste([] {});
     const int lastCode = Bench::allCodes().at(99);
-    Bench::measure("hot key to clipboard", 3, [&](int) {
-        keys.press(lastCode);
-        QApplication::clipboard()->text();
-    }, [](int) { QTest::qWait(HotKeyController::PasteDelayMs + HotKeyController::PasteSettleMs + 100); });
+    Bench::measure(
+        "hot key to clipboard", 3,
+        [&](int) {
+            keys.press(lastCode);
+            QApplication::clipboard()->text();
+        },
+        [](int) {
+            QTest::qWait(HotKeyController::PasteDelayMs + HotKeyController::PasteSettleMs + 100);
+        });
 
-    Bench::measure("open the export dialog", 5, [&](int) {
-        ExportDlg dialog(window->store(), dialogs, window.get());
-        dialog.show();
-        QTest::qWaitForWindowExposed(&dialog);
-        idle();
-    }, idle);
+    Bench::measure(
+        "open the export dialog", 5,
+        [&](int) {
+            ExportDlg dialog(window->store(), dialogs, window.get());
+            dialog.show();
+            QTest::qWaitForWindowExposed(&dialog);
+            idle();
+        },
+        idle);
     return 0;
 }

@@ -41,8 +41,9 @@ inline void fillStore(int masters, int notes)
                                  .arg(m, 3, 10, QLatin1Char('0'))
                                  .arg(n, 6, 10, QLatin1Char('0')));
             store.setValue(MacroStore::ShortcutKey, codes.at(n % codes.size()));
-            store.setValue(MacroStore::TextKey,
-                           QStringLiteral("Dear customer,\nthank you for note %1 of %2.").arg(n).arg(m));
+            store.setValue(
+                MacroStore::TextKey,
+                QStringLiteral("Dear customer,\nthank you for note %1 of %2.").arg(n).arg(m));
             store.endGroup();
         }
     }

@@ -20,7 +20,7 @@ if [[ "${1:-}" == "--tests" || "${1:-}" == "--package" ]]; then
 fi
 if [[ "${1:-}" == "--tests" ]]; then
     # qtbase5-dev: Qt 5's settings layer, to check exported files with the older readers.
-    packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev trayer)
+    packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev clang-format clang-tidy trayer)
     # The package test's checkers.
     packages+=(lintian desktop-file-utils appstream)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and

@@ -9,6 +9,8 @@ cd "$(dirname "$0")/.."
 if [[ $EUID -eq 0 && -n "${SUDO_USER:-}" && "${SUDO_USER}" != root ]]; then
     exec sudo -u "$SUDO_USER" env PATH="$PATH" KEYQUILL_SETUP_DONE=1 "$0" "$@"
 fi
+# Formatting first: it takes a second and needs no build.
+scripts/check-format.sh
 scripts/build.sh
 
 display=""

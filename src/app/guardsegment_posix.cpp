@@ -88,7 +88,8 @@ KernelObject findSegment(key_t key)
         return found;
     }
     const bool readable = ::shmctl(found.id, IPC_STAT, &found.status) == 0;
-    found.owner = readable && isOurs(found.status.shm_perm) ? KernelObject::Us : KernelObject::SomeoneElse;
+    found.owner =
+        readable && isOurs(found.status.shm_perm) ? KernelObject::Us : KernelObject::SomeoneElse;
     return found;
 }
 
@@ -104,7 +105,8 @@ KernelObject findSemaphore(key_t key)
     SemaphoreArgument argument;
     argument.buf = &status;
     const bool readable = ::semctl(found.id, 0, IPC_STAT, argument) == 0;
-    found.owner = readable && isOurs(status.sem_perm) ? KernelObject::Us : KernelObject::SomeoneElse;
+    found.owner =
+        readable && isOurs(status.sem_perm) ? KernelObject::Us : KernelObject::SomeoneElse;
     return found;
 }
 
@@ -168,7 +170,8 @@ QList<int> GuardSegment::systemKeys(const QString &base)
     const QString folder = keyFolder();
     if (folder.isEmpty())
         return {};
-    const QByteArray file = QFile::encodeName(folder + QLatin1Char('/') + base + QStringLiteral(".guard"));
+    const QByteArray file =
+        QFile::encodeName(folder + QLatin1Char('/') + base + QStringLiteral(".guard"));
     const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd == -1)
         return {};
@@ -213,9 +216,8 @@ GuardSegment::Found GuardSegment::open()
         if (result != Found::Failed || !d->problem.isEmpty())
             return result;
     }
-    return d->fail(tr("Other users hold all %1 keys of the guard \"%2\".")
-                       .arg(KeyCount)
-                       .arg(d->base));
+    return d->fail(
+        tr("Other users hold all %1 keys of the guard \"%2\".").arg(KeyCount).arg(d->base));
 }
 
 // Creates segment and lock on key; Failed with no problem means "try the next key".
@@ -244,7 +246,7 @@ GuardSegment::Found GuardSegment::Private::create(key_t key)
                                 .arg(QString::fromLocal8Bit(std::strerror(why))));
             if (findSemaphore(key).owner != KernelObject::Us)
                 return GuardSegment::Found::Failed; // another user's lock on this key
-            removeOurs(key); // a lock left by an instance that died
+            removeOurs(key);                        // a lock left by an instance that died
             continue;
         }
         SemaphoreArgument one;

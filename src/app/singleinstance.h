@@ -16,9 +16,9 @@ class SingleInstanceGuard final : public QObject
 
 public:
     enum class Role {
-        First,     // this process holds the guard and polls it
-        Second,    // this user's instance runs: send the restore request and leave
-        Unguarded  // no guard could be had; problem() says why, the program runs without one
+        First,    // this process holds the guard and polls it
+        Second,   // this user's instance runs: send the restore request and leave
+        Unguarded // no guard could be had; problem() says why, the program runs without one
     };
 
     // The guard key of this program ("keyquill"); the environment variable

@@ -12,8 +12,7 @@
 #include <QSignalBlocker>
 #include <QTextEdit>
 
-NoteEditor::NoteEditor(MacroStore &store, Dialogs &dialogs, const Widgets &widgets,
-                       QObject *parent)
+NoteEditor::NoteEditor(MacroStore &store, Dialogs &dialogs, const Widgets &widgets, QObject *parent)
     : QObject(parent), m_store(store), m_dialogs(dialogs), m_ui(widgets),
       m_inUseIcon(QStringLiteral(":/images/icon_in_use.png"))
 {

@@ -53,6 +53,8 @@ ExportDlg::ExportDlg(MacroStore &store, Dialogs &dialogs, QWidget *parent)
       m_noteIcon(QStringLiteral(":/images/icon_macro.png")), m_store(store), m_dialogs(dialogs)
 {
     ui->setupUi(this);
+    // Every row has the same height: the view need not ask each of thousands of rows.
+    ui->treeMacros->setUniformRowHeights(true);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
             &ExportDlg::macroCheckStateChanged);
     loadTree();
@@ -70,15 +72,14 @@ void ExportDlg::changeEvent(QEvent *event)
 void ExportDlg::loadTree()
 {
     ui->treeMacros->clear();
-    const QStringList masters = m_store.masters();
-    for (const QString &master : masters) {
+    const QList<MacroStore::Outline> masters = m_store.outline(false);
+    for (const MacroStore::Outline &master : masters) {
         // Items are filled before they join the tree, so loading reports no state changes.
-        auto *masterItem = new CheckTreeWidgetItem(QStringList{master});
-        masterItem->setToolTip(0, master);
+        auto *masterItem = new CheckTreeWidgetItem(QStringList{master.name});
+        masterItem->setToolTip(0, master.name);
         masterItem->setIcon(0, m_masterMacroIcon);
         masterItem->setCheckState(0, Qt::Checked);
-        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(master);
-        for (const MacroStore::NoteCode &note : notes) {
+        for (const MacroStore::NoteCode &note : master.notes) {
             auto *noteItem = new CheckTreeWidgetItem(masterItem, QStringList{note.name});
             noteItem->setToolTip(0, note.name);
             noteItem->setIcon(0, m_noteIcon);

@@ -4,26 +4,24 @@
 #include "mainwindow/trayicon.h"
 #include "store/lastlivemaster.h"
 #include "widgets/dialogs.h"
+#include "widgets/headingsize.h"
+#include "widgets/macrotreeitems.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QToolBar>
 
 MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
       m_ownDialogs(dialogs ? nullptr : std::make_unique<Dialogs>()),
       m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(m_store),
-      m_mainIcon(QStringLiteral(":/images/icon_main.png")),
-      m_masterMacroIcon(QStringLiteral(":/images/icon_master_macro.png")),
-      m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
+      m_mainIcon(QStringLiteral(":/images/icon_main.png"))
 {
     ui->setupUi(this);
+    m_items = std::make_unique<MacroTreeItems>(ui->treeMacros);
     m_editor = std::make_unique<NoteEditor>(
         m_store, m_dialogs,
         NoteEditor::Widgets{ui->shortcutCtrl, ui->shortcutAlt, ui->shortcutShift, ui->shortcutKey,
@@ -38,14 +36,16 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
     ui->ads->setOpenLinks(false);
     ui->ads->setOpenExternalLinks(false);
     connect(ui->ads, &QTextBrowser::anchorClicked, this, &MainWindow::adsLinkClicked);
-    fitAdsHeadings();
+    // Qt's HTML import gives h1 a fixed size step that overrides the page's own "h1 {
+    // font-size: 12px }", which made the headings larger than everything else in the panel.
+    setHeadingPixelSize(ui->ads->document(), 1, 12);
 
     createActions();
     createMenus();
     ui->mainToolBar->addAction(m_addMasterMacroAction);
     ui->mainToolBar->addAction(m_addNoteAction);
 
-    loadMacroTree();
+    m_items->load(m_store);
 
     connect(&m_updates, &UpdateChecker::updateAvailable, this, &MainWindow::showUpdateAvailable);
     connect(&m_updates, &UpdateChecker::failed, this, &MainWindow::showUpdateError);
@@ -71,30 +71,6 @@ MainWindow::~MainWindow()
     ui.reset();
 }
 
-void MainWindow::fitAdsHeadings()
-{
-    // Qt's HTML import gives h1 a fixed size step that overrides the page's own "h1 {
-    // font-size: 12px }", which made the headings larger than everything else in the panel.
-    // Put the page's size back on the heading text.
-    constexpr int HeadingPixelSize = 12;
-    QTextDocument *page = ui->ads->document();
-    for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
-        if (block.blockFormat().headingLevel() != 1)
-            continue;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            QTextCharFormat format = fragment.charFormat();
-            format.clearProperty(QTextFormat::FontSizeAdjustment);
-            format.clearProperty(QTextFormat::FontPointSize);
-            format.setProperty(QTextFormat::FontPixelSize, HeadingPixelSize);
-            QTextCursor cursor(page);
-            cursor.setPosition(fragment.position());
-            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
-            cursor.setCharFormat(format);
-        }
-    }
-}
-
 void MainWindow::createActions()
 {
     QWidget *tree = ui->treeMacros;
@@ -114,8 +90,8 @@ void MainWindow::createActions()
     m_quitAction = new QAction(tr("&Quit"), this);
     connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
     m_addMasterMacroAction =
-        make(tree, m_masterMacroIcon, tr("Add Master Macro"), &MainWindow::addMasterMacro);
-    m_addNoteAction = make(tree, m_noteIcon, tr("Add Note"), &MainWindow::addMacro);
+        make(tree, m_items->masterIcon(), tr("Add Master Macro"), &MainWindow::addMasterMacro);
+    m_addNoteAction = make(tree, m_items->noteIcon(), tr("Add Note"), &MainWindow::addMacro);
     m_renameAction = make(tree, {}, tr("Rename"), &MainWindow::renameMacro);
     m_deleteAction = make(tree, {}, tr("Delete"), &MainWindow::deleteMacro);
     m_aboutAction = make(this, {}, tr("&About"), &MainWindow::helpAbout);
@@ -262,41 +238,6 @@ void MainWindow::takeWindowIntoTray()
 void MainWindow::on_btnExpand_clicked()
 {
     ui->expandable->setVisible(false);
-}
-
-void MainWindow::loadMacroTree()
-{
-    ui->treeMacros->clear();
-    const QStringList masters = m_store.masters();
-    for (const QString &master : masters) {
-        QTreeWidgetItem *masterItem = addMasterMacroItem(master);
-        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(master);
-        for (const MacroStore::NoteCode &note : notes)
-            addNoteItem(masterItem, note.name, note.code);
-    }
-    ui->treeMacros->expandAll();
-    ui->treeMacros->resizeColumnToContents(0);
-    ui->treeMacros->resizeColumnToContents(1);
-}
-
-QTreeWidgetItem *MainWindow::addMasterMacroItem(const QString &name)
-{
-    auto *item = new CheckTreeWidgetItem(QStringList{name});
-    item->setToolTip(0, name);
-    // The state is set before the item joins the tree, so making it reports no change.
-    item->setCheckState(0, Qt::Unchecked);
-    item->setIcon(0, m_masterMacroIcon);
-    ui->treeMacros->addTopLevelItem(item);
-    return item;
-}
-
-void MainWindow::addNoteItem(QTreeWidgetItem *masterItem, const QString &name, int code)
-{
-    const QString shortcutText = MacroStore::codeText(code);
-    auto *item = new CheckTreeWidgetItem(masterItem, QStringList{name, shortcutText});
-    item->setToolTip(0, name);
-    item->setToolTip(1, shortcutText);
-    item->setIcon(0, m_noteIcon);
 }
 
 QTreeWidgetItem *MainWindow::masterItem(const QString &name) const

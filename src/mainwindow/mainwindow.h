@@ -5,7 +5,6 @@
 #include "online/updatechecker.h"
 #include "store/macrostore.h"
 
-#include <functional>
 #include <memory>
 #include <QIcon>
 #include <QMainWindow>
@@ -13,6 +12,7 @@
 #include <QTimer>
 
 class Dialogs;
+class MacroTreeItems;
 class QAction;
 class QCloseEvent;
 class QMenu;
@@ -82,20 +82,12 @@ private Q_SLOTS:
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
 
-    void fitAdsHeadings();
     void createActions();
     void createMenus();
     void createTrayIcon();
 
-    void loadMacroTree();
-    QTreeWidgetItem *addMasterMacroItem(const QString &name);
-    void addNoteItem(QTreeWidgetItem *masterItem, const QString &name, int code);
     QTreeWidgetItem *selectedItem() const;
     QTreeWidgetItem *masterItem(const QString &name) const; // exact name; null when none
-    // Asks for a name until it is storable and `clashes` says no; "" when the user gives up.
-    QString askNewName(const QString &title, const QString &label,
-                       const std::function<bool(const QString &)> &clashes,
-                       const QString &clashWarning);
     void warn(const QString &text);
     void storeWriteFailed(const QString &what);
 
@@ -104,15 +96,17 @@ private:
     Dialogs &m_dialogs;
     MacroStore m_store;
     HotKeyController m_hotKeys;
+    std::unique_ptr<MacroTreeItems> m_items;
     std::unique_ptr<NoteEditor> m_editor;
     UpdateChecker m_updates;
 
     QIcon m_mainIcon;
-    QIcon m_masterMacroIcon;
-    QIcon m_noteIcon;
     TrayIcon *m_tray = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QTimer m_trayMastersSync; // the tree changes row by row; the menu follows once per turn
+    QTimer m_trayWatch;       // runs only while the window waits minimized for a tray
+    bool m_quitting = false;  // a quit closes every window and stops at one that refuses
+    bool m_tickLastLive = false;
     QAction *m_exportAction = nullptr;
     QAction *m_importAction = nullptr;
     QAction *m_printAction = nullptr;
@@ -124,8 +118,4 @@ private:
     QAction *m_deleteAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
-
-    QTimer m_trayWatch;      // runs only while the window waits minimized for a tray
-    bool m_quitting = false; // a quit closes every window and stops at one that refuses
-    bool m_tickLastLive = false;
 };

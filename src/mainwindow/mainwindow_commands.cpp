@@ -8,6 +8,7 @@
 #include "online/aboutdlg.h"
 #include "print/report.h"
 #include "widgets/dialogs.h"
+#include "widgets/macrotreeitems.h"
 
 #include <algorithm>
 #include <QCoreApplication>
@@ -39,38 +40,17 @@ void MainWindow::storeWriteFailed(const QString &what)
     warn(tr("%1: the macro store %2 cannot be written.").arg(what, m_store.fileName()));
 }
 
-QString MainWindow::askNewName(const QString &title, const QString &label,
-                               const std::function<bool(const QString &)> &clashes,
-                               const QString &clashWarning)
-{
-    QString entry; // a refused name is offered again
-    for (;;) {
-        if (!m_dialogs.getText(this, title, label, &entry) || entry.isEmpty())
-            return QString();
-        if (!MacroStore::isStorableName(entry)) {
-            // The settings layer would file such a name as nested groups, and it would come
-            // back after a restart as something else.
-            warn(tr("A name cannot contain \"/\" or \"\\\": the macro store uses them to "
-                    "separate its groups."));
-        } else if (clashes(entry)) {
-            warn(clashWarning);
-        } else {
-            return entry;
-        }
-    }
-}
-
 void MainWindow::addMasterMacro()
 {
-    const QString name = askNewName(
-        tr("Add Master Macro"), tr("Enter Master Macro name"),
+    const QString name = m_dialogs.askNewName(
+        this, tr("Add Master Macro"), tr("Enter Master Macro name"),
         [this](const QString &candidate) { return m_store.hasMaster(candidate); },
         tr("Master Macro with that name exists"));
     if (name.isEmpty())
         return;
     if (!m_store.addMaster(name))
         return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
-    addMasterMacroItem(name);
+    m_items->addMaster(name);
 }
 
 void MainWindow::addMacro()
@@ -81,15 +61,15 @@ void MainWindow::addMacro()
     if (master->parent())
         master = master->parent();
     const QString masterName = master->text(0);
-    const QString name = askNewName(
-        tr("Add Note"), tr("Enter Note name"),
+    const QString name = m_dialogs.askNewName(
+        this, tr("Add Note"), tr("Enter Note name"),
         [&](const QString &candidate) { return hasNote(m_store, masterName, candidate); },
         tr("Note with that name exists"));
     if (name.isEmpty())
         return;
     if (!m_store.addNote(masterName, name))
         return storeWriteFailed(tr("The Note \"%1\" was not added").arg(name));
-    addNoteItem(master, name, 0);
+    m_items->addNote(master, name, 0);
 }
 
 void MainWindow::renameMacro()
@@ -101,11 +81,10 @@ void MainWindow::renameMacro()
     const QString master = masterItem ? masterItem->text(0) : item->text(0);
     const QString note = masterItem ? item->text(0) : QString();
     // The subject's own name counts as a clash too, in any letter case for a master macro.
-    const QString name = askNewName(
-        tr("Rename Master Macro or Note"), tr("Enter new name"),
+    const QString name = m_dialogs.askNewName(
+        this, tr("Rename Master Macro or Note"), tr("Enter new name"),
         [&](const QString &candidate) {
-            return masterItem ? hasNote(m_store, master, candidate)
-                              : m_store.hasMaster(candidate);
+            return masterItem ? hasNote(m_store, master, candidate) : m_store.hasMaster(candidate);
         },
         tr("Master Macro ot Note with that name exists"));
     if (name.isEmpty())
@@ -145,8 +124,7 @@ void MainWindow::deleteMacro()
 void MainWindow::importMasterMacro()
 {
     const QString caption = tr("Import Master Macro");
-    const QString path =
-        m_dialogs.openFileName(this, caption, tr("Master Macro Files (*.mmacro)"));
+    const QString path = m_dialogs.openFileName(this, caption, tr("Master Macro Files (*.mmacro)"));
     if (path.isEmpty())
         return;
     MasterMacroImporter importer(m_store, [this, caption](const QString &candidate) {
@@ -167,9 +145,9 @@ void MainWindow::importMasterMacro()
     }
     const QList<MacroStore::Master> imported = importer.imported();
     for (const MacroStore::Master &master : imported) {
-        QTreeWidgetItem *masterItem = addMasterMacroItem(master.name);
+        QTreeWidgetItem *masterItem = m_items->addMaster(master.name);
         for (const MacroStore::Note &note : master.notes)
-            addNoteItem(masterItem, note.name, note.code);
+            m_items->addNote(masterItem, note.name, note.code);
     }
 }
 

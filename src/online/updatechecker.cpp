@@ -69,8 +69,8 @@ void UpdateChecker::finished(QNetworkReply *reply)
     if (ended == AnswerTooLong)
         return; // cut off: no update
     if (ended == TimedOut) {
-        Q_EMIT failed(tr("The update server did not answer within %1 seconds.")
-                          .arg(TimeoutMs / 1000));
+        Q_EMIT failed(
+            tr("The update server did not answer within %1 seconds.").arg(TimeoutMs / 1000));
         return;
     }
 

@@ -83,6 +83,33 @@ QStringList MacroStore::masters() const
     return store.childGroups();
 }
 
+QList<MacroStore::Outline> MacroStore::outline(bool withCodes) const
+{
+    QSettings store;
+    store.beginGroup(MasterMacrosGroup);
+    const QStringList masters = store.childGroups();
+    QList<Outline> result;
+    result.reserve(masters.size());
+    for (const QString &master : masters) {
+        store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
+        const QStringList notes = store.childGroups();
+        Outline outline{master, {}};
+        outline.notes.reserve(notes.size());
+        for (const QString &note : notes) {
+            if (withCodes) {
+                store.beginGroup(note);
+                outline.notes.append({note, readCode(store)});
+                store.endGroup();
+            } else {
+                outline.notes.append({note, 0});
+            }
+        }
+        store.endGroup();
+        result.append(outline);
+    }
+    return result;
+}
+
 bool MacroStore::hasMaster(const QString &name) const
 {
     return masters().contains(name, Qt::CaseInsensitive);
@@ -147,8 +174,7 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     return write.commit();
 }
 
-bool MacroStore::saveNote(const QString &master, const QString &name, int code,
-                          const QString &text)
+bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
 {
     const QString path = StoreWrite::groupPath(master, name);
     StoreWrite write({path});

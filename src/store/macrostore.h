@@ -58,12 +58,20 @@ public:
         QString name;
         QList<Note> notes;
     };
+    struct Outline
+    {
+        QString name;
+        QList<NoteCode> notes; // codes read only when asked for
+    };
 
     MacroStore();
     MacroStore(const MacroStore &) = delete;
     MacroStore &operator=(const MacroStore &) = delete;
 
     QStringList masters() const;
+    // Every master macro with its notes, in one pass over the store: far cheaper than a call
+    // per master macro when the store is large.
+    QList<Outline> outline(bool withCodes) const;
     // Letter case ignored, as the tree compares master macro names.
     bool hasMaster(const QString &name) const;
     // In the store's order.

@@ -99,7 +99,8 @@ bool StoreWrite::fileMatchesStore(const QString &check)
     // Compared with this object's view, not a new object's: a new one would re-read the file
     // when Qt wrote it empty, and so agree with the damage.
     m_settings->setFallbacksEnabled(false);
-    const bool same = onDisk.status() == QSettings::NoError && sameKeysAndValues(onDisk, *m_settings);
+    const bool same =
+        onDisk.status() == QSettings::NoError && sameKeysAndValues(onDisk, *m_settings);
     m_settings->setFallbacksEnabled(true);
     return same;
 }
@@ -133,8 +134,8 @@ QString StoreWrite::prepareAtStart()
             earlier.readAll() == bytes)
             return {};
     }
-    const QString stem = info.filePath() + QStringLiteral(".damaged-") +
-                         QDate::currentDate().toString(Qt::ISODate);
+    const QString stem =
+        info.filePath() + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
     QString name = stem;
     for (int i = 2; QFileInfo::exists(name); ++i)
         name = stem + QLatin1Char('-') + QString::number(i);

@@ -113,8 +113,8 @@ void StoreWrite::prepareProcess(const QString &storeFile)
         dir.entryList({keepPrefix + QLatin1Char('*'), checkPrefix + QLatin1Char('*')},
                       QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
-        const QString rest = name.mid(name.startsWith(keepPrefix) ? keepPrefix.size()
-                                                                  : checkPrefix.size());
+        const QString rest =
+            name.mid(name.startsWith(keepPrefix) ? keepPrefix.size() : checkPrefix.size());
         bool isNumber = false;
         const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
         if (isNumber && !isRunning(pid))

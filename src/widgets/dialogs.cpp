@@ -1,5 +1,8 @@
 #include "dialogs.h"
 
+#include "store/macrostore.h"
+
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -33,4 +36,27 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
 {
     return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+QString Dialogs::askNewName(QWidget *parent, const QString &title, const QString &label,
+                            const std::function<bool(const QString &)> &clashes,
+                            const QString &clashWarning)
+{
+    QString entry;
+    for (;;) {
+        if (!getText(parent, title, label, &entry) || entry.isEmpty())
+            return QString();
+        if (!MacroStore::isStorableName(entry)) {
+            // The settings layer would file such a name as nested groups, and it would come
+            // back after a restart as something else.
+            warning(parent, QCoreApplication::applicationName(),
+                    QCoreApplication::translate(
+                        "MainWindow", "A name cannot contain \"/\" or \"\\\": the macro store "
+                                      "uses them to separate its groups."));
+        } else if (clashes(entry)) {
+            warning(parent, QCoreApplication::applicationName(), clashWarning);
+        } else {
+            return entry;
+        }
+    }
 }

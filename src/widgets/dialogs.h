@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QString>
 
 class QWidget;
@@ -22,4 +23,10 @@ public:
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
     // OK and Cancel, Cancel the default; true for OK.
     virtual bool question(QWidget *parent, const QString &title, const QString &text);
+
+    // Asks for a new name until it is one the store can hold and `clashes` says no (each refusal
+    // warned of, the refused name offered again); "" when the user gives up.
+    QString askNewName(QWidget *parent, const QString &title, const QString &label,
+                       const std::function<bool(const QString &)> &clashes,
+                       const QString &clashWarning);
 };

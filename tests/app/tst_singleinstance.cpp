@@ -132,8 +132,8 @@ void TestSingleInstance::guardThatCannotBeHadSaysWhy_data()
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("said");
-    QTest::newRow("no folder for the key file") << QStringLiteral("/no/such/folder") << 0 << 0
-                                                << QStringLiteral("No such file");
+    QTest::newRow("no folder for the key file")
+        << QStringLiteral("/no/such/folder") << 0 << 0 << QStringLiteral("No such file");
     QTest::newRow("segment too small") << QString() << 100 << 0600 << QStringLiteral("100 bytes");
     QTest::newRow("read-only segment") << QString() << 512 << 0400 << QStringLiteral("not write");
 }
@@ -189,8 +189,9 @@ void TestSingleInstance::otherUsersObjectsOnOurKeys()
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
     QVERIFY(QFile::setPermissions(place.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                     QFile::ExeOwner | QFile::ExeOther));
-    QStringList arguments = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                             QStringLiteral("--clear-groups"), program, QStringLiteral("--squat"), kind};
+    QStringList arguments = {QStringLiteral("--reuid=65534"),  QStringLiteral("--regid=65534"),
+                             QStringLiteral("--clear-groups"), program,
+                             QStringLiteral("--squat"),        kind};
     for (int i = 0; i < count; ++i)
         arguments.append(QString::number(keys.at(i)));
     QProcess squatter;

@@ -26,9 +26,10 @@ QString output(const QString &program, const QStringList &arguments)
 QString window(QProcess *process, const QString &title = Title)
 {
     return output(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                   QStringLiteral("--pid"), QString::number(process->processId()),
-                   QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')});
+                  {QStringLiteral("search"), QStringLiteral("--all"),
+                   QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                   QString::number(process->processId()), QStringLiteral("--name"),
+                   QLatin1Char('^') + title + QLatin1Char('$')});
 }
 
 } // namespace

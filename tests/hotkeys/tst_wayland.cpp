@@ -134,13 +134,11 @@ private Q_SLOTS:
              {{QStringLiteral("description"), QStringLiteral("theirs")},
               {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+y")}}}};
         bool created = false;
-        PortalRequest::call(Portal::GlobalShortcuts, QStringLiteral("CreateSession"),
-                            {QVariantMap{{QStringLiteral("session_handle_token"), "othertool"},
-                                         {QStringLiteral("shortcuts"),
-                                          QVariant::fromValue(theirs)}}},
-                            this, [&created](uint response, const QVariantMap &) {
-                                created = response == 0;
-                            });
+        PortalRequest::call(
+            Portal::GlobalShortcuts, QStringLiteral("CreateSession"),
+            {QVariantMap{{QStringLiteral("session_handle_token"), "othertool"},
+                         {QStringLiteral("shortcuts"), QVariant::fromValue(theirs)}}},
+            this, [&created](uint response, const QVariantMap &) { created = response == 0; });
         QTRY_VERIFY(created);
 
         HotKeyController keys(m_store);

@@ -1,39 +1,35 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 
 struct _XDisplay;
 
-// A second X client for the end-to-end tests: presses keys through XTest, holds grabs of its
-// own and changes the keyboard mapping, all on its own connection.
+// A second X client for the end-to-end tests: presses keys through XTest, changes the keyboard
+// mapping, and owns a window that can take the input focus and count the paste key strokes it
+// receives. Keys are X keysyms, keycodes the server's.
 class XClient final
 {
 public:
     XClient();
     ~XClient();
-    XClient(const XClient &) = delete;
-    XClient &operator=(const XClient &) = delete;
 
     bool isOpen() const { return m_display != nullptr; }
     unsigned keycode(unsigned long keysym) const;
-    // Holds the keys down in order and flushes; release() lets go in reverse order.
-    void hold(const QList<unsigned long> &keysyms);
-    void release(const QList<unsigned long> &keysyms);
+    // Presses (or, in reverse order, releases) the keys and flushes.
+    void keys(QList<unsigned long> keysyms, bool down);
     // Presses the modifiers, taps the key, releases the modifiers.
     void press(const QList<unsigned long> &modifiers, unsigned keycode);
-    // Sets the auto-repeat delay and interval; returns the previous ones.
-    QList<unsigned> setAutoRepeat(unsigned delay, unsigned interval);
-    // The modifier mask the server gives a key (Num_Lock ...), and the locked modifiers now.
-    unsigned modifierMask(unsigned long keysym) const;
-    unsigned state() const;
-    // A passive grab on the root window; false when another client holds it.
-    bool grab(unsigned keycode, unsigned modifiers);
-    void ungrab(unsigned keycode, unsigned modifiers);
-    // A keycode without any keysym, or 0; the keysyms of a key; replacing them.
-    unsigned spareKeycode() const;
-    QList<unsigned long> keysyms(unsigned keycode) const;
-    void setKeysyms(unsigned keycode, const QList<unsigned long> &keysyms);
+    void repeat(unsigned delay, unsigned interval);
+    // Puts the keysyms of `from` on a keycode that has none, and `replacement` on `from`, as a
+    // layout switch does; returns the new keycode and sets a way back.
+    unsigned moveKey(unsigned from, unsigned long replacement, std::function<void()> *back);
+    void takeFocus();
+    // Ctrl with the key that gives "v" now, received by the focus window so far.
+    int pastes();
 
 private:
-    _XDisplay *m_display = nullptr;
+    _XDisplay *m_display;
+    unsigned long m_window = 0;
+    int m_pastes = 0;
 };

@@ -1,27 +1,32 @@
-// The window's commands, editor and tick, offscreen, with the questions answered by a script.
+// The window's commands, editor, tick, import and export, offscreen, with the questions answered
+// by a script.
 #include "support/filesizelimit.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
-#include "widgets/checktreewidget.h"
 
-#include <memory>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QMenu>
 #include <QPushButton>
-#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 namespace {
 
 const int CtrlAltA = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
 const QString App = QStringLiteral("Keyquill|");
+const QString Escapes = QStringLiteral(KEYQUILL_TEST_DATA "/escapes.mmacro");
+const QString EuroNote = QStringLiteral("\u20acuro Letters/\u00c9t\u00e9|201326657|Caf\u00e9 costs "
+                                        "5 \u20ac; a=b, \"quoted\" back\\slash 100%\nnext line");
 const QString Title = QStringLiteral("Key-Quill by Orlenvar");
 
 } // namespace
@@ -31,6 +36,7 @@ class TestMainWindow final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    QTemporaryDir m_dir;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_window;
     QTreeWidget *m_tree = nullptr;
@@ -63,6 +69,20 @@ class TestMainWindow final : public QObject
             entries << (action->isChecked() ? "*" : "") + action->text();
         return entries;
     }
+    void import(const QString &path)
+    {
+        m_dialogs->files = {path};
+        trigger("&Import Master Macro");
+    }
+    // Runs the export dialog with everything ticked; true when it closed.
+    bool exportTo(const QString &path)
+    {
+        ExportDlg dialog(m_window->store(), *m_dialogs);
+        m_dialogs->files = {path};
+        dialog.show();
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        return !dialog.isVisible();
+    }
 
 private Q_SLOTS:
     void init()
@@ -82,14 +102,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("warning");
-        const QString separator = App + "A name cannot contain \"/\" or \"\\\": the macro store "
-                                        "uses them to separate its groups.";
-        QTest::newRow("slash") << "Add Master Macro" << "a/b" << separator;
-        QTest::newRow("backslash") << "Add Note" << "a\\b" << separator;
-        QTest::newRow("master, other case") << "Add Master Macro" << "WORK"
-                                            << App + "Master Macro with that name exists";
-        QTest::newRow("rename to own name") << "Rename" << "Home"
-                                            << App + "Master Macro ot Note with that name exists";
+        const QString separator = "A name cannot contain \"/\" or \"\\\": the macro store uses "
+                                  "them to separate its groups.";
+        const auto row = [](const char *tag, QString command, QString name, QString warning) {
+            QTest::newRow(tag) << command << name << App + warning;
+        };
+        row("slash", "Add Master Macro", "a/b", separator);
+        row("backslash", "Add Note", "a\\b", separator);
+        row("master, other case", "Add Master Macro", "WORK", "Master Macro with that name exists");
+        row("rename to own name", "Rename", "Home", "Master Macro ot Note with that name exists");
     }
     void refusesNames()
     {
@@ -102,8 +123,8 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->asked.size(), 3); // the name, the warning, the name offered again
         QCOMPARE(m_dialogs->asked.at(1), warning);
         QVERIFY(m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
-        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 5);
-        QCOMPARE(TestEnvironment::storeDump().size(), 3);
+        QVERIFY(TestEnvironment::treeDump(m_tree).size() == 5 &&
+                TestEnvironment::storeDump().size() == 3);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
@@ -112,8 +133,7 @@ private Q_SLOTS:
         m_tree->topLevelItem(1)->setCheckState(0, Qt::Checked); // Work
         QCOMPARE(keys.activeMaster(), "Work");
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Checked); // Home unticks Work
-        QCOMPARE(m_tree->topLevelItem(1)->checkState(0), Qt::Unchecked);
-        QCOMPARE(keys.activeMaster(), "Home");
+        QVERIFY(m_tree->topLevelItem(1)->checkState(0) == Qt::Unchecked && keys.isActive("Home"));
 
         select(0);
         m_dialogs->names = {"Holiday", "new note"};
@@ -145,7 +165,8 @@ private Q_SLOTS:
         QTest::newRow("choose another") << QStringList{"*Home", "Work"} << "Home";
         QTest::newRow("Rename") << QStringList{"Home", "*R&&D"} << "R&D";
         QTest::newRow("Add Master Macro") << QStringList{"Home", "*Work", "R&&D"} << "Work";
-        QTest::newRow("&Import Master Macro") << QStringList{"Home", "*Work", "In"} << "Work";
+        QTest::newRow("&Import Master Macro")
+            << QStringList{"Home", "*Work", "Stra\u00dfe", "\u20acuro Letters"} << "Work";
         QTest::newRow("Delete") << QStringList{"Home"} << "";
         QTest::newRow("unsaved edits") << QStringList{"Home", "Work"} << "";
     }
@@ -154,10 +175,7 @@ private Q_SLOTS:
         QFETCH(QStringList, masters);
         QFETCH(QString, live);
         const QString step = QTest::currentDataTag();
-        QTemporaryDir dir;
-        QSettings(dir.filePath("in.mmacro"), QSettings::IniFormat)
-            .setValue("In/Macros/n/text", "t");
-        m_dialogs->files = {dir.filePath("in.mmacro")};
+        m_dialogs->files = {Escapes};
         m_dialogs->names = {"R&D"};
         select(1, step == "unsaved edits" ? 0 : -1); // Work
         if (step == "unsaved edits")
@@ -196,8 +214,9 @@ private Q_SLOTS:
         QVERIFY(!key->itemIcon(key->currentIndex()).isNull()); // marked as taken
 
         child<QPushButton>("btnUpdate")->click();
-        QCOMPARE(m_dialogs->asked,
-                 QStringList{App + "Shortcut already assigned to another Note in this Master Macro"});
+        QCOMPARE(
+            m_dialogs->asked,
+            QStringList{App + "Shortcut already assigned to another Note in this Master Macro"});
         QCOMPARE(TestEnvironment::storeDump().at(1), "Work/bye|0|Bye");
         key->setCurrentIndex(key->findData(int(Qt::Key_B)));
         child<QPushButton>("btnUpdate")->click();
@@ -217,8 +236,7 @@ private Q_SLOTS:
         const QStringList before = TestEnvironment::storeDump();
         child<QTextEdit>("macro")->setPlainText(QString(100000, QLatin1Char('x')));
         {
-            FileSizeLimit full(1000);
-            QVERIFY(full.isActive());
+            FileSizeLimit full(1000); // as a full disk
             child<QPushButton>("btnUpdate")->click();
         }
         QCOMPARE(m_dialogs->asked.size(), 1);
@@ -227,6 +245,94 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::storeDump(), before);
         child<QPushButton>("btnRevert")->click();
         QCOMPARE(child<QTextEdit>("macro")->toPlainText(), "Hello");
+    }
+
+    void roundTripKeepsEscapes()
+    {
+        import(Escapes);
+        QVERIFY(TestEnvironment::storeDump().contains(EuroNote));
+        const QStringList before = TestEnvironment::storeDump();
+        const QString file = m_dir.filePath("round.mmacro");
+        QVERIFY(exportTo(file));
+        // Back in under clashing names: each is asked for anew, letter case ignored.
+        m_dialogs->names = {"Home 2", "Strasse 2", "Work 2", "Euro 2"};
+        import(file);
+        QCOMPARE(m_dialogs->asked.size(), 7); // three file names and four new names
+        QVERIFY(m_dialogs->asked.at(3).startsWith(
+            "Import Master Macro|Master Macro with name \"Home\" exists."));
+        QStringList after = TestEnvironment::storeDump();
+        QCOMPARE(after.size(), 2 * before.size());
+        QVERIFY(after.contains(QString(EuroNote).replace("\u20acuro Letters", "Euro 2")));
+        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 2 * (before.size() + 4));
+    }
+
+    void hostileFilesLeaveTheStoreSound_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("added"); // notes the import adds
+        QTest::addColumn<QString>("warning");
+        const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
+        QTest::newRow("a folder") << data << QStringList() << "could not be read as a Master";
+        // The store refuses the import (a full disk): none of it stays, in the tree either.
+        QTest::newRow("refused") << Escapes << QStringList() << "Macros of";
+        QTest::newRow("separators in names")
+            << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QString();
+        const QString odd = "Odd/absurd|0|a Odd/again|0|same@section@twice Odd/dup|67108929|second "
+                            "Odd/hexa|0| Odd/max|2147483647| Odd/negative|-1| Odd/word|0|";
+        QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
+                                  << odd.split(' ').replaceInStrings("@", " ") << QString();
+        // Half of a surrogate pair, by hex and by octal escape, comes in as U+FFFD.
+        const QString replaced(QChar::ReplacementCharacter);
+        QTest::newRow("lone surrogates")
+            << data + "surrogates.mmacro"
+            << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QString();
+    }
+    void hostileFilesLeaveTheStoreSound()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, added);
+        const QStringList base = TestEnvironment::storeDump();
+        {
+            FileSizeLimit full(QTest::currentDataTag() == QLatin1String("refused")
+                                   ? QFile(m_window->store().fileName()).size()
+                                   : 1 << 30);
+            import(path);
+        }
+        QFETCH(QString, warning);
+        QCOMPARE(m_dialogs->asked.size(), warning.isEmpty() ? 1 : 2);
+        QVERIFY(m_dialogs->asked.last().contains(warning));
+        QStringList stored = TestEnvironment::storeDump();
+        stored.removeIf([&base](const QString &note) { return base.contains(note); });
+        stored.sort();
+        QCOMPARE(stored, added);
+        // What the tree shows is what the store holds, and ticking it survives odd codes.
+        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 5 + added.size() + !added.isEmpty());
+        m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)->setCheckState(0, Qt::Checked);
+    }
+
+    void failedExportKeepsTheDialogAndTheTarget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a folder") << QString();
+        QTest::newRow("full disk") << "full.mmacro";
+        QTest::newRow("the store itself") << "store";
+    }
+    void failedExportKeepsTheDialogAndTheTarget()
+    {
+        QFETCH(QString, target);
+        QString path = target == "store" ? m_window->store().fileName() : m_dir.filePath(target);
+        if (target == "full.mmacro") {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        const QByteArray before = TestEnvironment::fileBytes(path);
+        {
+            FileSizeLimit full(target == "full.mmacro" ? 10 : 1 << 30);
+            QVERIFY(!exportTo(path));
+        }
+        QCOMPARE(m_dialogs->asked.size(), 2);
+        QVERIFY(m_dialogs->asked.last().contains("could not be written to"));
+        QCOMPARE(TestEnvironment::fileBytes(path), before);
     }
 };
 

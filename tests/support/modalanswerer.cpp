@@ -6,14 +6,23 @@
 
 ModalAnswerer::ModalAnswerer()
 {
-    connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        // A dialog that comes back on top after the one it opened closes is not a new one.
+        m_handled.removeAll(QPointer<QWidget>());
+        if (!dialog || !dialog->isVisible() || m_handled.contains(dialog))
+            return;
+        m_handled << dialog;
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        m_seen << Seen{dialog->windowTitle(), box ? box->text() : QString(), m_answers.isEmpty(),
+                       box ? int(box->icon()) : 0};
+        const Answer reject = [](QWidget *shown) { qobject_cast<QDialog *>(shown)->reject(); };
+        // Answered from an event of its own: the answer may open the next dialog.
+        QTimer::singleShot(0, dialog,
+                           [answer = m_seen.last().unexpected ? reject : m_answers.takeFirst(),
+                            dialog] { answer(dialog); });
+    });
     m_timer.start(5);
-}
-
-ModalAnswerer &ModalAnswerer::expect(Answer answer)
-{
-    m_answers.enqueue(std::move(answer));
-    return *this;
 }
 
 QStringList ModalAnswerer::said() const
@@ -24,25 +33,4 @@ QStringList ModalAnswerer::said() const
                       (dialog.text.isEmpty() ? QString() : QLatin1Char('|') + dialog.text);
     }
     return result;
-}
-
-void ModalAnswerer::poll()
-{
-    QWidget *dialog = QApplication::activeModalWidget();
-    // A dialog that comes back on top after the one it opened closes is not a new one.
-    m_handled.removeAll(QPointer<QWidget>());
-    if (!dialog || !dialog->isVisible() || m_handled.contains(dialog))
-        return;
-    m_handled << dialog;
-    Seen seen{dialog->windowTitle(), {}, m_answers.isEmpty(), 0};
-    if (auto *box = qobject_cast<QMessageBox *>(dialog))
-        seen = {box->windowTitle(), box->text(), seen.unexpected, int(box->icon())};
-    m_seen << seen;
-    // Answered from an event of its own: the answer may open the next dialog.
-    const Answer answer = seen.unexpected ? Answer([](QWidget *shown) {
-        if (auto *box = qobject_cast<QDialog *>(shown))
-            box->reject();
-    })
-                                          : m_answers.dequeue();
-    QTimer::singleShot(0, dialog, [answer, dialog] { answer(dialog); });
 }

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QQueue>
 #include <QStringList>
 #include <QTimer>
 
@@ -28,16 +27,18 @@ public:
     };
 
     ModalAnswerer();
-    ModalAnswerer &expect(Answer answer);
+    ModalAnswerer &expect(Answer answer)
+    {
+        m_answers.append(std::move(answer));
+        return *this;
+    }
     const QList<Seen> &seen() const { return m_seen; }
     // "title" or "title|text" per dialog, "unexpected " in front of a rejected one.
     QStringList said() const;
 
 private:
-    void poll();
-
     QTimer m_timer;
-    QQueue<Answer> m_answers;
+    QList<Answer> m_answers;
     QList<Seen> m_seen;
     QList<QPointer<QWidget>> m_handled;
 };

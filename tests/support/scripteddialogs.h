@@ -10,9 +10,9 @@
 class ScriptedDialogs final : public Dialogs
 {
 public:
-    QStringList names;      // answers to getText; a null QString cancels
-    QStringList files;      // answers to the file questions
-    QList<bool> questions;  // answers to the delete question
+    QStringList names;     // answers to getText; a null QString cancels
+    QStringList files;     // answers to the file questions
+    QList<bool> questions; // answers to the delete question
     QStringList asked;
 
     QString openFileName(QWidget *, const QString &caption, const QString &) override

@@ -3,7 +3,6 @@
 #include "app/appidentity.h"
 #include "store/macrostore.h"
 
-#include <memory>
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
@@ -11,44 +10,18 @@
 #include <QTcpSocket>
 #include <QTreeWidget>
 
-static void initResources()
-{
-    Q_INIT_RESOURCE(keyquill);
-}
-
 QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
 {
     connect(this, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = nextPendingConnection()) {
+            // The client closes: closing here under a request still coming in would reset it.
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            // Answer only once the whole request is in: replying early and closing could
-            // reset the connection under a body still being sent, which reads as an error.
-            auto request = std::make_shared<QByteArray>();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket, request] {
-                request->append(socket->readAll());
-                const qsizetype headerEnd = request->indexOf("\r\n\r\n");
-                if (headerEnd < 0)
-                    return;
-                qsizetype contentLength = 0;
-                const QList<QByteArray> lines = request->left(headerEnd).split('\n');
-                for (const QByteArray &line : lines) {
-                    if (line.toLower().startsWith("content-length:"))
-                        contentLength = line.mid(15).trimmed().toLongLong();
-                }
-                if (request->size() < headerEnd + 4 + contentLength)
-                    return;
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
-                              "Content-Length: 2\r\nConnection: close\r\n\r\nNO");
-                socket->disconnectFromHost();
-            });
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                          "Content-Length: 2\r\n\r\nNO");
         }
     });
     listen(QHostAddress::LocalHost, 0);
-}
-
-QString QuietUpdateServer::address() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(serverPort());
 }
 
 TestEnvironment::TestEnvironment()
@@ -56,7 +29,7 @@ TestEnvironment::TestEnvironment()
                         .arg(QCoreApplication::applicationPid())
                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')))
 {
-    initResources();
+    Q_INIT_RESOURCE(keyquill);
     AppIdentity::apply();
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
@@ -108,7 +81,10 @@ QStringList TestEnvironment::storeDump()
     for (const QString &master : masters) {
         const QList<MacroStore::Note> notes = store.notes(master);
         for (const MacroStore::Note &note : notes)
-            lines << QStringLiteral("%1/%2|%3|%4").arg(master, note.name).arg(note.code).arg(note.text);
+            lines << QStringLiteral("%1/%2|%3|%4")
+                         .arg(master, note.name)
+                         .arg(note.code)
+                         .arg(note.text);
     }
     return lines;
 }

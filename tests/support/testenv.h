@@ -15,7 +15,7 @@ class QuietUpdateServer final : public QTcpServer
 
 public:
     explicit QuietUpdateServer(QObject *parent = nullptr);
-    QString address() const; // "127.0.0.1:<port>"
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(serverPort()); }
 };
 
 // Everything a test needs to stay away from the user's own data: its own settings folder

@@ -13,8 +13,8 @@ struct TrayHost final
     {
         process.start("trayer", {});
         return process.waitForStarted() &&
-               QProcess::execute("timeout", {"10", "xdotool", "search", "--sync", "--classname",
-                                             "trayer"}) == 0;
+               QProcess::execute(
+                   "timeout", {"10", "xdotool", "search", "--sync", "--classname", "trayer"}) == 0;
     }
     void stop()
     {

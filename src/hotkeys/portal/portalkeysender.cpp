@@ -53,12 +53,10 @@ void PortalKeySender::start()
 {
     m_state = State::Starting;
     m_step = 0;
-    PortalRequest::call(Portal::RemoteDesktop, QStringLiteral("CreateSession"),
-                        {QVariantMap{{QStringLiteral("session_handle_token"),
-                                      QStringLiteral("keyquillpaste")}}},
-                        this, [this](uint response, const QVariantMap &results) {
-                            step(response, results);
-                        });
+    PortalRequest::call(
+        Portal::RemoteDesktop, QStringLiteral("CreateSession"),
+        {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("keyquillpaste")}}},
+        this, [this](uint response, const QVariantMap &results) { step(response, results); });
 }
 
 // CreateSession, then SelectDevices (the keyboard), then Start.
@@ -79,17 +77,16 @@ void PortalKeySender::step(uint response, const QVariantMap &results)
         QDBusConnection::sessionBus().connect(Portal::Service, m_session, Portal::Session,
                                               QStringLiteral("Closed"), this,
                                               SLOT(sessionClosed()));
-        PortalRequest::call(
-            Portal::RemoteDesktop, QStringLiteral("SelectDevices"),
-            {QVariant::fromValue(QDBusObjectPath(m_session)),
-             QVariantMap{{QStringLiteral("types"), KeyboardDevice}}},
-            this, next);
+        PortalRequest::call(Portal::RemoteDesktop, QStringLiteral("SelectDevices"),
+                            {QVariant::fromValue(QDBusObjectPath(m_session)),
+                             QVariantMap{{QStringLiteral("types"), KeyboardDevice}}},
+                            this, next);
         break;
     case 2:
-        PortalRequest::call(Portal::RemoteDesktop, QStringLiteral("Start"),
-                            {QVariant::fromValue(QDBusObjectPath(m_session)), QString(),
-                             QVariantMap()},
-                            this, next);
+        PortalRequest::call(
+            Portal::RemoteDesktop, QStringLiteral("Start"),
+            {QVariant::fromValue(QDBusObjectPath(m_session)), QString(), QVariantMap()}, this,
+            next);
         break;
     default:
         if (!(results.value(QStringLiteral("devices")).toUInt() & KeyboardDevice)) {
@@ -114,9 +111,9 @@ void PortalKeySender::sendStroke()
 void PortalKeySender::key(int keysym, bool down)
 {
     // Calls on one connection arrive in order; the replies carry nothing we need.
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        Portal::Service, Portal::Path, Portal::RemoteDesktop,
-        QStringLiteral("NotifyKeyboardKeysym"));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(Portal::Service, Portal::Path, Portal::RemoteDesktop,
+                                       QStringLiteral("NotifyKeyboardKeysym"));
     message.setArguments({QVariant::fromValue(QDBusObjectPath(m_session)), QVariantMap(), keysym,
                           uint(down ? 1 : 0)});
     QDBusConnection::sessionBus().asyncCall(message);

@@ -2,8 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCall>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QRandomGenerator>
@@ -40,8 +40,7 @@ void Portal::closeSession(const QString &handle)
         QDBusMessage::createMethodCall(Service, handle, Session, QStringLiteral("Close")));
 }
 
-PortalRequest::PortalRequest(QObject *context, Done done)
-    : m_done(std::move(done))
+PortalRequest::PortalRequest(QObject *context, Done done) : m_done(std::move(done))
 {
     connect(context, &QObject::destroyed, this, [this] { m_contextAlive = false; });
 }
@@ -60,16 +59,16 @@ void PortalRequest::call(const QString &interface, const QString &method, QVaria
     const QString token = QStringLiteral("keyquill%1").arg(QRandomGenerator::global()->generate());
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                             .arg(sender, token);
+    const QString path =
+        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
     bus.connect(Portal::Service, path, QStringLiteral("org.freedesktop.portal.Request"),
-                QStringLiteral("Response"), request, SLOT(response(uint,QVariantMap)));
+                QStringLiteral("Response"), request, SLOT(response(uint, QVariantMap)));
 
     QVariantMap options = arguments.takeLast().toMap();
     options.insert(QStringLiteral("handle_token"), token);
     arguments.append(options);
-    QDBusMessage message = QDBusMessage::createMethodCall(Portal::Service, Portal::Path, interface,
-                                                          method);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(Portal::Service, Portal::Path, interface, method);
     message.setArguments(arguments);
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), request);
     connect(watcher, &QDBusPendingCallWatcher::finished, request, [request, watcher] {

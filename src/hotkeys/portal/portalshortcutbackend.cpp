@@ -74,7 +74,7 @@ PortalShortcutBackend::PortalShortcutBackend(Handlers handlers) : m_handlers(std
     Portal::registerTypes();
     QDBusConnection::sessionBus().connect(
         Portal::Service, Portal::Path, Portal::GlobalShortcuts, QStringLiteral("Activated"), this,
-        SLOT(activated(QDBusObjectPath,QString,qulonglong,QVariantMap)));
+        SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
 }
 
 PortalShortcutBackend::~PortalShortcutBackend()
@@ -148,10 +148,9 @@ void PortalShortcutBackend::apply()
     const QVariantMap options{{QStringLiteral("session_handle_token"), sessionToken()},
                               {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
     m_creating = true;
-    PortalRequest::call(Portal::GlobalShortcuts, QStringLiteral("CreateSession"), {options}, this,
-                        [this](uint response, const QVariantMap &results) {
-                            created(response, results);
-                        });
+    PortalRequest::call(
+        Portal::GlobalShortcuts, QStringLiteral("CreateSession"), {options}, this,
+        [this](uint response, const QVariantMap &results) { created(response, results); });
 }
 
 void PortalShortcutBackend::created(uint response, const QVariantMap &results)
@@ -213,15 +212,15 @@ void PortalShortcutBackend::askKGlobalAccel(const QList<int> &codes)
 {
     for (int code : codes) {
         const QStringList actionId{sessionToken(), idFor(code), QString(), QString()};
-        auto *watcher = new QDBusPendingCallWatcher(
-            QDBusConnection::sessionBus().asyncCall(
-                kglobalaccelCall(QStringLiteral("shortcut"), {actionId})),
-            this);
+        auto *watcher =
+            new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(kglobalaccelCall(
+                                            QStringLiteral("shortcut"), {actionId})),
+                                        this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, code] {
             watcher->deleteLater();
             const QDBusPendingReply<QList<int>> reply = *watcher;
-            const bool bound = !reply.isError() && !reply.value().isEmpty() &&
-                               reply.value().first() != 0;
+            const bool bound =
+                !reply.isError() && !reply.value().isEmpty() && reply.value().first() != 0;
             if (m_sent.contains(code))
                 report(code, bound);
         });
@@ -243,8 +242,8 @@ void PortalShortcutBackend::report(int code, bool bound)
         m_handlers.regrabbed(code, bound);
 }
 
-void PortalShortcutBackend::activated(const QDBusObjectPath &session, const QString &id,
-                                      qulonglong, const QVariantMap &)
+void PortalShortcutBackend::activated(const QDBusObjectPath &session, const QString &id, qulonglong,
+                                      const QVariantMap &)
 {
     if (session.path() != m_session)
         return;

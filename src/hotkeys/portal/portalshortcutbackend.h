@@ -50,7 +50,7 @@ private:
     Handlers m_handlers;
     QSet<int> m_wanted;
     QSet<int> m_bound; // as the holders were told
-    QSet<int> m_sent; // in the live session or the one being created
+    QSet<int> m_sent;  // in the live session or the one being created
     QString m_session; // handle of the live session, empty when none
     bool m_applyPending = false;
     // One creation at a time: the handle is the same for every session of the token.

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <utility>
 
 #include <X11/keysym.h>
@@ -116,9 +117,10 @@ private:
     uint16_t m_altMask = XCB_MOD_MASK_1;
     uint16_t m_metaMask = XCB_MOD_MASK_4;
 
-    QHash<int, Grab> m_grabs;          // by Qt code
+    QList<Grab> m_releases;           // let go of, not yet sent (see flush())
+    QHash<int, Grab> m_grabs;         // by Qt code
     QHash<quint32, int> m_byPhysical; // held grabs by keycode and modifiers: the Qt code
-    QList<int> m_suspended;   // codes let go of while the paste key stroke is sent
+    QList<int> m_suspended;           // codes let go of while the paste key stroke is sent
 
     // The key event this connection saw last, on any window: tells an auto-repeat from a press.
     uint8_t m_lastKeyType = 0;
@@ -155,9 +157,10 @@ X11ShortcutBackend::~X11ShortcutBackend()
     app->removeNativeEventFilter(this);
     for (const Grab &grab : std::as_const(m_grabs)) {
         if (grab.held)
-            ungrabOnServer(grab);
+            m_releases.append(grab);
     }
-    xcb_flush(m_connection);
+    m_grabs.clear();
+    flush();
 }
 
 void X11ShortcutBackend::loadKeyboardMapping()
@@ -303,6 +306,23 @@ void X11ShortcutBackend::ungrabOnServer(const Grab &grab)
 
 void X11ShortcutBackend::flush()
 {
+    if (!m_releases.isEmpty()) {
+        // The server scans its whole list of grabs for every request: a key none of our grabs
+        // keeps is let go of in one request for all its modifiers, not four per combination.
+        QSet<xcb_keycode_t> kept;
+        for (const Grab &grab : std::as_const(m_grabs))
+            kept.insert(grab.keycode);
+        QSet<xcb_keycode_t> whole;
+        for (const Grab &grab : std::as_const(m_releases)) {
+            if (kept.contains(grab.keycode))
+                ungrabOnServer(grab);
+            else
+                whole.insert(grab.keycode);
+        }
+        for (xcb_keycode_t keycode : std::as_const(whole))
+            xcb_ungrab_key(m_connection, keycode, m_root, XCB_MOD_MASK_ANY);
+        m_releases.clear();
+    }
     xcb_flush(m_connection);
 }
 
@@ -322,6 +342,7 @@ bool X11ShortcutBackend::grab(int code)
 
 QList<bool> X11ShortcutBackend::grabMany(const QList<int> &codes)
 {
+    flush(); // a release sent after the grab would undo it
     QList<bool> grabbed(codes.size(), false);
     struct Sent
     {
@@ -384,7 +405,7 @@ void X11ShortcutBackend::ungrab(int code)
     if (it == m_grabs.end())
         return;
     if (it->held && QCoreApplication::instance())
-        ungrabOnServer(*it);
+        m_releases.append(*it);
     const quint32 physical = physicalKey(it->keycode, it->modifiers);
     if (m_byPhysical.value(physical) == code)
         m_byPhysical.remove(physical);
@@ -414,6 +435,7 @@ void X11ShortcutBackend::suspendPasteGrabs()
 
 void X11ShortcutBackend::resumePasteGrabs()
 {
+    flush();
     const QList<int> suspended = std::exchange(m_suspended, {});
     for (int code : suspended) {
         const auto it = m_grabs.find(code);
@@ -430,6 +452,7 @@ void X11ShortcutBackend::resumePasteGrabs()
 void X11ShortcutBackend::mappingChanged()
 {
     // Release with the old keycodes and lock masks before they are forgotten.
+    flush();
     const QHash<int, Grab> old = m_grabs;
     const QList<uint16_t> oldVariants = lockVariants();
     loadKeyboardMapping();

@@ -1,0 +1,46 @@
+#include "macrotreeitems.h"
+
+#include "store/macrostore.h"
+#include "widgets/checktreewidget.h"
+
+MacroTreeItems::MacroTreeItems(QTreeWidget *tree)
+    : m_tree(tree), m_masterIcon(QStringLiteral(":/images/icon_master_macro.png")),
+      m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
+{
+    // Every row has the same height: the view need not ask each of thousands of rows.
+    m_tree->setUniformRowHeights(true);
+}
+
+void MacroTreeItems::load(const MacroStore &store)
+{
+    m_tree->clear();
+    const QList<MacroStore::Outline> masters = store.outline(true);
+    for (const MacroStore::Outline &master : masters) {
+        QTreeWidgetItem *masterItem = addMaster(master.name);
+        for (const MacroStore::NoteCode &note : master.notes)
+            addNote(masterItem, note.name, note.code);
+    }
+    m_tree->expandAll();
+    m_tree->resizeColumnToContents(0);
+    m_tree->resizeColumnToContents(1);
+}
+
+QTreeWidgetItem *MacroTreeItems::addMaster(const QString &name)
+{
+    auto *item = new CheckTreeWidgetItem(QStringList{name});
+    item->setToolTip(0, name);
+    // The state is set before the item joins the tree, so making it reports no change.
+    item->setCheckState(0, Qt::Unchecked);
+    item->setIcon(0, m_masterIcon);
+    m_tree->addTopLevelItem(item);
+    return item;
+}
+
+void MacroTreeItems::addNote(QTreeWidgetItem *master, const QString &name, int code)
+{
+    const QString shortcutText = MacroStore::codeText(code);
+    auto *item = new CheckTreeWidgetItem(master, QStringList{name, shortcutText});
+    item->setToolTip(0, name);
+    item->setToolTip(1, shortcutText);
+    item->setIcon(0, m_noteIcon);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class MacroStore;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The rows of the main window's macro tree: master macros at the top level with the in-use
+// check box, their notes below with the hot key's text.
+class MacroTreeItems final
+{
+public:
+    explicit MacroTreeItems(QTreeWidget *tree);
+
+    // Every master macro and note of the store, expanded, columns fitted.
+    void load(const MacroStore &store);
+    QTreeWidgetItem *addMaster(const QString &name);
+    void addNote(QTreeWidgetItem *master, const QString &name, int code);
+
+    const QIcon &masterIcon() const { return m_masterIcon; }
+    const QIcon &noteIcon() const { return m_noteIcon; }
+
+private:
+    QTreeWidget *m_tree;
+    QIcon m_masterIcon;
+    QIcon m_noteIcon;
+};
