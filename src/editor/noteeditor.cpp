@@ -1,5 +1,6 @@
 #include "noteeditor.h"
 
+#include "hotkeys/consolekeys.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTextEdit>
 
 NoteEditor::NoteEditor(MacroStore &store, Dialogs &dialogs, const Widgets &widgets, QObject *parent)
@@ -85,6 +87,11 @@ bool NoteEditor::save()
     if (m_note.isEmpty())
         return true;
     const int newCode = code();
+    // Like a duplicate: refused with the reason, and the edits stay.
+    if (const QString reason = ConsoleKeys::reason(newCode); !reason.isEmpty()) {
+        m_dialogs.warning(m_ui.text->window(), QCoreApplication::applicationName(), reason);
+        return false;
+    }
     if (newCode != 0) {
         const QList<MacroStore::NoteCode> others = m_store.noteCodes(m_master);
         const bool taken =
@@ -141,9 +148,15 @@ void NoteEditor::markUsedKeys()
     const bool alt = m_ui.alt->isChecked();
     const bool shift = m_ui.shift->isChecked();
     const QIcon none;
+    const QIcon never = m_ui.key->style()->standardIcon(QStyle::SP_MessageBoxWarning);
     for (int i = 0; i < m_ui.key->count(); ++i) {
         const int candidate =
             MacroStore::buildCode(ctrl, alt, shift, m_ui.key->itemData(i, Qt::UserRole).toInt());
-        m_ui.key->setItemIcon(i, taken.contains(candidate) ? m_inUseIcon : none);
+        // A key that can never fire is marked apart from one that is merely taken.
+        const QString reason = ConsoleKeys::reason(candidate);
+        m_ui.key->setItemIcon(i, !reason.isEmpty()           ? never
+                                 : taken.contains(candidate) ? m_inUseIcon
+                                                             : none);
+        m_ui.key->setItemData(i, reason.isEmpty() ? QVariant() : QVariant(reason), Qt::ToolTipRole);
     }
 }

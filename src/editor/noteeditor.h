@@ -12,8 +12,9 @@ class QPushButton;
 class QTextEdit;
 
 // The note editor: shows the selected note's hot key and text, becomes dirty on the first edit,
-// marks the keys other notes of the master macro already hold, and saves (refusing a hot key
-// another note holds) or reverts. The widgets belong to the main window's form.
+// marks the keys other notes of the master macro already hold and the console-switch keys, and
+// saves (refusing a hot key another note holds or one that can never fire) or reverts. The
+// widgets belong to the main window's form.
 class NoteEditor final : public QObject
 {
     Q_OBJECT

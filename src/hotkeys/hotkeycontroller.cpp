@@ -1,6 +1,6 @@
 #include "hotkeycontroller.h"
 
-#include "hotkeys/clipboardwriter.h"
+#include "hotkeys/consolekeys.h"
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
@@ -9,16 +9,22 @@
 #include <QKeySequence>
 
 HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
-    : QObject(parent), m_store(store), m_paste([] { ShortcutRegistry::sendPaste(); })
+    : QObject(parent), m_store(store)
 {
     m_pasteTimer.setSingleShot(true);
     m_pasteTimer.setTimerType(Qt::PreciseTimer); // never shorter than the full wait
     m_pasteTimer.setInterval(PasteDelayMs);
-    connect(&m_pasteTimer, &QTimer::timeout, this, &HotKeyController::pasteAndDeliverNext);
+    connect(&m_pasteTimer, &QTimer::timeout, &m_delivery, &PasteDelivery::pasteWhenKeysAreFree);
     m_settleTimer.setSingleShot(true);
     m_settleTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end up to 5% early
     m_settleTimer.setInterval(PasteSettleMs);
-    connect(&m_settleTimer, &QTimer::timeout, this, &HotKeyController::deliverNext);
+    // Also after a dropped press, and when nothing waits yet: a press right after the paste must
+    // not overtake it.
+    connect(&m_delivery, &PasteDelivery::finished, &m_settleTimer, qOverload<>(&QTimer::start));
+    connect(&m_settleTimer, &QTimer::timeout, this, [this] {
+        m_delivery.end();
+        deliverNext();
+    });
 }
 
 HotKeyController::~HotKeyController()
@@ -35,8 +41,12 @@ void HotKeyController::activate(const QString &master)
     {
         // All grabs of the master macro in one go to the server.
         const ShortcutRegistry::Batch batch;
-        for (const MacroStore::NoteCode &note : notes)
-            m_shortcuts.push_back(std::make_unique<GlobalShortcut>(QKeySequence(note.code)));
+        for (const MacroStore::NoteCode &note : notes) {
+            if (ConsoleKeys::isConsoleSwitchKey(note.code))
+                m_consoleCodes.append(note.code);
+            else
+                m_shortcuts.push_back(std::make_unique<GlobalShortcut>(QKeySequence(note.code)));
+        }
     }
     for (const auto &shortcut : m_shortcuts) {
         const QKeySequence sequence = shortcut->shortcut();
@@ -83,6 +93,7 @@ void HotKeyController::release()
     const ShortcutRegistry::Batch batch;
     while (!m_shortcuts.empty())
         m_shortcuts.pop_back();
+    m_consoleCodes.clear();
 }
 
 QHash<int, QString> HotKeyController::unavailable() const
@@ -97,6 +108,8 @@ QHash<int, QString> HotKeyController::unavailable() const
                                    "layout has no such key.")
                               : tr("Hot keys cannot be registered in this session."));
     }
+    for (int code : m_consoleCodes)
+        result.insert(code, ConsoleKeys::reason(code));
     return result;
 }
 
@@ -119,7 +132,7 @@ bool HotKeyController::hasLiveKeys() const
 void HotKeyController::press(int code)
 {
     m_pending.append(code);
-    if (!m_pasteTimer.isActive() && !m_settleTimer.isActive())
+    if (!m_delivery.isBusy() && !m_settleTimer.isActive())
         deliverNext();
 }
 
@@ -130,15 +143,8 @@ void HotKeyController::deliverNext()
         QString text;
         if (m_active.isEmpty() || !m_store.textForCode(m_active, code, &text))
             continue;
-        ClipboardWriter::setText(text);
+        m_delivery.begin(code, text);
         m_pasteTimer.start();
         return;
     }
-}
-
-void HotKeyController::pasteAndDeliverNext()
-{
-    m_paste();
-    // Also when nothing waits yet: a press right after the paste must not overtake it either.
-    m_settleTimer.start();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hotkeys/pastedelivery.h"
+
 #include <functional>
 #include <memory>
 #include <QHash>
@@ -14,9 +16,11 @@ class MacroStore;
 
 // The live hot keys: which master macro is active, one GlobalShortcut per note of it, and the
 // delivery of a note's text when one fires. A press puts the text on the clipboard and, after
-// the paste delay, sends the paste key stroke; presses are delivered one after another in press
+// the paste delay and once the user has let go of the keys, sends the paste key stroke the
+// focused program understands (PasteDelivery); presses are delivered one after another in press
 // order, each with its own full wait, and a queued press touches the clipboard only once the
-// earlier paste has been fetched.
+// earlier paste has been fetched. Console-switch keys are never registered: the server keeps
+// them, so they are reported unavailable instead.
 class HotKeyController final : public QObject
 {
     Q_OBJECT
@@ -52,7 +56,10 @@ public:
     bool hasLiveKeys() const;
 
     // What sends the paste key stroke once the wait is over (tests count here).
-    void setPaste(Paste paste) { m_paste = std::move(paste); }
+    void setPaste(Paste paste)
+    {
+        m_delivery.setSend([paste = std::move(paste)](int) { paste(); });
+    }
 
 public Q_SLOTS:
     // A press of `code`: queued for delivery.
@@ -66,15 +73,15 @@ Q_SIGNALS:
 private:
     void release();
     void deliverNext();
-    void pasteAndDeliverNext();
 
     MacroStore &m_store;
     QString m_active;
     std::vector<std::unique_ptr<GlobalShortcut>> m_shortcuts;
+    QList<int> m_consoleCodes; // of the active master macro's notes, not registered
     bool m_hadUnavailable = false;
 
     QList<int> m_pending; // fired codes not yet looked up, in press order
     QTimer m_pasteTimer;  // the wait between a clipboard write and its paste
     QTimer m_settleTimer; // lets the target fetch a paste before the next write
-    Paste m_paste;
+    PasteDelivery m_delivery;
 };

@@ -1,6 +1,8 @@
 // The one place that picks a platform's hot-key and key-stroke back-ends.
 #include "hotkeyplatform.h"
 
+#include "hotkeys/focusedwindow.h"
+#include "hotkeys/keyboardstate.h"
 #include "hotkeys/keysender.h"
 #include "hotkeys/shortcutbackend.h"
 
@@ -116,18 +118,41 @@ std::unique_ptr<ShortcutBackend> ShortcutBackend::create(Handlers handlers)
     return nullptr;
 }
 
-bool KeySender::sendPaste()
+bool KeySender::sendPaste(int stroke)
 {
     // No portal question here: a paste follows a hot key, so the platform has them.
 #if KEYQUILL_X11
     if (isXcb())
-        return sendX11Paste();
+        return sendX11Paste(stroke);
 #endif
 #if KEYQUILL_PORTAL
+    // Always Ctrl+V: the portals name no focused program, so no other stroke is ever chosen.
     if (HotKeyPlatform::isWayland()) {
         PortalKeySender *sender = PortalKeySender::forApplication();
         return sender && sender->sendPaste();
     }
 #endif
+    Q_UNUSED(stroke)
     return false;
+}
+
+bool KeyboardState::isFree(int code)
+{
+#if KEYQUILL_X11
+    if (isXcb())
+        return x11KeysFree(code);
+#endif
+    // Elsewhere nothing tells which keys are down: the paste goes after the usual wait.
+    Q_UNUSED(code)
+    return true;
+}
+
+QStringList FocusedWindow::windowClass()
+{
+#if KEYQUILL_X11
+    if (isXcb())
+        return x11FocusedWindowClass();
+#endif
+    // Elsewhere nothing names the focused program: every window gets Ctrl+V.
+    return {};
 }

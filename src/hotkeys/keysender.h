@@ -1,11 +1,13 @@
 #pragma once
 
-// Synthesises the paste key stroke (Ctrl down, V down, V up, Ctrl up) into whatever window has
-// the keyboard focus, with the V of the current keyboard layout, on the platform that
-// HotKeyPlatform chose.
+// Synthesises a paste key stroke (modifiers down, key down, key up, modifiers up) into whatever
+// window has the keyboard focus, on the platform that HotKeyPlatform chose.
 class KeySender final
 {
 public:
-    // False where the platform cannot send keys; nothing is sent then.
-    static bool sendPaste();
+    // `stroke` is one of PasteKeyTable's strokes (a Qt key OR-ed with Ctrl and/or Shift). The
+    // key is taken from the current keyboard layout, whichever group holds it; where no key
+    // gives it at all, a spare key is lent its symbol for the stroke. False where the platform
+    // cannot send keys; nothing is sent then.
+    static bool sendPaste(int stroke);
 };

@@ -38,10 +38,10 @@ public:
         return grabbed;
     }
 
-    // Around KeySender's paste key stroke: lets go of every grab that the stroke would trigger,
-    // so it reaches the window with the focus rather than this program, and takes them again.
-    // The release is done on the server when suspendPasteGrabs() returns.
-    virtual void suspendPasteGrabs() = 0;
+    // Around KeySender's paste key stroke `stroke` (a Qt code): lets go of every grab that the
+    // stroke would trigger, so it reaches the window with the focus rather than this program,
+    // and takes them again. The release is done on the server when suspendPasteGrabs() returns.
+    virtual void suspendPasteGrabs(int stroke) = 0;
     virtual void resumePasteGrabs() = 0;
 
     // The back-end of the platform the application runs on, or null where there is none (no X11

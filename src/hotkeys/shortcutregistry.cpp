@@ -122,14 +122,14 @@ bool ShortcutRegistry::hasBackend()
     return s_registry && s_registry->m_backend;
 }
 
-bool ShortcutRegistry::sendPaste()
+bool ShortcutRegistry::sendPaste(int stroke)
 {
     // A user's own Ctrl+V in these few milliseconds reaches the focused window as a plain
     // paste of the note just put on the clipboard: no harm, and not worth holding keys back.
     ShortcutBackend *backend = s_registry ? s_registry->m_backend.get() : nullptr;
     if (backend)
-        backend->suspendPasteGrabs();
-    const bool sent = KeySender::sendPaste();
+        backend->suspendPasteGrabs(stroke);
+    const bool sent = KeySender::sendPaste(stroke);
     if (backend)
         backend->resumePasteGrabs();
     return sent;

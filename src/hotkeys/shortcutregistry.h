@@ -32,9 +32,9 @@ public:
     // True while some combination is held and the platform has a back-end (an X11
     // connection, a supported session).
     static bool hasBackend();
-    // KeySender::sendPaste() with the grabs it would trigger let go meanwhile: a hot key on
-    // Ctrl+V would otherwise catch the program's own paste and fire again.
-    static bool sendPaste();
+    // KeySender::sendPaste(stroke) with the grabs it would trigger let go meanwhile: a hot key
+    // on Ctrl+V would otherwise catch the program's own paste and fire again.
+    static bool sendPaste(int stroke);
 
     ~ShortcutRegistry();
 

@@ -2,7 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "mainwindow/trayicon.h"
+#include "mainwindow/unavailablemarks.h"
 #include "store/lastlivemaster.h"
+#include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
 #include "widgets/macrotreeitems.h"
@@ -12,6 +14,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 
 MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
@@ -32,6 +35,8 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
             &MainWindow::currentMacroChanged);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
             &MainWindow::macroCheckStateChanged);
+    connect(&m_hotKeys, &HotKeyController::unavailableChanged, this,
+            &MainWindow::markUnavailableKeys);
     // Links in the panel leave through the system; the panel itself never navigates.
     ui->ads->setOpenLinks(false);
     ui->ads->setOpenExternalLinks(false);
@@ -56,6 +61,7 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
     // Only when the user asked: otherwise every master macro starts unticked.
     connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::rememberLiveMaster);
+    m_tickLastLive = Preferences::load().tickLastLiveAtStart();
     if (m_tickLastLive) {
         if (QTreeWidgetItem *item = masterItem(LastLiveMaster::read()))
             item->setCheckState(0, Qt::Checked);
@@ -96,6 +102,7 @@ void MainWindow::createActions()
     m_deleteAction = make(tree, {}, tr("Delete"), &MainWindow::deleteMacro);
     m_aboutAction = make(this, {}, tr("&About"), &MainWindow::helpAbout);
     m_instructionsAction = make(this, {}, tr("&Instructions"), &MainWindow::helpInstructions);
+    m_preferencesAction = make(this, {}, tr("Preferences…"), &MainWindow::editPreferences);
 
     tree->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction,
                       m_printAction, m_printAllAction});
@@ -114,6 +121,8 @@ void MainWindow::createMenus()
 
     QMenu *edit = ui->menuBar->addMenu(tr("&Edit"));
     edit->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction});
+    edit->addSeparator();
+    edit->addAction(m_preferencesAction);
     ui->menuBar->addSeparator();
 
     QMenu *help = ui->menuBar->addMenu(tr("&Help"));
@@ -129,7 +138,6 @@ void MainWindow::createTrayIcon()
     connect(m_tray, &TrayIcon::masterChosen, this, &MainWindow::chooseMasterFromTray);
     connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::syncTrayMasters);
     connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::showLiveInTray);
-    connect(&m_hotKeys, &HotKeyController::unavailableChanged, this, &MainWindow::showLiveInTray);
     // Adds, renames, deletes and imports all pass through the tree's rows.
     m_trayMastersSync.setSingleShot(true);
     m_trayMastersSync.setInterval(0);
@@ -159,7 +167,7 @@ void MainWindow::syncTrayMasters()
 
 void MainWindow::showLiveInTray()
 {
-    m_tray->showLive(TrayIcon::toolTip(windowTitle(), m_hotKeys.activeMaster()),
+    m_tray->showLive(TrayIcon::toolTip(windowTitle(), m_hotKeys.activeMaster(), m_unavailableKeys),
                      m_hotKeys.hasLiveKeys());
 }
 
@@ -293,6 +301,23 @@ void MainWindow::noteSaved(const QString &master, const QString &note, int code)
     }
     if (m_hotKeys.isActive(master))
         m_hotKeys.reload();
+}
+
+// No message box: a hot key another program holds is the user's to notice in the tree or the
+// tray, as often as the live master macro is ticked or rebuilt.
+void MainWindow::markUnavailableKeys()
+{
+    const QString live = m_hotKeys.activeMaster();
+    QHash<QString, int> codes;
+    if (!live.isEmpty()) {
+        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(live);
+        for (const MacroStore::NoteCode &note : notes)
+            codes.insert(note.name, note.code);
+    }
+    m_unavailableKeys =
+        UnavailableMarks::markTree(ui->treeMacros, live, codes, m_hotKeys.unavailable(),
+                                   style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    showLiveInTray();
 }
 
 void MainWindow::setTreeLocked(bool locked)

@@ -78,6 +78,8 @@ private Q_SLOTS:
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
+    void editPreferences();
+    void markUnavailableKeys();
 
 private:
     friend struct MainWindowTester; // the print, About and update-check tests reach slots here
@@ -107,6 +109,7 @@ private:
     QTimer m_trayWatch;       // runs only while the window waits minimized for a tray
     bool m_quitting = false;  // a quit closes every window and stops at one that refuses
     bool m_tickLastLive = false;
+    int m_unavailableKeys = 0; // of the live master macro, marked in the tree
     QAction *m_exportAction = nullptr;
     QAction *m_importAction = nullptr;
     QAction *m_printAction = nullptr;
@@ -118,4 +121,5 @@ private:
     QAction *m_deleteAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_instructionsAction = nullptr;
+    QAction *m_preferencesAction = nullptr;
 };

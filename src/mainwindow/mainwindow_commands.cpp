@@ -5,8 +5,12 @@
 #include "buildconfig.h"
 #include "exchange/exportdlg.h"
 #include "exchange/masterimporter.h"
+#include "mainwindow/preferencesdlg.h"
 #include "online/aboutdlg.h"
 #include "print/report.h"
+#include "store/autostart.h"
+#include "store/lastlivemaster.h"
+#include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/macrotreeitems.h"
 
@@ -176,15 +180,45 @@ void MainWindow::printAllMasterMacros()
 void MainWindow::generateMasterMacroPP(QPrinter *printer)
 {
     // A selected note prints its whole master macro.
-    if (QTreeWidgetItem *master = selectedItem())
-        Report::render(
-            Report::masterMacroPage(master->parent() ? master->parent()->text(0) : master->text(0)),
-            printer);
+    QTreeWidgetItem *item = selectedItem();
+    if (!item)
+        return;
+    const QString master = item->parent() ? item->parent()->text(0) : item->text(0);
+    // The name the print queue shows for the job.
+    printer->setDocName(tr("Keyquill - %1").arg(master));
+    Report::render(Report::masterMacroPage(master), printer);
 }
 
 void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
 {
+    printer->setDocName(tr("Keyquill - All Master Macros"));
     Report::render(Report::allMasterMacrosPage(), printer);
+}
+
+void MainWindow::editPreferences()
+{
+    PreferencesDlg dialog(Preferences::load(), this);
+    dialog.setStartAtLogin(Autostart::isEnabled());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Preferences preferences = dialog.preferences();
+    if (!preferences.save()) {
+        warn(tr("The preferences were not saved: the settings file %1 cannot be written.")
+                 .arg(m_store.fileName()));
+    } else if (preferences.tickLastLiveAtStart() != m_tickLastLive) {
+        m_tickLastLive = preferences.tickLastLiveAtStart();
+        if (m_tickLastLive)
+            LastLiveMaster::write(m_hotKeys.activeMaster());
+        else
+            LastLiveMaster::forget();
+    }
+    const bool start = dialog.startAtLogin();
+    if (start != Autostart::isEnabled() && !Autostart::setEnabled(start)) {
+        const QString file = QDir::toNativeSeparators(Autostart::fileName());
+        warn(start
+                 ? tr("Keyquill will not start at log-in: the file %1 cannot be written.").arg(file)
+                 : tr("Keyquill still starts at log-in: the file %1 cannot be removed.").arg(file));
+    }
 }
 
 void MainWindow::helpAbout()

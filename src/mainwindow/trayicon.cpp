@@ -1,6 +1,7 @@
 #include "trayicon.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -62,9 +63,14 @@ void TrayIcon::showLive(const QString &toolTip, bool hotKeysLive)
     m_icon->setIcon(hotKeysLive ? m_liveIcon : m_mainIcon);
 }
 
-QString TrayIcon::toolTip(const QString &title, const QString &live)
+QString TrayIcon::toolTip(const QString &title, const QString &live, int unavailable)
 {
-    return live.isEmpty() ? title : title + QStringLiteral(" - ") + live;
+    QString tip = live.isEmpty() ? title : title + QStringLiteral(" - ") + live;
+    if (unavailable > 0)
+        tip +=
+            QLatin1Char('\n') + QCoreApplication::translate("MainWindow", "%n hot keys unavailable",
+                                                            nullptr, unavailable);
+    return tip;
 }
 
 QIcon TrayIcon::liveIcon(const QIcon &mainIcon)

@@ -3,8 +3,9 @@
 #include <QString>
 
 // The master macro live now, kept so that the next start can tick it again, after a quit or a
-// crash alike: written at every change, beside the preferences in their top-level group
-// `Preferences` (never inside `MasterMacros`, so export, import and the report never see it).
+// crash alike: written at every change while the user wants it (Preferences), beside the
+// preferences in their group (never inside `MasterMacros`: export, import and the report never
+// see it).
 namespace LastLiveMaster {
 
 // "" when none was live or nothing is kept.

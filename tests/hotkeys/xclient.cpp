@@ -7,6 +7,15 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
+namespace {
+bool s_grabFailed = false;
+int recordError(Display *, XErrorEvent *)
+{
+    s_grabFailed = true;
+    return 0;
+}
+} // namespace
+
 XClient::XClient() : m_display(XOpenDisplay(nullptr)) {}
 
 XClient::~XClient()
@@ -90,4 +99,22 @@ int XClient::pastes()
             ++m_pastes;
     }
     return m_pastes;
+}
+
+bool XClient::grab(unsigned key, unsigned modifiers)
+{
+    XSync(m_display, False);
+    s_grabFailed = false;
+    XErrorHandler previous = XSetErrorHandler(recordError);
+    XGrabKey(m_display, int(key), modifiers, DefaultRootWindow(m_display), True, GrabModeAsync,
+             GrabModeAsync);
+    XSync(m_display, False);
+    XSetErrorHandler(previous);
+    return !s_grabFailed;
+}
+
+void XClient::ungrab(unsigned key, unsigned modifiers)
+{
+    XUngrabKey(m_display, int(key), modifiers, DefaultRootWindow(m_display));
+    XSync(m_display, False);
 }

@@ -25,6 +25,9 @@ public:
     // layout switch does; returns the new keycode and sets a way back.
     unsigned moveKey(unsigned from, unsigned long replacement, std::function<void()> *back);
     void takeFocus();
+    // A passive grab on the root window; false when another client holds it.
+    bool grab(unsigned keycode, unsigned modifiers);
+    void ungrab(unsigned keycode, unsigned modifiers);
     // Ctrl with the key that gives "v" now, received by the focus window so far.
     int pastes();
 

@@ -1,11 +1,13 @@
 // The window's commands, editor, tick, import and export, offscreen, with the questions answered
 // by a script.
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
 #include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
+#include "store/macrostore.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -195,8 +197,44 @@ private Q_SLOTS:
         for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
             QCOMPARE(m_tree->topLevelItem(i)->checkState(0) == Qt::Checked,
                      m_tree->topLevelItem(i)->text(0) == live);
-        QCOMPARE(tray()->toolTip(), live.isEmpty() ? Title : Title + " - " + live);
+        QCOMPARE(tray()->toolTip().section('\n', 0, 0),
+                 live.isEmpty() ? Title : Title + " - " + live);
         QCOMPARE(m_window->windowTitle(), Title);
+    }
+
+    void startPreferences_data()
+    {
+        QTest::addColumn<bool>("on"); // both check boxes
+        QTest::addColumn<bool>("deletedSince");
+        QTest::addColumn<QString>("live");
+        QTest::newRow("on") << true << false << "Work";
+        QTest::newRow("off") << false << false << "";
+        QTest::newRow("on, deleted since") << true << true << "";
+    }
+    void startPreferences()
+    {
+        QFETCH(bool, on);
+        QFETCH(bool, deletedSince);
+        QFETCH(QString, live);
+        for (const bool tick : {true, on}) { // on first: off must take them back
+            ModalAnswerer answerer;
+            answerer.expect([tick](QWidget *dialog) {
+                for (const char *name : {"tickLastLive", "startAtLogin"})
+                    dialog->findChild<QCheckBox *>(name)->setChecked(tick);
+                static_cast<QDialog *>(dialog)->accept();
+            });
+            trigger("Preferences…");
+            QCOMPARE(answerer.said(), QStringList{"Preferences"});
+        }
+        const QByteArray entry =
+            TestEnvironment::fileBytes(m_env.configDir() + "/autostart/keyquill.desktop");
+        QCOMPARE(entry.contains("\nExec=keyquill --minimize-to-tray\n"), on);
+        trigger("Work"); // live through the tray
+        if (deletedSince)
+            QVERIFY(m_window->store().remove("Work"));
+        // As after a crash: the next start finds what the store held at the last change.
+        MainWindow next(m_dialogs.get());
+        QCOMPARE(next.hotKeys().activeMaster(), live);
     }
 
     void editorSavesMarkupAndRefusesATakenKey()

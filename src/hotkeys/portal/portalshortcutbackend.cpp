@@ -109,7 +109,7 @@ void PortalShortcutBackend::ungrab(int code)
     scheduleApply();
 }
 
-void PortalShortcutBackend::suspendPasteGrabs()
+void PortalShortcutBackend::suspendPasteGrabs(int)
 {
     m_sincePaste.start();
 }

@@ -29,7 +29,7 @@ public:
     void ungrab(int code) override;
     // The portal's shortcuts see the synthesised paste too; an activation of the paste key
     // within a moment after it is the program's own stroke and is dropped.
-    void suspendPasteGrabs() override;
+    void suspendPasteGrabs(int stroke) override;
     void resumePasteGrabs() override {}
 
     // The session token, which names the program's shortcuts in the desktop's settings.

@@ -1,6 +1,7 @@
 // Hot keys on X11: passive key grabs on the root window through Qt's own xcb connection, and a
 // native event filter that turns the grabbed presses into activations.
 #include "hotkeys/x11/x11backends.h"
+#include "hotkeys/x11/x11keysyms.h"
 
 #include <cstdlib>
 #include <QAbstractNativeEventFilter>
@@ -17,51 +18,6 @@
 
 namespace {
 
-// The key part of a Qt key code as an X keysym; 0 for keys we cannot grab.
-xcb_keysym_t keysymForQtKey(int key)
-{
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
-        return XK_F1 + (key - Qt::Key_F1);
-    if (key >= Qt::Key_A && key <= Qt::Key_Z)
-        return XK_a + (key - Qt::Key_A); // the unshifted keysym of a letter key
-    // Qt's codes for printable Latin-1 characters are their keysyms.
-    if ((key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) ||
-        (key >= Qt::Key_nobreakspace && key <= Qt::Key_ydiaeresis))
-        return static_cast<xcb_keysym_t>(key);
-
-    struct Pair
-    {
-        int qt;
-        xcb_keysym_t x;
-    };
-    static const Pair others[] = {
-        {Qt::Key_Escape, XK_Escape},
-        {Qt::Key_Tab, XK_Tab},
-        {Qt::Key_Backspace, XK_BackSpace},
-        {Qt::Key_Return, XK_Return},
-        {Qt::Key_Enter, XK_KP_Enter},
-        {Qt::Key_Insert, XK_Insert},
-        {Qt::Key_Delete, XK_Delete},
-        {Qt::Key_Pause, XK_Pause},
-        {Qt::Key_Print, XK_Print},
-        {Qt::Key_Home, XK_Home},
-        {Qt::Key_End, XK_End},
-        {Qt::Key_Left, XK_Left},
-        {Qt::Key_Up, XK_Up},
-        {Qt::Key_Right, XK_Right},
-        {Qt::Key_Down, XK_Down},
-        {Qt::Key_PageUp, XK_Prior},
-        {Qt::Key_PageDown, XK_Next},
-        {Qt::Key_Menu, XK_Menu},
-        {Qt::Key_ScrollLock, XK_Scroll_Lock},
-    };
-    for (const Pair &pair : others) {
-        if (pair.qt == key)
-            return pair.x;
-    }
-    return 0;
-}
-
 constexpr uint16_t CoreModifiers = 0xff;
 
 class X11ShortcutBackend final : public ShortcutBackend, public QAbstractNativeEventFilter
@@ -74,7 +30,7 @@ public:
     QList<bool> grabMany(const QList<int> &codes) override;
     void ungrab(int code) override;
     void flush() override;
-    void suspendPasteGrabs() override;
+    void suspendPasteGrabs(int stroke) override;
     void resumePasteGrabs() override;
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
@@ -242,7 +198,7 @@ X11ShortcutBackend::Grab X11ShortcutBackend::resolve(int code) const
     const int modifiers = code & Qt::KeyboardModifierMask;
     if (modifiers & Qt::KeypadModifier)
         return grab;
-    const xcb_keysym_t keysym = keysymForQtKey(key);
+    const xcb_keysym_t keysym = x11KeysymForQtKey(key);
     if (keysym == 0)
         return grab;
     grab.keycode = keycodeFor(keysym);
@@ -412,15 +368,15 @@ void X11ShortcutBackend::ungrab(int code)
     m_grabs.erase(it);
 }
 
-void X11ShortcutBackend::suspendPasteGrabs()
+void X11ShortcutBackend::suspendPasteGrabs(int stroke)
 {
-    // What KeySender sends: Control with the key of V. Compared as the server sees it, so any
-    // hot key that lands on the same key and modifiers is let go too.
-    const xcb_keycode_t v = keycodeFor(XK_v);
-    if (v == 0)
+    // Compared as the server sees it, so any hot key that lands on the same key and modifiers
+    // is let go too. A key the layout lacks is lent to a spare keycode no grab is on.
+    const Grab paste = resolve(stroke);
+    if (paste.keycode == 0)
         return;
     for (auto it = m_grabs.begin(); it != m_grabs.end(); ++it) {
-        if (it->held && it->keycode == v && it->modifiers == XCB_MOD_MASK_CONTROL) {
+        if (it->held && it->keycode == paste.keycode && it->modifiers == paste.modifiers) {
             ungrabOnServer(*it);
             it->held = false;
             m_suspended.append(it.key());

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <QClipboard>
+#include <QString>
+
+class QMimeData;
+
+// What the clipboard (or the selection) held before a paste, to be put back after it.
+class ClipboardSnapshot final
+{
+public:
+    // Copies every format `mode` holds now; an empty clipboard is remembered as empty.
+    explicit ClipboardSnapshot(QClipboard::Mode mode);
+    ~ClipboardSnapshot();
+    ClipboardSnapshot(const ClipboardSnapshot &) = delete;
+    ClipboardSnapshot &operator=(const ClipboardSnapshot &) = delete;
+
+    // Puts `text` on, in place of what was copied.
+    void replaceWith(const QString &text);
+    // Puts the copy back, unless something else has taken the clipboard since replaceWith():
+    // another program, or another text of ours. True when it was put back.
+    bool restore();
+
+private:
+    QClipboard::Mode m_mode;
+    std::unique_ptr<QMimeData> m_copy; // null when the clipboard was empty
+    QString m_text;
+    bool m_replaced = false;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class ClipboardSnapshot;
+
+// One note on its way into the focused program, after its clipboard write and the one-second
+// wait: holds the paste until the user has let go of every modifier and of the hot key's own
+// keys (a held Alt would turn Ctrl+V into Ctrl+Alt+V, a held hot key would keep our grab
+// active and swallow the stroke), picks the paste stroke the focused program understands, and
+// afterwards puts back what the clipboard held if the user asked for that.
+class PasteDelivery final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int KeyPollMs = 20;
+    // A press still held back this long after its clipboard write is dropped; the text stays
+    // on the clipboard for the user to paste by hand.
+    static constexpr int GiveUpMs = 10000;
+
+    explicit PasteDelivery(QObject *parent = nullptr);
+    ~PasteDelivery() override;
+
+    // What sends the stroke (a Qt code); by default ShortcutRegistry::sendPaste.
+    void setSend(std::function<void(int stroke)> send) { m_send = std::move(send); }
+
+    // Puts `text` on the clipboard for the hot key `code`, keeping a copy of what was there
+    // when the preferences ask to put it back.
+    void begin(int code, const QString &text);
+    // Sends the paste as soon as the keyboard is free; then emits finished().
+    void pasteWhenKeysAreFree();
+    // After the target has fetched the text: puts back the earlier clipboard, if kept and
+    // nothing else took the clipboard meanwhile.
+    void end();
+    // From begin() to end(): a new press must wait.
+    bool isBusy() const { return m_busy; }
+
+Q_SIGNALS:
+    // The paste was sent, or the press was dropped (pasted false).
+    void finished(bool pasted);
+
+private:
+    void pollKeys();
+    void paste();
+    void put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode);
+
+    std::function<void(int stroke)> m_send;
+    int m_code = 0;
+    QString m_text;
+    QElapsedTimer m_sinceBegin;
+    QTimer m_keyPoll;
+    std::unique_ptr<ClipboardSnapshot> m_clipboard;
+    std::unique_ptr<ClipboardSnapshot> m_selection;
+    bool m_restore = false;
+    bool m_busy = false;
+};

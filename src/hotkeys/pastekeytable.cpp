@@ -1,0 +1,66 @@
+#include "pastekeytable.h"
+
+QList<int> PasteKeyTable::strokes()
+{
+    return {CtrlV, CtrlShiftV, ShiftInsert};
+}
+
+QString PasteKeyTable::strokeText(int stroke)
+{
+    switch (stroke) {
+    case CtrlV:
+        return QStringLiteral("Ctrl+V");
+    case CtrlShiftV:
+        return QStringLiteral("Ctrl+Shift+V");
+    case ShiftInsert:
+        return QStringLiteral("Shift+Insert");
+    default:
+        return QString();
+    }
+}
+
+int PasteKeyTable::strokeFromText(const QString &text)
+{
+    for (int stroke : strokes()) {
+        if (strokeText(stroke).compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+            return stroke;
+    }
+    return 0;
+}
+
+QHash<QString, int> PasteKeyTable::builtIn()
+{
+    QHash<QString, int> table;
+    // Both parts of WM_CLASS are looked up, so the instance names that differ from the program
+    // name (gnome-terminal-server, st-256color, rxvt-unicode) are listed as well.
+    for (const char *terminal :
+         {"gnome-terminal", "gnome-terminal-server", "xfce4-terminal", "konsole", "lxterminal",
+          "mate-terminal", "qterminal", "terminator", "tilix", "alacritty", "kitty", "wezterm",
+          "org.wezfurlong.wezterm", "st", "st-256color"})
+        table.insert(QString::fromLatin1(terminal), CtrlShiftV);
+    for (const char *terminal : {"xterm", "uxterm", "urxvt", "rxvt-unicode", "rxvt"})
+        table.insert(QString::fromLatin1(terminal), ShiftInsert);
+    return table;
+}
+
+PasteKeyTable::PasteKeyTable(const QHash<QString, int> &userEntries) : m_builtIn(builtIn())
+{
+    for (auto it = userEntries.cbegin(); it != userEntries.cend(); ++it) {
+        if (strokes().contains(it.value()))
+            m_user.insert(it.key().trimmed().toLower(), it.value());
+    }
+}
+
+int PasteKeyTable::strokeFor(const QString &instance, const QString &className) const
+{
+    // The user's entries win over the built-in ones whichever part they name; within one
+    // table the instance name, the more specific of the two, is looked up first.
+    for (const QHash<QString, int> *table : {&m_user, &m_builtIn}) {
+        for (const QString &name : {instance, className}) {
+            const auto it = table->constFind(name.toLower());
+            if (!name.isEmpty() && it != table->cend())
+                return it.value();
+        }
+    }
+    return CtrlV;
+}

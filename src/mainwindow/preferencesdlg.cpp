@@ -1,0 +1,104 @@
+#include "preferencesdlg.h"
+#include "ui_preferencesdlg.h"
+
+#include "hotkeys/pastekeytable.h"
+
+#include <algorithm>
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+
+namespace {
+
+constexpr int ClassColumn = 0;
+constexpr int StrokeColumn = 1;
+
+} // namespace
+
+PreferencesDlg::PreferencesDlg(const Preferences &preferences, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::PreferencesDlg>()), m_preferences(preferences)
+{
+    ui->setupUi(this);
+    ui->pasteKeys->horizontalHeader()->setSectionResizeMode(ClassColumn, QHeaderView::Stretch);
+    showPreferences(preferences);
+}
+
+PreferencesDlg::~PreferencesDlg() = default;
+
+void PreferencesDlg::showPreferences(const Preferences &preferences)
+{
+    ui->restoreClipboard->setChecked(preferences.restoreClipboard());
+    ui->tickLastLive->setChecked(preferences.tickLastLiveAtStart());
+
+    ui->pasteKeys->setRowCount(0);
+    const QHash<QString, int> pasteKeys = preferences.pasteKeys();
+    QStringList classes = pasteKeys.keys();
+    std::sort(classes.begin(), classes.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    for (const QString &windowClass : std::as_const(classes))
+        addPasteKeyRow(windowClass, pasteKeys.value(windowClass));
+}
+
+Preferences PreferencesDlg::preferences() const
+{
+    Preferences preferences = m_preferences;
+    preferences.setRestoreClipboard(ui->restoreClipboard->isChecked());
+    preferences.setTickLastLiveAtStart(ui->tickLastLive->isChecked());
+
+    QHash<QString, int> pasteKeys;
+    for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {
+        const QTableWidgetItem *item = ui->pasteKeys->item(row, ClassColumn);
+        const QString windowClass = item ? item->text().trimmed() : QString();
+        const auto *stroke =
+            qobject_cast<QComboBox *>(ui->pasteKeys->cellWidget(row, StrokeColumn));
+        if (!windowClass.isEmpty() && stroke)
+            pasteKeys.insert(windowClass, stroke->currentData().toInt());
+    }
+    preferences.setPasteKeys(pasteKeys);
+    return preferences;
+}
+
+void PreferencesDlg::setStartAtLogin(bool start)
+{
+    ui->startAtLogin->setChecked(start);
+}
+
+bool PreferencesDlg::startAtLogin() const
+{
+    return ui->startAtLogin->isChecked();
+}
+
+void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
+{
+    const int row = ui->pasteKeys->rowCount();
+    ui->pasteKeys->insertRow(row);
+    ui->pasteKeys->setItem(row, ClassColumn, new QTableWidgetItem(windowClass));
+    auto *strokes = new QComboBox(ui->pasteKeys);
+    for (int offered : PasteKeyTable::strokes())
+        strokes->addItem(PasteKeyTable::strokeText(offered), offered);
+    strokes->setCurrentIndex(std::max(0, strokes->findData(stroke)));
+    ui->pasteKeys->setCellWidget(row, StrokeColumn, strokes);
+}
+
+void PreferencesDlg::on_btnAddPasteKey_clicked()
+{
+    addPasteKeyRow(QString(), PasteKeyTable::CtrlShiftV);
+    const int row = ui->pasteKeys->rowCount() - 1;
+    ui->pasteKeys->setCurrentCell(row, ClassColumn);
+    ui->pasteKeys->editItem(ui->pasteKeys->item(row, ClassColumn));
+}
+
+void PreferencesDlg::on_btnRemovePasteKey_clicked()
+{
+    const int row = ui->pasteKeys->currentRow();
+    if (row >= 0)
+        ui->pasteKeys->removeRow(row);
+}
+
+void PreferencesDlg::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+}

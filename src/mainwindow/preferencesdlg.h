@@ -1,0 +1,44 @@
+#pragma once
+
+#include "store/preferences.h"
+
+#include <memory>
+#include <QDialog>
+
+class QEvent;
+
+namespace Ui {
+class PreferencesDlg;
+}
+
+// Edits a copy of the preferences: "General" holds the on/off choices, one check box each (add
+// new ones there, with a line in showPreferences() and preferences()); "Paste key" holds the
+// user's entries of the paste-key table.
+class PreferencesDlg final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit PreferencesDlg(const Preferences &preferences, QWidget *parent = nullptr);
+    ~PreferencesDlg() override;
+
+    // The preferences as the dialog shows them; rows without a window class are left out.
+    Preferences preferences() const;
+    // Starting at log-in is kept by the session's autostart entry, not with the preferences.
+    void setStartAtLogin(bool start);
+    bool startAtLogin() const;
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private Q_SLOTS:
+    void on_btnAddPasteKey_clicked();
+    void on_btnRemovePasteKey_clicked();
+
+private:
+    void showPreferences(const Preferences &preferences);
+    void addPasteKeyRow(const QString &windowClass, int stroke);
+
+    std::unique_ptr<Ui::PreferencesDlg> ui;
+    Preferences m_preferences; // what the dialog started from; keeps what it does not show
+};

@@ -1,0 +1,61 @@
+#include "preferences.h"
+
+#include "hotkeys/pastekeytable.h"
+#include "store/storewrite.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
+const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
+// An array rather than one key per class: a window class may hold characters ('/', '\\') that
+// the settings layer would read as group separators.
+const QString PasteKeysArray = QStringLiteral("pasteKeys");
+const QString WindowClassKey = QStringLiteral("windowClass");
+const QString StrokeKey = QStringLiteral("stroke");
+
+} // namespace
+
+const QString Preferences::Group = QStringLiteral("Preferences");
+
+Preferences Preferences::load()
+{
+    Preferences preferences;
+    QSettings store;
+    store.beginGroup(Group);
+    preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
+    preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
+    const int count = store.beginReadArray(PasteKeysArray);
+    for (int i = 0; i < count; ++i) {
+        store.setArrayIndex(i);
+        const QString windowClass = store.value(WindowClassKey).toString().trimmed();
+        const int stroke = PasteKeyTable::strokeFromText(store.value(StrokeKey).toString());
+        if (!windowClass.isEmpty() && stroke != 0)
+            preferences.m_pasteKeys.insert(windowClass, stroke);
+    }
+    store.endArray();
+    return preferences;
+}
+
+bool Preferences::save() const
+{
+    StoreWrite write({Group});
+    QSettings &store = write.settings();
+    // Only the array goes first (it may shrink); the group also keeps the last live master
+    // macro, which is written apart from the preferences.
+    store.beginGroup(Group);
+    store.remove(PasteKeysArray);
+    store.setValue(RestoreClipboardKey, m_restoreClipboard);
+    store.setValue(TickLastLiveKey, m_tickLastLiveAtStart);
+    store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
+    int index = 0;
+    for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {
+        store.setArrayIndex(index++);
+        store.setValue(WindowClassKey, it.key());
+        store.setValue(StrokeKey, PasteKeyTable::strokeText(it.value()));
+    }
+    store.endArray();
+    store.endGroup();
+    return write.commit();
+}
