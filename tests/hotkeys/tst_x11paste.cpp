@@ -136,7 +136,6 @@ private Q_SLOTS:
         QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
         m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
         QTRY_COMPARE_WITH_TIMEOUT(m_keyboard.pastes(), pastesBefore + 1, 5000);
-        QCOMPARE(QGuiApplication::clipboard()->text(), Greeting);
         m_trayHost.stop();
     }
 
