@@ -6,6 +6,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QTimer>
 
 namespace {
 
@@ -13,6 +15,9 @@ namespace {
 constexpr int ControlKeysym = 0xffe3; // Control_L
 constexpr int VKeysym = 0x0076;       // v
 constexpr uint KeyboardDevice = 1;
+// Between two key events of the stroke. Sent back to back, the compositor at times saw V before
+// Ctrl (a plain "v" arrived) or lost the release (the target repeated "v").
+constexpr int KeyGapMs = 15;
 
 } // namespace
 
@@ -102,21 +107,33 @@ void PortalKeySender::step(uint response, const QVariantMap &results)
 
 void PortalKeySender::sendStroke()
 {
-    key(ControlKeysym, true);
-    key(VKeysym, true);
-    key(VKeysym, false);
-    key(ControlKeysym, false);
+    m_keys << qMakePair(ControlKeysym, true) << qMakePair(VKeysym, true)
+           << qMakePair(VKeysym, false) << qMakePair(ControlKeysym, false);
+    if (!m_keyInFlight)
+        sendNextKey();
 }
 
-void PortalKeySender::key(int keysym, bool down)
+void PortalKeySender::sendNextKey()
 {
-    // Calls on one connection arrive in order; the replies carry nothing we need.
+    if (m_keys.isEmpty() || m_session.isEmpty()) {
+        m_keyInFlight = false;
+        return;
+    }
+    m_keyInFlight = true;
+    const QPair<int, bool> next = m_keys.takeFirst();
     QDBusMessage message =
         QDBusMessage::createMethodCall(Portal::Service, Portal::Path, Portal::RemoteDesktop,
                                        QStringLiteral("NotifyKeyboardKeysym"));
-    message.setArguments({QVariant::fromValue(QDBusObjectPath(m_session)), QVariantMap(), keysym,
-                          uint(down ? 1 : 0)});
-    QDBusConnection::sessionBus().asyncCall(message);
+    message.setArguments({QVariant::fromValue(QDBusObjectPath(m_session)), QVariantMap(),
+                          next.first, uint(next.second ? 1 : 0)});
+    // One event at a time: the next goes once the desktop has taken this one, and a moment
+    // later, as a typist's keys would.
+    auto *watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        QTimer::singleShot(KeyGapMs, Qt::PreciseTimer, this, &PortalKeySender::sendNextKey);
+    });
 }
 
 void PortalKeySender::sessionClosed()
@@ -124,4 +141,5 @@ void PortalKeySender::sessionClosed()
     // The desktop ended the session (e.g. the user revoked it): start again on the next paste.
     m_state = State::Idle;
     m_session.clear();
+    m_keys.clear();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QVariantMap>
 
@@ -28,10 +30,12 @@ private:
     void start();
     void step(uint response, const QVariantMap &results);
     void sendStroke();
-    void key(int keysym, bool down);
+    void sendNextKey();
 
     State m_state = State::Idle;
     QString m_session;
     int m_step = 0;
-    int m_waiting = 0; // pastes asked for before the session was ready
+    int m_waiting = 0;              // pastes asked for before the session was ready
+    QList<QPair<int, bool>> m_keys; // key symbols still to send, and whether down
+    bool m_keyInFlight = false;
 };
