@@ -20,7 +20,7 @@ if [[ "${1:-}" == "--tests" || "${1:-}" == "--package" ]]; then
 fi
 if [[ "${1:-}" == "--tests" ]]; then
     # qtbase5-dev: Qt 5's settings layer, to check exported files with the older readers.
-    packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev clang-format clang-tidy)
+    packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev clang-format clang-tidy trayer)
     # The package test's checkers.
     packages+=(lintian desktop-file-utils appstream)
     # Real terminals for the paste tests (xterm, a VTE one) and setxkbmap for another layout.

@@ -5,6 +5,7 @@
 #include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 
+#include <algorithm>
 #include <QKeySequence>
 
 HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
@@ -59,6 +60,7 @@ void HotKeyController::activate(const QString &master)
     if (hasUnavailable || m_hadUnavailable)
         Q_EMIT unavailableChanged();
     m_hadUnavailable = hasUnavailable;
+    Q_EMIT liveChanged();
 }
 
 void HotKeyController::deactivate()
@@ -68,6 +70,7 @@ void HotKeyController::deactivate()
     if (m_hadUnavailable)
         Q_EMIT unavailableChanged();
     m_hadUnavailable = false;
+    Q_EMIT liveChanged();
 }
 
 void HotKeyController::reload()
@@ -78,8 +81,10 @@ void HotKeyController::reload()
 
 void HotKeyController::renameActive(const QString &from, const QString &to)
 {
-    if (isActive(from))
-        m_active = to;
+    if (!isActive(from))
+        return;
+    m_active = to;
+    Q_EMIT liveChanged();
 }
 
 void HotKeyController::release()
@@ -116,6 +121,12 @@ QList<int> HotKeyController::liveCodes() const
             codes.append(shortcut->shortcut()[0].toCombined());
     }
     return codes;
+}
+
+bool HotKeyController::hasLiveKeys() const
+{
+    return std::any_of(m_shortcuts.cbegin(), m_shortcuts.cend(),
+                       [](const auto &shortcut) { return shortcut->isRegistered(); });
 }
 
 void HotKeyController::press(int code)

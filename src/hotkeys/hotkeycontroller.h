@@ -52,6 +52,8 @@ public:
     QHash<int, QString> unavailable() const;
     // The codes of the live hot keys, one per note with a code, in store order.
     QList<int> liveCodes() const;
+    // True while at least one hot key of the active master macro is registered.
+    bool hasLiveKeys() const;
 
     // What sends the paste key stroke once the wait is over (tests count here).
     void setPaste(Paste paste)
@@ -65,6 +67,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void unavailableChanged();
+    // The active master macro changed: another one, none, a new name, or its notes reloaded.
+    void liveChanged();
 
 private:
     void release();

@@ -1,7 +1,10 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "mainwindow/trayicon.h"
 #include "mainwindow/unavailablemarks.h"
+#include "store/lastlivemaster.h"
+#include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
 #include "widgets/macrotreeitems.h"
@@ -55,10 +58,20 @@ MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
 
     createTrayIcon();
     m_trayIcon->setVisible(true);
+
+    // Only when the user asked: otherwise every master macro starts unticked.
+    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::rememberLiveMaster);
+    m_tickLastLive = Preferences::load().tickLastLiveAtStart();
+    if (m_tickLastLive) {
+        if (QTreeWidgetItem *item = masterItem(LastLiveMaster::read()))
+            item->setCheckState(0, Qt::Checked);
+    }
 }
 
 MainWindow::~MainWindow()
 {
+    // The tree empties itself as it goes, after the members the tray's follow-up needs.
+    disconnect(ui->treeMacros->model(), nullptr, this, nullptr);
     // The editor holds pointers into the form.
     m_editor.reset();
     ui.reset();
@@ -118,16 +131,60 @@ void MainWindow::createMenus()
 
 void MainWindow::createTrayIcon()
 {
-    auto *menu = new QMenu(this);
-    menu->addSeparator();
-    menu->addAction(m_quitAction);
-    m_trayIcon = new QSystemTrayIcon(m_mainIcon, this);
-    m_trayIcon->setContextMenu(menu);
+    m_tray = new TrayIcon(m_mainIcon, m_quitAction, this);
+    m_trayIcon = m_tray->icon();
     m_trayIcon->setToolTip(windowTitle());
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
+    connect(m_tray, &TrayIcon::masterChosen, this, &MainWindow::chooseMasterFromTray);
+    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::syncTrayMasters);
+    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::showLiveInTray);
+    // Adds, renames, deletes and imports all pass through the tree's rows.
+    m_trayMastersSync.setSingleShot(true);
+    m_trayMastersSync.setInterval(0);
+    connect(&m_trayMastersSync, &QTimer::timeout, this, &MainWindow::syncTrayMasters);
+    connect(&m_trayWatch, &QTimer::timeout, this, &MainWindow::takeWindowIntoTray);
+    const QAbstractItemModel *rows = ui->treeMacros->model();
+    const auto later = [this] { m_trayMastersSync.start(); };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, later);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, later);
+    connect(rows, &QAbstractItemModel::rowsMoved, this, later);
+    connect(rows, &QAbstractItemModel::modelReset, this, later);
+    connect(rows, &QAbstractItemModel::dataChanged, this, later);
+    syncTrayMasters();
     // The program lives in the tray: with the window hidden, closing any other window (a
     // message box, a dialog) would otherwise count as closing the last one and end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    qApp->installEventFilter(this);
+}
+
+void MainWindow::syncTrayMasters()
+{
+    QStringList masters;
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i)
+        masters << ui->treeMacros->topLevelItem(i)->text(0);
+    m_tray->showMasters(masters, m_hotKeys.activeMaster());
+}
+
+void MainWindow::showLiveInTray()
+{
+    m_tray->showLive(TrayIcon::toolTip(windowTitle(), m_hotKeys.activeMaster(), m_unavailableKeys),
+                     m_hotKeys.hasLiveKeys());
+}
+
+void MainWindow::chooseMasterFromTray(const QString &name)
+{
+    // As a click on the box would: nothing while the editor holds unsaved edits.
+    if (!ui->treeMacros->isEnabled())
+        return;
+    if (QTreeWidgetItem *item = masterItem(name))
+        item->setCheckState(0, m_hotKeys.isActive(name) ? Qt::Unchecked : Qt::Checked);
+}
+
+void MainWindow::rememberLiveMaster()
+{
+    // Written at every change, so that a crash forgets nothing either.
+    if (m_tickLastLive)
+        LastLiveMaster::write(m_hotKeys.activeMaster());
 }
 
 void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -142,11 +199,31 @@ void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // While the tray icon shows, closing only hides: the hot keys must stay live.
+    // While the tray icon shows, closing only hides: the hot keys must stay live. Without a
+    // tray to come back from, the window stays in the task bar, minimized.
     if (m_trayIcon && m_trayIcon->isVisible()) {
-        setVisible(false);
+        const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+        if (!hasTray && m_quitting)
+            return;
         event->ignore();
+        if (hasTray) {
+            setVisible(false);
+            m_trayWatch.stop();
+        } else {
+            showMinimized();
+            m_trayWatch.start(1000);
+        }
     }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        m_quitting = true;
+        // Should the quit not go through, the next close minimizes again.
+        QTimer::singleShot(0, this, [this] { m_quitting = false; });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::restore()
@@ -156,9 +233,28 @@ void MainWindow::restore()
     raise();
 }
 
+void MainWindow::takeWindowIntoTray()
+{
+    // At log-in the panel may come up after the program: once it does, the window closed
+    // before it goes where it would have gone.
+    if (!isMinimized())
+        m_trayWatch.stop();
+    else if (QSystemTrayIcon::isSystemTrayAvailable())
+        close();
+}
+
 void MainWindow::on_btnExpand_clicked()
 {
     ui->expandable->setVisible(false);
+}
+
+QTreeWidgetItem *MainWindow::masterItem(const QString &name) const
+{
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
+        if (ui->treeMacros->topLevelItem(i)->text(0) == name)
+            return ui->treeMacros->topLevelItem(i);
+    }
+    return nullptr;
 }
 
 QTreeWidgetItem *MainWindow::selectedItem() const
@@ -218,10 +314,10 @@ void MainWindow::markUnavailableKeys()
         for (const MacroStore::NoteCode &note : notes)
             codes.insert(note.name, note.code);
     }
-    const int unavailable =
+    m_unavailableKeys =
         UnavailableMarks::markTree(ui->treeMacros, live, codes, m_hotKeys.unavailable(),
                                    style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    m_trayIcon->setToolTip(UnavailableMarks::trayToolTip(windowTitle(), unavailable));
+    showLiveInTray();
 }
 
 void MainWindow::setTreeLocked(bool locked)
@@ -229,4 +325,6 @@ void MainWindow::setTreeLocked(bool locked)
     ui->menuBar->setEnabled(!locked);
     ui->mainToolBar->setEnabled(!locked);
     ui->treeMacros->setEnabled(!locked);
+    if (m_tray)
+        m_tray->setMastersEnabled(!locked);
 }

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 class Dialogs;
 class MacroTreeItems;
@@ -18,6 +19,7 @@ class QMenu;
 class QPrinter;
 class QTreeWidgetItem;
 class QUrl;
+class TrayIcon;
 
 namespace Ui {
 class MainWindow;
@@ -46,6 +48,7 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private Q_SLOTS:
     void on_btnRevert_clicked() { m_editor->revert(); }
@@ -67,6 +70,11 @@ private Q_SLOTS:
     void macroCheckStateChanged(QTreeWidgetItem *item);
     void noteSaved(const QString &master, const QString &note, int code);
     void setTreeLocked(bool locked);
+    void chooseMasterFromTray(const QString &name);
+    void syncTrayMasters();
+    void showLiveInTray();
+    void takeWindowIntoTray();
+    void rememberLiveMaster();
     void showUpdateAvailable();
     void showUpdateError(const QString &description);
     void adsLinkClicked(const QUrl &url);
@@ -81,6 +89,7 @@ private:
     void createTrayIcon();
 
     QTreeWidgetItem *selectedItem() const;
+    QTreeWidgetItem *masterItem(const QString &name) const; // exact name; null when none
     void warn(const QString &text);
     void storeWriteFailed(const QString &what);
 
@@ -94,7 +103,13 @@ private:
     UpdateChecker m_updates;
 
     QIcon m_mainIcon;
+    TrayIcon *m_tray = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
+    QTimer m_trayMastersSync; // the tree changes row by row; the menu follows once per turn
+    QTimer m_trayWatch;       // runs only while the window waits minimized for a tray
+    bool m_quitting = false;  // a quit closes every window and stops at one that refuses
+    bool m_tickLastLive = false;
+    int m_unavailableKeys = 0; // of the live master macro, marked in the tree
     QAction *m_exportAction = nullptr;
     QAction *m_importAction = nullptr;
     QAction *m_printAction = nullptr;

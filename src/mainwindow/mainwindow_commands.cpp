@@ -8,6 +8,8 @@
 #include "mainwindow/preferencesdlg.h"
 #include "online/aboutdlg.h"
 #include "print/report.h"
+#include "store/autostart.h"
+#include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/macrotreeitems.h"
@@ -196,9 +198,27 @@ void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
 void MainWindow::editPreferences()
 {
     PreferencesDlg dialog(Preferences::load(), this);
-    if (dialog.exec() == QDialog::Accepted && !dialog.preferences().save())
+    dialog.setStartAtLogin(Autostart::isEnabled());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Preferences preferences = dialog.preferences();
+    if (!preferences.save()) {
         warn(tr("The preferences were not saved: the settings file %1 cannot be written.")
                  .arg(m_store.fileName()));
+    } else if (preferences.tickLastLiveAtStart() != m_tickLastLive) {
+        m_tickLastLive = preferences.tickLastLiveAtStart();
+        if (m_tickLastLive)
+            LastLiveMaster::write(m_hotKeys.activeMaster());
+        else
+            LastLiveMaster::forget();
+    }
+    const bool start = dialog.startAtLogin();
+    if (start != Autostart::isEnabled() && !Autostart::setEnabled(start)) {
+        const QString file = QDir::toNativeSeparators(Autostart::fileName());
+        warn(start
+                 ? tr("Keyquill will not start at log-in: the file %1 cannot be written.").arg(file)
+                 : tr("Keyquill still starts at log-in: the file %1 cannot be removed.").arg(file));
+    }
 }
 
 void MainWindow::helpAbout()

@@ -28,6 +28,7 @@ PreferencesDlg::~PreferencesDlg() = default;
 void PreferencesDlg::showPreferences(const Preferences &preferences)
 {
     ui->restoreClipboard->setChecked(preferences.restoreClipboard());
+    ui->tickLastLive->setChecked(preferences.tickLastLiveAtStart());
 
     ui->pasteKeys->setRowCount(0);
     const QHash<QString, int> pasteKeys = preferences.pasteKeys();
@@ -43,6 +44,7 @@ Preferences PreferencesDlg::preferences() const
 {
     Preferences preferences = m_preferences;
     preferences.setRestoreClipboard(ui->restoreClipboard->isChecked());
+    preferences.setTickLastLiveAtStart(ui->tickLastLive->isChecked());
 
     QHash<QString, int> pasteKeys;
     for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {
@@ -55,6 +57,16 @@ Preferences PreferencesDlg::preferences() const
     }
     preferences.setPasteKeys(pasteKeys);
     return preferences;
+}
+
+void PreferencesDlg::setStartAtLogin(bool start)
+{
+    ui->startAtLogin->setChecked(start);
+}
+
+bool PreferencesDlg::startAtLogin() const
+{
+    return ui->startAtLogin->isChecked();
 }
 
 void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)

@@ -24,6 +24,9 @@ public:
 
     // The preferences as the dialog shows them; rows without a window class are left out.
     Preferences preferences() const;
+    // Starting at log-in is kept by the session's autostart entry, not with the preferences.
+    void setStartAtLogin(bool start);
+    bool startAtLogin() const;
 
 protected:
     void changeEvent(QEvent *event) override;

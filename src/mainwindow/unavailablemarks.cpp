@@ -1,6 +1,5 @@
 #include "unavailablemarks.h"
 
-#include <QCoreApplication>
 #include <QIcon>
 #include <QTreeWidget>
 
@@ -24,13 +23,4 @@ int UnavailableMarks::markTree(QTreeWidget *tree, const QString &live,
         }
     }
     return marked;
-}
-
-QString UnavailableMarks::trayToolTip(const QString &title, int unavailable)
-{
-    if (unavailable <= 0)
-        return title;
-    return title + QLatin1Char('\n') +
-           QCoreApplication::translate("MainWindow", "%n hot keys unavailable", nullptr,
-                                       unavailable);
 }

@@ -6,8 +6,8 @@
 class QIcon;
 class QTreeWidget;
 
-// Shows which hot keys of the live master macro cannot work, in the tree rows of their notes
-// and in the tray's tool tip, without a message box.
+// Shows which hot keys of the live master macro cannot work, in the tree rows of their notes,
+// without a message box (the tray's tool tip gives their number: TrayIcon::toolTip).
 class UnavailableMarks final
 {
 public:
@@ -17,7 +17,4 @@ public:
     // of marked notes.
     static int markTree(QTreeWidget *tree, const QString &live, const QHash<QString, int> &codes,
                         const QHash<int, QString> &unavailable, const QIcon &warning);
-
-    // The tray's tool tip: the window title, and how many hot keys do not work if any.
-    static QString trayToolTip(const QString &title, int unavailable);
 };

@@ -8,6 +8,7 @@
 namespace {
 
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
+const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
 // the settings layer would read as group separators.
 const QString PasteKeysArray = QStringLiteral("pasteKeys");
@@ -24,6 +25,7 @@ Preferences Preferences::load()
     QSettings store;
     store.beginGroup(Group);
     preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
+    preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -40,9 +42,12 @@ bool Preferences::save() const
 {
     StoreWrite write({Group});
     QSettings &store = write.settings();
-    store.remove(Group);
+    // Only the array goes first (it may shrink); the group also keeps the last live master
+    // macro, which is written apart from the preferences.
     store.beginGroup(Group);
+    store.remove(PasteKeysArray);
     store.setValue(RestoreClipboardKey, m_restoreClipboard);
+    store.setValue(TickLastLiveKey, m_tickLastLiveAtStart);
     store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
     int index = 0;
     for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {

@@ -24,7 +24,13 @@ public:
     bool restoreClipboard() const { return m_restoreClipboard; }
     void setRestoreClipboard(bool restore) { m_restoreClipboard = restore; }
 
+    // At start, tick again the master macro that was live last (LastLiveMaster). Off unless the
+    // user asks: the start otherwise leaves every master macro unticked.
+    bool tickLastLiveAtStart() const { return m_tickLastLiveAtStart; }
+    void setTickLastLiveAtStart(bool tick) { m_tickLastLiveAtStart = tick; }
+
 private:
     QHash<QString, int> m_pasteKeys;
     bool m_restoreClipboard = false;
+    bool m_tickLastLiveAtStart = false;
 };

@@ -2,6 +2,7 @@
 // windows on the X server (through xdotool and xprop, as a window manager would see them).
 #include "app/guardsegment.h"
 #include "support/testenv.h"
+#include "support/trayhost.h"
 
 #include <QProcess>
 #include <QTest>
@@ -42,8 +43,11 @@ class TestSingleInstanceProcess final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    TrayHost m_tray;
 
 private Q_SLOTS:
+    // Hidden means hidden in a tray: without one, closing minimizes.
+    void initTestCase() { QVERIFY2(m_tray.start(), "needs trayer (scripts/setup.sh --tests)"); }
     void secondStartRestoresHiddenWindow()
     {
         QProcess first;

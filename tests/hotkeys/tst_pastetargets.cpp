@@ -1,13 +1,15 @@
 // Delivery where people type, on a real X server: a hot key pressed from a second X client puts
 // the note's text, whole and once, into a Qt field while the user still holds the modifiers,
 // whatever the locks, the layout or the key held down; into real terminals; the clipboard put
-// back or not; and the hot keys that cannot work marked before anyone is surprised.
+// back or not; the hot keys that cannot work marked before anyone is surprised; and the tray,
+// with a real tray host and without one.
 #include "hotkeys/hotkeycontroller.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
+#include "support/trayhost.h"
 #include "widgets/checktreewidget.h"
 #include "xclient.h"
 
@@ -19,11 +21,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 
 #include <X11/keysym.h>
 #include <X11/X.h>
@@ -50,6 +54,7 @@ class TestPasteTargets final : public QObject
     QPlainTextEdit m_field; // the Qt target
     std::unique_ptr<MainWindow> m_window;
     CheckTreeWidget *m_tree = nullptr;
+    TrayHost m_trayHost;
 
     QTreeWidgetItem *master() const { return m_tree->topLevelItem(0); }
     // "note: tool tip" for each note whose row carries the warning icon.
@@ -248,6 +253,52 @@ private Q_SLOTS:
         QVERIFY(m_dialogs.asked.value(0).contains(QLatin1String("console")));
         QCOMPARE(m_window->store().noteCodes(Master).value(1).code, NoteCode);
         m_window->findChild<QPushButton *>(QStringLiteral("btnRevert"))->click();
+    }
+
+    void masterChosenInTrayPastes()
+    {
+        QVERIFY(m_trayHost.start());
+        m_field.clear();
+        m_field.activateWindow();
+        QTRY_VERIFY(m_field.hasFocus());
+        MainWindow window;
+        window.close();
+        auto *tray = window.findChild<QSystemTrayIcon *>();
+        const QImage plain = tray->icon().pixmap(32).toImage();
+        tray->contextMenu()->actions().first()->trigger();   // "Live"
+        QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
+        m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
+        QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Text, 5000);
+        m_trayHost.stop();
+    }
+
+    void closedWindowStaysFindable_data()
+    {
+        QTest::addColumn<bool>("hostAtClose");
+        QTest::addColumn<bool>("hostLater");
+        QTest::newRow("tray: hidden") << true << false;
+        QTest::newRow("no tray: minimized") << false << false;
+        QTest::newRow("tray comes later: hidden then") << false << true;
+    }
+    // Last: the quit closes the field too.
+    void closedWindowStaysFindable()
+    {
+        QFETCH(bool, hostAtClose);
+        QFETCH(bool, hostLater);
+        QVERIFY(!hostAtClose || m_trayHost.start());
+        QTRY_COMPARE(QSystemTrayIcon::isSystemTrayAvailable(), hostAtClose);
+        MainWindow window;
+        window.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.close();
+        QCOMPARE(window.isVisible() && window.isMinimized(), !hostAtClose);
+        QVERIFY(!hostLater || m_trayHost.start());
+        QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), !hostAtClose && !hostLater, 5000);
+        m_trayHost.stop();
+        // A quit closes the window also while it waits in the task bar.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 };
 

@@ -1,6 +1,7 @@
 // The window's commands, editor, tick, import and export, offscreen, with the questions answered
 // by a script.
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
@@ -12,7 +13,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QMenu>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -56,6 +59,16 @@ class TestMainWindow final : public QObject
         m_tree->setCurrentItem(note < 0 ? item : item->child(note));
     }
 
+    QSystemTrayIcon *tray() const { return m_window->findChild<QSystemTrayIcon *>(); }
+    // The tray menu's entries, the ticked one marked with "*" (trigger() finds them too).
+    QStringList trayMenu() const
+    {
+        QStringList entries;
+        const QList<QAction *> actions = tray()->contextMenu()->actions();
+        for (const QAction *action : actions)
+            entries << (action->isChecked() ? "*" : "") + action->text();
+        return entries;
+    }
     void import(const QString &path)
     {
         m_dialogs->files = {path};
@@ -140,6 +153,80 @@ private Q_SLOTS:
                               QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA)}));
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         QCOMPARE(keys.activeMaster(), QString());
+    }
+
+    // Rows named after a command run it once Work is live.
+    void trayMenuFollowsTree_data()
+    {
+        QTest::addColumn<QStringList>("masters"); // as the menu lists them, the ticked one "*"
+        QTest::addColumn<QString>("live");
+        QTest::newRow("tick in the tree") << QStringList{"Home", "*Work"} << "Work";
+        QTest::newRow("choose the live one") << QStringList{"Home", "Work"} << "";
+        QTest::newRow("Rename") << QStringList{"Home", "*R&&D"} << "R&D";
+        QTest::newRow("Add Master Macro") << QStringList{"Home", "*Work", "R&&D"} << "Work";
+        QTest::newRow("&Import Master Macro")
+            << QStringList{"Home", "*Work", "Stra\u00dfe", "\u20acuro Letters"} << "Work";
+        QTest::newRow("Delete") << QStringList{"Home"} << "";
+        QTest::newRow("unsaved edits") << QStringList{"Home", "Work"} << "";
+    }
+    void trayMenuFollowsTree()
+    {
+        QFETCH(QStringList, masters);
+        QFETCH(QString, live);
+        const QString step = QTest::currentDataTag();
+        m_dialogs->files = {Escapes};
+        m_dialogs->names = {"R&D"};
+        select(1, step == "unsaved edits" ? 0 : -1); // Work
+        if (step == "unsaved edits")
+            QTest::keyClicks(child<QTextEdit>("macro"), "x");
+        if (step == "tick in the tree")
+            m_tree->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        else
+            trigger("Work");
+        if (step != "tick in the tree" && step != "unsaved edits")
+            trigger(step == "choose the live one" ? "Work" : step);
+        QTRY_COMPARE(trayMenu(), (masters + QStringList{"", "&Quit"}));
+        QCOMPARE(tray()->contextMenu()->actions().first()->isEnabled(), step != "unsaved edits");
+        QCOMPARE(m_window->hotKeys().activeMaster(), live);
+        for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+            QCOMPARE(m_tree->topLevelItem(i)->checkState(0) == Qt::Checked,
+                     m_tree->topLevelItem(i)->text(0) == live);
+        QCOMPARE(tray()->toolTip().section('\n', 0, 0),
+                 QString("Key-Quill by Orlenvar") + (live.isEmpty() ? "" : " - " + live));
+    }
+
+    void startPreferences_data()
+    {
+        QTest::addColumn<bool>("on"); // both check boxes
+        QTest::addColumn<bool>("deletedSince");
+        QTest::addColumn<QString>("live");
+        QTest::newRow("on") << true << false << "Work";
+        QTest::newRow("off") << false << false << "";
+        QTest::newRow("on, deleted since") << true << true << "";
+    }
+    void startPreferences()
+    {
+        QFETCH(bool, on);
+        QFETCH(bool, deletedSince);
+        QFETCH(QString, live);
+        for (const bool tick : {true, on}) { // on first: off must take them back
+            ModalAnswerer answerer;
+            answerer.expect([tick](QWidget *dialog) {
+                for (const char *name : {"tickLastLive", "startAtLogin"})
+                    dialog->findChild<QCheckBox *>(name)->setChecked(tick);
+                static_cast<QDialog *>(dialog)->accept();
+            });
+            trigger("Preferences…");
+        }
+        QCOMPARE(TestEnvironment::fileBytes(m_env.configDir() + "/autostart/keyquill.desktop")
+                     .contains("\nExec=keyquill --minimize-to-tray\n"),
+                 on);
+        trigger("Work"); // live through the tray
+        if (deletedSince)
+            QVERIFY(m_window->store().remove("Work"));
+        // As after a crash: the next start finds what the store held at the last change.
+        MainWindow next(m_dialogs.get());
+        QCOMPARE(next.hotKeys().activeMaster(), live);
     }
 
     void editorSavesMarkupAndRefusesATakenKey()

@@ -1,0 +1,96 @@
+#include "trayicon.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+TrayIcon::TrayIcon(const QIcon &mainIcon, QAction *quit, QWidget *window)
+    : QObject(window), m_mainIcon(mainIcon), m_liveIcon(liveIcon(mainIcon)),
+      m_icon(new QSystemTrayIcon(mainIcon, window)), m_menu(new QMenu(window))
+{
+    m_separator = m_menu->addSeparator();
+    m_menu->addAction(quit);
+    m_icon->setContextMenu(m_menu);
+}
+
+void TrayIcon::showMasters(const QStringList &masters, const QString &live)
+{
+    m_live = live;
+    QStringList shown;
+    for (const QAction *action : std::as_const(m_masterActions))
+        shown << action->data().toString();
+    if (shown != masters) {
+        qDeleteAll(m_masterActions);
+        m_masterActions.clear();
+        for (const QString &name : masters) {
+            // An ampersand in a name is text, not a mnemonic.
+            QString text = name;
+            auto *action = new QAction(text.replace(QLatin1Char('&'), QLatin1String("&&")), m_menu);
+            action->setData(name);
+            action->setCheckable(true);
+            action->setEnabled(m_mastersEnabled);
+            connect(action, &QAction::triggered, this, [this, name] {
+                Q_EMIT masterChosen(name);
+                // Qt toggled the entry; the tick shows what is live, whatever the window did.
+                applyTicks();
+            });
+            m_menu->insertAction(m_separator, action);
+            m_masterActions << action;
+        }
+    }
+    applyTicks();
+}
+
+void TrayIcon::applyTicks()
+{
+    for (QAction *action : std::as_const(m_masterActions))
+        action->setChecked(!m_live.isEmpty() && action->data().toString() == m_live);
+}
+
+void TrayIcon::setMastersEnabled(bool enabled)
+{
+    m_mastersEnabled = enabled;
+    for (QAction *action : std::as_const(m_masterActions))
+        action->setEnabled(enabled);
+}
+
+void TrayIcon::showLive(const QString &toolTip, bool hotKeysLive)
+{
+    m_icon->setToolTip(toolTip);
+    m_icon->setIcon(hotKeysLive ? m_liveIcon : m_mainIcon);
+}
+
+QString TrayIcon::toolTip(const QString &title, const QString &live, int unavailable)
+{
+    QString tip = live.isEmpty() ? title : title + QStringLiteral(" - ") + live;
+    if (unavailable > 0)
+        tip +=
+            QLatin1Char('\n') + QCoreApplication::translate("MainWindow", "%n hot keys unavailable",
+                                                            nullptr, unavailable);
+    return tip;
+}
+
+QIcon TrayIcon::liveIcon(const QIcon &mainIcon)
+{
+    QIcon result;
+    const QList<QSize> sizes = mainIcon.availableSizes();
+    for (const QSize &size : sizes) {
+        QPixmap pixmap = mainIcon.pixmap(size);
+        if (pixmap.isNull())
+            continue;
+        // A green dot with a light rim, so it shows on dark and light panels alike.
+        const qreal dot = pixmap.width() * 0.45;
+        const QRectF mark(pixmap.width() - dot, pixmap.height() - dot, dot, dot);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(255, 255, 255), qMax<qreal>(1.0, dot / 8)));
+        painter.setBrush(QColor(30, 160, 60));
+        painter.drawEllipse(mark.adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.end();
+        result.addPixmap(pixmap);
+    }
+    return result;
+}

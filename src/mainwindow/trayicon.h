@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+// The notification-area icon and its menu: the master macros to switch between, in tree order
+// with the live one ticked, above the separator and "&Quit"; a tool tip and an icon that say
+// what is live. Choosing an entry only asks (masterChosen); the window decides, as for a tick in
+// the tree, and reports back through showMasters().
+class TrayIcon final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The icon and the menu are children of `window`.
+    TrayIcon(const QIcon &mainIcon, QAction *quit, QWidget *window);
+
+    QSystemTrayIcon *icon() const { return m_icon; }
+    QMenu *menu() const { return m_menu; }
+
+    void showMasters(const QStringList &masters, const QString &live);
+    // Off while the editor holds unsaved edits, as the tree is.
+    void setMastersEnabled(bool enabled);
+    void showLive(const QString &toolTip, bool hotKeysLive);
+
+    // What the tool tip says for the window `title` with `live` in use ("" for none) and
+    // `unavailable` of its hot keys not working.
+    static QString toolTip(const QString &title, const QString &live, int unavailable);
+    // The main icon with the mark of live hot keys in its lower right corner.
+    static QIcon liveIcon(const QIcon &mainIcon);
+
+Q_SIGNALS:
+    void masterChosen(const QString &name);
+
+private:
+    void applyTicks();
+
+    QIcon m_mainIcon;
+    QIcon m_liveIcon;
+    QSystemTrayIcon *m_icon = nullptr;
+    QMenu *m_menu = nullptr;
+    QAction *m_separator = nullptr;
+    QList<QAction *> m_masterActions;
+    QString m_live;
+    bool m_mastersEnabled = true;
+};
