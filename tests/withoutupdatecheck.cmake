@@ -9,12 +9,12 @@ execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${dir}" -G Nin
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "configuring with KEYQUILL_UPDATE_CHECK=OFF failed")
 endif()
-file(STRINGS "${dir}/src/buildconfig.h" off REGEX "KEYQUILL_UPDATE_CHECK_ENABLED 0$")
+file(STRINGS "${dir}/src/config/buildconfig.h" off REGEX "KEYQUILL_UPDATE_CHECK_ENABLED 0$")
 if(NOT off)
     message(FATAL_ERROR "buildconfig.h does not switch the update check off")
 endif()
 execute_process(COMMAND "${CMAKE_COMMAND}" --build "${dir}"
-                        --target src/CMakeFiles/keyquill_core.dir/online/updatechecker.cpp.o
+                        --target src/CMakeFiles/keyquill_ui.dir/online/updatechecker.cpp.o
                 RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "the update checker does not compile with the update check off")

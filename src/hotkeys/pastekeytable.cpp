@@ -1,33 +1,5 @@
 #include "pastekeytable.h"
 
-QList<int> PasteKeyTable::strokes()
-{
-    return {CtrlV, CtrlShiftV, ShiftInsert};
-}
-
-QString PasteKeyTable::strokeText(int stroke)
-{
-    switch (stroke) {
-    case CtrlV:
-        return QStringLiteral("Ctrl+V");
-    case CtrlShiftV:
-        return QStringLiteral("Ctrl+Shift+V");
-    case ShiftInsert:
-        return QStringLiteral("Shift+Insert");
-    default:
-        return QString();
-    }
-}
-
-int PasteKeyTable::strokeFromText(const QString &text)
-{
-    for (int stroke : strokes()) {
-        if (strokeText(stroke).compare(text.trimmed(), Qt::CaseInsensitive) == 0)
-            return stroke;
-    }
-    return 0;
-}
-
 QHash<QString, int> PasteKeyTable::builtIn()
 {
     QHash<QString, int> table;
@@ -37,16 +9,16 @@ QHash<QString, int> PasteKeyTable::builtIn()
          {"gnome-terminal", "gnome-terminal-server", "xfce4-terminal", "konsole", "lxterminal",
           "mate-terminal", "qterminal", "terminator", "tilix", "alacritty", "kitty", "wezterm",
           "org.wezfurlong.wezterm", "st", "st-256color"})
-        table.insert(QString::fromLatin1(terminal), CtrlShiftV);
+        table.insert(QString::fromLatin1(terminal), PasteStroke::CtrlShiftV);
     for (const char *terminal : {"xterm", "uxterm", "urxvt", "rxvt-unicode", "rxvt"})
-        table.insert(QString::fromLatin1(terminal), ShiftInsert);
+        table.insert(QString::fromLatin1(terminal), PasteStroke::ShiftInsert);
     return table;
 }
 
 PasteKeyTable::PasteKeyTable(const QHash<QString, int> &userEntries) : m_builtIn(builtIn())
 {
     for (auto it = userEntries.cbegin(); it != userEntries.cend(); ++it) {
-        if (strokes().contains(it.value()))
+        if (PasteStroke::all().contains(it.value()))
             m_user.insert(it.key().trimmed().toLower(), it.value());
     }
 }
@@ -62,5 +34,5 @@ int PasteKeyTable::strokeFor(const QString &instance, const QString &className) 
                 return it.value();
         }
     }
-    return CtrlV;
+    return PasteStroke::CtrlV;
 }

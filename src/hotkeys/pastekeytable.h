@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/preferences.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -10,17 +12,8 @@
 class PasteKeyTable final
 {
 public:
-    static constexpr int CtrlV = 0x04000000 | 0x56; // Qt::CTRL | Qt::Key_V
-    static constexpr int CtrlShiftV = 0x04000000 | 0x02000000 | 0x56;
-    static constexpr int ShiftInsert = 0x02000000 | 0x01000006; // Qt::SHIFT | Qt::Key_Insert
-
-    // The strokes a user may choose, in the order offered.
-    static QList<int> strokes();
-    // "Ctrl+V", "Ctrl+Shift+V", "Shift+Insert"; and back (0 for anything else).
-    static QString strokeText(int stroke);
-    static int strokeFromText(const QString &text);
     // Shift+Insert pastes the PRIMARY selection, so the text must be there too.
-    static bool pastesPrimary(int stroke) { return stroke == ShiftInsert; }
+    static bool pastesPrimary(int stroke) { return stroke == PasteStroke::ShiftInsert; }
 
     // The built-in entries: window class (lower case) -> stroke.
     static QHash<QString, int> builtIn();

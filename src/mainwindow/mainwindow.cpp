@@ -295,7 +295,7 @@ void MainWindow::macroCheckStateChanged(QTreeWidgetItem *item)
 void MainWindow::noteSaved(const QString &master, const QString &note, int code)
 {
     if (QTreeWidgetItem *item = selectedItem(); item && item->text(0) == note) {
-        const QString shortcutText = MacroStore::codeText(code);
+        const QString shortcutText = MacroTreeItems::codeText(code);
         item->setText(1, shortcutText);
         item->setToolTip(1, shortcutText);
     }

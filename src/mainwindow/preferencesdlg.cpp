@@ -1,7 +1,7 @@
 #include "preferencesdlg.h"
 #include "ui_preferencesdlg.h"
 
-#include "hotkeys/pastekeytable.h"
+#include "store/preferences.h"
 
 #include <algorithm>
 #include <QComboBox>
@@ -75,15 +75,15 @@ void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
     ui->pasteKeys->insertRow(row);
     ui->pasteKeys->setItem(row, ClassColumn, new QTableWidgetItem(windowClass));
     auto *strokes = new QComboBox(ui->pasteKeys);
-    for (int offered : PasteKeyTable::strokes())
-        strokes->addItem(PasteKeyTable::strokeText(offered), offered);
+    for (int offered : PasteStroke::all())
+        strokes->addItem(PasteStroke::text(offered), offered);
     strokes->setCurrentIndex(std::max(0, strokes->findData(stroke)));
     ui->pasteKeys->setCellWidget(row, StrokeColumn, strokes);
 }
 
 void PreferencesDlg::on_btnAddPasteKey_clicked()
 {
-    addPasteKeyRow(QString(), PasteKeyTable::CtrlShiftV);
+    addPasteKeyRow(QString(), PasteStroke::CtrlShiftV);
     const int row = ui->pasteKeys->rowCount() - 1;
     ui->pasteKeys->setCurrentCell(row, ClassColumn);
     ui->pasteKeys->editItem(ui->pasteKeys->item(row, ClassColumn));

@@ -9,7 +9,11 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/keyquill.qrc.in ${CMAKE_CURRENT_BINARY_
 # Stored uncompressed, in resource data format version 1.
 qt_add_resources(KEYQUILL_RCC_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/resources/keyquill.qrc
                  OPTIONS --no-compress --format-version 1)
-target_sources(keyquill_core PRIVATE ${KEYQUILL_RCC_SOURCES})
+# A library of its own: the data belongs to no layer, and tests of the lower layers that make
+# windows of their own link it too.
+add_library(keyquill_resources STATIC ${KEYQUILL_RCC_SOURCES})
+target_link_libraries(keyquill_resources PUBLIC Qt6::Core)
+target_link_libraries(keyquill_ui PUBLIC keyquill_resources)
 
 if(UNIX AND NOT APPLE)
     # Desktop integration, installed below the prefix (/usr in the Debian package): menu entry,

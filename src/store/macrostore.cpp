@@ -2,7 +2,6 @@
 
 #include "store/storewrite.h"
 
-#include <QKeySequence>
 #include <QVariant>
 
 namespace {
@@ -40,13 +39,6 @@ private:
 int MacroStore::buildCode(bool ctrl, bool alt, bool shift, int key)
 {
     return (ctrl ? CtrlBit : 0) + (alt ? AltBit : 0) + (shift ? ShiftBit : 0) + key;
-}
-
-QString MacroStore::codeText(int code)
-{
-    if (code == 0)
-        return QString();
-    return QKeySequence(code, 0, 0, 0).toString(QKeySequence::NativeText);
 }
 
 int MacroStore::readCode(const QVariant &value)

@@ -31,8 +31,6 @@ public:
     static bool hasAlt(int code) { return (code & AltBit) != 0; }
     static bool hasShift(int code) { return (code & ShiftBit) != 0; }
     static int keyPart(int code) { return code & KeyMask; }
-    // The text the tree, the report and the editor show for a code ("" for 0).
-    static QString codeText(int code);
 
     // Reading defaults: a missing, empty or non-numeric shortcut reads as 0; a missing text as "".
     static int readCode(const QVariant &value);

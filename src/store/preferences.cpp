@@ -1,6 +1,5 @@
 #include "preferences.h"
 
-#include "hotkeys/pastekeytable.h"
 #include "store/storewrite.h"
 
 #include <QSettings>
@@ -17,6 +16,34 @@ const QString StrokeKey = QStringLiteral("stroke");
 
 } // namespace
 
+QList<int> PasteStroke::all()
+{
+    return {CtrlV, CtrlShiftV, ShiftInsert};
+}
+
+QString PasteStroke::text(int stroke)
+{
+    switch (stroke) {
+    case CtrlV:
+        return QStringLiteral("Ctrl+V");
+    case CtrlShiftV:
+        return QStringLiteral("Ctrl+Shift+V");
+    case ShiftInsert:
+        return QStringLiteral("Shift+Insert");
+    default:
+        return QString();
+    }
+}
+
+int PasteStroke::fromText(const QString &text)
+{
+    for (int stroke : all()) {
+        if (PasteStroke::text(stroke).compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+            return stroke;
+    }
+    return 0;
+}
+
 const QString Preferences::Group = QStringLiteral("Preferences");
 
 Preferences Preferences::load()
@@ -30,7 +57,7 @@ Preferences Preferences::load()
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
         const QString windowClass = store.value(WindowClassKey).toString().trimmed();
-        const int stroke = PasteKeyTable::strokeFromText(store.value(StrokeKey).toString());
+        const int stroke = PasteStroke::fromText(store.value(StrokeKey).toString());
         if (!windowClass.isEmpty() && stroke != 0)
             preferences.m_pasteKeys.insert(windowClass, stroke);
     }
@@ -53,7 +80,7 @@ bool Preferences::save() const
     for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {
         store.setArrayIndex(index++);
         store.setValue(WindowClassKey, it.key());
-        store.setValue(StrokeKey, PasteKeyTable::strokeText(it.value()));
+        store.setValue(StrokeKey, PasteStroke::text(it.value()));
     }
     store.endArray();
     store.endGroup();

@@ -1,7 +1,24 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
+
+// The key strokes that make a program paste, as the preferences name them: a Qt key code OR-ed
+// with Qt's modifier flags, stored as their text.
+namespace PasteStroke {
+
+constexpr int CtrlV = 0x04000000 | 0x56; // Qt::CTRL | Qt::Key_V
+constexpr int CtrlShiftV = 0x04000000 | 0x02000000 | 0x56;
+constexpr int ShiftInsert = 0x02000000 | 0x01000006; // Qt::SHIFT | Qt::Key_Insert
+
+// The strokes a user may choose, in the order offered.
+QList<int> all();
+// "Ctrl+V", "Ctrl+Shift+V", "Shift+Insert"; and back (0 for anything else).
+QString text(int stroke);
+int fromText(const QString &text);
+
+} // namespace PasteStroke
 
 // The user's choices about how the program behaves, kept in the top-level group `Preferences`
 // of the macro store's settings file, beside (never inside) `MasterMacros`. Export, import and
@@ -16,7 +33,7 @@ public:
     // Writes them all at once; false when the disk refused (the store then reads as before).
     bool save() const;
 
-    // Window class -> paste stroke (PasteKeyTable's codes); these override the built-in table.
+    // Window class -> paste stroke (PasteStroke); these override the program's built-in table.
     QHash<QString, int> pasteKeys() const { return m_pasteKeys; }
     void setPasteKeys(const QHash<QString, int> &pasteKeys) { m_pasteKeys = pasteKeys; }
 

@@ -3,6 +3,8 @@
 #include "store/macrostore.h"
 #include "widgets/checktreewidget.h"
 
+#include <QKeySequence>
+
 MacroTreeItems::MacroTreeItems(QTreeWidget *tree)
     : m_tree(tree), m_masterIcon(QStringLiteral(":/images/icon_master_macro.png")),
       m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
@@ -25,6 +27,13 @@ void MacroTreeItems::load(const MacroStore &store)
     m_tree->resizeColumnToContents(1);
 }
 
+QString MacroTreeItems::codeText(int code)
+{
+    if (code == 0)
+        return QString();
+    return QKeySequence(code, 0, 0, 0).toString(QKeySequence::NativeText);
+}
+
 QTreeWidgetItem *MacroTreeItems::addMaster(const QString &name)
 {
     auto *item = new CheckTreeWidgetItem(QStringList{name});
@@ -38,7 +47,7 @@ QTreeWidgetItem *MacroTreeItems::addMaster(const QString &name)
 
 void MacroTreeItems::addNote(QTreeWidgetItem *master, const QString &name, int code)
 {
-    const QString shortcutText = MacroStore::codeText(code);
+    const QString shortcutText = codeText(code);
     auto *item = new CheckTreeWidgetItem(master, QStringList{name, shortcutText});
     item->setToolTip(0, name);
     item->setToolTip(1, shortcutText);

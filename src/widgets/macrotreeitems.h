@@ -19,6 +19,9 @@ public:
     QTreeWidgetItem *addMaster(const QString &name);
     void addNote(QTreeWidgetItem *master, const QString &name, int code);
 
+    // The text a note's row shows for its hot-key code ("" for 0).
+    static QString codeText(int code);
+
     const QIcon &masterIcon() const { return m_masterIcon; }
     const QIcon &noteIcon() const { return m_noteIcon; }
 

@@ -94,15 +94,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("userStroke");
         QTest::addColumn<int>("stroke");
         QTest::newRow("VTE") << QStringList{"xfce4-terminal", "Xfce4-terminal"} << "" << 0
-                             << PasteKeyTable::CtrlShiftV;
+                             << PasteStroke::CtrlShiftV;
         QTest::newRow("xterm") << QStringList{"xterm", "XTerm"} << "" << 0
-                               << PasteKeyTable::ShiftInsert;
-        QTest::newRow("editor") << QStringList{"gedit", "Gedit"} << "" << 0 << PasteKeyTable::CtrlV;
+                               << PasteStroke::ShiftInsert;
+        QTest::newRow("editor") << QStringList{"gedit", "Gedit"} << "" << 0 << PasteStroke::CtrlV;
         QTest::newRow("user's class beats built-in instance")
-            << QStringList{"kitty", "Special"} << "SPECIAL" << PasteKeyTable::CtrlV
-            << PasteKeyTable::CtrlV;
+            << QStringList{"kitty", "Special"} << "SPECIAL" << PasteStroke::CtrlV
+            << PasteStroke::CtrlV;
         QTest::newRow("unknown stroke ignored")
-            << QStringList{"kitty", "kitty"} << "kitty" << 0x41 << PasteKeyTable::CtrlShiftV;
+            << QStringList{"kitty", "kitty"} << "kitty" << 0x41 << PasteStroke::CtrlShiftV;
     }
 
     void pasteKey()
@@ -133,8 +133,8 @@ private Q_SLOTS:
         Preferences preferences;
         preferences.setRestoreClipboard(true);
         // A class with a group separator in it still reads back as one class.
-        const QHash<QString, int> keys{{"my/term", PasteKeyTable::ShiftInsert},
-                                       {"Editor", PasteKeyTable::CtrlV}};
+        const QHash<QString, int> keys{{"my/term", PasteStroke::ShiftInsert},
+                                       {"Editor", PasteStroke::CtrlV}};
         preferences.setPasteKeys(keys);
         QVERIFY(preferences.save());
         QCOMPARE(Preferences::load().pasteKeys(), keys);

@@ -4,6 +4,7 @@
 #include "support/modalanswerer.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
+#include "support/treedump.h"
 
 #include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
@@ -123,8 +124,7 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->asked.size(), 3); // the name, the warning, the name offered again
         QCOMPARE(m_dialogs->asked.at(1), warning);
         QVERIFY(m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
-        QVERIFY(TestEnvironment::treeDump(m_tree).size() == 5 &&
-                TestEnvironment::storeDump().size() == 3);
+        QVERIFY(treeDump(m_tree).size() == 5 && TestEnvironment::storeDump().size() == 3);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
@@ -145,9 +145,8 @@ private Q_SLOTS:
         trigger("Delete"); // cancelled
         trigger("Delete");
         QCOMPARE(keys.liveCodes(), QList<int>());
-        QCOMPARE(TestEnvironment::treeDump(m_tree),
-                 QStringList({"Holiday", "Holiday/new note|", "Work", "Work/bye|",
-                              "Work/hello|Ctrl+Alt+A"}));
+        QCOMPARE(treeDump(m_tree), QStringList({"Holiday", "Holiday/new note|", "Work", "Work/bye|",
+                                                "Work/hello|Ctrl+Alt+A"}));
         QCOMPARE(TestEnvironment::storeDump(),
                  QStringList({"Holiday/new note|0|", "Work/bye|0|Bye",
                               QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA)}));
@@ -293,7 +292,7 @@ private Q_SLOTS:
         QStringList after = TestEnvironment::storeDump();
         QCOMPARE(after.size(), 2 * before.size());
         QVERIFY(after.contains(QString(EuroNote).replace("\u20acuro Letters", "Euro 2")));
-        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 2 * (before.size() + 4));
+        QCOMPARE(treeDump(m_tree).size(), 2 * (before.size() + 4));
     }
 
     void hostileFilesLeaveTheStoreSound_data()
@@ -336,7 +335,7 @@ private Q_SLOTS:
         stored.sort();
         QCOMPARE(stored, added);
         // What the tree shows is what the store holds, and ticking it survives odd codes.
-        QCOMPARE(TestEnvironment::treeDump(m_tree).size(), 5 + added.size() + !added.isEmpty());
+        QCOMPARE(treeDump(m_tree).size(), 5 + added.size() + !added.isEmpty());
         m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)->setCheckState(0, Qt::Checked);
     }
 

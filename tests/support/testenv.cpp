@@ -8,7 +8,6 @@
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTcpSocket>
-#include <QTreeWidget>
 
 QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
 {
@@ -85,19 +84,6 @@ QStringList TestEnvironment::storeDump()
                          .arg(master, note.name)
                          .arg(note.code)
                          .arg(note.text);
-    }
-    return lines;
-}
-
-QStringList TestEnvironment::treeDump(const QTreeWidget *tree)
-{
-    QStringList lines;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *master = tree->topLevelItem(i);
-        lines << master->text(0);
-        for (int j = 0; j < master->childCount(); ++j)
-            lines << master->text(0) + QLatin1Char('/') + master->child(j)->text(0) +
-                         QLatin1Char('|') + master->child(j)->text(1);
     }
     return lines;
 }

@@ -5,8 +5,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
-class QTreeWidget;
-
 // A quiet stand-in for the update server: answers every query "NO", so a window built in a test
 // never shows an update box and nothing leaves the machine.
 class QuietUpdateServer final : public QTcpServer
@@ -45,8 +43,6 @@ public:
     static QByteArray fileBytes(const QString &path);
     // Every note of the store as "master/note|code|text", in store order.
     static QStringList storeDump();
-    // Every item of a macro tree as "master" or "master/note|shown hot key", in tree order.
-    static QStringList treeDump(const QTreeWidget *tree);
 
 private:
     QTemporaryDir m_config;
