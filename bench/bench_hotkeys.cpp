@@ -2,6 +2,7 @@
 // with real grabs: run it on a private X server (QT_QPA_PLATFORM=xcb, DISPLAY of an Xvfb), as
 // it grabs every key combination the key list offers. Unticking must grow linearly.
 #include "benchutil.h"
+#include "quietplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
@@ -16,10 +17,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     TestEnvironment environment;
     ScriptedDialogs dialogs;
+    QuietPlatform platform;
     const auto idle = [](int = 0) { QApplication::processEvents(); };
     for (int notes : {1000, 10000, 100000}) {
         Bench::fillStore(1, notes);
-        MainWindow window(&dialogs);
+        MainWindow window(platform, &dialogs);
         window.showMaximized();
         QTest::qWaitForWindowExposed(&window);
         idle();
@@ -42,14 +44,14 @@ int main(int argc, char *argv[])
             },
             [&](int) { master->setCheckState(0, Qt::Checked); });
         master->setCheckState(0, Qt::Unchecked);
-        HotKeyController &keys = window.hotKeys();
+        LiveMaster &live = window.live();
         Bench::measure(
-            "  activate (no window)", rounds, [&](int) { keys.activate("Master 000"); },
-            [&](int) { keys.deactivate(); });
+            "  activate (no window)", rounds, [&](int) { live.choose("Master 000"); },
+            [&](int) { live.choose(QString()); });
         Bench::measure(
-            "  deactivate (no window)", rounds, [&](int) { keys.deactivate(); },
-            [&](int) { keys.activate("Master 000"); });
-        keys.deactivate();
+            "  deactivate (no window)", rounds, [&](int) { live.choose(QString()); },
+            [&](int) { live.choose("Master 000"); });
+        live.choose(QString());
     }
     return 0;
 }

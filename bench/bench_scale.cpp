@@ -4,6 +4,7 @@
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/storewrite.h"
+#include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
@@ -36,7 +37,8 @@ double importMs(const QString &file, int masters)
     out.close();
     ScriptedDialogs dialogs;
     dialogs.files = {file};
-    MainWindow window(&dialogs);
+    FakePlatform platform;
+    MainWindow window(platform, &dialogs);
     QAction *importAction = nullptr;
     for (QAction *action : window.findChildren<QAction *>())
         if (action->text() == QStringLiteral("&Import Master Macro"))

@@ -2,6 +2,7 @@
 // each user action, painting included. Run it with an X server (QT_QPA_PLATFORM=xcb on a private
 // Xvfb) for real painting and grabs, or offscreen.
 #include "benchutil.h"
+#include "quietplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
@@ -20,13 +21,14 @@ int main(int argc, char *argv[])
     TestEnvironment environment;
     Bench::fillStore(100, 100);
     ScriptedDialogs dialogs;
+    QuietPlatform platform;
     const auto idle = [](int = 0) { QApplication::processEvents(); };
 
-    auto window = std::make_unique<MainWindow>();
+    auto window = std::make_unique<MainWindow>(platform);
     Bench::measure(
         "start-up to idle window", 5,
         [&](int) {
-            window = std::make_unique<MainWindow>(&dialogs);
+            window = std::make_unique<MainWindow>(platform, &dialogs);
             window->showMaximized();
             QTest::qWaitForWindowExposed(window.get());
             idle();
@@ -75,7 +77,6 @@ int main(int argc, char *argv[])
 
     // The press is looked up and the text put on the clipboard at once; the paste waits.
     HotKeyController &keys = window->hotKeys();
-    keys.setPaste([] {});
     const int lastCode = Bench::allCodes().at(99);
     Bench::measure(
         "hot key to clipboard", 3,

@@ -1,5 +1,6 @@
 #include "app/appidentity.h"
 #include "app/singleinstance.h"
+#include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/mainwindow.h"
 #include "store/storewrite.h"
 
@@ -41,7 +42,9 @@ int main(int argc, char *argv[])
 
     int code = 0;
     {
-        MainWindow window;
+        // Made once for the program's life; nothing in it waits for the desktop.
+        const std::unique_ptr<HotKeyPlatform> platform = HotKeyPlatform::create();
+        MainWindow window(*platform);
         QObject::connect(&guard, &SingleInstanceGuard::restoreRequested, &window,
                          &MainWindow::restore);
         if (AppIdentity::wantsMinimizeToTray(QCoreApplication::arguments()))

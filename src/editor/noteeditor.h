@@ -1,42 +1,34 @@
 #pragma once
 
+#include <memory>
 #include <QIcon>
-#include <QObject>
 #include <QString>
+#include <QWidget>
 
 class Dialogs;
 class MacroStore;
-class QCheckBox;
-class QComboBox;
-class QPushButton;
-class QTextEdit;
+
+namespace Ui {
+class NoteEditor;
+}
 
 // The note editor: shows the selected note's hot key and text, becomes dirty on the first edit,
 // marks the keys other notes of the master macro already hold and the console-switch keys, and
-// saves (refusing a hot key another note holds or one that can never fire) or reverts. The
-// widgets belong to the main window's form.
-class NoteEditor final : public QObject
+// saves (refusing a hot key another note holds or one that can never fire) or reverts.
+class NoteEditor final : public QWidget
 {
     Q_OBJECT
 
 public:
-    struct Widgets
-    {
-        QCheckBox *ctrl = nullptr;
-        QCheckBox *alt = nullptr;
-        QCheckBox *shift = nullptr;
-        QComboBox *key = nullptr;
-        QTextEdit *text = nullptr;
-        QPushButton *update = nullptr;
-        QPushButton *revert = nullptr;
-    };
+    explicit NoteEditor(QWidget *parent = nullptr);
+    ~NoteEditor() override;
 
-    NoteEditor(MacroStore &store, Dialogs &dialogs, const Widgets &widgets,
-               QObject *parent = nullptr);
+    // What the editor reads and writes, and how it asks; until then it shows nothing.
+    void attach(MacroStore &store, Dialogs &dialogs);
 
     // Shows a note of `master`, or with an empty `note` a master macro (or nothing, with both
     // empty): the inputs are then cleared and disabled. Showing is no edit: the editor is clean.
-    void show(const QString &master, const QString &note);
+    void showNote(const QString &master, const QString &note);
     bool isDirty() const { return m_dirty; }
     QString master() const { return m_master; }
     QString note() const { return m_note; }
@@ -52,15 +44,19 @@ Q_SIGNALS:
     void dirtyChanged(bool dirty);
     void saved(const QString &master, const QString &note, int code);
 
+private Q_SLOTS:
+    void on_btnRevert_clicked() { revert(); }
+
 private:
     void fillKeyList();
     void edited();
     void setDirty(bool dirty);
     void markUsedKeys();
+    void warn(const QString &text);
 
-    MacroStore &m_store;
-    Dialogs &m_dialogs;
-    Widgets m_ui;
+    std::unique_ptr<Ui::NoteEditor> ui;
+    MacroStore *m_store = nullptr;
+    Dialogs *m_dialogs = nullptr;
     QIcon m_inUseIcon;
     QString m_master;
     QString m_note;

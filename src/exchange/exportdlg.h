@@ -1,13 +1,13 @@
 #pragma once
 
+#include "widgets/macrotreeitems.h"
+
 #include <memory>
 #include <QDialog>
-#include <QIcon>
 
 class Dialogs;
 class MacroStore;
 class QEvent;
-class QSettings;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -15,7 +15,7 @@ class ExportDlg;
 }
 
 // Lists every master macro and note of the store with check boxes (column 1: whether the note's
-// text goes along) and, on OK, writes the chosen ones to a master macro file.
+// text goes along) and, on OK, has the chosen ones written to a master macro file.
 class ExportDlg final : public QDialog
 {
     Q_OBJECT
@@ -39,13 +39,9 @@ private Q_SLOTS:
 private:
     void loadTree();
     void setAllMasterMacros(Qt::CheckState state);
-    bool isStoreFile(const QString &path) const;
-    bool writeFile(const QString &path) const;
-    void writeEntries(QSettings &file) const;
 
     std::unique_ptr<Ui::ExportDlg> ui;
-    QIcon m_masterMacroIcon;
-    QIcon m_noteIcon;
+    std::unique_ptr<MacroTreeItems> m_items;
     MacroStore &m_store;
     Dialogs &m_dialogs;
 };

@@ -1,7 +1,5 @@
 #include "legacyini.h"
 
-#include <QFile>
-
 namespace LegacyIni {
 
 namespace {
@@ -33,19 +31,6 @@ QByteArray escapeValues(const QByteArray &utf8Ini)
         result += char(unit);
     }
     return result;
-}
-
-bool escapeValuesInFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    const QByteArray original = file.readAll();
-    const QByteArray escaped = escapeValues(original);
-    if (escaped == original)
-        return true;
-    return file.seek(0) && file.write(escaped) == escaped.size() && file.resize(escaped.size()) &&
-           file.flush();
 }
 
 } // namespace LegacyIni

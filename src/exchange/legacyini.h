@@ -14,7 +14,4 @@ namespace LegacyIni {
 // hold ASCII only (the settings layer %-encodes them), so every such character is in a value.
 QByteArray escapeValues(const QByteArray &utf8Ini);
 
-// Rewrites the INI file at `path` in place so; false when it cannot be read or written.
-bool escapeValuesInFile(const QString &path);
-
 } // namespace LegacyIni

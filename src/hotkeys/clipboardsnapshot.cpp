@@ -1,6 +1,6 @@
 #include "clipboardsnapshot.h"
 
-#include "hotkeys/clipboardwriter.h"
+#include "hotkeys/hotkeyplatform.h"
 
 #include <QGuiApplication>
 #include <QMimeData>
@@ -21,7 +21,8 @@ bool ownedByUs(QClipboard *clipboard, QClipboard::Mode mode)
 
 } // namespace
 
-ClipboardSnapshot::ClipboardSnapshot(QClipboard::Mode mode) : m_mode(mode)
+ClipboardSnapshot::ClipboardSnapshot(HotKeyPlatform &platform, QClipboard::Mode mode)
+    : m_platform(platform), m_mode(mode)
 {
     const QMimeData *now = QGuiApplication::clipboard()->mimeData(mode);
     if (!now)
@@ -38,12 +39,9 @@ ClipboardSnapshot::~ClipboardSnapshot() = default;
 
 void ClipboardSnapshot::replaceWith(const QString &text)
 {
-    // Where ClipboardWriter goes around Qt (Wayland), the clipboard is not ours afterwards and
-    // restore() leaves it alone.
-    if (m_mode == QClipboard::Clipboard)
-        ClipboardWriter::setText(text);
-    else
-        QGuiApplication::clipboard()->setText(text, m_mode);
+    // Where the platform goes around Qt (wl-copy on Wayland), the clipboard is not ours
+    // afterwards and restore() leaves it alone.
+    m_platform.setClipboard(text, m_mode);
     m_text = text;
     m_replaced = true;
 }

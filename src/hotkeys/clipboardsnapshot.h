@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QString>
 
+class HotKeyPlatform;
 class QMimeData;
 
 // What the clipboard (or the selection) held before a paste, to be put back after it.
@@ -11,7 +12,7 @@ class ClipboardSnapshot final
 {
 public:
     // Copies every format `mode` holds now; an empty clipboard is remembered as empty.
-    explicit ClipboardSnapshot(QClipboard::Mode mode);
+    ClipboardSnapshot(HotKeyPlatform &platform, QClipboard::Mode mode);
     ~ClipboardSnapshot();
     ClipboardSnapshot(const ClipboardSnapshot &) = delete;
     ClipboardSnapshot &operator=(const ClipboardSnapshot &) = delete;
@@ -23,6 +24,7 @@ public:
     bool restore();
 
 private:
+    HotKeyPlatform &m_platform;
     QClipboard::Mode m_mode;
     std::unique_ptr<QMimeData> m_copy; // null when the clipboard was empty
     QString m_text;

@@ -2,13 +2,14 @@
 
 #include "hotkeys/shortcutregistry.h"
 
-GlobalShortcut::GlobalShortcut(const QKeySequence &shortcut, QObject *parent)
-    : QObject(parent), m_shortcut(shortcut)
+GlobalShortcut::GlobalShortcut(const QKeySequence &shortcut, ShortcutRegistry &registry,
+                               QObject *parent)
+    : QObject(parent), m_registry(registry), m_shortcut(shortcut)
 {
-    m_registered = ShortcutRegistry::attach(this);
+    m_registered = m_registry.attach(this);
 }
 
 GlobalShortcut::~GlobalShortcut()
 {
-    ShortcutRegistry::detach(this);
+    m_registry.detach(this);
 }

@@ -3,19 +3,23 @@
 #include <QKeySequence>
 #include <QObject>
 
+class ShortcutRegistry;
+
 // A system-wide hot key: while the object lives, pressing its combination in any application
 // emits activated(). Destroying the object releases the combination. Registration may fail
 // quietly (another program holds the combination, or there is no X11 display); the object then
 // exists and never fires.
 //
-// Several objects may hold the same combination; the platform grab is shared and kept until the
-// last of them goes, and a press emits activated() on the oldest of them only.
+// Several objects of one registry may hold the same combination; the platform grab is shared and
+// kept until the last of them goes, and a press emits activated() on the oldest of them only.
 class GlobalShortcut final : public QObject
 {
     Q_OBJECT
 
 public:
-    GlobalShortcut(const QKeySequence &shortcut, QObject *parent = nullptr);
+    // The registry must outlive the object.
+    GlobalShortcut(const QKeySequence &shortcut, ShortcutRegistry &registry,
+                   QObject *parent = nullptr);
     ~GlobalShortcut() override;
 
     QKeySequence shortcut() const { return m_shortcut; }
@@ -30,6 +34,7 @@ Q_SIGNALS:
 private:
     friend class ShortcutRegistry;
 
+    ShortcutRegistry &m_registry;
     QKeySequence m_shortcut;
     bool m_registered = false;
 };

@@ -2,25 +2,26 @@
 
 #include "hotkeys/consolekeys.h"
 #include "hotkeys/globalshortcut.h"
-#include "hotkeys/shortcutregistry.h"
-#include "store/macrostore.h"
+#include "store/preferences.h"
 
 #include <algorithm>
 #include <QKeySequence>
 
-HotKeyController::HotKeyController(MacroStore &store, QObject *parent)
-    : QObject(parent), m_store(store)
+HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
+    : QObject(parent), m_registry(platform), m_delivery(platform, m_registry)
 {
     m_pasteTimer.setSingleShot(true);
     m_pasteTimer.setTimerType(Qt::PreciseTimer); // never shorter than the full wait
-    m_pasteTimer.setInterval(PasteDelayMs);
     connect(&m_pasteTimer, &QTimer::timeout, &m_delivery, &PasteDelivery::pasteWhenKeysAreFree);
     m_settleTimer.setSingleShot(true);
     m_settleTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end up to 5% early
-    m_settleTimer.setInterval(PasteSettleMs);
+    setTiming(Timing());
     // Also after a dropped press, and when nothing waits yet: a press right after the paste must
     // not overtake it.
-    connect(&m_delivery, &PasteDelivery::finished, &m_settleTimer, qOverload<>(&QTimer::start));
+    connect(&m_delivery, &PasteDelivery::finished, this, [this](const QString &failure) {
+        m_settleTimer.start();
+        Q_EMIT pasteFinished(failure);
+    });
     connect(&m_settleTimer, &QTimer::timeout, this, [this] {
         m_delivery.end();
         deliverNext();
@@ -32,20 +33,33 @@ HotKeyController::~HotKeyController()
     release();
 }
 
-void HotKeyController::activate(const QString &master)
+void HotKeyController::setPreferences(const Preferences &preferences)
+{
+    m_delivery.setPreferences(preferences);
+}
+
+void HotKeyController::setTiming(const Timing &timing)
+{
+    m_pasteTimer.setInterval(timing.pasteDelayMs);
+    m_settleTimer.setInterval(timing.settleMs);
+    m_delivery.setGiveUpMs(timing.giveUpMs);
+}
+
+void HotKeyController::activate(const QString &master, const QList<int> &codes, TextLookup lookup)
 {
     release();
     m_active = master;
-    const QList<MacroStore::NoteCode> notes = m_store.noteCodes(master);
-    m_shortcuts.reserve(notes.size());
+    m_lookup = std::move(lookup);
+    m_shortcuts.reserve(codes.size());
     {
         // All grabs of the master macro in one go to the server.
-        const ShortcutRegistry::Batch batch;
-        for (const MacroStore::NoteCode &note : notes) {
-            if (ConsoleKeys::isConsoleSwitchKey(note.code))
-                m_consoleCodes.append(note.code);
+        const ShortcutRegistry::Batch batch(m_registry);
+        for (int code : codes) {
+            if (ConsoleKeys::isConsoleSwitchKey(code))
+                m_consoleCodes.append(code);
             else
-                m_shortcuts.push_back(std::make_unique<GlobalShortcut>(QKeySequence(note.code)));
+                m_shortcuts.push_back(
+                    std::make_unique<GlobalShortcut>(QKeySequence(code), m_registry));
         }
     }
     for (const auto &shortcut : m_shortcuts) {
@@ -54,12 +68,9 @@ void HotKeyController::activate(const QString &master)
         GlobalShortcut *raw = shortcut.get();
         connect(raw, &GlobalShortcut::activated, this, [this, code] { press(code); });
         connect(raw, &GlobalShortcut::registrationChanged, this,
-                &HotKeyController::unavailableChanged);
+                &HotKeyController::reportUnavailable);
     }
-    const bool hasUnavailable = !unavailable().isEmpty();
-    if (hasUnavailable || m_hadUnavailable)
-        Q_EMIT unavailableChanged();
-    m_hadUnavailable = hasUnavailable;
+    reportUnavailable();
     Q_EMIT liveChanged();
 }
 
@@ -67,21 +78,14 @@ void HotKeyController::deactivate()
 {
     release();
     m_active.clear();
-    if (m_hadUnavailable)
-        Q_EMIT unavailableChanged();
-    m_hadUnavailable = false;
+    m_lookup = nullptr;
+    reportUnavailable();
     Q_EMIT liveChanged();
 }
 
-void HotKeyController::reload()
+void HotKeyController::renameActive(const QString &to)
 {
-    if (!m_active.isEmpty())
-        activate(m_active);
-}
-
-void HotKeyController::renameActive(const QString &from, const QString &to)
-{
-    if (!isActive(from))
+    if (m_active.isEmpty())
         return;
     m_active = to;
     Q_EMIT liveChanged();
@@ -90,16 +94,25 @@ void HotKeyController::renameActive(const QString &from, const QString &to)
 void HotKeyController::release()
 {
     // Released newest first, and the releases go to the server together.
-    const ShortcutRegistry::Batch batch;
+    const ShortcutRegistry::Batch batch(m_registry);
     while (!m_shortcuts.empty())
         m_shortcuts.pop_back();
     m_consoleCodes.clear();
 }
 
+void HotKeyController::reportUnavailable()
+{
+    // Only news is reported: nothing was unavailable and nothing is.
+    const bool hasUnavailable = !unavailable().isEmpty();
+    if (hasUnavailable || m_hadUnavailable)
+        Q_EMIT unavailableChanged();
+    m_hadUnavailable = hasUnavailable;
+}
+
 QHash<int, QString> HotKeyController::unavailable() const
 {
     QHash<int, QString> result;
-    const bool backend = ShortcutRegistry::hasBackend();
+    const bool backend = m_registry.hasBackend();
     for (const auto &shortcut : m_shortcuts) {
         if (shortcut->isRegistered() || shortcut->shortcut().isEmpty())
             continue;
@@ -129,6 +142,11 @@ bool HotKeyController::hasLiveKeys() const
                        [](const auto &shortcut) { return shortcut->isRegistered(); });
 }
 
+void HotKeyController::retryUnavailable()
+{
+    m_registry.retryRefused();
+}
+
 void HotKeyController::press(int code)
 {
     m_pending.append(code);
@@ -141,7 +159,7 @@ void HotKeyController::deliverNext()
     while (!m_pending.isEmpty()) {
         const int code = m_pending.takeFirst();
         QString text;
-        if (m_active.isEmpty() || !m_store.textForCode(m_active, code, &text))
+        if (!m_lookup || !m_lookup(code, &text))
             continue;
         m_delivery.begin(code, text);
         m_pasteTimer.start();

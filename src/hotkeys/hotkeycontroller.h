@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hotkeys/pastedelivery.h"
+#include "hotkeys/shortcutregistry.h"
 
 #include <functional>
 #include <memory>
@@ -12,7 +13,8 @@
 #include <vector>
 
 class GlobalShortcut;
-class MacroStore;
+class HotKeyPlatform;
+class Preferences;
 
 // The live hot keys: which master macro is active, one GlobalShortcut per note of it, and the
 // delivery of a note's text when one fires. A press puts the text on the clipboard and, after
@@ -33,18 +35,27 @@ public:
     // replace the text before then.
     static constexpr int PasteSettleMs = 500;
 
-    using Paste = std::function<void()>;
+    // The waits of a delivery; tests shorten them.
+    struct Timing
+    {
+        int pasteDelayMs = PasteDelayMs;
+        int settleMs = PasteSettleMs;
+        int giveUpMs = PasteDelivery::GiveUpMs;
+    };
 
-    explicit HotKeyController(MacroStore &store, QObject *parent = nullptr);
+    // The text a press of `code` delivers; false when no note of the live master macro has it.
+    using TextLookup = std::function<bool(int code, QString *text)>;
+
+    // The platform must outlive the controller.
+    explicit HotKeyController(HotKeyPlatform &platform, QObject *parent = nullptr);
     ~HotKeyController() override;
 
-    // Registers the notes of `master`, releasing those of any other.
-    void activate(const QString &master);
+    // Registers `codes` (the notes of `master`, in store order; 0 for a note without a hot key),
+    // releasing those of any other; a press then delivers what `lookup` gives for its code.
+    void activate(const QString &master, const QList<int> &codes, TextLookup lookup);
     void deactivate();
-    // Registers the active master macro's notes again, after they changed in the store.
-    void reload();
     // Follows a rename of the active master macro (its notes stay registered).
-    void renameActive(const QString &from, const QString &to);
+    void renameActive(const QString &to);
     QString activeMaster() const { return m_active; }
     bool isActive(const QString &master) const { return !m_active.isEmpty() && m_active == master; }
 
@@ -54,12 +65,12 @@ public:
     QList<int> liveCodes() const;
     // True while at least one hot key of the active master macro is registered.
     bool hasLiveKeys() const;
+    // Asks the platform again for the hot keys it refused (another program may have let go).
+    void retryUnavailable();
 
-    // What sends the paste key stroke once the wait is over (tests count here).
-    void setPaste(Paste paste)
-    {
-        m_delivery.setSend([paste = std::move(paste)](int) { paste(); });
-    }
+    // The user's choices as they stand now; a delivery uses the ones set when it begins.
+    void setPreferences(const Preferences &preferences);
+    void setTiming(const Timing &timing);
 
 public Q_SLOTS:
     // A press of `code`: queued for delivery.
@@ -69,13 +80,17 @@ Q_SIGNALS:
     void unavailableChanged();
     // The active master macro changed: another one, none, a new name, or its notes reloaded.
     void liveChanged();
+    // A press's paste went out ("") or not, and why: its text stays on the clipboard then.
+    void pasteFinished(const QString &failure);
 
 private:
     void release();
     void deliverNext();
+    void reportUnavailable();
 
-    MacroStore &m_store;
+    ShortcutRegistry m_registry; // outlives the shortcuts below
     QString m_active;
+    TextLookup m_lookup;
     std::vector<std::unique_ptr<GlobalShortcut>> m_shortcuts;
     QList<int> m_consoleCodes; // of the active master macro's notes, not registered
     bool m_hadUnavailable = false;

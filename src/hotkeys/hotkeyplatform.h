@@ -1,20 +1,49 @@
 #pragma once
 
+#include "hotkeys/shortcutbackend.h"
+
+#include <functional>
+#include <memory>
+#include <QClipboard>
+#include <QObject>
 #include <QString>
+#include <QStringList>
 
-// Which system-wide hot keys and paste key stroke this session allows, chosen at run time: X11
-// when Qt runs on xcb (under XWayland too, when the user asks for xcb), the desktop portals on
-// a Wayland session whose portal offers global shortcuts, and none otherwise. The factories
-// ShortcutBackend::create and KeySender::sendPaste follow this choice.
-class HotKeyPlatform final
+// What the session offers for system-wide hot keys and for keys sent into other programs: X11
+// key grabs and XTest, the desktop portals on Wayland, or nothing. Made once at start and handed
+// to whatever needs it; tests hand in a fake.
+class HotKeyPlatform : public QObject
 {
-public:
-    enum class Kind { X11, Portal, None };
+    Q_OBJECT
 
-    // On Wayland this asks the desktop portal over D-Bus.
-    static Kind detect(QString *why = nullptr);
-    // One line for the user: which one is in use or, when none, why hot keys cannot work.
-    static QString describe();
-    // Qt runs as a Wayland client.
-    static bool isWayland();
+public:
+    // Runs once: with "" when the stroke went out, else with why it did not.
+    using StrokeDone = std::function<void(const QString &failure)>;
+
+    // The platform of the session Qt runs in; never null (one without hot keys says why in
+    // description()). Nothing here waits: a Wayland desktop's portals are asked in the background.
+    static std::unique_ptr<HotKeyPlatform> create();
+
+    // One line for the user: what is in use or, where nothing is, why hot keys cannot work.
+    virtual QString description() const = 0;
+    // The grabs; null where the platform has none (every registration then fails).
+    virtual std::unique_ptr<ShortcutBackend>
+    createShortcutBackend(ShortcutBackend::Handlers handlers) = 0;
+    // Sends a paste stroke (a Qt key OR-ed with Ctrl and/or Shift) to the focused window. The
+    // key is taken from the current keyboard layout, whichever group holds it.
+    virtual void sendStroke(int stroke, StrokeDone done) = 0;
+    // True when no modifier key and no key of the combination `code` is down; true as well where
+    // the platform cannot tell, so that a paste is never held back for nothing.
+    virtual bool keysFree(int code);
+    // The instance and class names of the focused program's window; empty where unknown.
+    virtual QStringList focusedWindowClass();
+    // Puts `text` where other programs paste from.
+    virtual void setClipboard(const QString &text, QClipboard::Mode mode);
+    // True where the desktop hands the program's own stroke back to it as a press of a hot key
+    // on that stroke.
+    virtual bool echoesStrokes() const;
+
+Q_SIGNALS:
+    // The platform learned what the session offers (a Wayland desktop answered).
+    void descriptionChanged();
 };

@@ -1,17 +1,14 @@
 #include "pastedelivery.h"
 
 #include "hotkeys/clipboardsnapshot.h"
-#include "hotkeys/clipboardwriter.h"
-#include "hotkeys/focusedwindow.h"
-#include "hotkeys/keyboardstate.h"
+#include "hotkeys/hotkeyplatform.h"
 #include "hotkeys/pastekeytable.h"
 #include "hotkeys/shortcutregistry.h"
-#include "store/preferences.h"
 
-#include <QGuiApplication>
+#include <QPointer>
 
-PasteDelivery::PasteDelivery(QObject *parent)
-    : QObject(parent), m_send([](int stroke) { ShortcutRegistry::sendPaste(stroke); })
+PasteDelivery::PasteDelivery(HotKeyPlatform &platform, ShortcutRegistry &registry, QObject *parent)
+    : QObject(parent), m_platform(platform), m_registry(registry)
 {
     m_keyPoll.setSingleShot(true);
     m_keyPoll.setInterval(KeyPollMs);
@@ -27,7 +24,7 @@ void PasteDelivery::begin(int code, const QString &text)
     m_code = code;
     m_text = text;
     m_selection.reset();
-    m_restore = Preferences::load().restoreClipboard();
+    m_restore = m_preferences.restoreClipboard();
     put(m_clipboard, QClipboard::Clipboard);
     m_sinceBegin.start();
 }
@@ -36,12 +33,10 @@ void PasteDelivery::put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard
 {
     // Copying what is there costs a round trip to its owner per format: only when wanted.
     if (m_restore) {
-        snapshot = std::make_unique<ClipboardSnapshot>(mode);
+        snapshot = std::make_unique<ClipboardSnapshot>(m_platform, mode);
         snapshot->replaceWith(m_text);
-    } else if (mode == QClipboard::Clipboard) {
-        ClipboardWriter::setText(m_text);
     } else {
-        QGuiApplication::clipboard()->setText(m_text, mode);
+        m_platform.setClipboard(m_text, mode);
     }
 }
 
@@ -52,14 +47,16 @@ void PasteDelivery::pasteWhenKeysAreFree()
 
 void PasteDelivery::pollKeys()
 {
-    if (KeyboardState::isFree(m_code)) {
+    if (m_platform.keysFree(m_code)) {
         paste();
         return;
     }
-    if (m_sinceBegin.elapsed() >= GiveUpMs) {
+    if (m_sinceBegin.elapsed() >= m_giveUpMs) {
         // The text stays on the clipboard for the user to paste by hand.
         m_restore = false;
-        Q_EMIT finished(false);
+        Q_EMIT finished(tr("The keys were still held %1 seconds after the hot key, so "
+                           "nothing was pasted; the text is on the clipboard.")
+                            .arg(m_giveUpMs / 1000));
         return;
     }
     m_keyPoll.start();
@@ -67,13 +64,20 @@ void PasteDelivery::pollKeys()
 
 void PasteDelivery::paste()
 {
-    const QStringList windowClass = FocusedWindow::windowClass();
-    const int stroke = PasteKeyTable(Preferences::load().pasteKeys())
+    const QStringList windowClass = m_platform.focusedWindowClass();
+    const int stroke = PasteKeyTable(m_preferences.pasteKeys())
                            .strokeFor(windowClass.value(0), windowClass.value(1));
     if (PasteKeyTable::pastesPrimary(stroke))
         put(m_selection, QClipboard::Selection);
-    m_send(stroke);
-    Q_EMIT finished(true);
+    QPointer<PasteDelivery> self(this);
+    m_registry.sendStroke(stroke, [self](const QString &failure) {
+        if (!self)
+            return;
+        // Nothing to put back when the paste never went: the text stays for the user.
+        if (!failure.isEmpty())
+            self->m_restore = false;
+        Q_EMIT self->finished(failure);
+    });
 }
 
 void PasteDelivery::end()

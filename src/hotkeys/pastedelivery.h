@@ -1,6 +1,7 @@
 #pragma once
 
-#include <functional>
+#include "store/preferences.h"
+
 #include <memory>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -9,6 +10,8 @@
 #include <QTimer>
 
 class ClipboardSnapshot;
+class HotKeyPlatform;
+class ShortcutRegistry;
 
 // One note on its way into the focused program, after its clipboard write and the one-second
 // wait: holds the paste until the user has let go of every modifier and of the hot key's own
@@ -25,11 +28,12 @@ public:
     // on the clipboard for the user to paste by hand.
     static constexpr int GiveUpMs = 10000;
 
-    explicit PasteDelivery(QObject *parent = nullptr);
+    PasteDelivery(HotKeyPlatform &platform, ShortcutRegistry &registry, QObject *parent = nullptr);
     ~PasteDelivery() override;
 
-    // What sends the stroke (a Qt code); by default ShortcutRegistry::sendPaste.
-    void setSend(std::function<void(int stroke)> send) { m_send = std::move(send); }
+    // The user's choices as they stand (paste keys, whether to put the clipboard back).
+    void setPreferences(const Preferences &preferences) { m_preferences = preferences; }
+    void setGiveUpMs(int ms) { m_giveUpMs = ms; }
 
     // Puts `text` on the clipboard for the hot key `code`, keeping a copy of what was there
     // when the preferences ask to put it back.
@@ -43,15 +47,19 @@ public:
     bool isBusy() const { return m_busy; }
 
 Q_SIGNALS:
-    // The paste was sent, or the press was dropped (pasted false).
-    void finished(bool pasted);
+    // The paste went out (""), or it did not and `failure` says why: the text stays on the
+    // clipboard then.
+    void finished(const QString &failure);
 
 private:
     void pollKeys();
     void paste();
     void put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode);
 
-    std::function<void(int stroke)> m_send;
+    HotKeyPlatform &m_platform;
+    ShortcutRegistry &m_registry;
+    Preferences m_preferences;
+    int m_giveUpMs = GiveUpMs;
     int m_code = 0;
     QString m_text;
     QElapsedTimer m_sinceBegin;

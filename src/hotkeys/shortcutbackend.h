@@ -1,8 +1,8 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <QList>
+#include <QtGlobal>
 
 // What a platform must offer GlobalShortcut: grab and release one combination (a Qt key code
 // OR-ed with Qt's modifier flags) and report presses of grabbed ones. A back-end never holds the
@@ -38,13 +38,13 @@ public:
         return grabbed;
     }
 
-    // Around KeySender's paste key stroke `stroke` (a Qt code): lets go of every grab that the
-    // stroke would trigger, so it reaches the window with the focus rather than this program,
-    // and takes them again. The release is done on the server when suspendPasteGrabs() returns.
-    virtual void suspendPasteGrabs(int stroke) = 0;
-    virtual void resumePasteGrabs() = 0;
+    // Tries again the combinations the platform refused before (another program may have let
+    // go of them); each one that is grabbed now is reported through Handlers::regrabbed.
+    virtual void retryRefused(const QList<int> &codes) { Q_UNUSED(codes) }
 
-    // The back-end of the platform the application runs on, or null where there is none (no X11
-    // connection): every registration then quietly fails. HotKeyPlatform makes the choice.
-    static std::unique_ptr<ShortcutBackend> create(Handlers handlers);
+    // Around the paste stroke `stroke` (a Qt code): lets go of every grab that the stroke would
+    // trigger, so it reaches the window with the focus rather than this program, and takes them
+    // again. The release is done on the server when suspendPasteGrabs() returns.
+    virtual void suspendPasteGrabs(int stroke) { Q_UNUSED(stroke) }
+    virtual void resumePasteGrabs() {}
 };

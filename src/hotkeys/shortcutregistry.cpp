@@ -1,15 +1,11 @@
 #include "shortcutregistry.h"
 
 #include "hotkeys/globalshortcut.h"
-#include "hotkeys/keysender.h"
 #include "hotkeys/shortcutbackend.h"
 
 #include <QPointer>
 
 namespace {
-
-ShortcutRegistry *s_registry = nullptr;
-int s_batchDepth = 0;
 
 int combinationOf(const GlobalShortcut *shortcut)
 {
@@ -19,24 +15,31 @@ int combinationOf(const GlobalShortcut *shortcut)
 
 } // namespace
 
-ShortcutRegistry::ShortcutRegistry()
-    : m_backend(
-          ShortcutBackend::create({[this](int code) { activate(code); },
-                                   [this](int code, bool grabbed) { regrabbed(code, grabbed); }}))
-{
-}
+ShortcutRegistry::ShortcutRegistry(HotKeyPlatform &platform) : m_platform(platform) {}
 
 ShortcutRegistry::~ShortcutRegistry() = default;
 
-ShortcutRegistry::Batch::Batch()
+ShortcutRegistry::Batch::Batch(ShortcutRegistry &registry) : m_registry(registry)
 {
-    ++s_batchDepth;
+    ++m_registry.m_batchDepth;
 }
 
 ShortcutRegistry::Batch::~Batch()
 {
-    if (--s_batchDepth == 0 && s_registry)
-        s_registry->finishBatch();
+    if (--m_registry.m_batchDepth == 0)
+        m_registry.finishBatch();
+}
+
+ShortcutBackend *ShortcutRegistry::backend()
+{
+    // Made on first use: a session where nothing is ever ticked never touches the keyboard.
+    if (!m_backendMade) {
+        m_backendMade = true;
+        m_backend = m_platform.createShortcutBackend(
+            {[this](int code) { activate(code); },
+             [this](int code, bool grabbed) { regrabbed(code, grabbed); }});
+    }
+    return m_backend.get();
 }
 
 bool ShortcutRegistry::attach(GlobalShortcut *shortcut)
@@ -44,14 +47,12 @@ bool ShortcutRegistry::attach(GlobalShortcut *shortcut)
     const int code = combinationOf(shortcut);
     if (code == 0)
         return false;
-    if (!s_registry)
-        s_registry = new ShortcutRegistry;
-    Combination &combination = s_registry->m_combinations[code];
+    Combination &combination = m_combinations[code];
     if (combination.holders.isEmpty()) {
-        if (s_batchDepth > 0)
-            s_registry->m_pendingGrabs.append(code);
+        if (m_batchDepth > 0)
+            m_pendingGrabs.append(code);
         else
-            combination.grabbed = s_registry->m_backend && s_registry->m_backend->grab(code);
+            combination.grabbed = backend() && m_backend->grab(code);
     }
     combination.holders.append(shortcut);
     return combination.grabbed;
@@ -60,10 +61,8 @@ bool ShortcutRegistry::attach(GlobalShortcut *shortcut)
 void ShortcutRegistry::detach(GlobalShortcut *shortcut)
 {
     const int code = combinationOf(shortcut);
-    if (code == 0 || !s_registry)
-        return;
-    auto it = s_registry->m_combinations.find(code);
-    if (it == s_registry->m_combinations.end())
+    const auto it = m_combinations.find(code);
+    if (code == 0 || it == m_combinations.end())
         return;
     // Holders mostly go oldest or newest first: both ends cost nothing to take off.
     QList<GlobalShortcut *> &holders = it->holders;
@@ -77,22 +76,12 @@ void ShortcutRegistry::detach(GlobalShortcut *shortcut)
         return;
     // Also when not grabbed now: a mapping change may have lost the grab, and the back-end
     // would otherwise try it again with the next one.
-    if (s_registry->m_backend) {
-        s_registry->m_backend->ungrab(code);
-        if (s_batchDepth == 0)
-            s_registry->m_backend->flush();
+    if (m_backend) {
+        m_backend->ungrab(code);
+        if (m_batchDepth == 0)
+            m_backend->flush();
     }
-    s_registry->m_combinations.erase(it);
-    if (s_batchDepth == 0)
-        dropIfUnused();
-}
-
-void ShortcutRegistry::dropIfUnused()
-{
-    if (s_registry && s_registry->m_combinations.isEmpty()) {
-        delete s_registry;
-        s_registry = nullptr;
-    }
+    m_combinations.erase(it);
 }
 
 void ShortcutRegistry::finishBatch()
@@ -105,7 +94,8 @@ void ShortcutRegistry::finishBatch()
             codes.append(code);
     }
     m_pendingGrabs.clear();
-    const QList<bool> grabbed = m_backend ? m_backend->grabMany(codes) : QList<bool>();
+    const QList<bool> grabbed =
+        !codes.isEmpty() && backend() ? m_backend->grabMany(codes) : QList<bool>();
     for (qsizetype i = 0; i < codes.size(); ++i) {
         Combination &combination = m_combinations[codes.at(i)];
         combination.grabbed = grabbed.value(i, false);
@@ -114,34 +104,46 @@ void ShortcutRegistry::finishBatch()
     }
     if (m_backend)
         m_backend->flush();
-    dropIfUnused();
 }
 
-bool ShortcutRegistry::hasBackend()
+void ShortcutRegistry::retryRefused()
 {
-    return s_registry && s_registry->m_backend;
+    QList<int> refused;
+    for (auto it = m_combinations.cbegin(); it != m_combinations.cend(); ++it) {
+        if (!it->grabbed)
+            refused.append(it.key());
+    }
+    if (!refused.isEmpty() && m_backend)
+        m_backend->retryRefused(refused);
 }
 
-bool ShortcutRegistry::sendPaste(int stroke)
+void ShortcutRegistry::sendStroke(int stroke, HotKeyPlatform::StrokeDone done)
 {
     // A user's own Ctrl+V in these few milliseconds reaches the focused window as a plain
     // paste of the note just put on the clipboard: no harm, and not worth holding keys back.
-    ShortcutBackend *backend = s_registry ? s_registry->m_backend.get() : nullptr;
-    if (backend)
-        backend->suspendPasteGrabs(stroke);
-    const bool sent = KeySender::sendPaste(stroke);
-    if (backend)
-        backend->resumePasteGrabs();
-    return sent;
+    if (m_backend)
+        m_backend->suspendPasteGrabs(stroke);
+    if (m_platform.echoesStrokes()) {
+        m_echo = stroke;
+        m_sinceStroke.start();
+    }
+    m_platform.sendStroke(stroke, [this, done = std::move(done)](const QString &failure) {
+        if (m_backend)
+            m_backend->resumePasteGrabs();
+        done(failure);
+    });
 }
 
 void ShortcutRegistry::activate(int code)
 {
+    if (code == m_echo && m_sinceStroke.isValid() && m_sinceStroke.elapsed() < EchoMs) {
+        m_sinceStroke.invalidate();
+        return;
+    }
     const auto it = m_combinations.constFind(code);
     if (it == m_combinations.constEnd() || it->holders.isEmpty())
         return;
-    // Queued: the back-end is inside its event filter now, and a slot may destroy the last
-    // holder and with it this registry and the back-end.
+    // Queued: the back-end is inside its event filter now, and a slot may destroy the holder.
     QPointer<GlobalShortcut> first = it->holders.first();
     QMetaObject::invokeMethod(
         first,

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "hotkeys/hotkeyplatform.h"
+
 #include <memory>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 
 class GlobalShortcut;
 class ShortcutBackend;
 
-// The bookkeeping behind every live GlobalShortcut: one platform grab per combination, however
+// The bookkeeping behind the live GlobalShortcuts: one platform grab per combination, however
 // many objects hold it, kept until the last of them goes; one activation per press, on the
-// oldest holder. It exists only while some object holds a combination, so the back-end never
-// outlives the platform connection it works on.
+// oldest holder. The platform's back-end is made with the first combination held.
 class ShortcutRegistry final
 {
 public:
@@ -20,23 +22,35 @@ public:
     class Batch final
     {
     public:
-        Batch();
+        explicit Batch(ShortcutRegistry &registry);
         ~Batch();
         Batch(const Batch &) = delete;
         Batch &operator=(const Batch &) = delete;
+
+    private:
+        ShortcutRegistry &m_registry;
     };
 
-    // Both return or change nothing for an empty sequence.
-    static bool attach(GlobalShortcut *shortcut);
-    static void detach(GlobalShortcut *shortcut);
-    // True while some combination is held and the platform has a back-end (an X11
-    // connection, a supported session).
-    static bool hasBackend();
-    // KeySender::sendPaste(stroke) with the grabs it would trigger let go meanwhile: a hot key
-    // on Ctrl+V would otherwise catch the program's own paste and fire again.
-    static bool sendPaste(int stroke);
-
+    explicit ShortcutRegistry(HotKeyPlatform &platform);
     ~ShortcutRegistry();
+    ShortcutRegistry(const ShortcutRegistry &) = delete;
+    ShortcutRegistry &operator=(const ShortcutRegistry &) = delete;
+
+    // Both return or change nothing for an empty sequence.
+    bool attach(GlobalShortcut *shortcut);
+    void detach(GlobalShortcut *shortcut);
+    // True while the platform has a back-end (an X11 connection, a supported session).
+    bool hasBackend() const { return m_backend != nullptr; }
+    // Asks the platform again for the combinations it refused.
+    void retryRefused();
+
+    // The platform's stroke with the grabs it would trigger let go meanwhile: a hot key on
+    // Ctrl+V would otherwise catch the program's own paste and fire again. Where the desktop
+    // hands the stroke back as a press, that press is dropped.
+    void sendStroke(int stroke, HotKeyPlatform::StrokeDone done);
+
+    // An activation of the stroke's combination this soon after it went out is its echo.
+    static constexpr qint64 EchoMs = 1000;
 
 private:
     struct Combination
@@ -45,13 +59,17 @@ private:
         bool grabbed = false;
     };
 
-    ShortcutRegistry();
     void activate(int code);
     void regrabbed(int code, bool grabbed);
     void finishBatch();
-    static void dropIfUnused();
+    ShortcutBackend *backend();
 
+    HotKeyPlatform &m_platform;
     std::unique_ptr<ShortcutBackend> m_backend;
+    bool m_backendMade = false;
+    int m_batchDepth = 0;
     QHash<int, Combination> m_combinations;
     QList<int> m_pendingGrabs; // new combinations of the running batch
+    int m_echo = 0;            // the last stroke sent, while its echo may come
+    QElapsedTimer m_sinceStroke;
 };

@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "mainwindow/trayicon.h"
+#include "editor/noteeditor.h"
+#include "mainwindow/traycontroller.h"
 #include "mainwindow/unavailablemarks.h"
-#include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
@@ -11,219 +11,130 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyle>
 #include <QToolBar>
 
-MainWindow::MainWindow(Dialogs *dialogs, QWidget *parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
+MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *parent)
+    : QMainWindow(parent), m_platform(platform), ui(std::make_unique<Ui::MainWindow>()),
       m_ownDialogs(dialogs ? nullptr : std::make_unique<Dialogs>()),
-      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(m_store),
-      m_mainIcon(QStringLiteral(":/images/icon_main.png"))
+      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_hotKeys(platform), m_live(m_store, m_hotKeys)
 {
     ui->setupUi(this);
     m_items = std::make_unique<MacroTreeItems>(ui->treeMacros);
-    m_editor = std::make_unique<NoteEditor>(
-        m_store, m_dialogs,
-        NoteEditor::Widgets{ui->shortcutCtrl, ui->shortcutAlt, ui->shortcutShift, ui->shortcutKey,
-                            ui->macro, ui->btnUpdate, ui->btnRevert});
-    connect(m_editor.get(), &NoteEditor::dirtyChanged, this, &MainWindow::setTreeLocked);
-    connect(m_editor.get(), &NoteEditor::saved, this, &MainWindow::noteSaved);
+    m_marks = std::make_unique<UnavailableMarks>(ui->treeMacros);
+    editor().attach(m_store, m_dialogs);
+    connect(&editor(), &NoteEditor::dirtyChanged, this, &MainWindow::setTreeLocked);
+    connect(&editor(), &NoteEditor::saved, this, &MainWindow::noteSaved);
     connect(ui->treeMacros, &QTreeWidget::currentItemChanged, this,
             &MainWindow::currentMacroChanged);
     connect(ui->treeMacros, &CheckTreeWidget::itemCheckStateChanged, this,
             &MainWindow::macroCheckStateChanged);
+    connect(&m_live, &LiveMaster::liveChanged, this, &MainWindow::showLive);
     connect(&m_hotKeys, &HotKeyController::unavailableChanged, this,
             &MainWindow::markUnavailableKeys);
+    connect(&m_live, &LiveMaster::rememberFailed, this, [this] {
+        if (!std::exchange(m_toldRemember, true))
+            warn(tr("The live Master Macro cannot be kept for the next start: the settings file "
+                    "%1 cannot be written.")
+                     .arg(m_store.fileName()));
+    });
     // Links in the panel leave through the system; the panel itself never navigates.
-    ui->ads->setOpenLinks(false);
-    ui->ads->setOpenExternalLinks(false);
-    connect(ui->ads, &QTextBrowser::anchorClicked, this, &MainWindow::adsLinkClicked);
+    connect(ui->ads, &QTextBrowser::anchorClicked, this, &QDesktopServices::openUrl);
     // Qt's HTML import gives h1 a fixed size step that overrides the page's own "h1 {
     // font-size: 12px }", which made the headings larger than everything else in the panel.
     setHeadingPixelSize(ui->ads->document(), 1, 12);
 
-    createActions();
-    createMenus();
-    ui->mainToolBar->addAction(m_addMasterMacroAction);
-    ui->mainToolBar->addAction(m_addNoteAction);
-
+    createActionsAndMenus();
     m_items->load(m_store);
 
     connect(&m_updates, &UpdateChecker::updateAvailable, this, &MainWindow::showUpdateAvailable);
     connect(&m_updates, &UpdateChecker::failed, this, &MainWindow::showUpdateError);
     m_updates.start();
 
-    createTrayIcon();
-    m_trayIcon->setVisible(true);
+    m_tray = new TrayController(*this, *ui->treeMacros, m_live, m_hotKeys, m_quitAction);
+    connect(&m_hotKeys, &HotKeyController::pasteFinished, m_tray,
+            &TrayController::showPasteFailure);
 
-    // Only when the user asked: otherwise every master macro starts unticked.
-    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::rememberLiveMaster);
-    m_tickLastLive = Preferences::load().tickLastLiveAtStart();
-    if (m_tickLastLive) {
-        if (QTreeWidgetItem *item = masterItem(LastLiveMaster::read()))
-            item->setCheckState(0, Qt::Checked);
-    }
+    // Every master macro starts unticked unless the user asked for the last live one.
+    const Preferences preferences = Preferences::load();
+    m_hotKeys.setPreferences(preferences);
+    if (preferences.tickLastLiveAtStart())
+        m_live.chooseRemembered();
+    m_live.setRemembered(preferences.tickLastLiveAtStart());
 }
 
 MainWindow::~MainWindow()
 {
-    // The tree empties itself as it goes, after the members the tray's follow-up needs.
-    disconnect(ui->treeMacros->model(), nullptr, this, nullptr);
-    // The editor holds pointers into the form.
-    m_editor.reset();
-    ui.reset();
+    // The tree empties itself as it goes: nothing may follow its rows meanwhile.
+    disconnect(ui->treeMacros, nullptr, this, nullptr);
 }
 
-void MainWindow::createActions()
+NoteEditor &MainWindow::editor()
+{
+    return *ui->layoutWidget;
+}
+
+void MainWindow::createActionsAndMenus()
 {
     QWidget *tree = ui->treeMacros;
     const auto make = [this](QObject *owner, const QIcon &icon, const QString &text,
-                             void (MainWindow::*slot)()) {
+                             void (MainWindow::*slot)(), const QString &shortcut = QString()) {
         auto *action = new QAction(icon, text, owner);
+        action->setShortcut(QKeySequence(shortcut));
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    m_exportAction = make(tree, {}, tr("&Export Master Macro"), &MainWindow::exportMasterMacro);
-    m_importAction = make(tree, {}, tr("&Import Master Macro"), &MainWindow::importMasterMacro);
-    m_printAction = make(tree, {}, tr("&Print Master Macro"), &MainWindow::printMasterMacro);
-    m_printAction->setShortcut(QKeySequence(tr("Ctrl+P")));
-    m_printAllAction =
-        make(tree, {}, tr("&Print All Master Macros"), &MainWindow::printAllMasterMacros);
-    m_printAllAction->setShortcut(QKeySequence(tr("Ctrl+Alt+P")));
+    QAction *exportAction =
+        make(tree, {}, tr("&Export Master Macro"), &MainWindow::exportMasterMacro);
+    QAction *importAction =
+        make(tree, {}, tr("&Import Master Macro"), &MainWindow::importMasterMacro);
+    QAction *print =
+        make(tree, {}, tr("&Print Master Macro"), &MainWindow::printMasterMacro, tr("Ctrl+P"));
+    QAction *printAll = make(tree, {}, tr("&Print All Master Macros"),
+                             &MainWindow::printAllMasterMacros, tr("Ctrl+Alt+P"));
+    // Quits whatever refuses to close: every window of a program in the tray does.
     m_quitAction = new QAction(tr("&Quit"), this);
-    connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
-    m_addMasterMacroAction =
+    connect(m_quitAction, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
+    QAction *addMaster =
         make(tree, m_items->masterIcon(), tr("Add Master Macro"), &MainWindow::addMasterMacro);
-    m_addNoteAction = make(tree, m_items->noteIcon(), tr("Add Note"), &MainWindow::addMacro);
-    m_renameAction = make(tree, {}, tr("Rename"), &MainWindow::renameMacro);
-    m_deleteAction = make(tree, {}, tr("Delete"), &MainWindow::deleteMacro);
-    m_aboutAction = make(this, {}, tr("&About"), &MainWindow::helpAbout);
-    m_instructionsAction = make(this, {}, tr("&Instructions"), &MainWindow::helpInstructions);
-    m_preferencesAction = make(this, {}, tr("Preferences…"), &MainWindow::editPreferences);
+    QAction *addNote = make(tree, m_items->noteIcon(), tr("Add Note"), &MainWindow::addMacro);
+    QAction *rename = make(tree, {}, tr("Rename"), &MainWindow::renameMacro);
+    QAction *remove = make(tree, {}, tr("Delete"), &MainWindow::deleteMacro);
+    QAction *about = make(this, {}, tr("&About"), &MainWindow::helpAbout);
+    QAction *instructions = make(this, {}, tr("&Instructions"), &MainWindow::helpInstructions);
+    QAction *preferences = make(this, {}, tr("Preferences…"), &MainWindow::editPreferences);
+    tree->addActions({addMaster, addNote, rename, remove, print, printAll});
 
-    tree->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction,
-                      m_printAction, m_printAllAction});
-}
-
-void MainWindow::createMenus()
-{
     QMenu *file = ui->menuBar->addMenu(tr("&File"));
-    file->addAction(m_exportAction);
-    file->addAction(m_importAction);
+    file->addActions({exportAction, importAction});
     file->addSeparator();
-    file->addAction(m_printAction);
-    file->addAction(m_printAllAction);
+    file->addActions({print, printAll});
     file->addSeparator();
     file->addAction(m_quitAction);
-
     QMenu *edit = ui->menuBar->addMenu(tr("&Edit"));
-    edit->addActions({m_addMasterMacroAction, m_addNoteAction, m_renameAction, m_deleteAction});
+    edit->addActions({addMaster, addNote, rename, remove});
     edit->addSeparator();
-    edit->addAction(m_preferencesAction);
+    edit->addAction(preferences);
     ui->menuBar->addSeparator();
-
-    QMenu *help = ui->menuBar->addMenu(tr("&Help"));
-    help->addActions({m_aboutAction, m_instructionsAction});
-}
-
-void MainWindow::createTrayIcon()
-{
-    m_tray = new TrayIcon(m_mainIcon, m_quitAction, this);
-    m_trayIcon = m_tray->icon();
-    m_trayIcon->setToolTip(windowTitle());
-    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
-    connect(m_tray, &TrayIcon::masterChosen, this, &MainWindow::chooseMasterFromTray);
-    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::syncTrayMasters);
-    connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::showLiveInTray);
-    // Adds, renames, deletes and imports all pass through the tree's rows.
-    m_trayMastersSync.setSingleShot(true);
-    m_trayMastersSync.setInterval(0);
-    connect(&m_trayMastersSync, &QTimer::timeout, this, &MainWindow::syncTrayMasters);
-    connect(&m_trayWatch, &QTimer::timeout, this, &MainWindow::takeWindowIntoTray);
-    const QAbstractItemModel *rows = ui->treeMacros->model();
-    const auto later = [this] { m_trayMastersSync.start(); };
-    connect(rows, &QAbstractItemModel::rowsInserted, this, later);
-    connect(rows, &QAbstractItemModel::rowsRemoved, this, later);
-    connect(rows, &QAbstractItemModel::rowsMoved, this, later);
-    connect(rows, &QAbstractItemModel::modelReset, this, later);
-    connect(rows, &QAbstractItemModel::dataChanged, this, later);
-    syncTrayMasters();
-    // The program lives in the tray: with the window hidden, closing any other window (a
-    // message box, a dialog) would otherwise count as closing the last one and end it.
-    QApplication::setQuitOnLastWindowClosed(false);
-    qApp->installEventFilter(this);
-}
-
-void MainWindow::syncTrayMasters()
-{
-    QStringList masters;
-    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i)
-        masters << ui->treeMacros->topLevelItem(i)->text(0);
-    m_tray->showMasters(masters, m_hotKeys.activeMaster());
-}
-
-void MainWindow::showLiveInTray()
-{
-    m_tray->showLive(TrayIcon::toolTip(windowTitle(), m_hotKeys.activeMaster(), m_unavailableKeys),
-                     m_hotKeys.hasLiveKeys());
-}
-
-void MainWindow::chooseMasterFromTray(const QString &name)
-{
-    // As a click on the box would: nothing while the editor holds unsaved edits.
-    if (!ui->treeMacros->isEnabled())
-        return;
-    if (QTreeWidgetItem *item = masterItem(name))
-        item->setCheckState(0, m_hotKeys.isActive(name) ? Qt::Unchecked : Qt::Checked);
-}
-
-void MainWindow::rememberLiveMaster()
-{
-    // Written at every change, so that a crash forgets nothing either.
-    if (m_tickLastLive)
-        LastLiveMaster::write(m_hotKeys.activeMaster());
-}
-
-void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
-{
-    if (reason != QSystemTrayIcon::DoubleClick)
-        return;
-    if (isVisible())
-        setVisible(false);
-    else
-        showMaximized();
+    ui->menuBar->addMenu(tr("&Help"))->addActions({about, instructions});
+    ui->mainToolBar->addActions({addMaster, addNote});
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // While the tray icon shows, closing only hides: the hot keys must stay live. Without a
-    // tray to come back from, the window stays in the task bar, minimized.
-    if (m_trayIcon && m_trayIcon->isVisible()) {
-        const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
-        if (!hasTray && m_quitting)
-            return;
+    if (m_tray && m_tray->keepOnClose())
         event->ignore();
-        if (hasTray) {
-            setVisible(false);
-            m_trayWatch.stop();
-        } else {
-            showMinimized();
-            m_trayWatch.start(1000);
-        }
-    }
 }
 
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+void MainWindow::changeEvent(QEvent *event)
 {
-    if (watched == qApp && event->type() == QEvent::Quit) {
-        m_quitting = true;
-        // Should the quit not go through, the next close minimizes again.
-        QTimer::singleShot(0, this, [this] { m_quitting = false; });
-    }
-    return QMainWindow::eventFilter(watched, event);
+    QMainWindow::changeEvent(event);
+    // Hot keys another program let go of meanwhile are taken when the user comes to look.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_hotKeys.retryUnavailable();
 }
 
 void MainWindow::restore()
@@ -231,16 +142,6 @@ void MainWindow::restore()
     showMaximized();
     activateWindow();
     raise();
-}
-
-void MainWindow::takeWindowIntoTray()
-{
-    // At log-in the panel may come up after the program: once it does, the window closed
-    // before it goes where it would have gone.
-    if (!isMinimized())
-        m_trayWatch.stop();
-    else if (QSystemTrayIcon::isSystemTrayAvailable())
-        close();
 }
 
 void MainWindow::on_btnExpand_clicked()
@@ -268,56 +169,47 @@ void MainWindow::currentMacroChanged(QTreeWidgetItem *current)
     if (!current)
         return;
     QTreeWidgetItem *master = current->parent();
-    m_editor->show(master ? master->text(0) : current->text(0),
-                   master ? current->text(0) : QString());
+    editor().showNote(master ? master->text(0) : current->text(0),
+                      master ? current->text(0) : QString());
 }
 
 void MainWindow::macroCheckStateChanged(QTreeWidgetItem *item)
 {
-    if (!item || item->parent())
+    if (!item || item->parent() || m_showingLive)
         return;
     const QString master = item->text(0);
-    if (item->checkState(0) == Qt::Checked) {
-        // Unticking the others runs this slot again, nested, and releases their keys.
-        for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *other = ui->treeMacros->topLevelItem(i);
-            if (other != item && other->checkState(0) == Qt::Checked)
-                other->setCheckState(0, Qt::Unchecked);
-        }
-        m_hotKeys.activate(master);
-    } else if (m_hotKeys.isActive(master)) {
-        m_hotKeys.deactivate();
+    if (item->checkState(0) == Qt::Checked)
+        m_live.choose(master);
+    else if (m_live.isLive(master))
+        m_live.choose(QString());
+    ui->treeMacros->redraw();
+}
+
+void MainWindow::showLive(const QString &master)
+{
+    // At most one box ticked: the live one's.
+    m_showingLive = true;
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = ui->treeMacros->topLevelItem(i);
+        item->setCheckState(0, item->text(0) == master ? Qt::Checked : Qt::Unchecked);
     }
-    ui->treeMacros->setVisible(false);
-    ui->treeMacros->setVisible(true);
+    m_showingLive = false;
 }
 
 void MainWindow::noteSaved(const QString &master, const QString &note, int code)
 {
-    if (QTreeWidgetItem *item = selectedItem(); item && item->text(0) == note) {
-        const QString shortcutText = MacroTreeItems::codeText(code);
-        item->setText(1, shortcutText);
-        item->setToolTip(1, shortcutText);
-    }
-    if (m_hotKeys.isActive(master))
-        m_hotKeys.reload();
+    if (QTreeWidgetItem *item = selectedItem(); item && item->text(0) == note)
+        MacroTreeItems::setNoteCode(item, code);
+    if (m_live.isLive(master))
+        m_live.reload();
 }
 
 // No message box: a hot key another program holds is the user's to notice in the tree or the
 // tray, as often as the live master macro is ticked or rebuilt.
 void MainWindow::markUnavailableKeys()
 {
-    const QString live = m_hotKeys.activeMaster();
-    QHash<QString, int> codes;
-    if (!live.isEmpty()) {
-        const QList<MacroStore::NoteCode> notes = m_store.noteCodes(live);
-        for (const MacroStore::NoteCode &note : notes)
-            codes.insert(note.name, note.code);
-    }
-    m_unavailableKeys =
-        UnavailableMarks::markTree(ui->treeMacros, live, codes, m_hotKeys.unavailable(),
-                                   style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    showLiveInTray();
+    m_tray->setUnavailable(
+        m_marks->mark(masterItem(m_live.name()), m_live.codes(), m_hotKeys.unavailable()));
 }
 
 void MainWindow::setTreeLocked(bool locked)

@@ -3,13 +3,14 @@
 #include "ui_mainwindow.h"
 
 #include "buildconfig.h"
+#include "editor/noteeditor.h"
 #include "exchange/exportdlg.h"
 #include "exchange/masterimporter.h"
+#include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/preferencesdlg.h"
 #include "online/aboutdlg.h"
 #include "print/report.h"
 #include "store/autostart.h"
-#include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/macrotreeitems.h"
@@ -54,7 +55,8 @@ void MainWindow::addMasterMacro()
         return;
     if (!m_store.addMaster(name))
         return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
-    m_items->addMaster(name);
+    // Selected, so that "Add Note" and the keyboard act on it next.
+    ui->treeMacros->setCurrentItem(m_items->addMaster(name));
 }
 
 void MainWindow::addMacro()
@@ -95,10 +97,10 @@ void MainWindow::renameMacro()
         return;
     if (!m_store.rename(master, note, name))
         return storeWriteFailed(tr("\"%1\" was not renamed to \"%2\"").arg(item->text(0), name));
-    if (!masterItem)
-        m_hotKeys.renameActive(master, name);
     item->setText(0, name);
     item->setToolTip(0, name);
+    if (!masterItem)
+        m_live.renamed(master, name);
     currentMacroChanged(ui->treeMacros->currentItem());
 }
 
@@ -116,12 +118,10 @@ void MainWindow::deleteMacro()
         // Tree and hot keys stay as they are: the store still holds the item.
         return storeWriteFailed(tr("\"%1\" was not deleted").arg(item->text(0)));
     }
-    if (m_hotKeys.isActive(master)) {
-        if (masterItem)
-            m_hotKeys.reload();
-        else
-            m_hotKeys.deactivate();
-    }
+    if (masterItem && m_live.isLive(master))
+        m_live.reload();
+    else if (!masterItem)
+        m_live.removed(master);
     delete item;
 }
 
@@ -202,15 +202,12 @@ void MainWindow::editPreferences()
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();
-    if (!preferences.save()) {
+    if (preferences.save()) {
+        m_hotKeys.setPreferences(preferences);
+        m_live.setRemembered(preferences.tickLastLiveAtStart());
+    } else {
         warn(tr("The preferences were not saved: the settings file %1 cannot be written.")
                  .arg(m_store.fileName()));
-    } else if (preferences.tickLastLiveAtStart() != m_tickLastLive) {
-        m_tickLastLive = preferences.tickLastLiveAtStart();
-        if (m_tickLastLive)
-            LastLiveMaster::write(m_hotKeys.activeMaster());
-        else
-            LastLiveMaster::forget();
     }
     const bool start = dialog.startAtLogin();
     if (start != Autostart::isEnabled() && !Autostart::setEnabled(start)) {
@@ -223,7 +220,7 @@ void MainWindow::editPreferences()
 
 void MainWindow::helpAbout()
 {
-    AboutDlg dialog;
+    AboutDlg dialog(m_platform.description());
     dialog.exec();
 }
 
@@ -231,11 +228,6 @@ void MainWindow::helpInstructions()
 {
     QDesktopServices::openUrl(
         QUrl(QStringLiteral("http://" KEYQUILL_VENDOR_HOST "/corvane_key_quill.php")));
-}
-
-void MainWindow::adsLinkClicked(const QUrl &url)
-{
-    QDesktopServices::openUrl(url);
 }
 
 void MainWindow::showUpdateAvailable()

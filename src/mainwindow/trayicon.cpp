@@ -63,13 +63,20 @@ void TrayIcon::showLive(const QString &toolTip, bool hotKeysLive)
     m_icon->setIcon(hotKeysLive ? m_liveIcon : m_mainIcon);
 }
 
-QString TrayIcon::toolTip(const QString &title, const QString &live, int unavailable)
+QString TrayIcon::toolTip(const QString &title, const QString &live, int unavailable,
+                          const QString &pasteFailure)
 {
     QString tip = live.isEmpty() ? title : title + QStringLiteral(" - ") + live;
-    if (unavailable > 0)
+    // No translation is installed, so the singular is spelled out rather than left to one.
+    if (unavailable == 1)
+        tip +=
+            QLatin1Char('\n') + QCoreApplication::translate("MainWindow", "1 hot key unavailable");
+    else if (unavailable > 1)
         tip +=
             QLatin1Char('\n') + QCoreApplication::translate("MainWindow", "%n hot keys unavailable",
                                                             nullptr, unavailable);
+    if (!pasteFailure.isEmpty())
+        tip += QLatin1Char('\n') + pasteFailure;
     return tip;
 }
 

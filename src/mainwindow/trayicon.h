@@ -30,9 +30,10 @@ public:
     void setMastersEnabled(bool enabled);
     void showLive(const QString &toolTip, bool hotKeysLive);
 
-    // What the tool tip says for the window `title` with `live` in use ("" for none) and
-    // `unavailable` of its hot keys not working.
-    static QString toolTip(const QString &title, const QString &live, int unavailable);
+    // What the tool tip says for the window `title` with `live` in use ("" for none),
+    // `unavailable` of its hot keys not working, and why the last paste failed ("" if it did not).
+    static QString toolTip(const QString &title, const QString &live, int unavailable,
+                           const QString &pasteFailure = QString());
     // The main icon with the mark of live hot keys in its lower right corner.
     static QIcon liveIcon(const QIcon &mainIcon);
 

@@ -1,26 +1,37 @@
 #include "unavailablemarks.h"
 
-#include <QIcon>
+#include <QStyle>
 #include <QTreeWidget>
 
-int UnavailableMarks::markTree(QTreeWidget *tree, const QString &live,
-                               const QHash<QString, int> &codes,
-                               const QHash<int, QString> &unavailable, const QIcon &warning)
+UnavailableMarks::UnavailableMarks(QTreeWidget *tree)
+    : m_tree(tree), m_warning(tree->style()->standardIcon(QStyle::SP_MessageBoxWarning))
+{
+}
+
+int UnavailableMarks::mark(QTreeWidgetItem *live, const QHash<QString, int> &codes,
+                           const QHash<int, QString> &unavailable)
+{
+    if (m_marked && m_marked != live && m_tree->indexOfTopLevelItem(m_marked) >= 0)
+        markNotes(m_marked, {}, {}, m_warning);
+    m_marked = live;
+    return live ? markNotes(live, codes, unavailable, m_warning) : 0;
+}
+
+int UnavailableMarks::markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
+                                const QHash<int, QString> &unavailable, const QIcon &warning)
 {
     int marked = 0;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *master = tree->topLevelItem(i);
-        const bool isLive = !live.isEmpty() && master->text(0) == live;
-        for (int j = 0; j < master->childCount(); ++j) {
-            QTreeWidgetItem *note = master->child(j);
-            const int code = isLive ? codes.value(note->text(0)) : 0;
-            const QString reason = code != 0 ? unavailable.value(code) : QString();
-            const QString shortcut = note->text(1);
-            note->setIcon(1, reason.isEmpty() ? QIcon() : warning);
-            note->setToolTip(1,
-                             reason.isEmpty() ? shortcut : shortcut + QLatin1Char('\n') + reason);
-            marked += reason.isEmpty() ? 0 : 1;
-        }
+    for (int i = 0; i < master->childCount(); ++i) {
+        QTreeWidgetItem *note = master->child(i);
+        const int code = codes.value(note->text(0));
+        const QString reason = code != 0 ? unavailable.value(code) : QString();
+        // Rows without a mark, before and after, are left alone.
+        if (reason.isEmpty() && note->icon(1).isNull())
+            continue;
+        const QString shortcut = note->text(1);
+        note->setIcon(1, reason.isEmpty() ? QIcon() : warning);
+        note->setToolTip(1, reason.isEmpty() ? shortcut : shortcut + QLatin1Char('\n') + reason);
+        marked += reason.isEmpty() ? 0 : 1;
     }
     return marked;
 }

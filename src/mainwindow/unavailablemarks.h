@@ -1,20 +1,32 @@
 #pragma once
 
 #include <QHash>
+#include <QIcon>
 #include <QString>
 
-class QIcon;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Shows which hot keys of the live master macro cannot work, in the tree rows of their notes,
-// without a message box (the tray's tool tip gives their number: TrayIcon::toolTip).
+// without a message box (the tray's tool tip gives their number). Only the rows of the master
+// macro marked last and of the live one are touched.
 class UnavailableMarks final
 {
 public:
-    // Marks the notes of the master macro `live` (none when empty) whose code, in `codes` (note
-    // name -> stored code), is a key of `unavailable` (code -> reason): `warning` in column 1
-    // and the reason in its tool tip. Takes the marks off every other note. Returns the number
-    // of marked notes.
-    static int markTree(QTreeWidget *tree, const QString &live, const QHash<QString, int> &codes,
-                        const QHash<int, QString> &unavailable, const QIcon &warning);
+    explicit UnavailableMarks(QTreeWidget *tree);
+
+    // Marks the notes under `live` (a top-level row; null for none) whose code, in `codes` (note
+    // name -> stored code), is a key of `unavailable` (code -> reason): a warning icon in column
+    // 1 and the reason in its tool tip. Takes the marks off the rows marked before. Returns the
+    // number of marked notes.
+    int mark(QTreeWidgetItem *live, const QHash<QString, int> &codes,
+             const QHash<int, QString> &unavailable);
+
+private:
+    static int markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
+                         const QHash<int, QString> &unavailable, const QIcon &warning);
+
+    QTreeWidget *m_tree;
+    QIcon m_warning;
+    QTreeWidgetItem *m_marked = nullptr; // compared, never used, once it has left the tree
 };

@@ -1,14 +1,13 @@
 #include "aboutdlg.h"
 #include "ui_aboutdlg.h"
 
-#include "hotkeys/hotkeyplatform.h"
-
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QUrl>
 
-AboutDlg::AboutDlg(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::AboutDlg>())
+AboutDlg::AboutDlg(const QString &hotKeys, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::AboutDlg>())
 {
     ui->setupUi(this);
     // The page never navigates: every link goes to the system's browser or mail program.
@@ -46,8 +45,8 @@ AboutDlg::AboutDlg(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::A
            "assigned.</li>"
            "</ol>"
            "</body></html>");
-    ui->about->setHtml(page.arg(QCoreApplication::applicationVersion().toHtmlEscaped(),
-                                HotKeyPlatform::describe().toHtmlEscaped()));
+    ui->about->setHtml(
+        page.arg(QCoreApplication::applicationVersion().toHtmlEscaped(), hotKeys.toHtmlEscaped()));
 }
 
 AboutDlg::~AboutDlg() = default;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <QDialog>
+#include <QString>
 
 class QEvent;
 class QUrl;
@@ -16,7 +17,8 @@ class AboutDlg final : public QDialog
     Q_OBJECT
 
 public:
-    explicit AboutDlg(QWidget *parent = nullptr);
+    // `hotKeys` says which hot keys are in use, or why none can work.
+    explicit AboutDlg(const QString &hotKeys = QString(), QWidget *parent = nullptr);
     ~AboutDlg() override;
 
 protected:

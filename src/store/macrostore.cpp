@@ -2,6 +2,8 @@
 
 #include "store/storewrite.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QVariant>
 
 namespace {
@@ -67,6 +69,15 @@ bool MacroStore::isStorableName(const QString &name)
 }
 
 MacroStore::MacroStore() = default;
+
+MacroStore::Stamp MacroStore::stamp() const
+{
+    const QFileInfo file(fileName());
+    if (!file.exists())
+        return {};
+    return {file.size(), file.lastModified().toMSecsSinceEpoch(),
+            file.metadataChangeTime().toMSecsSinceEpoch()};
+}
 
 QStringList MacroStore::masters() const
 {

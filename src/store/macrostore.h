@@ -62,6 +62,20 @@ public:
         QList<NoteCode> notes; // codes read only when asked for
     };
 
+    // What the file on disk looks like from outside: any change of it, ours or another
+    // program's (written in place or replaced), gives another stamp.
+    struct Stamp
+    {
+        qint64 size = -1;
+        qint64 modified = 0;
+        qint64 changed = 0;
+        bool operator==(const Stamp &other) const
+        {
+            return size == other.size && modified == other.modified && changed == other.changed;
+        }
+        bool operator!=(const Stamp &other) const { return !(*this == other); }
+    };
+
     MacroStore();
     MacroStore(const MacroStore &) = delete;
     MacroStore &operator=(const MacroStore &) = delete;
@@ -90,6 +104,7 @@ public:
 
     // The file the store lives in, for messages.
     QString fileName() const { return m_keeper.fileName(); }
+    Stamp stamp() const;
 
 private:
     // Qt drops its parsed copy of a settings file when the last QSettings on it goes, and then

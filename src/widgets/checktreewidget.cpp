@@ -17,3 +17,9 @@ void CheckTreeWidgetItem::setData(int column, int role, const QVariant &value)
     if (auto *tree = qobject_cast<CheckTreeWidget *>(treeWidget()))
         tree->reportCheckStateChanged(this);
 }
+
+void CheckTreeWidget::redraw()
+{
+    setVisible(false);
+    setVisible(true);
+}

@@ -12,6 +12,10 @@ class CheckTreeWidget final : public QTreeWidget
 public:
     explicit CheckTreeWidget(QWidget *parent = nullptr);
 
+    // Hides the tree and shows it again, so that every row is drawn anew after many of them
+    // changed state at once.
+    void redraw();
+
 Q_SIGNALS:
     void itemCheckStateChanged(QTreeWidgetItem *item);
 

@@ -34,22 +34,41 @@ QString MacroTreeItems::codeText(int code)
     return QKeySequence(code, 0, 0, 0).toString(QKeySequence::NativeText);
 }
 
-QTreeWidgetItem *MacroTreeItems::addMaster(const QString &name)
+QTreeWidgetItem *MacroTreeItems::newMasterItem(const QString &name) const
 {
     auto *item = new CheckTreeWidgetItem(QStringList{name});
     item->setToolTip(0, name);
+    item->setIcon(0, m_masterIcon);
+    return item;
+}
+
+QTreeWidgetItem *MacroTreeItems::newNoteItem(QTreeWidgetItem *master, const QString &name,
+                                             const QString &shortcutText) const
+{
+    auto *item = new CheckTreeWidgetItem(master, QStringList{name, shortcutText});
+    item->setToolTip(0, name);
+    item->setToolTip(1, shortcutText);
+    item->setIcon(0, m_noteIcon);
+    return item;
+}
+
+QTreeWidgetItem *MacroTreeItems::addMaster(const QString &name)
+{
+    QTreeWidgetItem *item = newMasterItem(name);
     // The state is set before the item joins the tree, so making it reports no change.
     item->setCheckState(0, Qt::Unchecked);
-    item->setIcon(0, m_masterIcon);
     m_tree->addTopLevelItem(item);
     return item;
 }
 
 void MacroTreeItems::addNote(QTreeWidgetItem *master, const QString &name, int code)
 {
+    newNoteItem(master, name, codeText(code));
+}
+
+void MacroTreeItems::setNoteCode(QTreeWidgetItem *note, int code)
+{
     const QString shortcutText = codeText(code);
-    auto *item = new CheckTreeWidgetItem(master, QStringList{name, shortcutText});
-    item->setToolTip(0, name);
-    item->setToolTip(1, shortcutText);
-    item->setIcon(0, m_noteIcon);
+    note->setText(1, shortcutText);
+    note->setToolTip(1, shortcutText);
 }

@@ -18,6 +18,14 @@ public:
     void load(const MacroStore &store);
     QTreeWidgetItem *addMaster(const QString &name);
     void addNote(QTreeWidgetItem *master, const QString &name, int code);
+    // Shows a new code in a note's row.
+    static void setNoteCode(QTreeWidgetItem *note, int code);
+
+    // The rows as every tree of master macros shows them (name, tool tip, icon); a master's row
+    // joins no tree yet, a note's joins its master's.
+    QTreeWidgetItem *newMasterItem(const QString &name) const;
+    QTreeWidgetItem *newNoteItem(QTreeWidgetItem *master, const QString &name,
+                                 const QString &shortcutText = QString()) const;
 
     // The text a note's row shows for its hot-key code ("" for 0).
     static QString codeText(int code);

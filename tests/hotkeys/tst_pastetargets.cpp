@@ -4,6 +4,7 @@
 // back or not; the hot keys that cannot work marked before anyone is surprised; and the tray,
 // with a real tray host and without one.
 #include "hotkeys/hotkeycontroller.h"
+#include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
@@ -14,6 +15,7 @@
 #include "xclient.h"
 
 #include <memory>
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -49,6 +51,7 @@ class TestPasteTargets final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    const std::unique_ptr<HotKeyPlatform> m_platform = HotKeyPlatform::create();
     XClient m_keyboard;
     ScriptedDialogs m_dialogs;
     QPlainTextEdit m_field; // the Qt target
@@ -84,7 +87,7 @@ private Q_SLOTS:
         QFile rc(m_env.configDir() + "/xfce4/terminal/terminalrc");
         QVERIFY(rc.open(QIODevice::WriteOnly) &&
                 rc.write("[Configuration]\nMiscShowUnsafePasteDialog=FALSE\n") > 0);
-        m_window = std::make_unique<MainWindow>(&m_dialogs);
+        m_window = std::make_unique<MainWindow>(*m_platform, &m_dialogs);
         m_field.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_field));
         m_tree = m_window->findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
@@ -133,7 +136,7 @@ private Q_SLOTS:
         QFETCH(bool, restore);
         Preferences preferences;
         preferences.setRestoreClipboard(restore);
-        QVERIFY(preferences.save());
+        m_window->hotKeys().setPreferences(preferences);
         QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {layout}), 0);
         QGuiApplication::clipboard()->setText(Earlier);
 
@@ -238,7 +241,7 @@ private Q_SLOTS:
         QCOMPARE(marked(), QStringList());
         master()->setCheckState(0, Qt::Checked);
         QCOMPARE(marked(), warned.mid(0, 1));
-        QVERIFY(tray->toolTip().endsWith(QLatin1String("1 hot keys unavailable")));
+        QVERIFY(tray->toolTip().endsWith(QLatin1String("\n1 hot key unavailable")));
     }
 
     void consoleKeyRefusedAtSave()
@@ -261,7 +264,7 @@ private Q_SLOTS:
         m_field.clear();
         m_field.activateWindow();
         QTRY_VERIFY(m_field.hasFocus());
-        MainWindow window;
+        MainWindow window(*m_platform);
         window.close();
         auto *tray = window.findChild<QSystemTrayIcon *>();
         const QImage plain = tray->icon().pixmap(32).toImage();
@@ -272,33 +275,43 @@ private Q_SLOTS:
         m_trayHost.stop();
     }
 
-    void closedWindowStaysFindable_data()
+    void closedWindowStaysFindableAndQuits_data()
     {
         QTest::addColumn<bool>("hostAtClose");
         QTest::addColumn<bool>("hostLater");
-        QTest::newRow("tray: hidden") << true << false;
-        QTest::newRow("no tray: minimized") << false << false;
-        QTest::newRow("tray comes later: hidden then") << false << true;
+        QTest::addColumn<bool>("shownAtQuit");
+        QTest::newRow("tray: hidden") << true << false << false;
+        QTest::newRow("tray: shown again, then quit") << true << false << true;
+        QTest::newRow("no tray: minimized") << false << false << false;
+        QTest::newRow("tray comes later: hidden then") << false << true << false;
     }
-    // Last: the quit closes the field too.
-    void closedWindowStaysFindable()
+    // "&Quit" ends the program whatever the window and the tray are doing.
+    void closedWindowStaysFindableAndQuits()
     {
         QFETCH(bool, hostAtClose);
         QFETCH(bool, hostLater);
+        QFETCH(bool, shownAtQuit);
         QVERIFY(!hostAtClose || m_trayHost.start());
         QTRY_COMPARE(QSystemTrayIcon::isSystemTrayAvailable(), hostAtClose);
-        MainWindow window;
+        MainWindow window(*m_platform);
         window.showMaximized();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.close();
         QCOMPARE(window.isVisible() && window.isMinimized(), !hostAtClose);
         QVERIFY(!hostLater || m_trayHost.start());
         QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), !hostAtClose && !hostLater, 5000);
-        m_trayHost.stop();
-        // A quit closes the window also while it waits in the task bar.
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        if (shownAtQuit) {
+            window.showMaximized();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+        } else {
+            m_trayHost.stop();
+        }
+        QAction *quit = window.findChild<QSystemTrayIcon *>()->contextMenu()->actions().last();
+        QCOMPARE(quit->text(), QStringLiteral("&Quit"));
+        QTimer::singleShot(0, quit, &QAction::trigger);
         QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
+        m_trayHost.stop();
     }
 };
 

@@ -1,5 +1,6 @@
 // The window's commands, editor, tick, import and export, offscreen, with the questions answered
 // by a script.
+#include "support/fakeplatform.h"
 #include "support/filesizelimit.h"
 #include "support/modalanswerer.h"
 #include "support/scripteddialogs.h"
@@ -37,6 +38,7 @@ class TestMainWindow final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    FakePlatform m_platform;
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_window;
@@ -94,7 +96,7 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Home", "h", CtrlAltA, "Home");
         m_window.reset();
         m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_window = std::make_unique<MainWindow>(m_dialogs.get());
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
         m_tree = child<QTreeWidget>("treeMacros");
     }
 
@@ -224,7 +226,7 @@ private Q_SLOTS:
         if (deletedSince)
             QVERIFY(m_window->store().remove("Work"));
         // As after a crash: the next start finds what the store held at the last change.
-        MainWindow next(m_dialogs.get());
+        MainWindow next(m_platform, m_dialogs.get());
         QCOMPARE(next.hotKeys().activeMaster(), live);
     }
 

@@ -6,6 +6,7 @@
 #include "mainwindow/mainwindow.h"
 #include "online/aboutdlg.h"
 #include "online/updatequery.h"
+#include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 #include "updateserver.h"
@@ -98,6 +99,7 @@ class TestOnline final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    FakePlatform m_platform;
     QList<QUrl> m_opened;
 
 public Q_SLOTS:
@@ -146,7 +148,7 @@ private Q_SLOTS:
             [this] { qputenv("KEYQUILL_UPDATE_SERVER", m_env.updateServer().toLatin1()); });
         // The boxes are warnings (Dialogs::warning); each is recorded, none waits for a user.
         ScriptedDialogs dialogs;
-        MainWindow window(&dialogs);
+        MainWindow window(m_platform, &dialogs);
         QSignalSpy finished(&MainWindowTester::http(window), &QNetworkAccessManager::finished);
         QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty() || !dialogs.asked.isEmpty(); }));
         QCOMPARE(dialogs.asked, box.isEmpty() ? QStringList() : QStringList{box});
@@ -206,7 +208,7 @@ private Q_SLOTS:
         QVERIFY(about->toPlainText().contains(QStringLiteral("\nVersion: v1.0.0\n")));
 
         ScriptedDialogs quiet;
-        MainWindow window(&quiet);
+        MainWindow window(m_platform, &quiet);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto *ads = window.findChild<QTextBrowser *>(QStringLiteral("ads"));

@@ -2,6 +2,7 @@
 #include "mainwindow/mainwindow.h"
 #include "print/report.h"
 #include "store/macrostore.h"
+#include "support/fakeplatform.h"
 #include "support/testenv.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -102,7 +103,8 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Letters", "Opening", 0, "Dear Sir,\nthank you.");
         for (int i = 0; i < 40; ++i)
             TestEnvironment::writeNote("Other", QString::number(i), 0, QString("bulk %1.").arg(i));
-        MainWindow window;
+        FakePlatform platform;
+        MainWindow window(platform);
         auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);

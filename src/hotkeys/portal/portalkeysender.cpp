@@ -2,7 +2,6 @@
 
 #include "hotkeys/portal/portalrequest.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -21,37 +20,25 @@ constexpr int KeyGapMs = 15;
 
 } // namespace
 
-PortalKeySender::PortalKeySender(QObject *parent) : QObject(parent)
-{
-    Portal::registerTypes();
-}
+PortalKeySender::PortalKeySender(QObject *parent) : QObject(parent) {}
 
-PortalKeySender *PortalKeySender::forApplication()
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
-        return nullptr;
-    if (auto *sender = app->findChild<PortalKeySender *>(QString(), Qt::FindDirectChildrenOnly))
-        return sender;
-    return new PortalKeySender(app);
-}
-
-bool PortalKeySender::sendPaste()
+void PortalKeySender::sendPaste(Done done)
 {
     switch (m_state) {
     case State::Refused:
-        return false;
+        done(tr("The desktop does not let Keyquill control the keyboard, so the text was left "
+                "on the clipboard to be pasted by hand."));
+        return;
     case State::Started:
-        sendStroke();
-        return true;
+        sendStroke(std::move(done));
+        return;
     case State::Idle:
         start();
         break;
     case State::Starting:
         break;
     }
-    ++m_waiting;
-    return true;
+    m_waiting.append(std::move(done));
 }
 
 void PortalKeySender::start()
@@ -68,11 +55,7 @@ void PortalKeySender::start()
 void PortalKeySender::step(uint response, const QVariantMap &results)
 {
     if (response != 0) {
-        // Cancelled by the user, or refused: never ask again in this run.
-        if (!m_session.isEmpty())
-            Portal::closeSession(m_session);
-        m_state = State::Refused;
-        m_waiting = 0;
+        refuse();
         return;
     }
     auto next = [this](uint r, const QVariantMap &res) { step(r, res); };
@@ -95,45 +78,64 @@ void PortalKeySender::step(uint response, const QVariantMap &results)
         break;
     default:
         if (!(results.value(QStringLiteral("devices")).toUInt() & KeyboardDevice)) {
-            step(2, {});
+            refuse();
             return;
         }
         m_state = State::Started;
-        for (; m_waiting > 0; --m_waiting)
-            sendStroke();
+        for (Done &done : std::exchange(m_waiting, {}))
+            sendStroke(std::move(done));
         break;
     }
 }
 
-void PortalKeySender::sendStroke()
+void PortalKeySender::refuse()
 {
-    m_keys << qMakePair(ControlKeysym, true) << qMakePair(VKeysym, true)
-           << qMakePair(VKeysym, false) << qMakePair(ControlKeysym, false);
+    // Cancelled by the user, or refused: never asked again in this run.
+    if (!m_session.isEmpty())
+        Portal::closeSession(m_session);
+    m_state = State::Refused;
+    for (Done &done : std::exchange(m_waiting, {}))
+        sendPaste(std::move(done));
+}
+
+void PortalKeySender::sendStroke(Done done)
+{
+    m_keys.append({ControlKeysym, true, nullptr});
+    m_keys.append({VKeysym, true, nullptr});
+    m_keys.append({VKeysym, false, nullptr});
+    m_keys.append({ControlKeysym, false, std::move(done)});
     if (!m_keyInFlight)
         sendNextKey();
 }
 
 void PortalKeySender::sendNextKey()
 {
-    if (m_keys.isEmpty() || m_session.isEmpty()) {
+    if (m_keys.isEmpty()) {
         m_keyInFlight = false;
         return;
     }
     m_keyInFlight = true;
-    const QPair<int, bool> next = m_keys.takeFirst();
+    Key next = m_keys.takeFirst();
     QDBusMessage message =
         QDBusMessage::createMethodCall(Portal::Service, Portal::Path, Portal::RemoteDesktop,
                                        QStringLiteral("NotifyKeyboardKeysym"));
     message.setArguments({QVariant::fromValue(QDBusObjectPath(m_session)), QVariantMap(),
-                          next.first, uint(next.second ? 1 : 0)});
+                          next.keysym, uint(next.down ? 1 : 0)});
     // One event at a time: the next goes once the desktop has taken this one, and a moment
     // later, as a typist's keys would.
     auto *watcher =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        QTimer::singleShot(KeyGapMs, Qt::PreciseTimer, this, &PortalKeySender::sendNextKey);
-    });
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, done = std::move(next.done)](QDBusPendingCallWatcher *w) {
+            w->deleteLater();
+            if (done)
+                done(
+                    w->isError()
+                        ? tr("The desktop did not take the paste key: %1").arg(w->error().message())
+                        : QString());
+            QTimer::singleShot(KeyGapMs, Qt::PreciseTimer, this, &PortalKeySender::sendNextKey);
+        });
 }
 
 void PortalKeySender::sessionClosed()
@@ -141,5 +143,8 @@ void PortalKeySender::sessionClosed()
     // The desktop ended the session (e.g. the user revoked it): start again on the next paste.
     m_state = State::Idle;
     m_session.clear();
-    m_keys.clear();
+    for (const Key &key : std::exchange(m_keys, {})) {
+        if (key.done)
+            key.done(tr("The desktop ended the keyboard session before the paste key went out."));
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -14,11 +15,13 @@ class PortalKeySender final : public QObject
     Q_OBJECT
 
 public:
-    // The application's sender (a child of the application object), made on first use.
-    static PortalKeySender *forApplication();
+    // Runs once: "" when the stroke went out, else why it did not.
+    using Done = std::function<void(const QString &failure)>;
 
-    // False once the desktop has refused the keyboard; the text then stays on the clipboard.
-    bool sendPaste();
+    explicit PortalKeySender(QObject *parent = nullptr);
+
+    // Sends Ctrl+V, starting the keyboard session first if need be.
+    void sendPaste(Done done);
 
 private Q_SLOTS:
     void sessionClosed();
@@ -26,16 +29,22 @@ private Q_SLOTS:
 private:
     enum class State { Idle, Starting, Started, Refused };
 
-    explicit PortalKeySender(QObject *parent);
     void start();
     void step(uint response, const QVariantMap &results);
-    void sendStroke();
+    void refuse();
+    void sendStroke(Done done);
     void sendNextKey();
 
     State m_state = State::Idle;
     QString m_session;
     int m_step = 0;
-    int m_waiting = 0;              // pastes asked for before the session was ready
-    QList<QPair<int, bool>> m_keys; // key symbols still to send, and whether down
+    QList<Done> m_waiting; // pastes asked for before the session was ready
+    struct Key
+    {
+        int keysym;
+        bool down;
+        Done done; // set on the last key of a stroke
+    };
+    QList<Key> m_keys; // still to send
     bool m_keyInFlight = false;
 };

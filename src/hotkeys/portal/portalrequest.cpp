@@ -43,6 +43,9 @@ void Portal::closeSession(const QString &handle)
 PortalRequest::PortalRequest(QObject *context, Done done) : m_done(std::move(done))
 {
     connect(context, &QObject::destroyed, this, [this] { m_contextAlive = false; });
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, [this] { finish(2, {}); });
+    m_timeout.start(TimeoutMs);
 }
 
 void PortalRequest::call(const QString &interface, const QString &method, QVariantList arguments,

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 #include <QVariantMap>
 
@@ -15,6 +16,8 @@ inline const QString Path = QStringLiteral("/org/freedesktop/portal/desktop");
 inline const QString GlobalShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 inline const QString RemoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 inline const QString Session = QStringLiteral("org.freedesktop.portal.Session");
+// KDE's shortcut daemon, behind its portal back-end.
+inline const QString KGlobalAccelService = QStringLiteral("org.kde.kglobalaccel");
 
 // One entry of the portals' shortcut lists, a(sa{sv}): an id and its properties.
 struct Shortcut
@@ -36,13 +39,17 @@ Q_DECLARE_METATYPE(Portal::Shortcut)
 Q_DECLARE_METATYPE(Portal::ShortcutList)
 
 // One call of a portal method that answers later through the Response signal of a request
-// object. The receiver of that signal lives until the answer (or a failed call) arrives.
+// object. The receiver of that signal lives until the answer, a failed call or the time-out.
 class PortalRequest final : public QObject
 {
     Q_OBJECT
 
 public:
-    // response: 0 success, 1 cancelled by the user, 2 anything else (a failed call too).
+    // A desktop may ask the user first; one that has not answered by then never will.
+    static constexpr int TimeoutMs = 5 * 60 * 1000;
+
+    // response: 0 success, 1 cancelled by the user, 2 anything else (a failed call and the
+    // time-out too).
     using Done = std::function<void(uint response, const QVariantMap &results)>;
 
     // Calls `method` on the portal with `arguments`, whose last one must be the options map;
@@ -60,4 +67,5 @@ private:
 
     bool m_contextAlive = true;
     Done m_done;
+    QTimer m_timeout;
 };

@@ -1,11 +1,11 @@
 #include "portalshortcutbackend.h"
 
+#include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 
 #include <algorithm>
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -13,14 +13,6 @@
 #include <utility>
 
 namespace {
-
-// KDE's shortcut daemon, behind its portal back-end.
-const QString KGlobalAccelService = QStringLiteral("org.kde.kglobalaccel");
-
-// An activation of the paste key this soon after our own stroke is that stroke.
-constexpr qint64 PasteEchoMs = 1000;
-
-const int PasteCode = (Qt::CTRL | Qt::Key_V).toCombined();
 
 QString idFor(int code)
 {
@@ -49,7 +41,7 @@ QString triggerFor(int code)
 QDBusMessage kglobalaccelCall(const QString &method, const QVariantList &arguments)
 {
     QDBusMessage message =
-        QDBusMessage::createMethodCall(KGlobalAccelService, QStringLiteral("/kglobalaccel"),
+        QDBusMessage::createMethodCall(Portal::KGlobalAccelService, QStringLiteral("/kglobalaccel"),
                                        QStringLiteral("org.kde.KGlobalAccel"), method);
     message.setArguments(arguments);
     return message;
@@ -61,16 +53,12 @@ void unregisterFromKGlobalAccel(const QString &id)
         QStringLiteral("unregister"), {PortalShortcutBackend::sessionToken(), id}));
 }
 
-bool hasKGlobalAccel()
-{
-    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    return bus && bus->isServiceRegistered(KGlobalAccelService).value();
-}
-
 } // namespace
 
-PortalShortcutBackend::PortalShortcutBackend(Handlers handlers) : m_handlers(std::move(handlers))
+PortalShortcutBackend::PortalShortcutBackend(Handlers handlers, PortalPlatform &platform)
+    : m_handlers(std::move(handlers)), m_platform(platform)
 {
+    connect(&m_platform, &PortalPlatform::detected, this, &PortalShortcutBackend::scheduleApply);
     Portal::registerTypes();
     QDBusConnection::sessionBus().connect(
         Portal::Service, Portal::Path, Portal::GlobalShortcuts, QStringLiteral("Activated"), this,
@@ -83,7 +71,7 @@ PortalShortcutBackend::~PortalShortcutBackend()
         return;
     if (!m_session.isEmpty())
         Portal::closeSession(m_session);
-    if (hasKGlobalAccel()) {
+    if (m_platform.hasKGlobalAccel()) {
         for (int code : std::as_const(m_sent))
             unregisterFromKGlobalAccel(idFor(code));
     }
@@ -109,11 +97,6 @@ void PortalShortcutBackend::ungrab(int code)
     scheduleApply();
 }
 
-void PortalShortcutBackend::suspendPasteGrabs(int)
-{
-    m_sincePaste.start();
-}
-
 void PortalShortcutBackend::scheduleApply()
 {
     if (m_applyPending)
@@ -125,6 +108,13 @@ void PortalShortcutBackend::scheduleApply()
 void PortalShortcutBackend::apply()
 {
     m_applyPending = false;
+    if (m_platform.state() == PortalPlatform::State::Asking)
+        return; // the platform's answer comes back here
+    if (m_platform.state() == PortalPlatform::State::Missing) {
+        for (int code : std::as_const(m_wanted))
+            report(code, false);
+        return;
+    }
     if (m_creating || m_sent == m_wanted)
         return; // created() comes back here when the set moved meanwhile
     if (!m_session.isEmpty())
@@ -162,7 +152,7 @@ void PortalShortcutBackend::created(uint response, const QVariantMap &results)
         m_session.clear();
         for (int code : sent)
             report(code, false);
-    } else if (hasKGlobalAccel()) {
+    } else if (m_platform.hasKGlobalAccel()) {
         // KDE answers with the preferred triggers even when another program holds one and
         // nothing was bound: ask the shortcut daemon what it really bound.
         askKGlobalAccel(QList<int>(sent.cbegin(), sent.cend()));
@@ -186,7 +176,7 @@ void PortalShortcutBackend::created(uint response, const QVariantMap &results)
 // they would swallow their keys in every other application: let go of those not wanted now.
 void PortalShortcutBackend::releaseUnwanted()
 {
-    if (!hasKGlobalAccel())
+    if (!m_platform.hasKGlobalAccel())
         return;
     auto *watcher = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(kglobalaccelCall(
@@ -249,11 +239,6 @@ void PortalShortcutBackend::activated(const QDBusObjectPath &session, const QStr
         return;
     bool ok = false;
     const int code = id.toInt(&ok);
-    if (!ok || !m_wanted.contains(code) || !m_handlers.activated)
-        return;
-    if (code == PasteCode && m_sincePaste.isValid() && m_sincePaste.elapsed() < PasteEchoMs) {
-        m_sincePaste.invalidate();
-        return;
-    }
-    m_handlers.activated(code);
+    if (ok && m_wanted.contains(code) && m_handlers.activated)
+        m_handlers.activated(code);
 }

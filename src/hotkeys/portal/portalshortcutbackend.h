@@ -3,7 +3,6 @@
 #include "hotkeys/shortcutbackend.h"
 
 #include <QDBusObjectPath>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -16,21 +15,20 @@
 // session and creates it again with the new set. Changes made in one turn of the event loop
 // are applied together. The desktop's answer comes later: a combination it did not bind is
 // reported through Handlers::regrabbed(code, false), one it bound after all with true.
+class PortalPlatform;
+
 class PortalShortcutBackend final : public QObject, public ShortcutBackend
 {
     Q_OBJECT
 
 public:
-    explicit PortalShortcutBackend(Handlers handlers);
+    // Nothing is sent before the platform knows the desktop offers the portal.
+    PortalShortcutBackend(Handlers handlers, PortalPlatform &platform);
     ~PortalShortcutBackend() override;
 
     // True until the desktop says otherwise.
     bool grab(int code) override;
     void ungrab(int code) override;
-    // The portal's shortcuts see the synthesised paste too; an activation of the paste key
-    // within a moment after it is the program's own stroke and is dropped.
-    void suspendPasteGrabs(int stroke) override;
-    void resumePasteGrabs() override {}
 
     // The session token, which names the program's shortcuts in the desktop's settings.
     static QString sessionToken();
@@ -48,6 +46,7 @@ private:
     void report(int code, bool bound);
 
     Handlers m_handlers;
+    PortalPlatform &m_platform;
     QSet<int> m_wanted;
     QSet<int> m_bound; // as the holders were told
     QSet<int> m_sent;  // in the live session or the one being created
@@ -55,5 +54,4 @@ private:
     bool m_applyPending = false;
     // One creation at a time: the handle is the same for every session of the token.
     bool m_creating = false;
-    QElapsedTimer m_sincePaste;
 };

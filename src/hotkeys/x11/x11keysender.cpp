@@ -1,11 +1,10 @@
-// The paste key stroke on X11, through the XTest extension.
-#include "hotkeys/x11/x11backends.h"
+#include "x11keysender.h"
+
 #include "hotkeys/x11/x11keysyms.h"
 
-#include <QByteArray>
-#include <QGuiApplication>
+#include <QCoreApplication>
+#include <QKeySequence>
 #include <QList>
-#include <QTimer>
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -18,9 +17,10 @@ namespace {
 // must still find the symbol there.
 constexpr int LentKeyMs = 1500;
 
-// Counts the strokes that lent a key, so only the last one gives it back; and the key lent now.
-unsigned s_lendings = 0;
-KeyCode s_lentKeycode = 0;
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("X11KeySender", text);
+}
 
 // A keycode that no key symbol and no modifier uses, highest first; 0 when there is none.
 KeyCode spareKeycode(Display *display)
@@ -57,46 +57,34 @@ void setKeysym(Display *display, KeyCode keycode, KeySym keysym)
     XSync(display, False);
 }
 
-// Gives the lent key back to nobody, unless a later stroke lent it again meanwhile.
-void returnLentKey(const QByteArray &displayName, KeyCode keycode, KeySym keysym, unsigned lending)
-{
-    if (lending != s_lendings)
-        return;
-    s_lentKeycode = 0;
-    Display *display = XOpenDisplay(displayName.constData());
-    if (!display)
-        return;
-    int perKeycode = 0;
-    KeySym *now = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
-    // A layout switch meanwhile has put its own mapping in place: leave that alone.
-    if (now && perKeycode > 0 && now[0] == keysym)
-        setKeysym(display, keycode, NoSymbol);
-    if (now)
-        XFree(now);
-    XCloseDisplay(display);
-}
-
 } // namespace
 
-bool sendX11Paste(int stroke)
+X11KeySender::X11KeySender(const QByteArray &displayName) : m_displayName(displayName)
 {
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->display())
-        return false;
+    m_giveBack.setSingleShot(true);
+    m_giveBack.setInterval(LentKeyMs);
+    QObject::connect(&m_giveBack, &QTimer::timeout, [this] { giveBackLentKey(); });
+}
+
+X11KeySender::~X11KeySender()
+{
+    if (m_giveBack.isActive())
+        giveBackLentKey();
+}
+
+QString X11KeySender::send(int stroke)
+{
     const KeySym keysym = x11KeysymForQtKey(stroke & ~Qt::KeyboardModifierMask);
     if (keysym == 0)
-        return false;
-    // A connection of its own: Xlib's keymap cache on Qt's display never hears of a layout
-    // switch (Qt reads the events), so the keycodes would go stale there.
-    const QByteArray displayName = XDisplayString(x11->display());
-    Display *display = XOpenDisplay(displayName.constData());
+        return tr("%1 cannot be typed on X11.").arg(QKeySequence(stroke).toString());
+    Display *display = XOpenDisplay(m_displayName.constData());
     if (!display)
-        return false;
+        return tr("The X display %1 cannot be opened.").arg(QString::fromLocal8Bit(m_displayName));
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
-    bool sent = false;
+    QString failure;
     if (XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         QList<KeyCode> modifiers;
         if (stroke & Qt::ControlModifier)
@@ -106,10 +94,11 @@ bool sendX11Paste(int stroke)
         // Any group will do: programs map Ctrl with a key of another alphabet to its Latin
         // meaning. A layout without the key at all gets it on a spare keycode for a moment.
         KeyCode key = XKeysymToKeycode(display, keysym);
-        bool lent = key != 0 && key == s_lentKeycode; // still lent from the last stroke
+        bool lent = key != 0 && key == m_lentKeycode; // still lent from the last stroke
         if (key == 0 && (key = spareKeycode(display)) != 0) {
             setKeysym(display, key, keysym);
-            s_lentKeycode = key;
+            m_lentKeycode = key;
+            m_lentKeysym = keysym;
             lent = true;
         }
         if (key != 0 && !modifiers.contains(0)) {
@@ -120,15 +109,32 @@ bool sendX11Paste(int stroke)
             for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it)
                 XTestFakeKeyEvent(display, *it, False, CurrentTime);
             XSync(display, False);
-            sent = true;
+        } else {
+            failure = tr("The keyboard has no key for %1, and no spare key to lend it.")
+                          .arg(QKeySequence(stroke).toString());
         }
-        if (lent) {
-            const unsigned lending = ++s_lendings;
-            QTimer::singleShot(LentKeyMs, qGuiApp, [displayName, key, keysym, lending] {
-                returnLentKey(displayName, key, keysym, lending);
-            });
-        }
+        if (lent)
+            m_giveBack.start(); // only the last stroke that needed the key gives it back
+    } else {
+        failure = tr("The X server has no XTest extension, so no key can be sent.");
     }
     XCloseDisplay(display);
-    return sent;
+    return failure;
+}
+
+void X11KeySender::giveBackLentKey()
+{
+    const KeyCode keycode = static_cast<KeyCode>(m_lentKeycode);
+    m_lentKeycode = 0;
+    Display *display = keycode != 0 ? XOpenDisplay(m_displayName.constData()) : nullptr;
+    if (!display)
+        return;
+    int perKeycode = 0;
+    KeySym *now = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
+    // A layout switch meanwhile has put its own mapping in place: leave that alone.
+    if (now && perKeycode > 0 && now[0] == m_lentKeysym)
+        setKeysym(display, keycode, NoSymbol);
+    if (now)
+        XFree(now);
+    XCloseDisplay(display);
 }

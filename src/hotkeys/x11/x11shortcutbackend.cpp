@@ -1,88 +1,20 @@
-// Hot keys on X11: passive key grabs on the root window through Qt's own xcb connection, and a
-// native event filter that turns the grabbed presses into activations.
-#include "hotkeys/x11/x11backends.h"
+#include "x11shortcutbackend.h"
+
 #include "hotkeys/x11/x11keysyms.h"
 
 #include <cstdlib>
-#include <QAbstractNativeEventFilter>
+#include <QByteArray>
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QHash>
-#include <QList>
 #include <QSet>
 #include <utility>
 
 #include <X11/keysym.h>
-#include <X11/Xlib.h>
-#include <xcb/xcb.h>
 
 namespace {
 
 constexpr uint16_t CoreModifiers = 0xff;
 
-class X11ShortcutBackend final : public ShortcutBackend, public QAbstractNativeEventFilter
-{
-public:
-    X11ShortcutBackend(xcb_connection_t *connection, xcb_window_t root, Handlers handlers);
-    ~X11ShortcutBackend() override;
-
-    bool grab(int code) override;
-    QList<bool> grabMany(const QList<int> &codes) override;
-    void ungrab(int code) override;
-    void flush() override;
-    void suspendPasteGrabs(int stroke) override;
-    void resumePasteGrabs() override;
-
-    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
-
-private:
-    // One combination as the server sees it.
-    struct Grab
-    {
-        xcb_keycode_t keycode = 0;
-        uint16_t modifiers = 0;
-        bool held = false;
-    };
-
-    void loadKeyboardMapping();
-    void loadModifierMapping();
-    void mappingChanged();
-    Grab resolve(int code) const;
-    xcb_keycode_t keycodeFor(xcb_keysym_t keysym) const;
-    uint16_t modifierMaskFor(xcb_keysym_t keysym, uint16_t fallback) const;
-    QList<uint16_t> lockVariants() const;
-    static quint32 physicalKey(xcb_keycode_t keycode, uint16_t modifiers)
-    {
-        return (quint32(keycode) << 16) | modifiers;
-    }
-    void rebuildPhysicalIndex();
-    bool grabOnServer(const Grab &grab);
-    void ungrabOnServer(const Grab &grab);
-
-    xcb_connection_t *m_connection;
-    xcb_window_t m_root;
-    Handlers m_handlers;
-    uint8_t m_xkbEventBase = 0;
-
-    xcb_keycode_t m_minKeycode = 0;
-    int m_keysymsPerKeycode = 0;
-    QList<xcb_keysym_t> m_keysyms;           // the server's keyboard mapping, row by keycode
-    QList<xcb_keycode_t> m_modifierKeycodes; // eight rows, Shift to Mod5
-    int m_keycodesPerModifier = 0;
-    uint16_t m_numLockMask = 0;
-    uint16_t m_altMask = XCB_MOD_MASK_1;
-    uint16_t m_metaMask = XCB_MOD_MASK_4;
-
-    QList<Grab> m_releases;           // let go of, not yet sent (see flush())
-    QHash<int, Grab> m_grabs;         // by Qt code
-    QHash<quint32, int> m_byPhysical; // held grabs by keycode and modifiers: the Qt code
-    QList<int> m_suspended;           // codes let go of while the paste key stroke is sent
-
-    // The key event this connection saw last, on any window: tells an auto-repeat from a press.
-    uint8_t m_lastKeyType = 0;
-    xcb_keycode_t m_lastKeycode = 0;
-    xcb_timestamp_t m_lastKeyTime = 0;
-};
+} // namespace
 
 X11ShortcutBackend::X11ShortcutBackend(xcb_connection_t *connection, xcb_window_t root,
                                        Handlers handlers)
@@ -99,8 +31,7 @@ X11ShortcutBackend::X11ShortcutBackend(xcb_connection_t *connection, xcb_window_
             m_xkbEventBase = reply->first_event;
         std::free(reply);
     }
-    loadKeyboardMapping();
-    loadModifierMapping();
+    loadMapping();
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -119,76 +50,14 @@ X11ShortcutBackend::~X11ShortcutBackend()
     flush();
 }
 
-void X11ShortcutBackend::loadKeyboardMapping()
+void X11ShortcutBackend::loadMapping()
 {
-    m_keysyms.clear();
-    m_keysymsPerKeycode = 0;
-    const xcb_setup_t *setup = xcb_get_setup(m_connection);
-    m_minKeycode = setup->min_keycode;
-    const xcb_get_keyboard_mapping_cookie_t cookie = xcb_get_keyboard_mapping(
-        m_connection, setup->min_keycode, setup->max_keycode - setup->min_keycode + 1);
-    xcb_get_keyboard_mapping_reply_t *reply =
-        xcb_get_keyboard_mapping_reply(m_connection, cookie, nullptr);
-    if (!reply)
-        return;
-    const xcb_keysym_t *keysyms = xcb_get_keyboard_mapping_keysyms(reply);
-    const int count = xcb_get_keyboard_mapping_keysyms_length(reply);
-    m_keysyms = QList<xcb_keysym_t>(keysyms, keysyms + count);
-    m_keysymsPerKeycode = reply->keysyms_per_keycode;
-    std::free(reply);
-}
-
-void X11ShortcutBackend::loadModifierMapping()
-{
-    m_modifierKeycodes.clear();
-    m_keycodesPerModifier = 0;
-    const xcb_get_modifier_mapping_cookie_t cookie = xcb_get_modifier_mapping(m_connection);
-    if (xcb_get_modifier_mapping_reply_t *reply =
-            xcb_get_modifier_mapping_reply(m_connection, cookie, nullptr)) {
-        const xcb_keycode_t *keycodes = xcb_get_modifier_mapping_keycodes(reply);
-        const int count = xcb_get_modifier_mapping_keycodes_length(reply);
-        m_modifierKeycodes = QList<xcb_keycode_t>(keycodes, keycodes + count);
-        m_keycodesPerModifier = reply->keycodes_per_modifier;
-        std::free(reply);
-    }
-    m_numLockMask = modifierMaskFor(XK_Num_Lock, 0);
-    m_altMask = modifierMaskFor(XK_Alt_L, modifierMaskFor(XK_Alt_R, XCB_MOD_MASK_1));
-    m_metaMask = modifierMaskFor(XK_Super_L, modifierMaskFor(XK_Super_R, XCB_MOD_MASK_4));
-}
-
-xcb_keycode_t X11ShortcutBackend::keycodeFor(xcb_keysym_t keysym) const
-{
-    if (m_keysymsPerKeycode <= 0)
-        return 0;
-    const int keycodes = m_keysyms.size() / m_keysymsPerKeycode;
-    // A key that gives the keysym unshifted wins over one that needs a level.
-    for (int column = 0; column < m_keysymsPerKeycode; ++column) {
-        for (int row = 0; row < keycodes; ++row) {
-            if (m_keysyms.at(row * m_keysymsPerKeycode + column) == keysym)
-                return static_cast<xcb_keycode_t>(m_minKeycode + row);
-        }
-    }
-    return 0;
-}
-
-uint16_t X11ShortcutBackend::modifierMaskFor(xcb_keysym_t keysym, uint16_t fallback) const
-{
-    if (m_keysymsPerKeycode <= 0 || m_keycodesPerModifier <= 0)
-        return fallback;
-    for (int modifier = 0; modifier < 8; ++modifier) {
-        for (int i = 0; i < m_keycodesPerModifier; ++i) {
-            const xcb_keycode_t keycode =
-                m_modifierKeycodes.value(modifier * m_keycodesPerModifier + i);
-            if (keycode < m_minKeycode)
-                continue;
-            const int row = keycode - m_minKeycode;
-            for (int column = 0; column < m_keysymsPerKeycode; ++column) {
-                if (m_keysyms.value(row * m_keysymsPerKeycode + column) == keysym)
-                    return static_cast<uint16_t>(1u << modifier);
-            }
-        }
-    }
-    return fallback;
+    m_keymap.load(m_connection);
+    m_numLockMask = m_keymap.modifierMaskFor(XK_Num_Lock, 0);
+    m_altMask =
+        m_keymap.modifierMaskFor(XK_Alt_L, m_keymap.modifierMaskFor(XK_Alt_R, XCB_MOD_MASK_1));
+    m_metaMask =
+        m_keymap.modifierMaskFor(XK_Super_L, m_keymap.modifierMaskFor(XK_Super_R, XCB_MOD_MASK_4));
 }
 
 X11ShortcutBackend::Grab X11ShortcutBackend::resolve(int code) const
@@ -201,7 +70,7 @@ X11ShortcutBackend::Grab X11ShortcutBackend::resolve(int code) const
     const xcb_keysym_t keysym = x11KeysymForQtKey(key);
     if (keysym == 0)
         return grab;
-    grab.keycode = keycodeFor(keysym);
+    grab.keycode = m_keymap.keycodeFor(keysym);
     if (modifiers & Qt::ShiftModifier)
         grab.modifiers |= XCB_MOD_MASK_SHIFT;
     if (modifiers & Qt::ControlModifier)
@@ -224,31 +93,39 @@ QList<uint16_t> X11ShortcutBackend::lockVariants() const
     return variants;
 }
 
-bool X11ShortcutBackend::grabOnServer(const Grab &grab)
+QList<bool> X11ShortcutBackend::grabOnServer(const QList<Grab> &grabs)
 {
     const QList<uint16_t> variants = lockVariants();
     QList<xcb_void_cookie_t> cookies;
-    for (uint16_t variant : variants) {
-        cookies.append(xcb_grab_key_checked(
-            m_connection, 1, m_root, static_cast<uint16_t>(grab.modifiers | variant), grab.keycode,
-            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    }
-    // Checked requests: a combination another client holds answers BadAccess here instead of
-    // landing in Qt's error log. The first check waits for the server; the rest are answered.
-    bool grabbed = true;
-    for (const xcb_void_cookie_t &cookie : std::as_const(cookies)) {
-        if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
-            grabbed = false;
-            std::free(error);
+    cookies.reserve(grabs.size() * variants.size());
+    for (const Grab &grab : grabs) {
+        // Checked requests: a combination another client holds answers BadAccess here instead
+        // of landing in Qt's error log.
+        for (uint16_t variant : variants) {
+            cookies.append(xcb_grab_key_checked(
+                m_connection, 1, m_root, static_cast<uint16_t>(grab.modifiers | variant),
+                grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         }
     }
-    // Half a grab would fire with NumLock off and not on: release what we got. Ungrabbing
-    // touches only this client's grabs, never the other client's.
-    if (!grabbed) {
-        ungrabOnServer(grab);
-        xcb_flush(m_connection);
+    QList<bool> held;
+    held.reserve(grabs.size());
+    qsizetype cookie = 0;
+    for (const Grab &grab : grabs) {
+        bool all = true;
+        for (qsizetype k = 0; k < variants.size(); ++k, ++cookie) {
+            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookies.at(cookie))) {
+                all = false;
+                std::free(error);
+            }
+        }
+        // Half a grab would fire with NumLock off and not on: release what we got. Ungrabbing
+        // touches only this client's grabs, never the other client's.
+        if (!all)
+            ungrabOnServer(grab);
+        held.append(all);
     }
-    return grabbed;
+    xcb_flush(m_connection);
+    return held;
 }
 
 void X11ShortcutBackend::ungrabOnServer(const Grab &grab)
@@ -300,15 +177,8 @@ QList<bool> X11ShortcutBackend::grabMany(const QList<int> &codes)
 {
     flush(); // a release sent after the grab would undo it
     QList<bool> grabbed(codes.size(), false);
-    struct Sent
-    {
-        qsizetype index;
-        Grab grab;
-    };
-    QList<Sent> sent;
-    sent.reserve(codes.size());
-    QList<xcb_void_cookie_t> cookies;
-    const QList<uint16_t> variants = lockVariants();
+    QList<qsizetype> sent;
+    QList<Grab> grabs;
     for (qsizetype i = 0; i < codes.size(); ++i) {
         const Grab grab = resolve(codes.at(i));
         if (grab.keycode == 0)
@@ -319,40 +189,40 @@ QList<bool> X11ShortcutBackend::grabMany(const QList<int> &codes)
         if (m_byPhysical.value(physical, codes.at(i)) != codes.at(i))
             continue;
         m_byPhysical.insert(physical, codes.at(i));
-        sent.append({i, grab});
-        // Checked requests: a combination another client holds answers BadAccess here instead
-        // of landing in Qt's error log.
-        for (uint16_t variant : variants) {
-            cookies.append(xcb_grab_key_checked(
-                m_connection, 1, m_root, static_cast<uint16_t>(grab.modifiers | variant),
-                grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        }
+        sent.append(i);
+        grabs.append(grab);
     }
     // Every request is out before the first answer is awaited: one round trip for all of them.
-    qsizetype cookie = 0;
-    for (const Sent &request : std::as_const(sent)) {
-        bool held = true;
-        for (qsizetype k = 0; k < variants.size(); ++k, ++cookie) {
-            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookies.at(cookie))) {
-                held = false;
-                std::free(error);
-            }
-        }
-        const int code = codes.at(request.index);
-        if (held) {
-            Grab grab = request.grab;
+    const QList<bool> held = grabOnServer(grabs);
+    for (qsizetype k = 0; k < sent.size(); ++k) {
+        Grab grab = grabs.at(k);
+        if (held.at(k)) {
             grab.held = true;
-            m_grabs.insert(code, grab);
+            m_grabs.insert(codes.at(sent.at(k)), grab);
         } else {
-            // Half a grab would fire with NumLock off and not on: release what we got.
-            // Ungrabbing touches only this client's grabs, never the other client's.
-            ungrabOnServer(request.grab);
-            m_byPhysical.remove(physicalKey(request.grab.keycode, request.grab.modifiers));
+            m_byPhysical.remove(physicalKey(grab.keycode, grab.modifiers));
         }
-        grabbed[request.index] = held;
+        grabbed[sent.at(k)] = held.at(k);
     }
-    xcb_flush(m_connection);
     return grabbed;
+}
+
+void X11ShortcutBackend::retryRefused(const QList<int> &codes)
+{
+    QList<int> again;
+    for (int code : codes) {
+        // A grab a mapping change lost is tried afresh, like one never had.
+        const auto it = m_grabs.constFind(code);
+        if (it != m_grabs.cend() && it->held)
+            continue;
+        m_grabs.remove(code);
+        again.append(code);
+    }
+    const QList<bool> grabbed = grabMany(again);
+    for (qsizetype i = 0; i < again.size(); ++i) {
+        if (grabbed.at(i) && m_handlers.regrabbed)
+            m_handlers.regrabbed(again.at(i), true);
+    }
 }
 
 void X11ShortcutBackend::ungrab(int code)
@@ -399,7 +269,7 @@ void X11ShortcutBackend::resumePasteGrabs()
             continue;
         // Another client may have taken the combination meanwhile; the next mapping change
         // tries again, as for a grab a mapping change lost.
-        it->held = grabOnServer(*it);
+        it->held = grabOnServer({*it}).value(0);
         if (!it->held && m_handlers.regrabbed)
             m_handlers.regrabbed(code, false);
     }
@@ -411,8 +281,7 @@ void X11ShortcutBackend::mappingChanged()
     flush();
     const QHash<int, Grab> old = m_grabs;
     const QList<uint16_t> oldVariants = lockVariants();
-    loadKeyboardMapping();
-    loadModifierMapping();
+    loadMapping();
     const bool locksMoved = lockVariants() != oldVariants;
 
     for (auto it = old.cbegin(); it != old.cend(); ++it) {
@@ -433,7 +302,7 @@ void X11ShortcutBackend::mappingChanged()
             continue;
         const Grab now = resolve(it.key());
         grab = now;
-        grab.held = now.keycode != 0 && grabOnServer(now);
+        grab.held = now.keycode != 0 && grabOnServer({now}).value(0);
         if (grab.held != it->held && m_handlers.regrabbed)
             m_handlers.regrabbed(it.key(), grab.held);
     }
@@ -483,16 +352,4 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
             mappingChanged();
     }
     return false;
-}
-
-} // namespace
-
-std::unique_ptr<ShortcutBackend> createX11ShortcutBackend(ShortcutBackend::Handlers handlers)
-{
-    // Offscreen or Wayland sessions have no X connection: behave like the fallback.
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection() || !x11->display())
-        return nullptr;
-    return std::make_unique<X11ShortcutBackend>(
-        x11->connection(), DefaultRootWindow(x11->display()), std::move(handlers));
 }

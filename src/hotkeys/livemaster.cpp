@@ -1,0 +1,108 @@
+#include "livemaster.h"
+
+#include "hotkeys/hotkeycontroller.h"
+#include "store/lastlivemaster.h"
+
+LiveMaster::LiveMaster(MacroStore &store, HotKeyController &keys, QObject *parent)
+    : QObject(parent), m_store(store), m_keys(keys)
+{
+}
+
+LiveMaster::~LiveMaster()
+{
+    // The controller would otherwise look texts up here after this is gone.
+    if (!m_name.isEmpty())
+        m_keys.deactivate();
+}
+
+void LiveMaster::choose(const QString &master)
+{
+    if (master == m_name)
+        return;
+    m_name = master;
+    if (master.isEmpty()) {
+        m_codes.clear();
+        m_texts.clear();
+        m_keys.deactivate();
+    } else {
+        reload();
+    }
+    remember();
+    Q_EMIT liveChanged(m_name);
+}
+
+void LiveMaster::reload()
+{
+    if (m_name.isEmpty())
+        return;
+    const QList<int> codes = readNotes();
+    m_keys.activate(m_name, codes, [this](int code, QString *text) { return lookup(code, text); });
+}
+
+QList<int> LiveMaster::readNotes()
+{
+    m_read = m_store.stamp();
+    m_codes.clear();
+    m_texts.clear();
+    const QList<MacroStore::Note> notes = m_store.notes(m_name);
+    QList<int> codes;
+    codes.reserve(notes.size());
+    m_codes.reserve(notes.size());
+    for (const MacroStore::Note &note : notes) {
+        codes.append(note.code);
+        m_codes.insert(note.name, note.code);
+        if (note.code != 0 && !m_texts.contains(note.code))
+            m_texts.insert(note.code, note.text);
+    }
+    return codes;
+}
+
+bool LiveMaster::lookup(int code, QString *text)
+{
+    // A press costs a look at the file's stamp; the notes are read again only when it changed.
+    if (m_store.stamp() != m_read)
+        readNotes();
+    const auto it = m_texts.constFind(code);
+    if (it == m_texts.constEnd())
+        return false;
+    *text = *it;
+    return true;
+}
+
+void LiveMaster::renamed(const QString &from, const QString &to)
+{
+    if (!isLive(from))
+        return;
+    m_name = to;
+    m_keys.renameActive(to);
+    remember();
+    Q_EMIT liveChanged(m_name);
+}
+
+void LiveMaster::removed(const QString &master)
+{
+    if (isLive(master))
+        choose(QString());
+}
+
+void LiveMaster::setRemembered(bool remember)
+{
+    m_remember = remember;
+    if (remember)
+        this->remember();
+    else if (!LastLiveMaster::forget())
+        Q_EMIT rememberFailed();
+}
+
+void LiveMaster::chooseRemembered()
+{
+    const QString kept = LastLiveMaster::read();
+    if (!kept.isEmpty() && m_store.masters().contains(kept))
+        choose(kept);
+}
+
+void LiveMaster::remember()
+{
+    if (m_remember && !LastLiveMaster::write(m_name))
+        Q_EMIT rememberFailed();
+}

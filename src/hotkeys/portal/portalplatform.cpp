@@ -1,0 +1,120 @@
+#include "portalplatform.h"
+
+#include "hotkeys/portal/portalrequest.h"
+#include "hotkeys/portal/portalshortcutbackend.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+// The portal may be started on demand for the question; a desktop that takes longer than this
+// has no portal to speak of.
+constexpr int QuestionTimeoutMs = 25000;
+
+} // namespace
+
+std::unique_ptr<HotKeyPlatform> createPortalPlatform()
+{
+    return std::make_unique<PortalPlatform>();
+}
+
+PortalPlatform::PortalPlatform()
+{
+    Portal::registerTypes();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusMessage version = QDBusMessage::createMethodCall(
+        Portal::Service, Portal::Path, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    version.setArguments({Portal::GlobalShortcuts, QStringLiteral("version")});
+    QDBusMessage daemon = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    daemon.setArguments({Portal::KGlobalAccelService});
+    const auto ask = [this, &bus](const QDBusMessage &question, bool *answer) {
+        ++m_questionsOpen;
+        auto *watcher =
+            new QDBusPendingCallWatcher(bus.asyncCall(question, QuestionTimeoutMs), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, answer] {
+            watcher->deleteLater();
+            const QDBusMessage reply = watcher->reply();
+            *answer = reply.type() == QDBusMessage::ReplyMessage &&
+                      (reply.arguments().isEmpty() ||
+                       reply.arguments().first().typeId() != QMetaType::Bool ||
+                       reply.arguments().first().toBool());
+            if (--m_questionsOpen == 0)
+                answered();
+        });
+    };
+    ask(version, &m_portal);
+    ask(daemon, &m_kglobalaccel);
+}
+
+PortalPlatform::~PortalPlatform() = default;
+
+void PortalPlatform::answered()
+{
+    m_state = m_portal ? State::Ready : State::Missing;
+    Q_EMIT detected();
+    Q_EMIT descriptionChanged();
+}
+
+QString PortalPlatform::description() const
+{
+    switch (m_state) {
+    case State::Asking:
+        return tr("Hot keys: asking the desktop for its global shortcuts portal (Wayland).");
+    case State::Ready:
+        return tr("Hot keys: the desktop's global shortcuts portal (Wayland); the paste key is "
+                  "sent through its remote desktop portal.");
+    case State::Missing:
+        break;
+    }
+    return tr("Hot keys cannot work here: this Wayland desktop offers no global shortcuts "
+              "portal, and Wayland lets no program watch the keyboard itself.");
+}
+
+std::unique_ptr<ShortcutBackend>
+PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
+{
+    return std::make_unique<PortalShortcutBackend>(std::move(handlers), *this);
+}
+
+void PortalPlatform::sendStroke(int, StrokeDone done)
+{
+    m_keys.sendPaste(std::move(done));
+}
+
+void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
+{
+    // Wayland lets only the program with the keyboard focus set the clipboard through Qt (the
+    // compositor ignores it, while Qt believes it owns the clipboard); wl-copy goes through the
+    // compositor's data-control protocol instead.
+    const QString wlCopy = mode == QClipboard::Clipboard
+                               ? QStandardPaths::findExecutable(QStringLiteral("wl-copy"))
+                               : QString();
+    if (wlCopy.isEmpty()) {
+        HotKeyPlatform::setClipboard(text, mode);
+        return;
+    }
+    // wl-copy stays in the background to serve the text until the clipboard changes hands;
+    // the process we start returns once the text is on the clipboard.
+    auto *process = new QProcess(this);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    connect(process, &QProcess::errorOccurred, process,
+            [this, process, text](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart) {
+                    HotKeyPlatform::setClipboard(text, QClipboard::Clipboard);
+                    process->deleteLater();
+                }
+            });
+    process->start(wlCopy, {QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")});
+    process->write(text.toUtf8());
+    process->closeWriteChannel();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTimer>
+
+// The paste key stroke on X11, through the XTest extension, on a connection of its own: Xlib's
+// keymap cache on Qt's display never hears of a layout switch (Qt reads the events), so its
+// keycodes would go stale. A layout without the stroke's key gets it on a spare keycode for a
+// moment.
+class X11KeySender final
+{
+public:
+    explicit X11KeySender(const QByteArray &displayName);
+    ~X11KeySender();
+    X11KeySender(const X11KeySender &) = delete;
+    X11KeySender &operator=(const X11KeySender &) = delete;
+
+    // Sends `stroke` (a Qt key OR-ed with Ctrl and/or Shift); "" when it went out, else why not.
+    QString send(int stroke);
+
+private:
+    void giveBackLentKey();
+
+    QByteArray m_displayName;
+    // The spare keycode lent a key symbol by the last stroke that needed one, and the symbol.
+    unsigned m_lentKeycode = 0;
+    unsigned long m_lentKeysym = 0;
+    QTimer m_giveBack;
+};

@@ -1,0 +1,114 @@
+#include "x11platform.h"
+
+#include "hotkeys/null/nullplatform.h"
+#include "hotkeys/x11/x11keymap.h"
+#include "hotkeys/x11/x11keysender.h"
+#include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11shortcutbackend.h"
+
+#include <cstdlib>
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+
+namespace {
+
+// WM_CLASS holds two strings, each ended by a zero byte.
+QStringList wmClass(xcb_connection_t *connection, xcb_window_t window)
+{
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+        nullptr);
+    if (!reply)
+        return {};
+    const QByteArray value(static_cast<const char *>(xcb_get_property_value(reply)),
+                           xcb_get_property_value_length(reply));
+    std::free(reply);
+    if (value.isEmpty())
+        return {};
+    const QList<QByteArray> parts = value.split('\0');
+    return {QString::fromLocal8Bit(parts.value(0)), QString::fromLocal8Bit(parts.value(1))};
+}
+
+} // namespace
+
+std::unique_ptr<HotKeyPlatform> createX11Platform()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection() || !x11->display())
+        return std::make_unique<NullPlatform>(
+            QCoreApplication::translate("HotKeyPlatform", "Qt has no connection to the X server"));
+    return std::make_unique<X11Platform>(x11->connection(), x11->display());
+}
+
+X11Platform::X11Platform(xcb_connection_t *connection, _XDisplay *display)
+    : m_connection(connection), m_display(display),
+      m_sender(std::make_unique<X11KeySender>(XDisplayString(display)))
+{
+}
+
+X11Platform::~X11Platform() = default;
+
+QString X11Platform::description() const
+{
+    return tr("Hot keys: X11 key grabs; the paste key is sent through XTest.");
+}
+
+std::unique_ptr<ShortcutBackend>
+X11Platform::createShortcutBackend(ShortcutBackend::Handlers handlers)
+{
+    return std::make_unique<X11ShortcutBackend>(m_connection, DefaultRootWindow(m_display),
+                                                std::move(handlers));
+}
+
+void X11Platform::sendStroke(int stroke, StrokeDone done)
+{
+    done(m_sender->send(stroke));
+}
+
+// From the server's key map: the physical state, whatever grabs exist.
+bool X11Platform::keysFree(int code)
+{
+    X11Keymap keymap;
+    keymap.load(m_connection);
+    QSet<xcb_keycode_t> watched = keymap.modifierKeycodes();
+    const uint32_t keysym = x11KeysymForQtKey(code & ~Qt::KeyboardModifierMask);
+    if (keysym != 0)
+        watched.unite(keymap.keycodesOf(keysym));
+    xcb_query_keymap_reply_t *down =
+        xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr);
+    if (!down)
+        return true;
+    const bool free = std::none_of(watched.cbegin(), watched.cend(), [down](xcb_keycode_t key) {
+        return (down->keys[key / 8] & (1u << (key % 8))) != 0;
+    });
+    std::free(down);
+    return free;
+}
+
+// From the X input focus upwards: the focus may sit on a child of the program's window (xterm's
+// text area does); the class is on the client window, below the window manager's frame.
+QStringList X11Platform::focusedWindowClass()
+{
+    xcb_get_input_focus_reply_t *focus =
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
+    if (!focus)
+        return {};
+    xcb_window_t window = focus->focus;
+    std::free(focus);
+    for (int depth = 0; depth < 32 && window != XCB_NONE && window != XCB_INPUT_FOCUS_POINTER_ROOT;
+         ++depth) {
+        const QStringList names = wmClass(m_connection, window);
+        if (!names.isEmpty())
+            return names;
+        xcb_query_tree_reply_t *tree =
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr);
+        if (!tree)
+            return {};
+        const xcb_window_t parent = tree->root == window ? XCB_NONE : tree->parent;
+        std::free(tree);
+        window = parent;
+    }
+    return {};
+}

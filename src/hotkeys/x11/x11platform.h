@@ -1,0 +1,33 @@
+#pragma once
+
+#include "hotkeys/hotkeyplatform.h"
+
+#include <memory>
+
+class X11KeySender;
+struct _XDisplay;
+struct xcb_connection_t;
+
+// X11: key grabs on the root window for the hot keys, XTest for the paste stroke, the server's
+// key map for the keys held, WM_CLASS for the focused program. Everything goes through Qt's own
+// connection but the stroke (X11KeySender).
+class X11Platform final : public HotKeyPlatform
+{
+    Q_OBJECT
+
+public:
+    X11Platform(xcb_connection_t *connection, _XDisplay *display);
+    ~X11Platform() override;
+
+    QString description() const override;
+    std::unique_ptr<ShortcutBackend>
+    createShortcutBackend(ShortcutBackend::Handlers handlers) override;
+    void sendStroke(int stroke, StrokeDone done) override;
+    bool keysFree(int code) override;
+    QStringList focusedWindowClass() override;
+
+private:
+    xcb_connection_t *m_connection;
+    _XDisplay *m_display;
+    std::unique_ptr<X11KeySender> m_sender;
+};

@@ -1,0 +1,124 @@
+#include "traycontroller.h"
+
+#include "hotkeys/hotkeycontroller.h"
+#include "hotkeys/livemaster.h"
+#include "mainwindow/trayicon.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTreeWidget>
+
+TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, LiveMaster &live,
+                               HotKeyController &keys, QAction *quit)
+    : QObject(&window), m_window(window), m_tree(tree), m_live(live), m_keys(keys),
+      m_tray(new TrayIcon(window.windowIcon(), quit, &window))
+{
+    m_tray->icon()->setToolTip(window.windowTitle());
+    connect(m_tray->icon(), &QSystemTrayIcon::activated, this, &TrayController::activated);
+    connect(m_tray, &TrayIcon::masterChosen, this, &TrayController::choose);
+    connect(&m_live, &LiveMaster::liveChanged, this, &TrayController::syncMasters);
+    connect(&m_keys, &HotKeyController::liveChanged, this, &TrayController::showLive);
+    // Adds, renames, deletes and imports all pass through the tree's rows.
+    m_mastersSync.setSingleShot(true);
+    m_mastersSync.setInterval(0);
+    connect(&m_mastersSync, &QTimer::timeout, this, &TrayController::syncMasters);
+    const QAbstractItemModel *rows = m_tree.model();
+    const auto later = [this] { m_mastersSync.start(); };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, later);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, later);
+    connect(rows, &QAbstractItemModel::rowsMoved, this, later);
+    connect(rows, &QAbstractItemModel::modelReset, this, later);
+    connect(rows, &QAbstractItemModel::dataChanged, this, later);
+    // The hot keys another program let go of meanwhile are taken when the user looks.
+    connect(m_tray->menu(), &QMenu::aboutToShow, &m_keys, &HotKeyController::retryUnavailable);
+    connect(&m_trayWatch, &QTimer::timeout, this, &TrayController::takeWindowIntoTray);
+    syncMasters();
+    // The program lives in the tray: with the window hidden, closing any other window (a
+    // message box, a dialog) would otherwise count as closing the last one and end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_tray->icon()->setVisible(true);
+}
+
+QSystemTrayIcon *TrayController::icon() const
+{
+    return m_tray->icon();
+}
+
+void TrayController::syncMasters()
+{
+    QStringList masters;
+    for (int i = 0; i < m_tree.topLevelItemCount(); ++i)
+        masters << m_tree.topLevelItem(i)->text(0);
+    m_tray->showMasters(masters, m_live.name());
+}
+
+void TrayController::showLive()
+{
+    m_tray->showLive(
+        TrayIcon::toolTip(m_window.windowTitle(), m_live.name(), m_unavailable, m_pasteFailure),
+        m_keys.hasLiveKeys());
+}
+
+void TrayController::setUnavailable(int count)
+{
+    m_unavailable = count;
+    showLive();
+}
+
+void TrayController::showPasteFailure(const QString &why)
+{
+    m_pasteFailure = why;
+    showLive();
+    if (!why.isEmpty())
+        m_tray->icon()->showMessage(tr("Keyquill did not paste"), why, QSystemTrayIcon::Warning);
+}
+
+void TrayController::setMastersEnabled(bool enabled)
+{
+    m_mastersEnabled = enabled;
+    m_tray->setMastersEnabled(enabled);
+}
+
+void TrayController::choose(const QString &master)
+{
+    // As a click on the box would: nothing while the editor holds unsaved edits.
+    if (m_mastersEnabled)
+        m_live.choose(m_live.isLive(master) ? QString() : master);
+}
+
+void TrayController::activated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick)
+        return;
+    if (m_window.isVisible())
+        m_window.setVisible(false);
+    else
+        m_window.showMaximized();
+}
+
+bool TrayController::keepOnClose()
+{
+    // While the tray icon shows, closing only hides: the hot keys must stay live. Without a
+    // tray to come back from, the window stays in the task bar, minimized.
+    if (!m_tray->icon()->isVisible())
+        return false;
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_window.setVisible(false);
+        m_trayWatch.stop();
+    } else {
+        m_window.showMinimized();
+        m_trayWatch.start(1000);
+    }
+    return true;
+}
+
+void TrayController::takeWindowIntoTray()
+{
+    // At log-in the panel may come up after the program: once it does, the window closed
+    // before it goes where it would have gone.
+    if (!m_window.isMinimized())
+        m_trayWatch.stop();
+    else if (QSystemTrayIcon::isSystemTrayAvailable())
+        m_window.close();
+}

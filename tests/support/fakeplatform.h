@@ -1,0 +1,67 @@
+#pragma once
+
+#include "hotkeys/hotkeyplatform.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSet>
+
+// A platform of the test's own: every combination is grabbed but those in `refused`, the keys
+// are held while `keysDown` is set, the focused window is `windowClass`, and every stroke is
+// recorded with what the clipboard held when it went out. press() is the user's key.
+class FakePlatform final : public HotKeyPlatform
+{
+public:
+    bool keysDown = false;
+    bool echoes = false;   // the desktop hands our own stroke back as a press
+    QString strokeFailure; // "" lets strokes go out
+    QStringList windowClass;
+    QSet<int> refused;
+    QList<int> strokes;
+    QStringList pasted; // the clipboard at each stroke
+
+    QString description() const override { return QStringLiteral("fake"); }
+    std::unique_ptr<ShortcutBackend>
+    createShortcutBackend(ShortcutBackend::Handlers handlers) override
+    {
+        m_handlers = std::move(handlers);
+        return std::make_unique<Backend>(*this);
+    }
+    void sendStroke(int stroke, StrokeDone done) override
+    {
+        if (strokeFailure.isEmpty()) {
+            strokes << stroke;
+            pasted << QGuiApplication::clipboard()->text();
+            if (echoes)
+                press(stroke);
+        }
+        done(strokeFailure);
+    }
+    bool keysFree(int) override { return !keysDown; }
+    QStringList focusedWindowClass() override { return windowClass; }
+    bool echoesStrokes() const override { return echoes; }
+
+    void press(int code)
+    {
+        if (m_handlers.activated)
+            m_handlers.activated(code);
+    }
+
+private:
+    struct Backend final : ShortcutBackend
+    {
+        FakePlatform &platform;
+        explicit Backend(FakePlatform &owner) : platform(owner) {}
+        bool grab(int code) override { return !platform.refused.contains(code); }
+        void ungrab(int) override {}
+        void retryRefused(const QList<int> &codes) override
+        {
+            for (int code : codes) {
+                if (!platform.refused.contains(code))
+                    platform.m_handlers.regrabbed(code, true);
+            }
+        }
+    };
+
+    ShortcutBackend::Handlers m_handlers;
+};
