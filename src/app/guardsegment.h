@@ -1,12 +1,12 @@
 #pragma once
 
 #include <memory>
-#include <QList>
 #include <QString>
 
 // The kernel side of the single-instance guard: one small shared segment per user and the lock
-// that guards it. The platform file chosen by CMake fills it in (guardsegment_posix.cpp for
-// System V IPC, guardsegment_other.cpp through QSharedMemory).
+// that guards it, held by the first instance for its whole life. The platform file chosen by
+// CMake fills it in (guardsegment_posix.cpp for System V IPC, guardsegment_other.cpp through
+// QSharedMemory).
 class GuardSegment final
 {
 public:
@@ -34,9 +34,9 @@ public:
     bool lock(int waitMs);
     void unlock();
 
-    // The kernel keys tried in order, for tests that put other users' objects on them; empty
-    // where keys are names, not numbers.
-    static QList<int> systemKeys(const QString &base);
+    // The kernel key the first instance named for its segment and lock, for tests; -1 where
+    // there is none or keys are names, not numbers.
+    static int publishedKey(const QString &base);
 
     // True while a live instance of this user holds the guard; looks without touching anything.
     static bool isHeld(const QString &base);

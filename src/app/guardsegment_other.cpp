@@ -18,9 +18,9 @@ GuardSegment::GuardSegment(const QString &base) : d(std::make_unique<Private>())
 
 GuardSegment::~GuardSegment() = default;
 
-QList<int> GuardSegment::systemKeys(const QString &)
+int GuardSegment::publishedKey(const QString &)
 {
-    return {};
+    return -1;
 }
 
 bool GuardSegment::isHeld(const QString &base)

@@ -1,20 +1,21 @@
-// The guard on System V IPC. Its keys come from a key file in a folder only this user can enter,
-// and every object found on a key is checked for its owner: another user can neither find our
-// keys nor make us take, write or wait on an object of theirs.
+// The guard on System V IPC. Which start is the first is decided by a lock file in a folder only
+// this user can enter; the first instance makes its segment on a random key and names the key in
+// a file beside the lock. Another user can neither guess the key nor take the lock, and every
+// object found on a key is checked for its owner, so they cannot make us take, write or wait on
+// an object of theirs.
 #include "guardsegment.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/ipc.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
@@ -23,8 +24,8 @@
 
 namespace {
 
-constexpr int KeyCount = 8; // a key another user holds moves us to the next
-constexpr time_t SettleSeconds = 5;
+constexpr int KeyAttempts = 16; // a key already in use moves us to another random one
+constexpr int PublishWaitMs = 500;
 
 union SemaphoreArgument {
     int val;
@@ -34,6 +35,11 @@ union SemaphoreArgument {
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SingleInstanceGuard", text);
+}
+
+QString systemError(int error = errno)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 bool isPrivateFolder(const QByteArray &path)
@@ -67,6 +73,41 @@ QString keyFolder()
     return {};
 }
 
+QByteArray filePath(const QString &folder, const QString &base, const char *suffix)
+{
+    return QFile::encodeName(folder + QLatin1Char('/') + base + QLatin1String(suffix));
+}
+
+// The key the first instance named, or 0 when there is none.
+key_t readKey(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd == -1)
+        return 0;
+    char text[16] = {};
+    const ssize_t length = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    bool valid = false;
+    const int key = QByteArray(text, qMax<ssize_t>(length, 0)).trimmed().toInt(&valid);
+    return valid && key > 0 ? key : 0;
+}
+
+// Written aside and renamed, so that a second start reads either the old key or the new one.
+bool writeKey(const QByteArray &path, key_t key)
+{
+    const QByteArray aside = path + '.' + QByteArray::number(::getpid());
+    const int fd =
+        ::open(aside.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd == -1)
+        return false;
+    const QByteArray text = QByteArray::number(key) + '\n';
+    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    if (::close(fd) == 0 && written && ::rename(aside.constData(), path.constData()) == 0)
+        return true;
+    ::unlink(aside.constData());
+    return false;
+}
+
 struct KernelObject
 {
     enum Owner { Nobody, Us, SomeoneElse } owner = Nobody;
@@ -82,9 +123,10 @@ bool isOurs(const struct ipc_perm &perm)
 KernelObject findSegment(key_t key)
 {
     KernelObject found;
-    found.id = ::shmget(key, 0, 0);
+    found.id = key == 0 ? -1 : ::shmget(key, 0, 0);
     if (found.id == -1) {
-        found.owner = errno == ENOENT ? KernelObject::Nobody : KernelObject::SomeoneElse;
+        found.owner =
+            key == 0 || errno == ENOENT ? KernelObject::Nobody : KernelObject::SomeoneElse;
         return found;
     }
     const bool readable = ::shmctl(found.id, IPC_STAT, &found.status) == 0;
@@ -110,18 +152,18 @@ KernelObject findSemaphore(key_t key)
     return found;
 }
 
-// A segment of ours that no process holds and whose maker is gone (or had ample time to
-// attach) was left by an instance that died.
-bool isLeftover(const struct shmid_ds &status)
+// The live instance stays attached to its segment for its whole life; one that died is not.
+KernelObject findLiveSegment(key_t key)
 {
-    if (status.shm_nattch > 0)
-        return false;
-    const bool makerGone = ::kill(status.shm_cpid, 0) == -1 && errno == ESRCH;
-    return makerGone || std::time(nullptr) - status.shm_ctime > SettleSeconds;
+    const KernelObject segment = findSegment(key);
+    return segment.owner == KernelObject::Us && segment.status.shm_nattch > 0 ? segment
+                                                                              : KernelObject();
 }
 
 void removeOurs(key_t key)
 {
+    if (key == 0)
+        return;
     const KernelObject segment = findSegment(key);
     if (segment.owner == KernelObject::Us)
         ::shmctl(segment.id, IPC_RMID, nullptr);
@@ -136,16 +178,22 @@ struct GuardSegment::Private
 {
     QString base;
     QString problem;
+    QByteArray keyFile;
+    int lockFile = -1; // held locked by the first instance for its whole life
     int segment = -1;
     int semaphore = -1;
     char *data = nullptr;
     bool created = false;
 
-    GuardSegment::Found attachLive(key_t key, const struct shmid_ds &status);
+    GuardSegment::Found claimFirst();
     GuardSegment::Found create(key_t key);
+    GuardSegment::Found attachLive(key_t key, const KernelObject &live);
     GuardSegment::Found fail(const QString &why)
     {
         problem = why;
+        if (lockFile != -1)
+            ::close(lockFile); // unguarded: the next start may try again
+        lockFile = -1;
         return GuardSegment::Found::Failed;
     }
 };
@@ -162,114 +210,111 @@ GuardSegment::~GuardSegment()
     if (d->created) {
         ::shmctl(d->segment, IPC_RMID, nullptr);
         ::semctl(d->semaphore, 0, IPC_RMID);
+        ::unlink(d->keyFile.constData());
     }
+    if (d->lockFile != -1)
+        ::close(d->lockFile);
 }
 
-QList<int> GuardSegment::systemKeys(const QString &base)
+int GuardSegment::publishedKey(const QString &base)
 {
     const QString folder = keyFolder();
-    if (folder.isEmpty())
-        return {};
-    const QByteArray file =
-        QFile::encodeName(folder + QLatin1Char('/') + base + QStringLiteral(".guard"));
-    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd == -1)
-        return {};
-    ::close(fd);
-    QList<int> keys;
-    for (int i = 0; i < KeyCount; ++i) {
-        const key_t key = ::ftok(file.constData(), 'k' + i);
-        if (key != -1)
-            keys.append(key);
-    }
-    return keys;
+    const key_t key = folder.isEmpty() ? 0 : readKey(filePath(folder, base, ".key"));
+    return key == 0 ? -1 : key;
 }
 
 bool GuardSegment::isHeld(const QString &base)
 {
-    const QList<int> keys = systemKeys(base);
-    return std::any_of(keys.cbegin(), keys.cend(), [](int key) {
-        const KernelObject segment = findSegment(key);
-        return segment.owner == KernelObject::Us && !isLeftover(segment.status);
-    });
+    const QString folder = keyFolder();
+    return !folder.isEmpty() &&
+           findLiveSegment(readKey(filePath(folder, base, ".key"))).owner == KernelObject::Us;
 }
 
 GuardSegment::Found GuardSegment::open()
 {
-    const QList<int> keys = systemKeys(d->base);
-    if (keys.isEmpty())
+    const QString folder = keyFolder();
+    if (!folder.isEmpty())
+        d->lockFile = ::open(filePath(folder, d->base, ".lock").constData(),
+                             O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (d->lockFile == -1)
         return d->fail(tr("No private folder for the key file of the guard \"%1\" could be made "
                           "(%2).")
-                           .arg(d->base, QString::fromLocal8Bit(std::strerror(errno))));
-    // Our live instance may sit on any key (the ones before it were taken when it started).
-    for (const int key : keys) {
-        const KernelObject segment = findSegment(key);
-        if (segment.owner != KernelObject::Us)
-            continue;
-        if (isLeftover(segment.status))
-            removeOurs(key);
-        else
-            return d->attachLive(key, segment.status);
+                           .arg(d->base, systemError()));
+    d->keyFile = filePath(folder, d->base, ".key");
+    // A second start at the same moment as the first may find the lock taken before the key is
+    // named; the first may also leave while we look, handing the lock to us.
+    for (int waited = 0;; waited += 10) {
+        if (::flock(d->lockFile, LOCK_EX | LOCK_NB) == 0)
+            return d->claimFirst();
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return d->fail(tr("The guard's lock cannot be created: %1.").arg(systemError()));
+        const key_t key = readKey(d->keyFile);
+        const KernelObject live = findLiveSegment(key);
+        if (live.owner == KernelObject::Us) {
+            ::close(d->lockFile);
+            d->lockFile = -1;
+            return d->attachLive(key, live);
+        }
+        if (waited >= PublishWaitMs)
+            return d->fail(
+                tr("The guard \"%1\" found a running instance but cannot reach it.").arg(d->base));
+        ::usleep(10000);
     }
-    for (const int key : keys) {
-        const Found result = d->create(key);
-        if (result != Found::Failed || !d->problem.isEmpty())
+}
+
+GuardSegment::Found GuardSegment::Private::claimFirst()
+{
+    // The lock proves that the instance which named the old key is gone.
+    removeOurs(readKey(keyFile));
+    for (int attempt = 0; attempt < KeyAttempts; ++attempt) {
+        const key_t key = key_t(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
+        // Named before it is made, so that a crash in between leaves nothing unnamed behind.
+        if (!writeKey(keyFile, key))
+            return fail(tr("The guard's key file cannot be written: %1.").arg(systemError()));
+        const GuardSegment::Found result = create(key);
+        if (result != GuardSegment::Found::Failed || !problem.isEmpty())
             return result;
     }
-    return d->fail(
-        tr("Other users hold all %1 keys of the guard \"%2\".").arg(KeyCount).arg(d->base));
+    return fail(tr("The guard's shared memory cannot be created: %1.").arg(systemError(EEXIST)));
 }
 
-// Creates segment and lock on key; Failed with no problem means "try the next key".
+// Creates segment and lock on key; Failed with no problem means "try another key".
 GuardSegment::Found GuardSegment::Private::create(key_t key)
 {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        segment = ::shmget(key, Size, IPC_CREAT | IPC_EXCL | 0600);
-        if (segment == -1) {
-            if (errno != EEXIST)
-                return fail(tr("The guard's shared memory cannot be created: %1.")
-                                .arg(QString::fromLocal8Bit(std::strerror(errno))));
-            const KernelObject found = findSegment(key);
-            if (found.owner == KernelObject::SomeoneElse)
-                return GuardSegment::Found::Failed;
-            if (found.owner == KernelObject::Us && !isLeftover(found.status))
-                return attachLive(key, found.status); // an instance started at the same time
-            removeOurs(key);
-            continue;
-        }
-        semaphore = ::semget(key, 1, IPC_CREAT | IPC_EXCL | 0600);
-        if (semaphore == -1) {
-            const int why = errno;
-            ::shmctl(segment, IPC_RMID, nullptr);
-            if (why != EEXIST)
-                return fail(tr("The guard's lock cannot be created: %1.")
-                                .arg(QString::fromLocal8Bit(std::strerror(why))));
-            if (findSemaphore(key).owner != KernelObject::Us)
-                return GuardSegment::Found::Failed; // another user's lock on this key
-            removeOurs(key);                        // a lock left by an instance that died
-            continue;
-        }
-        SemaphoreArgument one;
-        one.val = 1;
-        void *address = ::shmat(segment, nullptr, 0);
-        if (address == reinterpret_cast<void *>(-1) || ::semctl(semaphore, 0, SETVAL, one) != 0) {
-            const int why = errno;
-            if (address != reinterpret_cast<void *>(-1))
-                ::shmdt(address);
-            ::shmctl(segment, IPC_RMID, nullptr);
-            ::semctl(semaphore, 0, IPC_RMID);
-            return fail(tr("The guard's shared memory cannot be attached: %1.")
-                            .arg(QString::fromLocal8Bit(std::strerror(why))));
-        }
-        data = static_cast<char *>(address);
-        created = true;
-        return GuardSegment::Found::Created;
+    segment = ::shmget(key, Size, IPC_CREAT | IPC_EXCL | 0600);
+    if (segment == -1)
+        return errno == EEXIST
+                   ? GuardSegment::Found::Failed
+                   : fail(
+                         tr("The guard's shared memory cannot be created: %1.").arg(systemError()));
+    semaphore = ::semget(key, 1, IPC_CREAT | IPC_EXCL | 0600);
+    if (semaphore == -1) {
+        const int why = errno;
+        ::shmctl(segment, IPC_RMID, nullptr);
+        return why == EEXIST
+                   ? GuardSegment::Found::Failed
+                   : fail(tr("The guard's lock cannot be created: %1.").arg(systemError(why)));
     }
-    return GuardSegment::Found::Failed;
+    // The lock is free before the segment is attached: an attached segment is what tells a
+    // second start that the instance is ready.
+    SemaphoreArgument one;
+    one.val = 1;
+    void *address = ::semctl(semaphore, 0, SETVAL, one) == 0 ? ::shmat(segment, nullptr, 0)
+                                                             : reinterpret_cast<void *>(-1);
+    if (address == reinterpret_cast<void *>(-1)) {
+        const int why = errno;
+        ::shmctl(segment, IPC_RMID, nullptr);
+        ::semctl(semaphore, 0, IPC_RMID);
+        return fail(tr("The guard's shared memory cannot be attached: %1.").arg(systemError(why)));
+    }
+    data = static_cast<char *>(address);
+    created = true;
+    return GuardSegment::Found::Created;
 }
 
-GuardSegment::Found GuardSegment::Private::attachLive(key_t key, const struct shmid_ds &status)
+GuardSegment::Found GuardSegment::Private::attachLive(key_t key, const KernelObject &live)
 {
+    const struct shmid_ds &status = live.status;
     // Never write into a segment that is not the guard's shape, even one of our own user.
     if (status.shm_segsz != static_cast<size_t>(Size))
         return fail(tr("The guard \"%1\" found a shared segment of %2 bytes instead of %3; "
@@ -282,7 +327,7 @@ GuardSegment::Found GuardSegment::Private::attachLive(key_t key, const struct sh
                        "it was left alone.")
                         .arg(base, QString::number(status.shm_perm.mode & 0777, 8)));
     const KernelObject lock = findSemaphore(key);
-    void *address = ::shmat(::shmget(key, 0, 0), nullptr, 0);
+    void *address = ::shmat(live.id, nullptr, 0);
     if (lock.owner != KernelObject::Us || address == reinterpret_cast<void *>(-1))
         return fail(tr("The guard \"%1\" found a running instance but cannot reach it.").arg(base));
     semaphore = lock.id;

@@ -1,12 +1,16 @@
-// The guard inside one process, and against objects that another user (nobody, in a child
-// process) left on our keys.
+// The guard inside one process, against leftovers of a killed instance, between processes that
+// start at the same moment, and against objects that another user (nobody, in a child process)
+// put on every key they could guess.
 #include "app/guardsegment.h"
 #include "app/singleinstance.h"
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <grp.h>
 #include <sys/sem.h>
@@ -15,26 +19,15 @@
 #include <unistd.h>
 
 using Role = SingleInstanceGuard::Role;
+using Found = GuardSegment::Found;
 
 namespace {
 
-// Makes, in a child process of user `uid`, a segment (mode 0600) and/or a lock (mode 0666, never
-// released) on each key; the child then stops, alive, until ended. Its id, or -1 when it failed.
-pid_t leave(const QList<int> &keys, bool segment, bool lock, uid_t uid)
+// Waits for a child that stopped itself; false when it ended instead.
+bool stopped(pid_t child)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (uid != ::geteuid() && (::setgroups(0, nullptr) || ::setgid(uid) || ::setuid(uid)))
-            ::_exit(1);
-        for (const int key : keys)
-            if ((segment && ::shmget(key, GuardSegment::Size, IPC_CREAT | 0600) == -1) ||
-                (lock && ::semget(key, 1, IPC_CREAT | 0666) == -1))
-                ::_exit(1);
-        ::raise(SIGSTOP);
-        ::_exit(0);
-    }
     int status = 0;
-    return ::waitpid(child, &status, WUNTRACED) == child && WIFSTOPPED(status) ? child : -1;
+    return child > 0 && ::waitpid(child, &status, WUNTRACED) == child && WIFSTOPPED(status);
 }
 
 void end(pid_t child)
@@ -58,9 +51,12 @@ class TestSingleInstance final : public QObject
     QString freshBase() { return m_env.instanceKey() + QStringLiteral("-%1").arg(++m_serial); }
 
     TestEnvironment m_env;
+    QTemporaryDir m_runtime; // 0700: the private folder the guard keeps its files in
     int m_serial = 0;
 
 private Q_SLOTS:
+    void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())); }
+
     void restoreRequestIsPolledOnce()
     {
         const QString base = freshBase();
@@ -80,7 +76,7 @@ private Q_SLOTS:
             QCOMPARE(restores.count(), 1);
 
             GuardSegment writer(base);
-            QCOMPARE(writer.open(), GuardSegment::Found::Live);
+            QCOMPARE(writer.open(), Found::Live);
             for (const QByteArray &text : {QByteArray("Restore"), QByteArray("restore!"),
                                            QByteArray("restor"), QByteArray(512, 'r')}) {
                 std::memcpy(writer.data(), text.constData(), qMin(text.size() + 1, qsizetype(512)));
@@ -95,15 +91,19 @@ private Q_SLOTS:
         QCOMPARE(next.claim(), Role::First);
     }
 
-    void leftoverOfADeadInstanceIsReplaced()
+    void leftoverOfAKilledInstanceIsReplaced()
     {
         const QString base = freshBase();
-        const key_t key = GuardSegment::systemKeys(base).value(0, -1);
-        // A process of ours that made the segment and its lock and died holding the lock.
-        const pid_t maker = key == -1 ? -1 : leave({key}, true, true, ::geteuid());
-        QVERIFY(maker > 0);
-        end(maker);
-        const int leftover = ::shmget(key, 0, 0);
+        const pid_t killed = ::fork();
+        if (killed == 0) { // an instance that dies holding its lock
+            GuardSegment guard(base);
+            if (guard.open() == Found::Created && guard.lock(0))
+                ::raise(SIGSTOP);
+            ::_exit(1);
+        }
+        QVERIFY(stopped(killed));
+        const int leftover = ::shmget(GuardSegment::publishedKey(base), 0, 0);
+        end(killed);
         QVERIFY(exists(leftover));
 
         SingleInstanceGuard first(base);
@@ -114,16 +114,54 @@ private Q_SLOTS:
         QVERIFY(second.sendRestoreRequest()); // the lock is a fresh one, free
     }
 
+    void startsAtTheSameMomentMakeOneFirst()
+    {
+        const QString base = freshBase();
+        int go[2];
+        QVERIFY(::pipe(go) == 0);
+        QList<pid_t> starts;
+        for (int i = 0; i < 4; ++i) {
+            starts.append(::fork());
+            if (starts.last() != 0)
+                continue;
+            ::close(go[1]);
+            char byte;
+            ::read(go[0], &byte, 1); // all go on when the parent closes its end
+            ::_exit(int([&base] {
+                GuardSegment guard(base);
+                const Found found = guard.open();
+                if (found == Found::Created)
+                    ::raise(SIGSTOP); // holds the guard until every start has looked
+                return found;
+            }()));
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        QList<Found> found;
+        pid_t first = 0;
+        for (const pid_t start : starts) {
+            int status = 0;
+            ::waitpid(start, &status, WUNTRACED);
+            first = WIFSTOPPED(status) ? start : first;
+            found.append(WIFSTOPPED(status) ? Found::Created : Found(WEXITSTATUS(status)));
+        }
+        if (first > 0 && ::kill(first, SIGCONT) == 0)
+            ::waitpid(first, nullptr, 0);
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, QList<Found>({Found::Created, Found::Live, Found::Live, Found::Live}));
+    }
+
     // What the guard finds (or cannot make) is shown, never written into, and never ends the
     // start.
     void guardThatCannotBeHadSaysWhy_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("size"); // of the segment the live instance names; 0: none
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("said");
         QTest::newRow("no folder for the key file")
             << "/no/such/folder" << 0 << 0 << "No such file";
+        QTest::newRow("live instance unreachable") << QString() << 0 << 0 << "cannot reach";
         QTest::newRow("segment too small") << QString() << 100 << 0600 << "100 bytes";
         QTest::newRow("read-only segment") << QString() << 512 << 0400 << "not write";
     }
@@ -134,12 +172,15 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(QString, said);
         const QString base = freshBase() + name;
-        const int segment = size == 0 ? -1
-                                      : ::shmget(GuardSegment::systemKeys(base).value(0, -1),
-                                                 size_t(size), IPC_CREAT | IPC_EXCL | mode);
-        static char unused = 'x';
-        char *bytes = segment == -1 ? &unused : static_cast<char *>(::shmat(segment, nullptr, 0));
-        bytes[0] = 'x'; // attached: a live one
+        // A live instance whose named segment is replaced by another one of ours.
+        GuardSegment live(base);
+        if (live.open() == Found::Created)
+            ::shmctl(::shmget(GuardSegment::publishedKey(base), 0, 0), IPC_RMID, nullptr);
+        const int segment =
+            size == 0 ? -1
+                      : ::shmget(GuardSegment::publishedKey(base), size_t(size), IPC_CREAT | mode);
+        const void *bytes = segment == -1 ? nullptr : ::shmat(segment, nullptr, SHM_RDONLY);
+        QVERIFY(size == 0 || (bytes && bytes != reinterpret_cast<void *>(-1)));
         {
             SingleInstanceGuard guard(base);
             QCOMPARE(guard.claim(), Role::Unguarded);
@@ -147,46 +188,48 @@ private Q_SLOTS:
             guard.poll();
             QVERIFY(!guard.sendRestoreRequest());
         }
-        QCOMPARE(bytes[0], 'x');
-        if (segment != -1) {
+        if (bytes) {
+            QCOMPARE(static_cast<const char *>(bytes)[0], '\0');
             ::shmdt(bytes);
             ::shmctl(segment, IPC_RMID, nullptr);
         }
     }
 
-    void otherUsersObjectsOnOurKeys_data()
+    void otherUserCannotTakeOurGuard()
     {
-        QTest::addColumn<bool>("segment"); // or a held lock
-        QTest::addColumn<int>("count");
-        QTest::newRow("their segment on our first key") << true << 1;
-        QTest::newRow("their held lock on our first key") << false << 1;
-        QTest::newRow("their segments on all our keys") << true << 8;
-    }
-    void otherUsersObjectsOnOurKeys()
-    {
-        QFETCH(bool, segment);
-        QFETCH(int, count);
         if (::geteuid() != 0)
             QSKIP("acting as another user needs root");
         const QString base = freshBase();
-        const QList<int> keys = GuardSegment::systemKeys(base);
-        QCOMPARE(keys.size(), 8);
-        const pid_t squatter = leave(keys.mid(0, count), segment, !segment, 65534);
-        QVERIFY(squatter > 0);
+        SingleInstanceGuard(base).claim(); // leaves the files the guard keeps between starts
+        // Every key that ftok gives for those files, as if the other user could see them.
+        QList<key_t> keys;
+        const QFileInfoList files = QDir(m_runtime.path()).entryInfoList({base + QLatin1Char('*')});
+        for (const QFileInfo &file : files)
+            for (int id = 1; id < 256; ++id)
+                keys.append(::ftok(QFile::encodeName(file.filePath()).constData(), id));
+        QVERIFY(!keys.isEmpty());
+        // On each a segment and a held lock that anyone may use.
+        const pid_t squatter = ::fork();
+        if (squatter == 0) {
+            if (::setgroups(0, nullptr) || ::setgid(65534) || ::setuid(65534))
+                ::_exit(1);
+            for (const key_t key : keys)
+                if (::shmget(key, GuardSegment::Size, IPC_CREAT | 0666) == -1 ||
+                    ::semget(key, 1, IPC_CREAT | 0666) == -1)
+                    ::_exit(1);
+            ::raise(SIGSTOP);
+            ::_exit(0);
+        }
         const auto removeThem = qScopeGuard([&keys, squatter] {
             end(squatter);
-            for (const int key : keys) {
+            for (const key_t key : keys) {
                 ::shmctl(::shmget(key, 0, 0), IPC_RMID, nullptr);
                 ::semctl(::semget(key, 0, 0), 0, IPC_RMID);
             }
         });
+        QVERIFY(stopped(squatter));
+
         SingleInstanceGuard first(base);
-        if (count == keys.size()) {
-            QCOMPARE(first.claim(), Role::Unguarded);
-            QVERIFY2(first.problem().contains(QStringLiteral("Other users")),
-                     qPrintable(first.problem()));
-            return;
-        }
         QCOMPARE(first.claim(), Role::First);
         SingleInstanceGuard second(base);
         QCOMPARE(second.claim(), Role::Second);

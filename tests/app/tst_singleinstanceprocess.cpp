@@ -5,6 +5,7 @@
 #include "support/trayhost.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -44,10 +45,17 @@ class TestSingleInstanceProcess final : public QObject
 
     TestEnvironment m_env;
     TrayHost m_tray;
+    QTemporaryDir m_runtime; // the guard's private folder, gone with the test
 
 private Q_SLOTS:
     // Hidden means hidden in a tray: without one, closing minimizes.
-    void initTestCase() { QVERIFY2(m_tray.start(), "needs trayer (scripts/setup.sh --tests)"); }
+    void initTestCase()
+    {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+        QVERIFY2(m_tray.start(), "needs trayer (scripts/setup.sh --tests)");
+    }
+    // The instances were killed: a next first start removes what they left in the kernel.
+    void cleanupTestCase() { GuardSegment(m_env.instanceKey()).open(); }
     void secondStartRestoresHiddenWindow()
     {
         QProcess first;
