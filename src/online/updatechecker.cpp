@@ -4,31 +4,14 @@
 #include "online/updatequery.h"
 
 #include <QCoreApplication>
-#include <QNetworkReply>
 #include <QTimer>
-
-namespace {
-
-// Why this checker ended a reply itself; a reply without the property ended on its own.
-constexpr char EndedProperty[] = "keyquillEnded";
-enum Ended { AnswerTooLong = 1, TimedOut = 2 };
-
-void end(QNetworkReply *reply, Ended why)
-{
-    if (reply->isFinished())
-        return;
-    reply->setProperty(EndedProperty, why);
-    reply->abort();
-}
-
-} // namespace
 
 UpdateChecker::UpdateChecker(QObject *parent) : QObject(parent)
 {
-    connect(&m_http, &QNetworkAccessManager::finished, this, &UpdateChecker::finished);
+    connect(&m_post, &BoundedHttpPost::finished, this, &UpdateChecker::answered);
 }
 
-void UpdateChecker::start()
+void UpdateChecker::start(int deadlineMs)
 {
 #if KEYQUILL_UPDATE_CHECK_ENABLED
     UpdateQuery::Server server;
@@ -38,50 +21,33 @@ void UpdateChecker::start()
         QTimer::singleShot(0, this, [this, value] {
             Q_EMIT failed(
                 tr("KEYQUILL_UPDATE_SERVER is not a host:port address: \"%1\"").arg(value));
+            Q_EMIT finished();
         });
         return;
     }
-    QNetworkReply *reply = m_http.post(UpdateQuery::request(server),
-                                       UpdateQuery::body(QCoreApplication::applicationVersion()));
-    // Qt reads ahead of us into the reply's buffer; bounded, it stops reading from the socket
-    // until we take the data. One byte over the cap is enough to know the answer is too long.
-    reply->setReadBufferSize(UpdateQuery::MaxAnswerSize + 1);
-    const auto checkSize = [reply] {
-        if (reply->bytesAvailable() > UpdateQuery::MaxAnswerSize)
-            end(reply, AnswerTooLong);
-    };
-    connect(reply, &QNetworkReply::readyRead, reply, checkSize);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > UpdateQuery::MaxAnswerSize)
-            end(reply, AnswerTooLong);
-    });
-    // Also a server that trickles, or never ends its header, gets an end.
-    QTimer::singleShot(TimeoutMs, reply, [reply] { end(reply, TimedOut); });
+    m_post.post(server.host, quint16(server.port),
+                UpdateQuery::request(server, QCoreApplication::applicationVersion()),
+                UpdateQuery::MaxAnswerSize, deadlineMs);
+#else
+    Q_UNUSED(deadlineMs)
 #endif
 }
 
-void UpdateChecker::finished(QNetworkReply *reply)
+void UpdateChecker::answered()
 {
-    if (!reply)
-        return;
-    reply->deleteLater();
-    const int ended = reply->property(EndedProperty).toInt();
-    if (ended == AnswerTooLong)
-        return; // cut off: no update
-    if (ended == TimedOut) {
-        Q_EMIT failed(
-            tr("The update server did not answer within %1 seconds.").arg(TimeoutMs / 1000));
-        return;
+    switch (m_post.outcome()) {
+    case BoundedHttpPost::Outcome::Answered:
+        // Whatever the status, only the body counts.
+        if (UpdateQuery::offersUpdate(m_post.body()))
+            Q_EMIT updateAvailable();
+        break;
+    case BoundedHttpPost::Outcome::Failed:
+        Q_EMIT failed(m_post.errorString());
+        break;
+    case BoundedHttpPost::Outcome::TooLong:
+    case BoundedHttpPost::Outcome::TimedOut:
+    case BoundedHttpPost::Outcome::Pending:
+        break; // cut off, or no whole answer by the deadline: nothing to say
     }
-
-    const QNetworkReply::NetworkError error = reply->error();
-    if (UpdateQuery::gotNoAnswer(error)) {
-        Q_EMIT failed(reply->errorString());
-        return;
-    }
-
-    // Whatever the status, only the body counts.
-    const QByteArray answer = reply->read(UpdateQuery::MaxAnswerSize + 1);
-    if (answer.size() <= UpdateQuery::MaxAnswerSize && UpdateQuery::offersUpdate(answer))
-        Q_EMIT updateAvailable();
+    Q_EMIT finished();
 }

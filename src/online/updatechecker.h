@@ -1,37 +1,35 @@
 #pragma once
 
-#include <QNetworkAccessManager>
+#include "online/boundedhttppost.h"
+
 #include <QObject>
 #include <QString>
 
-class QNetworkReply;
-
 // The start-up question to the update server. Emits updateAvailable() when the answer offers
-// one, failed() when the server could not be asked; an answer of any other kind is silent. The
-// answer is read up to UpdateQuery::MaxAnswerSize: whatever the server sends (an endless
-// header line, an endless body), memory stays bounded and the check ends.
+// one, failed() when the server could not be asked; an answer of any other kind is silent, and
+// so is an answer cut off for its size or the deadline. Whatever the server sends, the reading
+// stays bounded (BoundedHttpPost) and the connection is closed at the deadline.
 class UpdateChecker final : public QObject
 {
     Q_OBJECT
 
 public:
-    // The whole exchange, from the request to the last byte of the answer.
-    static constexpr int TimeoutMs = 30000;
+    // The whole exchange, from the connection to the last byte of the answer.
+    static constexpr int DeadlineMs = 30000;
 
     explicit UpdateChecker(QObject *parent = nullptr);
 
     // Sends the query; does nothing in a build without the update check.
-    void start();
-
-    // The client the query goes through (the update-check tests watch its replies).
-    QNetworkAccessManager &network() { return m_http; }
+    void start(int deadlineMs = DeadlineMs);
 
 Q_SIGNALS:
     void updateAvailable();
     void failed(const QString &description);
+    // The check is over, whatever came of it; after the signals above.
+    void finished();
 
 private:
-    void finished(QNetworkReply *reply);
+    void answered();
 
-    QNetworkAccessManager m_http;
+    BoundedHttpPost m_post;
 };

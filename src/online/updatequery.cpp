@@ -2,7 +2,6 @@
 
 #include "buildconfig.h"
 
-#include <QNetworkRequest>
 #include <QUrl>
 
 namespace UpdateQuery {
@@ -45,42 +44,18 @@ QByteArray hostHeader(const Server &server)
     return url.authority(QUrl::FullyEncoded).toLatin1();
 }
 
-QNetworkRequest request(const Server &server)
+QByteArray request(const Server &server, const QString &version)
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(server.host);
-    url.setPort(server.port);
-    url.setPath(QString::fromLatin1(Path));
-
-    QNetworkRequest request(url);
-    request.setRawHeader("Host", hostHeader(server));
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("application/x-www-form-urlencoded"));
-    // The answer is read as it comes: a redirect is just another answer that is not "YES".
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    return request;
+    const QByteArray form = body(version);
+    return "POST " + Path + " HTTP/1.1\r\nHost: " + hostHeader(server) +
+           "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+           QByteArray::number(form.size()) + "\r\n\r\n" + form;
 }
 
 QByteArray body(const QString &version)
 {
     return QByteArrayLiteral("app=keyquill") + QByteArrayLiteral("&version=") +
            QUrl::toPercentEncoding(version);
-}
-
-bool gotNoAnswer(QNetworkReply::NetworkError error)
-{
-    // The network layer turns HTTP error statuses into errors of these kinds; the status of
-    // an answer is not looked at.
-    const bool httpStatus = (error >= QNetworkReply::ContentAccessDenied &&
-                             error <= QNetworkReply::UnknownContentError) ||
-                            (error >= QNetworkReply::InternalServerError &&
-                             error <= QNetworkReply::UnknownServerError) ||
-                            error == QNetworkReply::ProtocolInvalidOperationError ||  // 400, 418
-                            error == QNetworkReply::ProxyAuthenticationRequiredError; // 407
-    return error != QNetworkReply::NoError && !httpStatus;
 }
 
 bool offersUpdate(const QByteArray &answer)

@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkReply>
 #include <QString>
-
-class QNetworkRequest;
 
 // The start-up question to the update server: where it goes, what is sent, how the answer reads.
 namespace UpdateQuery {
@@ -28,15 +25,12 @@ bool parseServer(const QString &value, Server *server);
 // The value of the Host header: the host name, with the port when it is not 80.
 QByteArray hostHeader(const Server &server);
 
-// POST target and headers, with no redirect following (the answer is read as it comes).
-QNetworkRequest request(const Server &server);
+// The whole request as it goes on the wire: the POST line, Host, Content-Type,
+// Content-Length and the body, nothing else (no offer of compressed answers, in particular).
+QByteArray request(const Server &server, const QString &version);
 
 // "app=keyquill&version=" and the percent-encoded version.
 QByteArray body(const QString &version);
-
-// True when the query got no answer at all: refused, unreachable, timed out, unknown host,
-// broken connection. Error statuses (a 404 page, a 418) are answers like any other, to be read.
-bool gotNoAnswer(QNetworkReply::NetworkError error);
 
 // True when the answer, read up to its first zero byte, is exactly "YES".
 bool offersUpdate(const QByteArray &answer);

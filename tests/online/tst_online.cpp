@@ -5,46 +5,53 @@
 #include "buildconfig.h"
 #include "mainwindow/mainwindow.h"
 #include "online/aboutdlg.h"
+#include "online/updatechecker.h"
 #include "online/updatequery.h"
 #include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
-#include "updateserver.h"
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QThread>
+
+#include <memory>
 
 struct MainWindowTester
 {
-    static QNetworkAccessManager &http(MainWindow &window) { return window.m_updates.network(); }
+    static UpdateChecker &updates(MainWindow &window) { return window.m_updates; }
 };
 
 namespace {
 
-constexpr qint64 EndlessLimit = 32 * 1024 * 1024; // where an endless answer gives up
 const QString ErrorBox = QStringLiteral("Error checking for updates|Error occured while "
                                         "contacting update server.\r\n\r\nError Description:\r\n");
 
-// A local update server that keeps the request and answers with the bytes it is given, or, for
-// "endless", with "YES", a zero byte and more for as long as the client reads.
-class Server final : public QTcpServer
+// A local update server on a thread of its own, so that it sends as fast as the kernel takes the
+// bytes whatever the client does. It reads the query, sends `head` (a byte every `pauseMs` when
+// given), then `repeat` over and over, and closes after the head when told to, else waits for
+// the client to close. It gives up after 8 MiB or 10 s.
+class Server final
 {
 public:
-    explicit Server(const QByteArray &answer) : m_answer(answer)
+    Server(const QByteArray &head, const QByteArray &repeat, int pauseMs, bool closeAfterHead)
+        : m_thread(QThread::create([this, head, repeat, pauseMs, closeAfterHead] {
+              serve(head, repeat, pauseMs, closeAfterHead);
+          }))
     {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket *socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-            connect(socket, &QTcpSocket::disconnected, this, [this] { clientClosed = true; });
-        });
-        listen(QHostAddress::LocalHost, 0);
-        address = QStringLiteral("127.0.0.1:%1").arg(serverPort());
+        m_thread->start();
+        m_listening.acquire();
     }
+    ~Server() { m_thread->wait(); }
+    void wait() { m_thread->wait(); }
 
     QString address;
     QByteArray request;
@@ -52,23 +59,47 @@ public:
     bool clientClosed = false;
 
 private:
-    void serve(QTcpSocket *socket)
+    void serve(const QByteArray &head, const QByteArray &repeat, int pauseMs, bool closeAfterHead)
     {
-        request += socket->readAll();
-        if (!request.endsWith("&version=1.0.0"))
-            return; // not all in yet (any other query is wrong and fails the wait)
-        if (m_answer != "endless") {
-            socket->write(m_answer);
-            socket->disconnectFromHost();
+        QTcpServer listener;
+        listener.listen(QHostAddress::LocalHost);
+        address = QStringLiteral("127.0.0.1:%1").arg(listener.serverPort());
+        m_listening.release();
+        const QDeadlineTimer giveUp(10000);
+        if (!listener.waitForNewConnection(10000))
             return;
-        }
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            if (socket->bytesToWrite() == 0 && sent < EndlessLimit)
-                sent += socket->write(QByteArray(16 * 1024, 'x'));
-        });
-        socket->write(QByteArray("HTTP/1.1 200 OK\r\n\r\nYES\0", 23));
+        std::unique_ptr<QTcpSocket> socket(listener.nextPendingConnection());
+        // A small kernel buffer, so that what is sent is close to what the client took in.
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 16 * 1024);
+        const auto wait = [&](int ms) {
+            socket->waitForReadyRead(ms);
+            return socket->state() == QAbstractSocket::ConnectedState && !giveUp.hasExpired();
+        };
+        while (!request.endsWith("&version=1.0.0") && wait(int(giveUp.remainingTime())))
+            request += socket->readAll();
+        const auto send = [&](const QByteArray &bytes) {
+            socket->write(bytes);
+            while (socket->bytesToWrite() > 0 &&
+                   socket->waitForBytesWritten(int(giveUp.remainingTime()))) {
+            }
+            sent += bytes.size() - socket->bytesToWrite();
+            return socket->state() == QAbstractSocket::ConnectedState && !giveUp.hasExpired();
+        };
+        bool open = true;
+        for (qsizetype i = 0; open && pauseMs > 0 && i < head.size(); ++i)
+            open = send(head.mid(i, 1)) && wait(pauseMs);
+        open = open && (pauseMs > 0 || send(head));
+        while (open && !repeat.isEmpty() && sent < 8 * 1024 * 1024)
+            open = send(repeat);
+        if (closeAfterHead)
+            socket->disconnectFromHost();
+        while (wait(int(giveUp.remainingTime())))
+            socket->readAll();
+        clientClosed = !closeAfterHead && socket->state() != QAbstractSocket::ConnectedState;
     }
-    QByteArray m_answer;
+
+    QSemaphore m_listening;
+    std::unique_ptr<QThread> m_thread;
 };
 
 const QString Vendor = QStringLiteral("http://" KEYQUILL_VENDOR_HOST);
@@ -102,6 +133,14 @@ class TestOnline final : public QObject
     FakePlatform m_platform;
     QList<QUrl> m_opened;
 
+    // Points the update check at `address` until the returned guard goes.
+    auto serveFrom(const QString &address)
+    {
+        qputenv("KEYQUILL_UPDATE_SERVER", address.toLatin1());
+        return qScopeGuard(
+            [this] { qputenv("KEYQUILL_UPDATE_SERVER", m_env.updateServer().toLatin1()); });
+    }
+
 public Q_SLOTS:
     // Stands in for the system's browser and mail program.
     void open(const QUrl &url) { m_opened.append(url); }
@@ -125,8 +164,16 @@ private Q_SLOTS:
                            "\r\nConnection: close\r\n\r\n" + body
                     << (qstrcmp(body, "YES") == 0 ? update : QString());
         }
-        // An answer over 64 KiB is cut off, means no update, and the cut is no error to report.
-        QTest::newRow("endless") << QByteArray("endless") << QString();
+        QTest::newRow("chunked") << QByteArray(
+                                        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                        "1\r\nY\r\n002;x=y\r\nES\r\n0\r\nX-T: 1\r\n\r\n")
+                                 << update;
+        QTest::newRow("interim, then to the close")
+            << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\n\nYES\0NO", 48) << update;
+        QTest::newRow("cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nYES")
+                                   << ErrorBox + "The remote host closed the connection";
+        QTest::newRow("not HTTP") << QByteArray("HTTP/1.1 2OO OK\r\n\r\nYES")
+                                  << ErrorBox + "The server's answer is not HTTP.";
         QTest::newRow("refused") << QByteArray() << ErrorBox + "Connection refused";
         QTest::newRow("bad server variable")
             << QByteArray("bad")
@@ -139,34 +186,81 @@ private Q_SLOTS:
             QSKIP("built with KEYQUILL_UPDATE_CHECK=OFF");
         QFETCH(QByteArray, response);
         QFETCH(QString, box);
-        Server server(response);
-        if (response.isEmpty())
-            server.close(); // the port is free again: the connection is refused
-        qputenv("KEYQUILL_UPDATE_SERVER",
-                response == "bad" ? "127.0.0.1:x" : server.address.toLatin1());
-        const auto quietAgain = qScopeGuard(
-            [this] { qputenv("KEYQUILL_UPDATE_SERVER", m_env.updateServer().toLatin1()); });
+        std::unique_ptr<Server> server;
+        QString address = QStringLiteral("127.0.0.1:x");
+        if (response.isEmpty()) {
+            QTcpServer closed; // its port is free again: the connection is refused
+            closed.listen(QHostAddress::LocalHost);
+            address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+        } else if (response != "bad") {
+            server = std::make_unique<Server>(response, QByteArray(), 0, true);
+            address = server->address;
+        }
+        const auto quietAgain = serveFrom(address);
         // The boxes are warnings (Dialogs::warning); each is recorded, none waits for a user.
         ScriptedDialogs dialogs;
         MainWindow window(m_platform, &dialogs);
-        QSignalSpy finished(&MainWindowTester::http(window), &QNetworkAccessManager::finished);
-        QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty() || !dialogs.asked.isEmpty(); }));
+        QSignalSpy finished(&MainWindowTester::updates(window), &UpdateChecker::finished);
+        QVERIFY(finished.wait());
         QCOMPARE(dialogs.asked, box.isEmpty() ? QStringList() : QStringList{box});
-        if (response == "endless") {
-            QTRY_VERIFY(server.clientClosed);
-            QVERIFY2(server.sent < EndlessLimit, "the client read on until the server gave up");
-        }
-        // The query: the path, the Host header with the port, the form.
-        const QByteArray &request = server.request;
-        QVERIFY2(response.isEmpty() || response == "bad" ||
-                     (request.startsWith("POST /apps/updates/check.php HTTP/1.1\r\n") &&
-                      request.contains("\r\nHost: " + server.address.toLatin1() + "\r\n") &&
-                      request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n")),
-                 request.constData());
+        if (!server)
+            return;
+        server->wait();
+        QCOMPARE(server->request,
+                 "POST /apps/updates/check.php HTTP/1.1\r\nHost: " + address.toLatin1() +
+                     "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                     "Content-Length: 26\r\n\r\napp=keyquill&version=1.0.0");
+    }
+
+    // Answers no honest server gives, sent from another thread as fast as the kernel takes them:
+    // the check ends without a box, closes the connection by the deadline, and takes in a bounded
+    // part of the flood.
+    void hostileAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("repeat");
+        QTest::addColumn<int>("pauseMs"); // between the head's bytes
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+        const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        QTest::newRow("endless header line") << ok + "X-Pad: " << QByteArray(16384, 'a') << 0;
+        QTest::newRow("endless headers") << ok << QByteArray("X-Pad: a\r\n").repeated(1024) << 0;
+        QTest::newRow("endless chunks") << chunked << "10000\r\n" + QByteArray(65536, 'x') + "\r\n"
+                                        << 0;
+        QTest::newRow("absurd chunk") << chunked + "fffffffff\r\n" << QByteArray(65536, 'x') << 0;
+        QTest::newRow("endless 100 Continue")
+            << QByteArray() << QByteArray("HTTP/1.1 100 Continue\r\n\r\n") << 0;
+        QTest::newRow("1 byte a second")
+            << ok + "Content-Length: 3\r\n\r\nYES" << QByteArray() << 1000;
+        // We never offer gzip, so a compressed "YES" is just bytes that are not "YES".
+        QTest::newRow("gzip YES") << ok + "Content-Encoding: gzip\r\nContent-Length: 23\r\n\r\n" +
+                                         QByteArray::fromHex(
+                                             "1f8b08000000000002038b740d0600237740e303000000")
+                                  << QByteArray() << 0;
+    }
+
+    void hostileAnswers()
+    {
+        if (!KEYQUILL_UPDATE_CHECK_ENABLED)
+            QSKIP("built with KEYQUILL_UPDATE_CHECK=OFF");
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, repeat);
+        QFETCH(int, pauseMs);
+        Server server(head, repeat, pauseMs, false);
+        const auto quietAgain = serveFrom(server.address);
+        UpdateChecker checker;
+        QSignalSpy finished(&checker, &UpdateChecker::finished);
+        QSignalSpy offered(&checker, &UpdateChecker::updateAvailable);
+        QSignalSpy failed(&checker, &UpdateChecker::failed);
+        checker.start(1500);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(offered.count() + failed.count(), 0);
+        server.wait();
+        QVERIFY2(server.clientClosed, "the client left the connection open");
+        QVERIFY2(server.sent < 1024 * 1024, QByteArray::number(server.sent));
     }
 
     // The server variable (the Host header carries the port unless it is 80), the body, the answer
-    // read up to a zero byte, and the reference server, which offers updates to older versions.
+    // read up to a zero byte.
     void queryParts()
     {
         QStringList headers;
@@ -184,8 +278,6 @@ private Q_SLOTS:
                  QByteArray("app=keyquill&version=1.0%20beta%2B1"));
         QVERIFY(UpdateQuery::offersUpdate(QByteArray("YES\0NO", 6)));
         QVERIFY(!UpdateQuery::offersUpdate("YES\n"));
-        QCOMPARE(UpdateServer::answerFor("version=1.1&app=keyquill", QVersionNumber(1, 2)), "YES");
-        QCOMPARE(UpdateServer::answerFor("app=keyquill&version=1.2", QVersionNumber(1, 2)), "NO");
     }
 
     // The About dialog's mail link and every link of the ads panel, the donation image included, go
