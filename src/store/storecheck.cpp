@@ -12,17 +12,30 @@ namespace {
 struct Lines
 {
     qsizetype keys = 0;          // lines that hold a key
-    qsizetype controlLine = 0;   // the first line with a control byte (a zero byte too), from 1
-    qsizetype openQuoteLine = 0; // the first line that ends inside quotes
+    qsizetype openQuoteLine = 0; // the first line that ends inside quotes, from 1
     qsizetype headerLine = 0;    // the first section header without its closing bracket
     bool endsInLine = false;     // the last line has no line end
 };
+
+const char *find(const char *begin, const char *end, char c)
+{
+    return static_cast<const char *>(std::memchr(begin, c, end - begin));
+}
 
 // Quotes as the settings layer pairs them: a backslash takes the next character with it, and a
 // semicolon outside quotes starts a comment. Qt carries quotes left open into the next line.
 bool endsInQuotes(const char *begin, const char *end)
 {
     bool inQuotes = false;
+    if (!find(begin, end, ';')) { // the usual line: from quote to quote
+        for (const char *quote = find(begin, end, '"'); quote; quote = find(quote + 1, end, '"')) {
+            const char *escapes = quote;
+            while (escapes > begin && escapes[-1] == '\\')
+                --escapes;
+            inQuotes ^= (quote - escapes) % 2 == 0;
+        }
+        return inQuotes;
+    }
     for (const char *c = begin; c < end; ++c) {
         if (*c == '\\')
             ++c;
@@ -34,39 +47,54 @@ bool endsInQuotes(const char *begin, const char *end)
     return inQuotes;
 }
 
-bool isControl(char c)
-{
-    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
-}
-
 Lines scan(const QByteArray &bytes)
 {
     Lines lines;
     const char *line = bytes.constData();
     const char *const end = line + bytes.size();
     for (qsizetype number = 1; line < end; ++number) {
-        const char *lineEnd = static_cast<const char *>(std::memchr(line, '\n', end - line));
+        const char *lineEnd = find(line, end, '\n');
         lines.endsInLine = lineEnd == nullptr;
         if (lines.endsInLine)
             lineEnd = end;
         const char *first = line;
         while (first < lineEnd && (*first == ' ' || *first == '\t'))
             ++first;
-        const qsizetype length = lineEnd - first;
         if (first < lineEnd && *first == '[') {
-            if (lines.headerLine == 0 && !std::memchr(first, ']', length))
+            if (lines.headerLine == 0 && !find(first, lineEnd, ']'))
                 lines.headerLine = number;
-        } else if (first < lineEnd && *first != ';' && std::memchr(first, '=', length)) {
+        } else if (first < lineEnd && *first != ';' && find(first, lineEnd, '=')) {
             ++lines.keys;
         }
-        if (lines.controlLine == 0 && std::any_of(line, lineEnd, isControl))
-            lines.controlLine = number;
-        if (lines.openQuoteLine == 0 && std::memchr(line, '"', lineEnd - line) &&
-            endsInQuotes(line, lineEnd))
+        if (lines.openQuoteLine == 0 && find(line, lineEnd, '"') && endsInQuotes(line, lineEnd))
             lines.openQuoteLine = number;
         line = lineEnd + 1;
     }
     return lines;
+}
+
+bool isControl(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+}
+
+// Where the first byte below 0x20 other than tab, CR and LF is, or -1. Eight bytes at a time: the
+// test on the word may flag a byte that is none, never miss one.
+qsizetype firstControl(const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype at = 0;
+    for (; at + 8 <= bytes.size(); at += 8) {
+        quint64 word;
+        std::memcpy(&word, data + at, 8);
+        if (((word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL) == 0)
+            continue;
+        const auto control = std::find_if(data + at, data + at + 8, isControl);
+        if (control != data + at + 8)
+            return control - data;
+    }
+    const auto control = std::find_if(data + at, data + bytes.size(), isControl);
+    return control == data + bytes.size() ? -1 : control - data;
 }
 
 qsizetype firstInvalidLine(const QByteArray &bytes)
@@ -116,12 +144,13 @@ QString StoreCheck::damage(const QByteArray &bytes, QSettings &store)
     if (!bytes.isValidUtf8())
         return tr("it is not valid UTF-8 text (line %1 is the first that is not)")
             .arg(firstInvalidLine(bytes));
-    const Lines lines = scan(bytes);
-    if (lines.controlLine != 0)
+    const qsizetype control = firstControl(bytes);
+    if (control >= 0)
         return bytes.count('\0') == bytes.size()
                    ? tr("it holds nothing but zero bytes")
                    : tr("line %1 holds zero bytes or other control characters")
-                         .arg(lines.controlLine);
+                         .arg(bytes.left(control).count('\n') + 1);
+    const Lines lines = scan(bytes);
     if (lines.endsInLine)
         return tr("it ends in the middle of a line");
     if (lines.openQuoteLine != 0)
