@@ -5,8 +5,8 @@
 #include "store/storewrite.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTimer>
 
 int main(int argc, char *argv[])
@@ -31,14 +31,11 @@ int main(int argc, char *argv[])
         break;
     }
 
-    const QString damagedCopy = StoreWrite::prepareAtStart();
-    if (!damagedCopy.isEmpty())
-        QMessageBox::warning(
-            nullptr, QCoreApplication::applicationName(),
-            QCoreApplication::translate("main", "The macro store could not be read in full. A copy "
-                                                "of it as it was is kept in %1; Keyquill goes on "
-                                                "with what could be read.")
-                .arg(QDir::toNativeSeparators(damagedCopy)));
+    // Kept while the window lives: the start check and the window read one parse of the store.
+    QSettings store;
+    const QString storeProblem = StoreWrite::prepareAtStart(store);
+    if (!storeProblem.isEmpty())
+        QMessageBox::warning(nullptr, QCoreApplication::applicationName(), storeProblem);
 
     int code = 0;
     {

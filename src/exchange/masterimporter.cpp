@@ -5,24 +5,6 @@
 #include <QStringList>
 #include <utility>
 
-namespace {
-
-// The store's file is UTF-8, which cannot hold half of a surrogate pair (a "\xd800" escape in a
-// file yields one): written, it would read back as something else and the import would fail as
-// if the disk had refused it. Such a text comes in with U+FFFD in place of the half.
-QString withoutLoneSurrogates(QString text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (text.at(i).isSurrogate())
-            text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
-}
-
-} // namespace
-
 MasterMacroImporter::MasterMacroImporter(MacroStore &store, AskNewName askNewName)
     : m_store(store), m_askNewName(std::move(askNewName))
 {
@@ -93,8 +75,7 @@ QList<MacroStore::Note> MasterMacroImporter::importableNotes(QSettings &file)
             continue;
         file.beginGroup(name);
         if (!file.childKeys().isEmpty())
-            notes.append({name, MacroStore::readCode(file),
-                          withoutLoneSurrogates(MacroStore::readText(file))});
+            notes.append({name, MacroStore::readCode(file), MacroStore::readText(file)});
         file.endGroup();
     }
     return notes;

@@ -59,8 +59,19 @@ QString MacroStore::readText(const QSettings &settings)
     // An unquoted comma in a file edited by hand makes the settings layer read a list of the
     // parts, each without the spaces around it; ", " puts back the usual spelling.
     if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QStringLiteral(", "));
-    return value.toString();
+        return withoutLoneSurrogates(value.toStringList().join(QStringLiteral(", ")));
+    return withoutLoneSurrogates(value.toString());
+}
+
+QString MacroStore::withoutLoneSurrogates(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
 }
 
 bool MacroStore::isStorableName(const QString &name)

@@ -36,6 +36,9 @@ public:
     static int readCode(const QVariant &value);
     static int readCode(const QSettings &settings);
     static QString readText(const QSettings &settings);
+    // The store's file is UTF-8, which cannot hold half of a surrogate pair (a "\xd800" escape
+    // written by hand or by an older writer yields one): such a half reads as U+FFFD.
+    static QString withoutLoneSurrogates(QString text);
 
     // Names the settings layer would split into nested groups.
     static bool isStorableName(const QString &name);

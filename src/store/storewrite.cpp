@@ -1,8 +1,9 @@
 #include "storewrite.h"
 
 #include "macrostore.h"
+#include "storecheck.h"
 
-#include <algorithm>
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -10,16 +11,52 @@
 
 namespace {
 
-// Same keys, same values as text: a file read back gives strings where the cache may still hold
-// integers. Both are INI files of the settings layer, so their keys come in the same order.
-bool sameKeysAndValues(QSettings &one, QSettings &other)
+// Set while a damaged store could not be copied aside: nothing may be written over it until it is.
+bool s_copyOwed = false;
+
+enum class Copy { Made, Existed, Failed };
+
+QString tr(const char *text)
 {
-    const QStringList keys = one.allKeys();
-    if (keys != other.allKeys())
-        return false;
-    return std::all_of(keys.cbegin(), keys.cend(), [&](const QString &key) {
-        return one.value(key).toString() == other.value(key).toString();
-    });
+    return QCoreApplication::translate("StoreWrite", text);
+}
+
+// Once: a copy of these very bytes means the user was told already. `path` gets the copy's name.
+Copy copyAside(const QString &store, const QByteArray &bytes, QString *path)
+{
+    const QFileInfo info(store);
+    const QString prefix = info.fileName() + QStringLiteral(".damaged-");
+    const QFileInfoList copies =
+        info.dir().entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo &copy : copies) {
+        QFile earlier(copy.filePath());
+        if (copy.size() == bytes.size() && earlier.open(QIODevice::ReadOnly) &&
+            earlier.readAll() == bytes)
+            return Copy::Existed;
+    }
+    const QString stem = info.dir().filePath(prefix + QDate::currentDate().toString(Qt::ISODate));
+    *path = stem;
+    for (int i = 2; QFileInfo::exists(*path); ++i)
+        *path = stem + QLatin1Char('-') + QString::number(i);
+    QFile copy(*path);
+    // Unbuffered, so that a full disk shows in write(); for the owner only, like the store.
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                   QFile::ReadOwner | QFile::WriteOwner))
+        return Copy::Failed;
+    if (copy.write(bytes) == bytes.size())
+        return Copy::Made;
+    copy.remove();
+    return Copy::Failed;
+}
+
+// The copy that could not be made at start, tried again before a change.
+bool copyOwedNow(const QString &store)
+{
+    QFile file(store);
+    QString path;
+    s_copyOwed =
+        !file.open(QIODevice::ReadOnly) || copyAside(store, file.readAll(), &path) == Copy::Failed;
+    return !s_copyOwed;
 }
 
 } // namespace
@@ -27,7 +64,7 @@ bool sameKeysAndValues(QSettings &one, QSettings &other)
 StoreWrite::StoreWrite(const QStringList &groups)
     : m_settings(std::make_unique<QSettings>()), m_fileName(m_settings->fileName())
 {
-    m_refused = !lockCanBeHad(m_fileName);
+    m_refused = !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
     // A refused change goes to a settings object that can never be written, so that nothing of
     // it is left pending for the store (the settings layer would wait on the lock again).
     if (m_refused)
@@ -93,16 +130,11 @@ bool StoreWrite::commit()
     return outcome == Outcome::Written;
 }
 
-bool StoreWrite::fileMatchesStore(const QString &check)
+bool StoreWrite::fileHoldsStore(const QString &file)
 {
-    QSettings onDisk(check, QSettings::IniFormat);
-    // Compared with this object's view, not a new object's: a new one would re-read the file
-    // when Qt wrote it empty, and so agree with the damage.
-    m_settings->setFallbacksEnabled(false);
-    const bool same =
-        onDisk.status() == QSettings::NoError && sameKeysAndValues(onDisk, *m_settings);
-    m_settings->setFallbacksEnabled(true);
-    return same;
+    QFile written(file);
+    return written.open(QIODevice::ReadOnly) &&
+           StoreCheck::holdsKeys(written.readAll(), *m_settings);
 }
 
 void StoreWrite::restoreSnapshot()
@@ -113,31 +145,33 @@ void StoreWrite::restoreSnapshot()
         m_settings->setValue(key, value);
 }
 
-QString StoreWrite::prepareAtStart()
+QString StoreWrite::prepareAtStart(QSettings &store)
 {
-    const QSettings store;
-    prepareProcess(store.fileName());
-    if (store.status() != QSettings::FormatError)
+    const QString name = store.fileName();
+    prepareProcess(name);
+    s_copyOwed = false;
+    QFile file(name);
+    if (!file.exists())
         return {};
-    QFile file(store.fileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    const bool readable = file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
-    // Once: a copy of these very bytes means the user was told already.
-    const QFileInfo info(store.fileName());
-    const QString prefix = info.fileName() + QStringLiteral(".damaged-");
-    const QFileInfoList copies =
-        info.dir().entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo &copy : copies) {
-        QFile earlier(copy.filePath());
-        if (copy.size() == bytes.size() && earlier.open(QIODevice::ReadOnly) &&
-            earlier.readAll() == bytes)
-            return {};
-    }
-    const QString stem =
-        info.filePath() + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
-    QString name = stem;
-    for (int i = 2; QFileInfo::exists(name); ++i)
-        name = stem + QLatin1Char('-') + QString::number(i);
-    return file.copy(name) ? name : QString();
+    const QString found = readable ? StoreCheck::damage(bytes, store)
+                                   : tr("it cannot be read (%1)").arg(file.errorString());
+    if (found.isEmpty())
+        return {};
+    QString copy;
+    const Copy outcome = readable ? copyAside(name, bytes, &copy) : Copy::Failed;
+    s_copyOwed = outcome == Copy::Failed;
+    if (outcome == Copy::Existed)
+        return {};
+    const QString what = tr("The macro store %1 could not be read in full: %2.")
+                             .arg(QDir::toNativeSeparators(name), found);
+    if (outcome == Copy::Made)
+        return what + QLatin1Char(' ') +
+               tr("A copy of it as it was is kept in %1; Keyquill goes on with what could be read.")
+                   .arg(QDir::toNativeSeparators(copy));
+    return what + QLatin1Char(' ') +
+           tr("No copy of it could be kept in %1, so Keyquill changes nothing in it until one can "
+              "be made.")
+               .arg(QDir::toNativeSeparators(QFileInfo(name).path()));
 }

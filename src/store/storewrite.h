@@ -14,8 +14,8 @@
 // process, so a change the disk refused would still be read back (and silently written by a later
 // object). And on a nearly full disk Qt 6.4 renames a short, even empty, file over the store and
 // reports success (QSaveFile ignores the failure of its final flush). So commit() writes at once,
-// checks the written file against the store, puts the previous file back when they differ, and on
-// any failure restores the touched groups as they were before the change.
+// checks that the written file holds every key of the store, puts the previous file back when it
+// does not, and on any failure restores the touched groups as they were before the change.
 class StoreWrite final
 {
 public:
@@ -44,18 +44,20 @@ public:
     static QString groupPath(const QString &master);
     static QString groupPath(const QString &master, const QString &note);
 
-    // Run once at start, before the store is used: a write that outgrows a file-size limit then
-    // fails instead of ending the process, what saves of processes that died left beside the
-    // store is removed, and a store that cannot be parsed cleanly is copied aside once, as
-    // <store>.damaged-<date>. Returns that copy's path, or "" when none was made.
-    static QString prepareAtStart();
+    // Run once at start, before anything is written: a write that outgrows a file-size limit
+    // then fails instead of ending the process, what saves of processes that died left beside
+    // the store is removed, and a store that does not read as it is written is copied aside once,
+    // as <store>.damaged-<date>. While that copy cannot be made, every change is refused (and the
+    // copy tried again). `store` stays with the caller, who keeps Qt's parse of the file alive
+    // for the window. Returns what the user must be told, "" for nothing.
+    static QString prepareAtStart(QSettings &store);
 
 private:
     enum class Outcome { Written, Refused, Damaged };
 
     void takeSnapshot(const QString &group);
     void restoreSnapshot();
-    bool fileMatchesStore(const QString &check);
+    bool fileHoldsStore(const QString &file);
 
     // Platform side (storewrite_posix.cpp, storewrite_other.cpp).
     Outcome writeAndCheck();

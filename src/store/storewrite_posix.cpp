@@ -1,10 +1,11 @@
 // StoreWrite where the native store is an INI file written by Qt's QSaveFile (Linux and other
-// Unix systems but macOS): the file is kept under a second name while Qt writes, and what Qt
-// wrote is compared with the store before it counts.
+// Unix systems but macOS): the file is kept under a second name while Qt writes, what Qt wrote
+// must hold the whole store before it counts, and the store is for its owner's eyes only.
 #include "storewrite.h"
 
+#include "storecheck.h"
+
 #include <csignal>
-#include <QAtomicInt>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 
 #include <cerrno>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -20,8 +22,6 @@ namespace {
 // The settings layer waits for the store's lock without end when it can never be had (a
 // directory in its place); a few seconds, then the change is refused.
 constexpr int LockWaitMs = 3000;
-
-QAtomicInt checkCounter;
 
 // Qt writes through a symbolic link to the file it points to (QSaveFile follows the chain), so
 // that file is the one to keep and to compare; the link itself stays a link.
@@ -31,6 +31,16 @@ QString writtenFile(const QString &file)
     for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
         info.setFile(info.symLinkTarget());
     return info.filePath();
+}
+
+// Every note is in the store, so other users must not read it: group and other bits come off a
+// file or folder that has them (QSaveFile gives the new file the old one's mode).
+void keepPrivate(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(name.constData(), &info) == 0 && !S_ISLNK(info.st_mode) && (info.st_mode & 077))
+        ::chmod(name.constData(), info.st_mode & 07700);
 }
 
 bool isRunning(qint64 pid)
@@ -66,9 +76,14 @@ StoreWrite::Outcome StoreWrite::writeAndCheck()
     const bool kept = ::link(fileBytes.constData(), keepBytes.constData()) == 0;
     const bool existed = kept || QFileInfo::exists(file);
 
+    keepPrivate(file);
+    keepPrivate(QFileInfo(m_fileName).path());
     // The store is otherwise left to write itself when its objects go; syncing here is the only
-    // way to learn whether the disk took the change while the user can still be told.
+    // way to learn whether the disk took the change while the user can still be told. What Qt
+    // creates on the way (the file, missing folders) is made for the owner only from the start.
+    const mode_t previousMask = ::umask(077);
     m_settings->sync();
+    ::umask(previousMask);
     // Only an access error is about this write; a format error is left over from reading a
     // store with a slip in it, which Qt has just written out whole.
     if (m_settings->status() == QSettings::AccessError) {
@@ -77,18 +92,7 @@ StoreWrite::Outcome StoreWrite::writeAndCheck()
         return Outcome::Refused;
     }
 
-    // Qt caches settings files by path: a second name makes it parse what is on disk.
-    const QString check = QStringLiteral("%1.check-%2-%3")
-                              .arg(file)
-                              .arg(QCoreApplication::applicationPid())
-                              .arg(checkCounter.fetchAndAddRelaxed(1));
-    const QByteArray checkBytes = QFile::encodeName(check);
-    bool damaged = false;
-    if (::link(fileBytes.constData(), checkBytes.constData()) == 0) {
-        damaged = !fileMatchesStore(check);
-        ::unlink(checkBytes.constData());
-    } // else no second name on this file system: nothing to compare with
-
+    const bool damaged = !fileHoldsStore(file);
     if (kept && damaged)
         ::rename(keepBytes.constData(), fileBytes.constData());
     else if (kept)
@@ -108,15 +112,11 @@ void StoreWrite::prepareProcess(const QString &storeFile)
     const QFileInfo store(writtenFile(storeFile));
     QDir dir = store.dir();
     const QString keepPrefix = store.fileName() + QStringLiteral(".keep-");
-    const QString checkPrefix = store.fileName() + QStringLiteral(".check-");
     const QStringList names =
-        dir.entryList({keepPrefix + QLatin1Char('*'), checkPrefix + QLatin1Char('*')},
-                      QDir::Files | QDir::Hidden | QDir::System);
+        dir.entryList({keepPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
-        const QString rest =
-            name.mid(name.startsWith(keepPrefix) ? keepPrefix.size() : checkPrefix.size());
         bool isNumber = false;
-        const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
+        const qint64 pid = name.mid(keepPrefix.size()).toLongLong(&isNumber);
         if (isNumber && !isRunning(pid))
             dir.remove(name);
     }

@@ -1,7 +1,6 @@
 // Exported files and the older platform's settings layer (Qt 5, no codec): texts with any
 // characters cross both ways exactly.
 #include "exchange/exportdlg.h"
-#include "exchange/legacyini.h"
 #include "exchange/masterimporter.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
@@ -85,16 +84,6 @@ private Q_SLOTS:
         TestEnvironment::clearStore();
         for (const auto &[note, text] : Notes)
             TestEnvironment::writeNote(Master, note, 0, text);
-    }
-
-    // Also without Qt 5: non-ASCII characters of values as UTF-16 escapes, hex digits after them
-    // escaped too, ASCII left as it is.
-    void escapeValues()
-    {
-        QCOMPARE(LegacyIni::escapeValues("[A%20B]\nx\\text=\"a=b\\\\x1 caf\xc3\xa9 \xe2\x82\xac\x31"
-                                         "\x61z9 \xf0\x9f\x98\x80\x7f\"\n"),
-                 QByteArray("[A%20B]\nx\\text=\"a=b\\\\x1 caf\\xe9 \\x20ac\\x31\\x61z9 "
-                            "\\xd83d\\xde00\\x7f\"\n"));
     }
 
     void exportReadsBackThroughQt5()
