@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "editor/noteeditor.h"
+#include "mainwindow/macrocommands.h"
 #include "mainwindow/traycontroller.h"
 #include "mainwindow/unavailablemarks.h"
 #include "store/preferences.h"
@@ -25,6 +26,8 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     ui->setupUi(this);
     m_items = std::make_unique<MacroTreeItems>(ui->treeMacros);
     m_marks = std::make_unique<UnavailableMarks>(ui->treeMacros);
+    m_commands =
+        std::make_unique<MacroCommands>(this, ui->treeMacros, *m_items, m_store, m_live, m_dialogs);
     editor().attach(m_store, m_dialogs);
     connect(&editor(), &NoteEditor::dirtyChanged, this, &MainWindow::setTreeLocked);
     connect(&editor(), &NoteEditor::saved, this, &MainWindow::noteSaved);
@@ -37,9 +40,10 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
             &MainWindow::markUnavailableKeys);
     connect(&m_live, &LiveMaster::rememberFailed, this, [this] {
         if (!std::exchange(m_toldRemember, true))
-            warn(tr("The live Master Macro cannot be kept for the next start: the settings file "
-                    "%1 cannot be written.")
-                     .arg(m_store.fileName()));
+            m_commands->warn(
+                tr("The live Master Macro cannot be kept for the next start: the settings file "
+                   "%1 cannot be written.")
+                    .arg(m_store.fileName()));
     });
     // Links in the panel leave through the system; the panel itself never navigates.
     connect(ui->ads, &QTextBrowser::anchorClicked, this, &QDesktopServices::openUrl);
@@ -50,8 +54,7 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     createActionsAndMenus();
     m_items->load(m_store);
 
-    connect(&m_updates, &UpdateChecker::updateAvailable, this, &MainWindow::showUpdateAvailable);
-    connect(&m_updates, &UpdateChecker::failed, this, &MainWindow::showUpdateError);
+    m_updates.tellUser(m_dialogs, this);
     m_updates.start();
 
     m_tray = new TrayController(*this, *ui->treeMacros, m_live, m_hotKeys, m_quitAction);

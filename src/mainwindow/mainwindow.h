@@ -11,6 +11,7 @@
 
 class Dialogs;
 class HotKeyPlatform;
+class MacroCommands;
 class MacroTreeItems;
 class QAction;
 class QCloseEvent;
@@ -70,8 +71,6 @@ private Q_SLOTS:
     void showLive(const QString &master);
     void noteSaved(const QString &master, const QString &note, int code);
     void setTreeLocked(bool locked);
-    void showUpdateAvailable();
-    void showUpdateError(const QString &description);
     void editPreferences();
     void markUnavailableKeys();
 
@@ -82,8 +81,6 @@ private:
 
     QTreeWidgetItem *selectedItem() const;
     QTreeWidgetItem *masterItem(const QString &name) const; // exact name; null when none
-    void warn(const QString &text);
-    void storeWriteFailed(const QString &what);
 
     HotKeyPlatform &m_platform;
     std::unique_ptr<Ui::MainWindow> ui;
@@ -94,6 +91,7 @@ private:
     LiveMaster m_live;
     std::unique_ptr<MacroTreeItems> m_items;
     std::unique_ptr<UnavailableMarks> m_marks;
+    std::unique_ptr<MacroCommands> m_commands;
     UpdateChecker m_updates;
     TrayController *m_tray = nullptr;
     bool m_showingLive = false;  // the tree's ticks follow the live master macro

@@ -2,9 +2,21 @@
 
 #include "buildconfig.h"
 #include "online/updatequery.h"
+#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <QWidget>
+
+namespace {
+
+// The boxes speak for the main window.
+QString windowText(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+} // namespace
 
 UpdateChecker::UpdateChecker(QObject *parent) : QObject(parent)
 {
@@ -31,6 +43,25 @@ void UpdateChecker::start(int deadlineMs)
 #else
     Q_UNUSED(deadlineMs)
 #endif
+}
+
+void UpdateChecker::tellUser(Dialogs &dialogs, QWidget *window)
+{
+    // The link names the vendor's site, where the new version is, even when the question went
+    // to another server.
+    connect(this, &UpdateChecker::updateAvailable, window, [&dialogs, window] {
+        dialogs.warning(window, windowText("Update available"),
+                        windowText("Update available. You may download new version from our "
+                                   "site: <a href=\"http://%1\">%1</a>")
+                            .arg(QStringLiteral(KEYQUILL_VENDOR_HOST)));
+    });
+    connect(this, &UpdateChecker::failed, window, [&dialogs, window](const QString &description) {
+        dialogs.warning(
+            window, windowText("Error checking for updates"),
+            windowText(
+                "Error occured while contacting update server.\r\n\r\nError Description:\r\n") +
+                description);
+    });
 }
 
 void UpdateChecker::answered()

@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QString>
 
+class Dialogs;
+class QWidget;
+
 // The start-up question to the update server. Emits updateAvailable() when the answer offers
 // one, failed() when the server could not be asked; an answer of any other kind is silent, and
 // so is an answer cut off for its size or the deadline. Whatever the server sends, the reading
@@ -21,6 +24,9 @@ public:
 
     // Sends the query; does nothing in a build without the update check.
     void start(int deadlineMs = DeadlineMs);
+    // Shows what the user is told (an update offered, a server that could not be asked) in
+    // warning boxes over `window`.
+    void tellUser(Dialogs &dialogs, QWidget *window);
 
 Q_SIGNALS:
     void updateAvailable();
