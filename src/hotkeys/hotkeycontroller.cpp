@@ -22,6 +22,8 @@ HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
         m_settleTimer.start();
         Q_EMIT pasteFinished(failure);
     });
+    m_retryTimer.setInterval(RetryMs);
+    connect(&m_retryTimer, &QTimer::timeout, this, &HotKeyController::retryUnavailable);
     connect(&m_settleTimer, &QTimer::timeout, this, [this] {
         m_delivery.end();
         deliverNext();
@@ -102,6 +104,16 @@ void HotKeyController::release()
 
 void HotKeyController::reportUnavailable()
 {
+    // A hot key another program holds may be let go of any time: asked for again until then.
+    const bool refused =
+        m_registry.hasBackend() &&
+        std::any_of(m_shortcuts.cbegin(), m_shortcuts.cend(), [](const auto &shortcut) {
+            return !shortcut->isRegistered() && !shortcut->shortcut().isEmpty();
+        });
+    if (refused && !m_retryTimer.isActive())
+        m_retryTimer.start();
+    else if (!refused)
+        m_retryTimer.stop();
     // Only news is reported: nothing was unavailable and nothing is.
     const bool hasUnavailable = !unavailable().isEmpty();
     if (hasUnavailable || m_hadUnavailable)

@@ -28,6 +28,8 @@ class HotKeyController final : public QObject
     Q_OBJECT
 
 public:
+    // While another program holds some of the live hot keys, they are asked for again this often.
+    static constexpr int RetryMs = 5000;
     // Time between the clipboard write and the paste key stroke, so the user can let go of the
     // hot key and the clipboard has settled.
     static constexpr int PasteDelayMs = 1000;
@@ -98,5 +100,6 @@ private:
     QList<int> m_pending; // fired codes not yet looked up, in press order
     QTimer m_pasteTimer;  // the wait between a clipboard write and its paste
     QTimer m_settleTimer; // lets the target fetch a paste before the next write
+    QTimer m_retryTimer;  // runs while the platform refuses some of the live hot keys
     PasteDelivery m_delivery;
 };

@@ -104,7 +104,8 @@ void MainWindow::editPreferences()
                 .arg(m_store.fileName()));
     }
     const bool start = dialog.startAtLogin();
-    if (start != Autostart::isEnabled() && !Autostart::setEnabled(start)) {
+    // Written again when on: the entry then names the program where it is now.
+    if (!Autostart::setEnabled(start)) {
         const QString file = QDir::toNativeSeparators(Autostart::fileName());
         m_commands->warn(
             start

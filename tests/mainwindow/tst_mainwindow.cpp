@@ -204,12 +204,22 @@ private Q_SLOTS:
         QTest::newRow("on") << true << false << "Work";
         QTest::newRow("off") << false << false << "";
         QTest::newRow("on, deleted since") << true << true << "";
+        QTest::newRow("on, the program on the PATH") << true << false << "Work";
     }
     void startPreferences()
     {
         QFETCH(bool, on);
         QFETCH(bool, deletedSince);
         QFETCH(QString, live);
+        // Started by name only where that name on the PATH is this program.
+        const bool onPath = QByteArray(QTest::currentDataTag()).contains("PATH");
+        const QString pathBefore = qEnvironmentVariable("PATH");
+        const auto pathBack = qScopeGuard([&] { qputenv("PATH", pathBefore.toLocal8Bit()); });
+        if (onPath) {
+            QVERIFY(
+                QFile::link(QCoreApplication::applicationFilePath(), m_dir.filePath("keyquill")));
+            qputenv("PATH", (m_dir.path() + ':' + pathBefore).toLocal8Bit());
+        }
         for (const bool tick : {true, on}) { // on first: off must take them back
             ModalAnswerer answerer;
             answerer.expect([tick](QWidget *dialog) {
@@ -219,8 +229,10 @@ private Q_SLOTS:
             });
             trigger("Preferences…");
         }
+        const QByteArray program =
+            onPath ? "keyquill" : QCoreApplication::applicationFilePath().toUtf8();
         QCOMPARE(TestEnvironment::fileBytes(m_env.configDir() + "/autostart/keyquill.desktop")
-                     .contains("\nExec=keyquill --minimize-to-tray\n"),
+                     .contains("\nExec=" + program + " --minimize-to-tray\n"),
                  on);
         trigger("Work"); // live through the tray
         if (deletedSince)
