@@ -71,8 +71,11 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
 
 MainWindow::~MainWindow()
 {
-    // The tree empties itself as it goes: nothing may follow its rows meanwhile.
+    // The tree empties itself as it goes, and the live master macro lets go of its hot keys:
+    // nothing of the window may follow them meanwhile.
     disconnect(ui->treeMacros, nullptr, this, nullptr);
+    m_live.disconnect();
+    m_hotKeys.disconnect();
 }
 
 NoteEditor &MainWindow::editor()
