@@ -47,7 +47,7 @@ void PasteDelivery::pasteWhenKeysAreFree()
 
 void PasteDelivery::pollKeys()
 {
-    if (m_platform.keysFree(m_code)) {
+    if (m_platform.keysFree(m_code) && !m_registry.isHeld(m_code)) {
         paste();
         return;
     }

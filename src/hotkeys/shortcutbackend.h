@@ -12,8 +12,11 @@ class ShortcutBackend
 public:
     struct Handlers
     {
-        // A grabbed combination was pressed.
+        // A grabbed combination was pressed. A back-end that reports releases (below) may report
+        // every auto-repeat of a held chord as a press too.
         std::function<void(int code)> activated;
+        // A pressed combination was let go of, where the platform says so.
+        std::function<void(int code)> released;
         // The keyboard mapping changed and a combination could (not) be grabbed again.
         std::function<void(int code, bool grabbed)> regrabbed;
     };
@@ -37,6 +40,9 @@ public:
             grabbed.append(grab(code));
         return grabbed;
     }
+
+    // True where Handlers::released comes for every press (and repeats come as presses).
+    virtual bool reportsReleases() const { return false; }
 
     // Tries again the combinations the platform refused before (another program may have let
     // go of them); each one that is grabbed now is reported through Handlers::regrabbed.

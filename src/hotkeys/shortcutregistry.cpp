@@ -36,7 +36,7 @@ ShortcutBackend *ShortcutRegistry::backend()
     if (!m_backendMade) {
         m_backendMade = true;
         m_backend = m_platform.createShortcutBackend(
-            {[this](int code) { activate(code); },
+            {[this](int code) { activate(code); }, [this](int code) { release(code); },
              [this](int code, bool grabbed) { regrabbed(code, grabbed); }});
     }
     return m_backend.get();
@@ -140,9 +140,15 @@ void ShortcutRegistry::activate(int code)
         m_sinceStroke.invalidate();
         return;
     }
+    // Where the platform reports releases it reports the repeats of a held chord as presses
+    // too: one press is one paste, however long the chord is held.
+    if (isHeld(code))
+        return;
     const auto it = m_combinations.constFind(code);
     if (it == m_combinations.constEnd() || it->holders.isEmpty())
         return;
+    if (m_backend && m_backend->reportsReleases())
+        m_held[code].start();
     // Queued: the back-end is inside its event filter now, and a slot may destroy the holder.
     QPointer<GlobalShortcut> first = it->holders.first();
     QMetaObject::invokeMethod(
@@ -152,6 +158,17 @@ void ShortcutRegistry::activate(int code)
                 Q_EMIT first->activated();
         },
         Qt::QueuedConnection);
+}
+
+void ShortcutRegistry::release(int code)
+{
+    m_held.remove(code);
+}
+
+bool ShortcutRegistry::isHeld(int code) const
+{
+    const auto it = m_held.constFind(code);
+    return it != m_held.constEnd() && it->elapsed() < HeldMs;
 }
 
 void ShortcutRegistry::regrabbed(int code, bool grabbed)

@@ -49,8 +49,14 @@ public:
     // hands the stroke back as a press, that press is dropped.
     void sendStroke(int stroke, HotKeyPlatform::StrokeDone done);
 
+    // True while a chord the back-end reported pressed has not been reported let go of: where
+    // the platform cannot see the keys, the paste waits for this.
+    bool isHeld(int code) const;
+
     // An activation of the stroke's combination this soon after it went out is its echo.
     static constexpr qint64 EchoMs = 1000;
+    // A chord reported pressed and never let go of counts as let go of after this long.
+    static constexpr qint64 HeldMs = 10000;
 
 private:
     struct Combination
@@ -60,6 +66,7 @@ private:
     };
 
     void activate(int code);
+    void release(int code);
     void regrabbed(int code, bool grabbed);
     void finishBatch();
     ShortcutBackend *backend();
@@ -72,4 +79,5 @@ private:
     QList<int> m_pendingGrabs; // new combinations of the running batch
     int m_echo = 0;            // the last stroke sent, while its echo may come
     QElapsedTimer m_sinceStroke;
+    QHash<int, QElapsedTimer> m_held; // chords pressed and not yet let go of, since when
 };

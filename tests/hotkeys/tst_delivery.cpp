@@ -126,6 +126,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("failed");
         QTest::newRow("keys held, then let go") << "held" << QList<int>{CtrlV} << false;
         QTest::newRow("keys held past the give-up") << "held on" << QList<int>() << true;
+        // Where the desktop says when a chord is let go of, it repeats a held one as presses.
+        QTest::newRow("chord held, its repeats") << "held, repeats" << QList<int>{CtrlV} << false;
         QTest::newRow("the desktop refuses the keyboard") << "refused" << QList<int>() << true;
         // A hot key on Ctrl+V: the desktop hands our own stroke back; it must not paste again.
         QTest::newRow("own stroke echoed") << "echo" << QList<int>{CtrlV} << false;
@@ -142,7 +144,8 @@ private Q_SLOTS:
         Preferences preferences;
         preferences.setPasteKeys({{"Special", CtrlV}, {"kitty", 0x41}}); // the second is no stroke
         m_keys->setPreferences(preferences);
-        m_fake->keysDown = situation.startsWith("held");
+        m_fake->keysDown = situation == "held" || situation == "held on";
+        m_fake->releases = situation == "held, repeats";
         m_fake->echoes = situation == "echo";
         m_fake->strokeFailure = situation == "refused" ? "no keyboard for you" : "";
         m_fake->windowClass = situation == "xterm" ? QStringList{"xterm", "XTerm"}
@@ -152,10 +155,14 @@ private Q_SLOTS:
         QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
         m_live->choose("C");
         m_fake->press(situation == "echo" ? CtrlV : C);
-        if (situation == "held") {
+        if (situation.startsWith("held,"))
+            for (int repeat = 0; repeat < 5; ++repeat)
+                m_fake->press(C);
+        if (situation == "held" || situation.startsWith("held,")) {
             QTest::qWait(150);
             QVERIFY(m_fake->strokes.isEmpty());
             m_fake->keysDown = false;
+            m_fake->release(C);
         }
         QVERIFY(finished.wait(2000));
         QTest::qWait(200); // an echo would have been delivered by now

@@ -14,6 +14,7 @@ class FakePlatform final : public HotKeyPlatform
 public:
     bool keysDown = false;
     bool echoes = false;   // the desktop hands our own stroke back as a press
+    bool releases = false; // the desktop says when a chord is let go of (and repeats presses)
     QString strokeFailure; // "" lets strokes go out
     QStringList windowClass;
     QSet<int> refused;
@@ -46,6 +47,11 @@ public:
         if (m_handlers.activated)
             m_handlers.activated(code);
     }
+    void release(int code)
+    {
+        if (m_handlers.released)
+            m_handlers.released(code);
+    }
 
 private:
     struct Backend final : ShortcutBackend
@@ -54,6 +60,7 @@ private:
         explicit Backend(FakePlatform &owner) : platform(owner) {}
         bool grab(int code) override { return !platform.refused.contains(code); }
         void ungrab(int) override {}
+        bool reportsReleases() const override { return platform.releases; }
         void retryRefused(const QList<int> &codes) override
         {
             for (int code : codes) {

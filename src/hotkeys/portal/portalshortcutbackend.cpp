@@ -63,6 +63,9 @@ PortalShortcutBackend::PortalShortcutBackend(Handlers handlers, PortalPlatform &
     QDBusConnection::sessionBus().connect(
         Portal::Service, Portal::Path, Portal::GlobalShortcuts, QStringLiteral("Activated"), this,
         SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    QDBusConnection::sessionBus().connect(
+        Portal::Service, Portal::Path, Portal::GlobalShortcuts, QStringLiteral("Deactivated"), this,
+        SLOT(deactivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
 }
 
 PortalShortcutBackend::~PortalShortcutBackend()
@@ -241,4 +244,13 @@ void PortalShortcutBackend::activated(const QDBusObjectPath &session, const QStr
     const int code = id.toInt(&ok);
     if (ok && m_wanted.contains(code) && m_handlers.activated)
         m_handlers.activated(code);
+}
+
+void PortalShortcutBackend::deactivated(const QDBusObjectPath &session, const QString &id,
+                                        qulonglong, const QVariantMap &)
+{
+    bool ok = false;
+    const int code = id.toInt(&ok);
+    if (session.path() == m_session && ok && m_handlers.released)
+        m_handlers.released(code);
 }

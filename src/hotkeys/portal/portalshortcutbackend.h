@@ -29,6 +29,8 @@ public:
     // True until the desktop says otherwise.
     bool grab(int code) override;
     void ungrab(int code) override;
+    // The desktop says when a chord is let go of; it reports auto-repeats as presses.
+    bool reportsReleases() const override { return true; }
 
     // The session token, which names the program's shortcuts in the desktop's settings.
     static QString sessionToken();
@@ -36,6 +38,8 @@ public:
 private Q_SLOTS:
     void activated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
                    const QVariantMap &options);
+    void deactivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
+                     const QVariantMap &options);
 
 private:
     void scheduleApply();
