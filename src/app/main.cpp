@@ -1,5 +1,6 @@
 #include "app/appidentity.h"
 #include "app/singleinstance.h"
+#include "app/terminationsignals.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/mainwindow.h"
 #include "store/storewrite.h"
@@ -37,6 +38,7 @@ int main(int argc, char *argv[])
     if (!storeProblem.isEmpty())
         QMessageBox::warning(nullptr, QCoreApplication::applicationName(), storeProblem);
 
+    TerminationSignals::endEventLoopOnThem();
     int code = 0;
     {
         // Made once for the program's life; nothing in it waits for the desktop.
@@ -50,7 +52,7 @@ int main(int argc, char *argv[])
             window.showMaximized();
         // Start-up measurements (bench/) only: leave as soon as the event loop runs.
         if (qEnvironmentVariableIsSet("KEYQUILL_BENCH_QUIT"))
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         code = QApplication::exec();
     }
     Q_CLEANUP_RESOURCE(keyquill);

@@ -75,6 +75,12 @@ private Q_SLOTS:
         QVERIFY2(state.contains(QStringLiteral("MAXIMIZED_VERT")) &&
                      state.contains(QStringLiteral("MAXIMIZED_HORZ")),
                  qPrintable(state));
+        // What a log-out sends ends it as "&Quit" does, the guard let go of on the way.
+        first.terminate();
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(!GuardSegment::isHeld(m_env.instanceKey()));
     }
 
     void guardThatCannotBeMadeShowsWhyThenRuns()

@@ -59,6 +59,10 @@ PortalPlatform::~PortalPlatform() = default;
 void PortalPlatform::answered()
 {
     m_state = m_portal ? State::Ready : State::Missing;
+    // What an earlier run left bound (it crashed, or was killed) goes now, not at the first tick.
+    // A back-end made meanwhile does the same once it applies its own set.
+    if (m_state == State::Ready && m_kglobalaccel && !m_backend)
+        PortalShortcutBackend::releaseBindings({}, this);
     Q_EMIT detected();
     Q_EMIT descriptionChanged();
 }
@@ -81,7 +85,9 @@ QString PortalPlatform::description() const
 std::unique_ptr<ShortcutBackend>
 PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
 {
-    return std::make_unique<PortalShortcutBackend>(std::move(handlers), *this);
+    auto backend = std::make_unique<PortalShortcutBackend>(std::move(handlers), *this);
+    m_backend = backend.get();
+    return backend;
 }
 
 void PortalPlatform::sendStroke(int, StrokeDone done)

@@ -40,6 +40,7 @@ Q_SIGNALS:
 private:
     void answered();
 
+    QPointer<PortalShortcutBackend> m_backend;
     State m_state = State::Asking;
     int m_questionsOpen = 0;
     bool m_portal = false;

@@ -175,17 +175,21 @@ void PortalShortcutBackend::created(uint response, const QVariantMap &results)
         scheduleApply();
 }
 
-// KDE keeps the shortcuts of a closed session, an earlier run's too, bound to the program, and
-// they would swallow their keys in every other application: let go of those not wanted now.
 void PortalShortcutBackend::releaseUnwanted()
 {
-    if (!m_platform.hasKGlobalAccel())
-        return;
+    if (m_platform.hasKGlobalAccel())
+        releaseBindings(m_wanted, this);
+}
+
+// KDE keeps the shortcuts of a closed session, an earlier run's too (one that crashed or was
+// killed), bound to the program, and they would swallow their keys in every other application.
+void PortalShortcutBackend::releaseBindings(const QSet<int> &keep, QObject *context)
+{
     auto *watcher = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(kglobalaccelCall(
             QStringLiteral("allActionsForComponent"), {QStringList{sessionToken()}})),
-        this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [keep, watcher] {
         watcher->deleteLater();
         const QDBusPendingReply<QList<QStringList>> reply = *watcher;
         if (reply.isError())
@@ -195,7 +199,7 @@ void PortalShortcutBackend::releaseUnwanted()
             const QString id = action.value(1);
             bool ok = false;
             const int code = id.toInt(&ok);
-            if (!id.isEmpty() && !(ok && m_wanted.contains(code)))
+            if (!id.isEmpty() && !(ok && keep.contains(code)))
                 unregisterFromKGlobalAccel(id);
         }
     });

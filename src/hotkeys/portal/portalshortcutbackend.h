@@ -34,6 +34,8 @@ public:
 
     // The session token, which names the program's shortcuts in the desktop's settings.
     static QString sessionToken();
+    // Lets go of every shortcut KDE's daemon keeps bound for the program but those in `keep`.
+    static void releaseBindings(const QSet<int> &keep, QObject *context);
 
 private Q_SLOTS:
     void activated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,

@@ -1,0 +1,10 @@
+#pragma once
+
+// SIGTERM, SIGINT and SIGHUP (what a log-out, a service manager or a terminal send) end the event
+// loop as "&Quit" does, so that the program lets go of its hot keys and the desktop's bindings on
+// the way out instead of dying with them held. Call once, with the application made.
+namespace TerminationSignals {
+
+void endEventLoopOnThem();
+
+} // namespace TerminationSignals
