@@ -8,7 +8,7 @@
 #include <QKeySequence>
 
 HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
-    : QObject(parent), m_registry(platform), m_delivery(platform, m_registry)
+    : QObject(parent), m_platform(platform), m_registry(platform), m_delivery(platform, m_registry)
 {
     m_pasteTimer.setSingleShot(true);
     m_pasteTimer.setTimerType(Qt::PreciseTimer); // never shorter than the full wait
@@ -124,14 +124,10 @@ void HotKeyController::reportUnavailable()
 QHash<int, QString> HotKeyController::unavailable() const
 {
     QHash<int, QString> result;
-    const bool backend = m_registry.hasBackend();
+    const QString refused = m_platform.refusalReason();
     for (const auto &shortcut : m_shortcuts) {
-        if (shortcut->isRegistered() || shortcut->shortcut().isEmpty())
-            continue;
-        result.insert(shortcut->shortcut()[0].toCombined(),
-                      backend ? tr("Another program holds this hot key, or the keyboard "
-                                   "layout has no such key.")
-                              : tr("Hot keys cannot be registered in this session."));
+        if (!shortcut->isRegistered() && !shortcut->shortcut().isEmpty())
+            result.insert(shortcut->shortcut()[0].toCombined(), refused);
     }
     for (int code : m_consoleCodes)
         result.insert(code, ConsoleKeys::reason(code));

@@ -63,6 +63,8 @@ public:
 
     // The codes of the active master macro that could not be registered, with the reason.
     QHash<int, QString> unavailable() const;
+    // What holds for every registered hot key on this platform ("" when nothing needs saying).
+    QString caveat() const { return m_platform.caveat(); }
     // The codes of the live hot keys, one per note with a code, in store order.
     QList<int> liveCodes() const;
     // True while at least one hot key of the active master macro is registered.
@@ -90,6 +92,7 @@ private:
     void deliverNext();
     void reportUnavailable();
 
+    HotKeyPlatform &m_platform;
     ShortcutRegistry m_registry; // outlives the shortcuts below
     QString m_active;
     TextLookup m_lookup;

@@ -39,3 +39,13 @@ bool HotKeyPlatform::echoesStrokes() const
 {
     return false;
 }
+
+QString HotKeyPlatform::refusalReason() const
+{
+    return tr("Another program holds this hot key, or the keyboard layout has no such key.");
+}
+
+QString HotKeyPlatform::caveat() const
+{
+    return QString();
+}

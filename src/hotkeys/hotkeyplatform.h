@@ -43,6 +43,11 @@ public:
     // on that stroke.
     virtual bool echoesStrokes() const;
 
+    // Why a hot key the platform refused cannot work, and what the user can do.
+    virtual QString refusalReason() const;
+    // What holds for every hot key that does work here ("" when nothing needs saying).
+    virtual QString caveat() const;
+
 Q_SIGNALS:
     // The platform learned what the session offers (a Wayland desktop answered).
     void descriptionChanged();

@@ -38,6 +38,9 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     connect(&m_live, &LiveMaster::liveChanged, this, &MainWindow::showLive);
     connect(&m_hotKeys, &HotKeyController::unavailableChanged, this,
             &MainWindow::markUnavailableKeys);
+    // What holds for every hot key of the session is shown on each live note.
+    if (!m_hotKeys.caveat().isEmpty())
+        connect(&m_hotKeys, &HotKeyController::liveChanged, this, &MainWindow::markUnavailableKeys);
     connect(&m_live, &LiveMaster::rememberFailed, this, [this] {
         if (!std::exchange(m_toldRemember, true))
             m_commands->warn(
@@ -214,8 +217,8 @@ void MainWindow::noteSaved(const QString &master, const QString &note, int code)
 // tray, as often as the live master macro is ticked or rebuilt.
 void MainWindow::markUnavailableKeys()
 {
-    m_tray->setUnavailable(
-        m_marks->mark(masterItem(m_live.name()), m_live.codes(), m_hotKeys.unavailable()));
+    m_tray->setUnavailable(m_marks->mark(masterItem(m_live.name()), m_live.codes(),
+                                         m_hotKeys.unavailable(), m_hotKeys.caveat()));
 }
 
 void MainWindow::setTreeLocked(bool locked)

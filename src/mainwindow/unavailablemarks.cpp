@@ -9,29 +9,30 @@ UnavailableMarks::UnavailableMarks(QTreeWidget *tree)
 }
 
 int UnavailableMarks::mark(QTreeWidgetItem *live, const QHash<QString, int> &codes,
-                           const QHash<int, QString> &unavailable)
+                           const QHash<int, QString> &unavailable, const QString &caveat)
 {
     if (m_marked && m_marked != live && m_tree->indexOfTopLevelItem(m_marked) >= 0)
-        markNotes(m_marked, {}, {}, m_warning);
+        markNotes(m_marked, {}, {}, QString());
     m_marked = live;
-    return live ? markNotes(live, codes, unavailable, m_warning) : 0;
+    return live ? markNotes(live, codes, unavailable, caveat) : 0;
 }
 
 int UnavailableMarks::markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
-                                const QHash<int, QString> &unavailable, const QIcon &warning)
+                                const QHash<int, QString> &unavailable, const QString &caveat) const
 {
     int marked = 0;
     for (int i = 0; i < master->childCount(); ++i) {
         QTreeWidgetItem *note = master->child(i);
         const int code = codes.value(note->text(0));
-        const QString reason = code != 0 ? unavailable.value(code) : QString();
+        const QString unavailableWhy = code != 0 ? unavailable.value(code) : QString();
+        const QString reason = code != 0 && unavailableWhy.isEmpty() ? caveat : unavailableWhy;
         // Rows without a mark, before and after, are left alone.
         if (reason.isEmpty() && note->icon(1).isNull())
             continue;
         const QString shortcut = note->text(1);
-        note->setIcon(1, reason.isEmpty() ? QIcon() : warning);
+        note->setIcon(1, reason.isEmpty() ? QIcon() : m_warning);
         note->setToolTip(1, reason.isEmpty() ? shortcut : shortcut + QLatin1Char('\n') + reason);
-        marked += reason.isEmpty() ? 0 : 1;
+        marked += unavailableWhy.isEmpty() ? 0 : 1;
     }
     return marked;
 }

@@ -17,14 +17,15 @@ public:
 
     // Marks the notes under `live` (a top-level row; null for none) whose code, in `codes` (note
     // name -> stored code), is a key of `unavailable` (code -> reason): a warning icon in column
-    // 1 and the reason in its tool tip. Takes the marks off the rows marked before. Returns the
-    // number of marked notes.
+    // 1 and the reason in its tool tip; the other notes with a hot key get `caveat` so, when
+    // there is one. Takes the marks off the rows marked before. Returns the number of notes
+    // marked unavailable.
     int mark(QTreeWidgetItem *live, const QHash<QString, int> &codes,
-             const QHash<int, QString> &unavailable);
+             const QHash<int, QString> &unavailable, const QString &caveat = QString());
 
 private:
-    static int markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
-                         const QHash<int, QString> &unavailable, const QIcon &warning);
+    int markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
+                  const QHash<int, QString> &unavailable, const QString &caveat) const;
 
     QTreeWidget *m_tree;
     QIcon m_warning;

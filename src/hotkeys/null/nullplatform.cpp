@@ -12,6 +12,13 @@ std::unique_ptr<ShortcutBackend> NullPlatform::createShortcutBackend(ShortcutBac
     return nullptr;
 }
 
+QString NullPlatform::refusalReason() const
+{
+    return tr("Hot keys cannot be registered in this session: %1. They work in an X11 session, "
+              "or on a Wayland desktop that offers the global shortcuts portal.")
+        .arg(m_why);
+}
+
 void NullPlatform::sendStroke(int, StrokeDone done)
 {
     done(tr("No key can be sent to other programs here: %1.").arg(m_why));

@@ -15,6 +15,7 @@ public:
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override;
     void sendStroke(int stroke, StrokeDone done) override;
+    QString refusalReason() const override;
 
 private:
     QString m_why;

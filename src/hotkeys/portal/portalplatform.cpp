@@ -82,6 +82,16 @@ QString PortalPlatform::description() const
               "portal, and Wayland lets no program watch the keyboard itself.");
 }
 
+QString PortalPlatform::refusalReason() const
+{
+    if (m_state == State::Missing)
+        return tr("This Wayland desktop offers no global shortcuts portal, so no hot key can be "
+                  "registered. Hot keys work in an X11 session, or on a desktop that offers the "
+                  "portal (KDE Plasma 5.27 or later, GNOME 48 or later).");
+    return tr("The desktop did not bind this hot key: another program holds it, or it was "
+              "refused. Its system settings can give it another key.");
+}
+
 std::unique_ptr<ShortcutBackend>
 PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
 {

@@ -32,6 +32,7 @@ public:
     void sendStroke(int stroke, StrokeDone done) override;
     void setClipboard(const QString &text, QClipboard::Mode mode) override;
     bool echoesStrokes() const override { return true; }
+    QString refusalReason() const override;
 
 Q_SIGNALS:
     // The desktop answered: state() is Ready or Missing now.

@@ -44,15 +44,27 @@ std::unique_ptr<HotKeyPlatform> createX11Platform()
 
 X11Platform::X11Platform(xcb_connection_t *connection, _XDisplay *display)
     : m_connection(connection), m_display(display),
-      m_sender(std::make_unique<X11KeySender>(XDisplayString(display)))
+      m_sender(std::make_unique<X11KeySender>(XDisplayString(display))),
+      m_xwayland(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                 qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
 {
+}
+
+QString X11Platform::caveat() const
+{
+    if (!m_xwayland)
+        return QString();
+    return tr("Keyquill runs through XWayland: only X11 programs send it this hot key and take "
+              "its paste; Wayland programs never do. Started without QT_QPA_PLATFORM=xcb it uses "
+              "the desktop's global shortcuts portal instead.");
 }
 
 X11Platform::~X11Platform() = default;
 
 QString X11Platform::description() const
 {
-    return tr("Hot keys: X11 key grabs; the paste key is sent through XTest.");
+    const QString grabs = tr("Hot keys: X11 key grabs; the paste key is sent through XTest.");
+    return m_xwayland ? grabs + QLatin1Char(' ') + caveat() : grabs;
 }
 
 std::unique_ptr<ShortcutBackend>

@@ -25,9 +25,11 @@ public:
     void sendStroke(int stroke, StrokeDone done) override;
     bool keysFree(int code) override;
     QStringList focusedWindowClass() override;
+    QString caveat() const override;
 
 private:
     xcb_connection_t *m_connection;
     _XDisplay *m_display;
     std::unique_ptr<X11KeySender> m_sender;
+    bool m_xwayland; // an X server inside a Wayland session
 };
