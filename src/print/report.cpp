@@ -1,10 +1,9 @@
 #include "report.h"
 
+#include "pieceprinter.h"
 #include "store/macrostore.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QKeySequence>
-#include <QPagedPaintDevice>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -30,6 +29,28 @@ const QString NoteTemplate = QStringLiteral(
     "       <td class=\"m_value\">&nbsp;%2</td>         <td width=\"100\">&nbsp;</td>         "
     "<td class=\"m_label\">Note name:</td>         <td class=\"m_value\">&nbsp;%1</td>     "
     "</tr> </table> <hr /> ");
+
+// A report is laid out and printed in pieces of about this many characters of HTML, each cut
+// where a master macro section or a note block begins. The templates' markup at those places
+// cannot occur in a value, which is escaped.
+constexpr qsizetype PieceSize = 128 * 1024;
+const QLatin1String SectionStart("<h1 class=\"m_master_title\">");
+const QLatin1String NoteStart("<span class=\"m_label\">Content:</span>");
+// Every cut follows the rule that closes a note block or a section's heading; a piece after the
+// first begins with one of its own for the printer to put in the place of the one before.
+const QLatin1String CutBlock("<hr /> ");
+
+// The first section or note start from `from` on, or the body's end.
+qsizetype nextCut(QStringView body, qsizetype from)
+{
+    if (from >= body.size())
+        return body.size();
+    qsizetype cut = body.indexOf(SectionStart, from);
+    const qsizetype note = body.indexOf(NoteStart, from);
+    if (cut < 0 || (note >= 0 && note < cut))
+        cut = note;
+    return cut < 0 ? body.size() : cut;
+}
 
 // The note blocks of one master macro, in store order.
 QString noteBlocks(const MacroStore &store, const QString &master)
@@ -90,13 +111,34 @@ QString allMasterMacrosPage()
 
 void render(const QString &html, QPagedPaintDevice *device)
 {
-    QTextDocument document;
-    setPage(&document, html);
-    // Laid out on the device's own pages, so it prints as it stands: without this the document
-    // would add margins and page numbers of its own.
-    document.documentLayout()->setPaintDevice(device);
-    document.setPageSize(QSizeF(device->width(), device->height()));
-    document.print(device);
+    PiecePrinter printer(device);
+    const auto print = [&printer](const QString &piece) {
+        QTextDocument document;
+        setPage(&document, piece);
+        printer.print(&document);
+    };
+    const qsizetype bodyStart = PageTemplate.indexOf(QLatin1String("%1"));
+    const QStringView head = QStringView(PageTemplate).left(bodyStart);
+    const QStringView tail = QStringView(PageTemplate).mid(bodyStart + 2);
+    if (!printer.isActive()) {
+        return;
+    } else if (html.size() < head.size() + tail.size() || !html.startsWith(head) ||
+               !html.endsWith(tail)) {
+        print(html); // not one of ours: in one piece
+    } else {
+        const QStringView body =
+            QStringView(html).mid(head.size(), html.size() - head.size() - tail.size());
+        for (qsizetype start = 0, end = 0; start < body.size(); start = end) {
+            end = nextCut(body, start + PieceSize);
+            QString piece = head.toString();
+            if (start > 0)
+                piece += CutBlock;
+            piece += body.mid(start, end - start);
+            piece += tail;
+            print(piece);
+        }
+    }
+    printer.finish();
 }
 
 void setPage(QTextDocument *document, const QString &html)

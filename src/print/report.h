@@ -29,7 +29,9 @@ QString allMasterMacrosPage();
 // Loads the page into the document, its headings at the style sheet's size.
 void setPage(QTextDocument *document, const QString &html);
 
-// Lays the page out and prints it onto the device.
+// Lays the page out and prints it onto the device, a few hundred notes at a time (the time and
+// memory of one whole document grow faster than the report), with the pages the one document
+// would have.
 void render(const QString &html, QPagedPaintDevice *device);
 
 } // namespace Report
