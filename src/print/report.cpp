@@ -2,10 +2,9 @@
 
 #include "pieceprinter.h"
 #include "store/macrostore.h"
+#include "widgets/headingsize.h"
 
 #include <QKeySequence>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 
 namespace Report {
@@ -147,17 +146,7 @@ void setPage(QTextDocument *document, const QString &html)
     // Qt's HTML import gives h1 a size step of its own on top of the style sheet's "font-size:
     // 12px", which printed the master macro's name about twice as large. Put the sheet's size
     // back on the heading text.
-    constexpr int HeadingPixelSize = 12;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block.blockFormat().headingLevel() != 1)
-            continue;
-        QTextCursor cursor(block);
-        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        QTextCharFormat format;
-        format.setProperty(QTextFormat::FontSizeAdjustment, 0);
-        format.setProperty(QTextFormat::FontPixelSize, HeadingPixelSize);
-        cursor.mergeCharFormat(format);
-    }
+    setHeadingPixelSize(document, 1, 12);
 }
 
 } // namespace Report
