@@ -1,6 +1,7 @@
 // The guard inside one process, against leftovers of a killed instance, between processes that
 // start at the same moment, and against objects that another user (nobody, in a child process)
 // put on every key they could guess.
+#include "app/appidentity.h"
 #include "app/guardsegment.h"
 #include "app/singleinstance.h"
 #include "support/testenv.h"
@@ -56,6 +57,20 @@ class TestSingleInstance final : public QObject
 
 private Q_SLOTS:
     void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())); }
+
+    void startsHiddenOnlyOnTheExactOption_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("exact") << "--minimize-to-tray" << true;
+        QTest::newRow("other letter case") << "--Minimize-To-Tray" << false;
+        QTest::newRow("with a value") << "--minimize-to-tray=1" << false;
+    }
+    void startsHiddenOnlyOnTheExactOption()
+    {
+        QFETCH(QString, option);
+        QTEST(AppIdentity::wantsMinimizeToTray({"keyquill", option}), "hidden");
+    }
 
     void restoreRequestIsPolledOnce()
     {

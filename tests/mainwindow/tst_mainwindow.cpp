@@ -16,12 +16,15 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 
@@ -42,6 +45,7 @@ class TestMainWindow final : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<ExportDlg> m_export;
     QTreeWidget *m_tree = nullptr;
 
     template <typename T> T *child(const char *name) const
@@ -77,14 +81,19 @@ class TestMainWindow final : public QObject
         m_dialogs->files = {path};
         trigger("&Import Master Macro");
     }
-    // Runs the export dialog with everything ticked; true when it closed.
+    ExportDlg &exportDialog()
+    {
+        if (!m_export)
+            m_export = std::make_unique<ExportDlg>(m_window->store(), *m_dialogs);
+        return *m_export;
+    }
+    // Presses OK in the export dialog (everything ticked unless changed); true when it closed.
     bool exportTo(const QString &path)
     {
-        ExportDlg dialog(m_window->store(), *m_dialogs);
         m_dialogs->files = {path};
-        dialog.show();
-        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        return !dialog.isVisible();
+        exportDialog().show();
+        exportDialog().findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        return !exportDialog().isVisible();
     }
 
 private Q_SLOTS:
@@ -94,6 +103,7 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Work", "hello", CtrlAltA, "Hello");
         TestEnvironment::writeNote("Work", "bye", 0, "Bye");
         TestEnvironment::writeNote("Home", "h", CtrlAltA, "Home");
+        m_export.reset();
         m_window.reset();
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
@@ -114,6 +124,8 @@ private Q_SLOTS:
         row("backslash", "Add Note", "a\\b", separator);
         row("master, other case", "Add Master Macro", "WORK", "Master Macro with that name exists");
         row("rename to own name", "Rename", "Home", "Master Macro ot Note with that name exists");
+        QTest::newRow("note, other case: taken") << "Add Note"
+                                                 << "H" << QString();
     }
     void refusesNames()
     {
@@ -123,10 +135,13 @@ private Q_SLOTS:
         select(0);
         m_dialogs->names = {name, QString()};
         trigger(command);
-        QCOMPARE(m_dialogs->asked.size(), 3); // the name, the warning, the name offered again
-        QCOMPARE(m_dialogs->asked.at(1), warning);
-        QVERIFY(m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
-        QVERIFY(treeDump(m_tree).size() == 5 && TestEnvironment::storeDump().size() == 3);
+        const bool taken = warning.isNull();
+        // Refused: the name, the warning, the name offered again.
+        QCOMPARE(m_dialogs->asked.size(), taken ? 1 : 3);
+        QCOMPARE(m_dialogs->asked.value(1), warning);
+        QVERIFY(taken || m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
+        QVERIFY(treeDump(m_tree).size() == 5 + taken &&
+                TestEnvironment::storeDump().size() == 3 + taken);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
@@ -256,7 +271,9 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::storeDump().at(1),
                  QStringLiteral("Work/bye|%1|Bye<b>&amp;</b> x").arg(code));
         QVERIFY(m_window->hotKeys().liveCodes().contains(code));
-        select(1, 1);
+        select(1, 1); // hello: its own key is free to keep, bye's is taken
+        QVERIFY(key->itemIcon(key->findData(int(Qt::Key_A))).isNull());
+        QVERIFY(!key->itemIcon(key->findData(int(Qt::Key_B))).isNull());
         select(1, 0);
         QCOMPARE(text->toPlainText(), "Bye<b>&amp;</b> x");
     }
@@ -317,6 +334,10 @@ private Q_SLOTS:
         QTest::newRow("lone surrogates")
             << data + "surrogates.mmacro"
             << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QString();
+        // The second is tested against the first one's name: the question comes, and is cancelled.
+        QTest::newRow("one name in two letter cases")
+            << data + "letter-case.mmacro" << QStringList{"Letters/a|0|one"}
+            << "Master Macro with name \"letters\" exists";
     }
     void hostileFilesLeaveTheStoreSound()
     {
@@ -338,7 +359,15 @@ private Q_SLOTS:
         QCOMPARE(stored, added);
         // What the tree shows is what the store holds, and ticking it survives odd codes.
         QCOMPARE(treeDump(m_tree).size(), 5 + added.size() + !added.isEmpty());
-        m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)->setCheckState(0, Qt::Checked);
+        QTreeWidgetItem *last = m_tree->topLevelItem(m_tree->topLevelItemCount() - 1);
+        last->setCheckState(0, Qt::Checked);
+        QList<int> codes;
+        for (const QString &note : added)
+            codes << note.section('|', 1, 1).toInt();
+        codes.removeAll(0);
+        QCOMPARE(m_window->hotKeys().activeMaster(), last->text(0));
+        // Work's, when nothing came in.
+        QCOMPARE(m_window->hotKeys().liveCodes(), added.isEmpty() ? QList<int>{CtrlAltA} : codes);
     }
 
     void failedExportKeepsTheDialogAndTheTarget_data()
@@ -364,6 +393,77 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->asked.size(), 2);
         QVERIFY(m_dialogs->asked.last().contains("could not be written to"));
         QCOMPARE(TestEnvironment::fileBytes(path), before);
+    }
+
+    // A step ticks ("+") or unticks ("-") a row of the export dialog, its content box with "#1";
+    // "All" and "None" press "Select All" and "De-Select All".
+    void exportFollowsTheTicks_data()
+    {
+        QTest::addColumn<QString>("steps");
+        // Home, h, Work, bye, hello: "x" ticked, "-" not, a note's content box second.
+        QTest::addColumn<QString>("ticks");
+        QTest::addColumn<QString>("written"); // the file's notes, with "=text" where it has one
+        QTest::newRow("content box unticked") << "-hello#1"
+                                              << "x xx x xx x-"
+                                              << "Home/h=Home Work/bye=Bye Work/hello";
+        QTest::newRow("a note ticks its master, and that all its notes")
+            << "-Work +bye"
+            << "x xx x xx xx"
+            << "Home/h=Home Work/bye=Bye Work/hello=Hello";
+        QTest::newRow("unticked notes keep their master") << "-bye -hello"
+                                                          << "x xx x -x -x"
+                                                          << "Home/h=Home";
+        QTest::newRow("Select All") << "-Home -hello All"
+                                    << "x xx x xx -x"
+                                    << "Home/h=Home Work/bye=Bye";
+        QTest::newRow("De-Select All") << "-Home +h#1 None"
+                                       << "- -x - -- --"
+                                       << "";
+    }
+    void exportFollowsTheTicks()
+    {
+        QFETCH(QString, steps);
+        auto *tree = exportDialog().findChild<QTreeWidget *>("treeMacros");
+        for (const QString &step : steps.split(' ')) {
+            const char *button = step == "All" ? "btnSelectAll" : "btnDeselectAll";
+            if (step == "All" || step == "None")
+                exportDialog().findChild<QPushButton *>(button)->click();
+            else
+                tree->findItems(step.mid(1).section('#', 0, 0), Qt::MatchRecursive)
+                    .first()
+                    ->setCheckState(step.endsWith("#1"),
+                                    step[0] == '+' ? Qt::Checked : Qt::Unchecked);
+        }
+        QStringList ticks;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            ticks << QString();
+            for (int column = 0; column <= ((*it)->parent() != nullptr); ++column)
+                ticks.last() += (*it)->checkState(column) == Qt::Checked ? 'x' : '-';
+        }
+        QTEST(ticks.join(' '), "ticks");
+        const QString path = m_dir.filePath(QTest::currentDataTag() + QString(".mmacro"));
+        QVERIFY(exportTo(path));
+        QSettings file(path, QSettings::IniFormat);
+        QStringList written;
+        for (const QString &key : file.allKeys().filter("/shortcut")) {
+            const QString text = key.section('/', 0, 2) + "/text";
+            written << key.section('/', 0, 0) + '/' + key.section('/', 2, 2) +
+                           (file.contains(text) ? '=' + file.value(text).toString() : QString());
+        }
+        QTEST(written.join(' '), "written");
+    }
+
+    void deleteQuestionDefaultsToCancel()
+    {
+        int defaultButton = 0;
+        ModalAnswerer answerer;
+        answerer.expect([&defaultButton](QWidget *shown) {
+            auto *box = static_cast<QMessageBox *>(shown);
+            defaultButton = box->standardButton(box->defaultButton());
+            box->button(QMessageBox::Ok)->click();
+        });
+        QVERIFY(Dialogs().question(m_window.get(), "Delete", "Delete?"));
+        QCOMPARE(defaultButton, int(QMessageBox::Cancel));
     }
 };
 
