@@ -407,7 +407,7 @@ private Q_SLOTS:
                                               << "x xx x xx x-"
                                               << "Home/h=Home Work/bye=Bye Work/hello";
         QTest::newRow("a note ticks its master, and that all its notes")
-            << "-Work +bye"
+            << "-hello#1 -Work +bye"
             << "x xx x xx xx"
             << "Home/h=Home Work/bye=Bye Work/hello=Hello";
         QTest::newRow("unticked notes keep their master") << "-bye -hello"
