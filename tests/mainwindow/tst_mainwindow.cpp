@@ -336,8 +336,8 @@ private Q_SLOTS:
             << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QString();
         // The second is tested against the first one's name: the question comes, and is cancelled.
         QTest::newRow("one name in two letter cases")
-            << data + "letter-case.mmacro" << QStringList{"Letters/a|0|one"}
-            << "Master Macro with name \"letters\" exists";
+            << data + "letter-case.mmacro" << QStringList{"LETTERS/b|0|two"}
+            << "Master Macro with name \"Letters\" exists";
     }
     void hostileFilesLeaveTheStoreSound()
     {
