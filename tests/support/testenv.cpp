@@ -55,17 +55,6 @@ void TestEnvironment::writeMasterMacro(const QString &master)
     QSettings().setValue(QStringLiteral("MasterMacros/%1/description").arg(master), QString());
 }
 
-bool TestEnvironment::moveStoreBelowAFile(const QTemporaryDir &dir)
-{
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
-    if (!blocker.open(QIODevice::WriteOnly))
-        return false;
-    blocker.close();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       dir.filePath(QStringLiteral("blocker/config")));
-    return true;
-}
-
 QByteArray TestEnvironment::fileBytes(const QString &path)
 {
     QFile file(path);
