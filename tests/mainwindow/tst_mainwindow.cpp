@@ -115,17 +115,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("warning");
-        const QString separator = "A name cannot contain \"/\" or \"\\\": the macro store uses "
-                                  "them to separate its groups.";
-        const auto row = [](const char *tag, QString command, QString name, QString warning) {
-            QTest::newRow(tag) << command << name << App + warning;
+        const char *separator = "A name cannot contain \"/\" or \"\\\": the macro store uses "
+                                "them to separate its groups.";
+        const auto row = [](const char *tag, QString command, QString name, const char *warning) {
+            QTest::newRow(tag) << command << name << (warning ? App + warning : QString());
         };
         row("slash", "Add Master Macro", "a/b", separator);
         row("backslash", "Add Note", "a\\b", separator);
         row("master, other case", "Add Master Macro", "WORK", "Master Macro with that name exists");
         row("rename to own name", "Rename", "Home", "Master Macro ot Note with that name exists");
-        QTest::newRow("note, other case: taken") << "Add Note"
-                                                 << "H" << QString();
+        row("note, other case: taken", "Add Note", "H", nullptr);
     }
     void refusesNames()
     {
@@ -263,6 +262,10 @@ private Q_SLOTS:
         QCOMPARE(
             m_dialogs->asked,
             QStringList{App + "Shortcut already assigned to another Note in this Master Macro"});
+        key->setCurrentIndex(key->findData(int(Qt::Key_F5))); // switches to a text console
+        QVERIFY(key->currentData(Qt::ToolTipRole).toString().contains("console switching"));
+        child<QPushButton>("btnUpdate")->click();
+        QVERIFY(m_dialogs->asked.last().contains("console switching"));
         QCOMPARE(TestEnvironment::storeDump().at(1), "Work/bye|0|Bye");
         key->setCurrentIndex(key->findData(int(Qt::Key_B)));
         child<QPushButton>("btnUpdate")->click();
@@ -403,25 +406,19 @@ private Q_SLOTS:
     void exportFollowsTheTicks_data()
     {
         QTest::addColumn<QString>("steps");
-        // Home, h, Work, bye, hello: "x" ticked, "-" not, a note's content box second.
-        QTest::addColumn<QString>("ticks");
-        QTest::addColumn<QString>("written"); // the file's notes, with "=text" where it has one
-        QTest::newRow("content box unticked") << "-hello#1"
-                                              << "x xx x xx x-"
-                                              << "Home/h=Home Work/bye=Bye Work/hello";
-        QTest::newRow("a note ticks its master, and that all its notes")
-            << "-hello#1 -Work +bye"
-            << "x xx x xx xx"
-            << "Home/h=Home Work/bye=Bye Work/hello=Hello";
-        QTest::newRow("unticked notes keep their master") << "-bye -hello"
-                                                          << "x xx x -x -x"
-                                                          << "Home/h=Home";
-        QTest::newRow("Select All") << "-Home -hello All"
-                                    << "x xx x xx -x"
-                                    << "Home/h=Home Work/bye=Bye";
-        QTest::newRow("De-Select All") << "-Home +h#1 None"
-                                       << "- -x - -- --"
-                                       << "";
+        // The ticks of Home, h, Work, bye and hello ("x" or "-", a note's content box second),
+        // then the notes written, with "=text" where the file holds a text.
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char *tag, const char *steps, const char *after) {
+            QTest::newRow(tag) << QString(steps) << QString(after);
+        };
+        row("content box unticked", "-hello#1",
+            "x xx x xx x- | Home/h=Home Work/bye=Bye Work/hello");
+        row("a note ticks its master, and that all its notes", "-hello#1 -Work +bye",
+            "x xx x xx xx | Home/h=Home Work/bye=Bye Work/hello=Hello");
+        row("unticked notes keep their master", "-bye -hello", "x xx x -x -x | Home/h=Home");
+        row("Select All", "-Home -hello All", "x xx x xx -x | Home/h=Home Work/bye=Bye");
+        row("De-Select All", "-Home +h#1 None", "- -x - -- -- |");
     }
     void exportFollowsTheTicks()
     {
@@ -437,23 +434,20 @@ private Q_SLOTS:
                     ->setCheckState(step.endsWith("#1"),
                                     step[0] == '+' ? Qt::Checked : Qt::Unchecked);
         }
-        QStringList ticks;
-        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-            ticks << QString();
-            for (int column = 0; column <= ((*it)->parent() != nullptr); ++column)
-                ticks.last() += (*it)->checkState(column) == Qt::Checked ? 'x' : '-';
-        }
-        QTEST(ticks.join(' '), "ticks");
         const QString path = m_dir.filePath(QTest::currentDataTag() + QString(".mmacro"));
         QVERIFY(exportTo(path));
+        QStringList after;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            after << QString((*it)->checkState(0) ? "x" : "-") +
+                         ((*it)->parent() ? (*it)->checkState(1) ? "x" : "-" : "");
+        after << "|";
         QSettings file(path, QSettings::IniFormat);
-        QStringList written;
         for (const QString &key : file.allKeys().filter("/shortcut")) {
             const QString text = key.section('/', 0, 2) + "/text";
-            written << key.section('/', 0, 0) + '/' + key.section('/', 2, 2) +
-                           (file.contains(text) ? '=' + file.value(text).toString() : QString());
+            after << key.section('/', 0, 0) + '/' + key.section('/', 2, 2) +
+                         (file.contains(text) ? '=' + file.value(text).toString() : QString());
         }
-        QTEST(written.join(' '), "written");
+        QTEST(after.join(' '), "after");
     }
 
     void deleteQuestionDefaultsToCancel()
