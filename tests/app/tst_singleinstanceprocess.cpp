@@ -10,30 +10,25 @@
 
 namespace {
 
-const QString Title = QStringLiteral("Key-Quill by Orlenvar");
-
 QString output(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
     process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).section('\n', 0, 0);
 }
 
 // The mapped window of the process titled title, or "" when there is none.
-QString window(const QProcess &process, const QString &title = Title)
+QString window(const QProcess &process, const QString &title = "Key-Quill by Orlenvar")
 {
-    return output(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--all"),
-                   QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                   QString::number(process.processId()), QStringLiteral("--name"),
-                   QLatin1Char('^') + title + QLatin1Char('$')});
+    return output("xdotool", {"search", "--all", "--onlyvisible", "--pid",
+                              QString::number(process.processId()), "--name", '^' + title + '$'});
 }
 
 void start(QProcess &process, const QStringList &arguments)
 {
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral(KEYQUILL_BINARY), arguments);
+    process.start(KEYQUILL_BINARY, arguments);
     process.waitForStarted();
 }
 
@@ -56,10 +51,11 @@ private Q_SLOTS:
     }
     // The instances were killed: a next first start removes what they left in the kernel.
     void cleanupTestCase() { GuardSegment(m_env.instanceKey()).open(); }
+
     void secondStartRestoresHiddenWindow()
     {
         QProcess first;
-        start(first, {QStringLiteral("--minimize-to-tray")});
+        start(first, {"--minimize-to-tray"});
         // Its window stays hidden: it is ready once it holds the guard.
         QVERIFY(
             QTest::qWaitFor([this] { return GuardSegment::isHeld(m_env.instanceKey()); }, 10000));
@@ -70,10 +66,8 @@ private Q_SLOTS:
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 254); // -2
         QTRY_VERIFY_WITH_TIMEOUT(!window(first).isEmpty(), 5000);
-        const QString state = output(QStringLiteral("xprop"), {QStringLiteral("-id"), window(first),
-                                                               QStringLiteral("_NET_WM_STATE")});
-        QVERIFY2(state.contains(QStringLiteral("MAXIMIZED_VERT")) &&
-                     state.contains(QStringLiteral("MAXIMIZED_HORZ")),
+        const QString state = output("xprop", {"-id", window(first), "_NET_WM_STATE"});
+        QVERIFY2(state.contains("MAXIMIZED_VERT") && state.contains("MAXIMIZED_HORZ"),
                  qPrintable(state));
     }
 
@@ -81,16 +75,13 @@ private Q_SLOTS:
     {
         QProcess unguarded;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KEYQUILL_INSTANCE_KEY"), QStringLiteral("no/such/folder"));
+        env.insert("KEYQUILL_INSTANCE_KEY", "no/such/folder");
         unguarded.setProcessEnvironment(env);
         start(unguarded, {});
-        const QString box = QStringLiteral("Keyquill");
-        QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded, box).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded, "Keyquill").isEmpty(), 10000);
         QVERIFY(window(unguarded).isEmpty()); // the message comes first
-        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
-                                   {QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                                    window(unguarded, box), QStringLiteral("key"),
-                                    QStringLiteral("Return")}),
+        QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync",
+                                               window(unguarded, "Keyquill"), "key", "Return"}),
                  0);
         QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded).isEmpty(), 10000);
     }
