@@ -152,19 +152,21 @@ private Q_SLOTS:
         QVERIFY(m_tree->topLevelItem(1)->checkState(0) == Qt::Unchecked && keys.isActive("Home"));
 
         select(0);
-        m_dialogs->names = {"Holiday", "new note"};
+        m_dialogs->names = {"Holiday", "new note", "renamed"};
         trigger("Rename");
         QCOMPARE(keys.activeMaster(), "Holiday");
         trigger("Add Note");
+        select(0, 1);
+        trigger("Rename");
         select(0, 0);
         m_dialogs->questions = {false, true};
         trigger("Delete"); // cancelled
         trigger("Delete");
         QCOMPARE(keys.liveCodes(), QList<int>());
-        QCOMPARE(treeDump(m_tree), QStringList({"Holiday", "Holiday/new note|", "Work", "Work/bye|",
+        QCOMPARE(treeDump(m_tree), QStringList({"Holiday", "Holiday/renamed|", "Work", "Work/bye|",
                                                 "Work/hello|Ctrl+Alt+A"}));
         QCOMPARE(TestEnvironment::storeDump(),
-                 QStringList({"Holiday/new note|0|", "Work/bye|0|Bye",
+                 QStringList({"Holiday/renamed|0|", "Work/bye|0|Bye",
                               QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA)}));
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         QCOMPARE(keys.activeMaster(), QString());
