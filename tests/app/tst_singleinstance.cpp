@@ -6,10 +6,7 @@
 #include "app/singleinstance.h"
 #include "support/testenv.h"
 
-#include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <algorithm>
 #include <csignal>

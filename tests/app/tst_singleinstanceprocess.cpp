@@ -4,9 +4,7 @@
 #include "support/testenv.h"
 #include "support/trayhost.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 

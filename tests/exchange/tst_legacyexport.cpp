@@ -6,10 +6,7 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 
 namespace {
 

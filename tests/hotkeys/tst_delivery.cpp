@@ -9,10 +9,7 @@
 #include "store/macrostore.h"
 #include "store/preferences.h"
 
-#include <QElapsedTimer>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 

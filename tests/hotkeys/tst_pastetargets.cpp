@@ -12,16 +12,8 @@
 #include "support/trayhost.h"
 #include "xclient.h"
 
-#include <QClipboard>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QSystemTrayIcon>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <X11/keysym.h>
 #include <X11/X.h>

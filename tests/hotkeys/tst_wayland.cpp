@@ -12,14 +12,9 @@
 #include "hotkeys/portal/portalshortcutbackend.h"
 #include "store/macrostore.h"
 
-#include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QFile>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtDBus>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <X11/keysym.h>
 

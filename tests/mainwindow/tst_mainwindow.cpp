@@ -9,21 +9,8 @@
 #include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFile>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSettings>
-#include <QSystemTrayIcon>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTextEdit>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

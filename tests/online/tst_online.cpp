@@ -10,17 +10,9 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
-#include <QAction>
-#include <QDeadlineTimer>
-#include <QDesktopServices>
-#include <QSemaphore>
-#include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
-#include <QTextBlock>
-#include <QTextBrowser>
-#include <QThread>
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 

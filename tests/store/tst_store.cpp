@@ -6,12 +6,7 @@
 #include "store/macrostore.h"
 #include "store/storewrite.h"
 
-#include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-#include <QTest>
+#include <QtTest>
 
 #include <csignal>
 #include <sys/stat.h>
