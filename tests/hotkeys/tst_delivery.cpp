@@ -59,9 +59,7 @@ private Q_SLOTS:
         QSignalSpy unavailable(m_keys.get(), &HotKeyController::unavailableChanged);
         m_live->choose("A");
         QCOMPARE(m_keys->liveCodes(), QList<int>({A, B, A})); // store order; "none" holds none
-        QList<int> unavailableCodes = m_keys->unavailable().keys();
-        std::sort(unavailableCodes.begin(), unavailableCodes.end());
-        QCOMPARE(unavailableCodes, QList<int>({B, F5}));
+        QVERIFY(m_keys->unavailable().size() == 2 && m_keys->unavailable().contains(B));
         QVERIFY(m_keys->unavailable().value(F5).contains("console switching"));
         // Another program lets go of B: the next look takes it.
         m_fake->refused.clear();
@@ -119,22 +117,20 @@ private Q_SLOTS:
     void pasteOutcomes_data()
     {
         QTest::addColumn<QString>("situation");
-        QTest::addColumn<QList<int>>("strokes");
-        QTest::addColumn<bool>("failed");
-        QTest::newRow("keys held, then let go") << "held" << QList<int>{CtrlV} << false;
-        QTest::newRow("keys held past the give-up") << "held on" << QList<int>() << true;
-        QTest::newRow("the desktop refuses the keyboard") << "refused" << QList<int>() << true;
+        QTest::addColumn<QList<int>>("strokes"); // none: the paste failed
+        QTest::newRow("keys held, then let go") << "held" << QList<int>{CtrlV};
+        QTest::newRow("keys held past the give-up") << "held on" << QList<int>();
+        QTest::newRow("the desktop refuses the keyboard") << "refused" << QList<int>();
         // A hot key on Ctrl+V: the desktop hands our own stroke back; it must not paste again.
-        QTest::newRow("own stroke echoed") << "echo" << QList<int>{CtrlV} << false;
-        QTest::newRow("terminal") << "xterm" << QList<int>{PasteStroke::ShiftInsert} << false;
+        QTest::newRow("own stroke echoed") << "echo" << QList<int>{CtrlV};
+        QTest::newRow("terminal") << "xterm" << QList<int>{PasteStroke::ShiftInsert};
         QTest::newRow("user's class beats built-in instance")
-            << "kitty, user's Ctrl+V" << QList<int>{CtrlV} << false;
+            << "kitty, user's Ctrl+V" << QList<int>{CtrlV};
     }
     void pasteOutcomes()
     {
         QFETCH(QString, situation);
         QFETCH(QList<int>, strokes);
-        QFETCH(bool, failed);
         m_keys->setTiming({50, 50, 300});
         // As the next start reads them; a class with a group separator is still one class.
         Preferences preferences = Preferences::load();
@@ -162,7 +158,7 @@ private Q_SLOTS:
         QTest::qWait(200); // an echo would have been delivered by now
         QCOMPARE(m_fake->strokes, strokes);
         QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().first().toString().isEmpty(), !failed);
+        QCOMPARE(finished.first().first().toString().isEmpty(), !strokes.isEmpty());
         // A paste that did not go out leaves the text for the user to paste by hand.
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  situation == "echo" ? "on the paste key" : "C");
