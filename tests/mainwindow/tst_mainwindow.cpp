@@ -40,10 +40,9 @@ class TestMainWindow final : public QObject
     }
     void trigger(const QString &text)
     {
-        for (QAction *action : m_window->findChildren<QAction *>()) {
+        for (QAction *action : m_window->findChildren<QAction *>())
             if (action->text() == text)
                 return action->trigger();
-        }
         QFAIL(qPrintable(text));
     }
     // Every item of the tree as "master" or "master/note|shown hot key", in tree order.
@@ -67,8 +66,7 @@ class TestMainWindow final : public QObject
     QStringList trayMenu() const
     {
         QStringList entries;
-        const QList<QAction *> actions = tray()->contextMenu()->actions();
-        for (const QAction *action : actions)
+        for (const QAction *action : tray()->contextMenu()->actions())
             entries << (action->isChecked() ? "*" : "") + action->text();
         return entries;
     }
