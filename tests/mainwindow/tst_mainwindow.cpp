@@ -1,5 +1,5 @@
-// The window's commands, editor, tick, import and export, offscreen, with the questions answered
-// by a script.
+// The window's commands, editor, tick, import and export (also against Qt 5's settings layer),
+// offscreen, with the questions answered by a script.
 #include "support/fakeplatform.h"
 #include "support/filesizelimit.h"
 #include "support/modalanswerer.h"
@@ -7,6 +7,7 @@
 #include "support/testenv.h"
 
 #include "exchange/exportdlg.h"
+#include "exchange/masterexporter.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QtTest>
@@ -20,6 +21,17 @@ const QString Escapes = QStringLiteral(KEYQUILL_TEST_DATA "/escapes.mmacro");
 const QString EuroNote = QStringLiteral("\u20acuro Letters/\u00c9t\u00e9|201326657|Caf\u00e9 costs "
                                         "5 \u20ac; a=b, \"quoted\" back\\slash 100%\nnext line");
 
+// Note names and texts: accents, the euro sign, an emoji (a surrogate pair), hex digits right
+// after non-ASCII letters, the INI format's own characters, line breaks, edge spaces.
+const QList<QPair<QString, QString>> LegacyNotes = {
+    {QStringLiteral("Accents"), QStringLiteral("Crème brûlée, naïve Zoë, Ångström")},
+    {QStringLiteral("Café"), QStringLiteral("Café – 5 € 😀")},
+    {QStringLiteral("Hex digits"), QStringLiteral("é1 éa éF €0 😀b ü")},
+    {QStringLiteral("Lines"), QStringLiteral("one\ntwo\r\n\tthree\n")},
+    {QStringLiteral("Separators"), QStringLiteral("a=b; c, \"quoted\" back\\slash \\xe9")},
+    {QStringLiteral("Spaces"), QStringLiteral(" é ")},
+};
+
 } // namespace
 
 class TestMainWindow final : public QObject
@@ -31,7 +43,6 @@ class TestMainWindow final : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<ExportDlg> m_export;
     QTreeWidget *m_tree = nullptr;
 
     template <typename T> T *child(const char *name) const
@@ -75,19 +86,16 @@ class TestMainWindow final : public QObject
         m_dialogs->files = {path};
         trigger("&Import Master Macro");
     }
-    ExportDlg &exportDialog()
+    // Presses OK in the export dialog (a fresh one, everything ticked, unless given); true when
+    // it closed.
+    bool exportTo(const QString &path, ExportDlg *given = nullptr)
     {
-        if (!m_export)
-            m_export = std::make_unique<ExportDlg>(m_window->store(), *m_dialogs);
-        return *m_export;
-    }
-    // Presses OK in the export dialog (everything ticked unless changed); true when it closed.
-    bool exportTo(const QString &path)
-    {
+        ExportDlg fresh(m_window->store(), *m_dialogs);
+        ExportDlg &dialog = given ? *given : fresh;
         m_dialogs->files = {path};
-        exportDialog().show();
-        exportDialog().findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        return !exportDialog().isVisible();
+        dialog.show();
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        return !dialog.isVisible();
     }
 
 private Q_SLOTS:
@@ -97,7 +105,6 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Work", "hello", CtrlAltA, "Hello");
         TestEnvironment::writeNote("Work", "bye", 0, "Bye");
         TestEnvironment::writeNote("Home", "h", CtrlAltA, "Home");
-        m_export.reset();
         m_window.reset();
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
@@ -314,6 +321,34 @@ private Q_SLOTS:
         QCOMPARE(treeDump().size(), 2 * (before.size() + 4));
     }
 
+    // Files of the older platform's settings layer (Qt 5, no codec): texts with any characters
+    // come in exactly and go out again byte for byte as that layer wrote them, so that older
+    // readers read them exactly too.
+    void qt5FilesCrossBothWaysExactly()
+    {
+        if (QByteArray(KEYQUILL_QT5INI).isEmpty())
+            QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
+        const QString qt5 = m_dir.filePath("qt5.mmacro");
+        QProcess writer; // takes "key value" lines, both percent-encoded
+        writer.start(KEYQUILL_QT5INI, {qt5});
+        MasterMacroExporter::Master legacy{"Legacy", {}};
+        for (const auto &[note, text] : LegacyNotes) {
+            const QString key = "Legacy/Macros/" + note;
+            writer.write(QUrl::toPercentEncoding(key + "/shortcut") + " 0\n" +
+                         QUrl::toPercentEncoding(key + "/text") + ' ' +
+                         QUrl::toPercentEncoding(text) + '\n');
+            legacy.notes.append({note, true});
+        }
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(30000) && writer.exitCode() == 0);
+        import(qt5);
+        for (const auto &[note, text] : LegacyNotes)
+            QCOMPARE(m_window->store().note("Legacy", note).text, text);
+        const QString again = m_dir.filePath("again.mmacro");
+        QVERIFY(MasterMacroExporter(m_window->store()).write(again, {legacy}));
+        QCOMPARE(TestEnvironment::fileBytes(again), TestEnvironment::fileBytes(qt5));
+    }
+
     void hostileFilesLeaveTheStoreSound_data()
     {
         QTest::addColumn<QString>("path");
@@ -415,11 +450,12 @@ private Q_SLOTS:
     void exportFollowsTheTicks()
     {
         QFETCH(QString, steps);
-        auto *tree = exportDialog().findChild<QTreeWidget *>("treeMacros");
+        ExportDlg dialog(m_window->store(), *m_dialogs);
+        auto *tree = dialog.findChild<QTreeWidget *>("treeMacros");
         for (const QString &step : steps.split(' ')) {
             const char *button = step == "All" ? "btnSelectAll" : "btnDeselectAll";
             if (step == "All" || step == "None")
-                exportDialog().findChild<QPushButton *>(button)->click();
+                dialog.findChild<QPushButton *>(button)->click();
             else
                 tree->findItems(step.mid(1).section('#', 0, 0), Qt::MatchRecursive)
                     .first()
@@ -427,7 +463,7 @@ private Q_SLOTS:
                                     step[0] == '+' ? Qt::Checked : Qt::Unchecked);
         }
         const QString path = m_dir.filePath(QTest::currentDataTag() + QString(".mmacro"));
-        QVERIFY(exportTo(path));
+        QVERIFY(exportTo(path, &dialog));
         QStringList after;
         for (QTreeWidgetItemIterator it(tree); *it; ++it)
             after << QString((*it)->checkState(0) ? "x" : "-") +
