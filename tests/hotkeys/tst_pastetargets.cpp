@@ -1,8 +1,10 @@
 // Delivery where people type, on a real X server: a hot key pressed from a second X client puts
 // the note's text, whole and once, into a Qt field while the user still holds the modifiers,
 // whatever the locks, the layout or the key held down; into real terminals; the clipboard put
-// back or not; the hot keys that cannot work marked before anyone is surprised; and the tray,
-// with a real tray host and without one.
+// back or not; the hot keys that cannot work marked before anyone is surprised; the tray, with a
+// real tray host and without one; and the guard between real processes of the program, seen
+// from outside: exit codes and windows (through xdotool and xprop, as a window manager sees them).
+#include "app/guardsegment.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/mainwindow.h"
@@ -28,6 +30,29 @@ const int NoteCode = (Qt::CTRL | Qt::ALT | Qt::Key_1).toCombined();
 
 enum class Situation { Plain, Russian, NumLock, CapsLock, CtrlV, Held, HeldSeen, KeyMoved, VMoved };
 
+QString output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).section('\n', 0, 0);
+}
+
+// The mapped window of the process titled title, or "" when there is none.
+QString window(const QProcess &process, const QString &title = "Key-Quill by Orlenvar")
+{
+    return output("xdotool", {"search", "--all", "--onlyvisible", "--pid",
+                              QString::number(process.processId()), "--name", '^' + title + '$'});
+}
+
+// Starts the program itself.
+void start(QProcess &process, const QStringList &arguments)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(KEYQUILL_BINARY, arguments);
+    process.waitForStarted();
+}
+
 } // namespace
 
 class TestPasteTargets final : public QObject
@@ -42,6 +67,7 @@ class TestPasteTargets final : public QObject
     std::unique_ptr<MainWindow> m_window;
     QTreeWidget *m_tree = nullptr;
     TrayHost m_trayHost;
+    QTemporaryDir m_runtime; // the guard's private folder, gone with the test
 
     QTreeWidgetItem *master() const { return m_tree->topLevelItem(0); }
     // "note: tool tip" for each note whose row carries the warning icon.
@@ -58,6 +84,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(m_keyboard.isOpen(), "no X server");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
         const int ctrlAlt = Qt::CTRL | Qt::ALT;
         TestEnvironment::writeNote(Master, "note", NoteCode, Text);
         TestEnvironment::writeNote(Master, "taken", ctrlAlt | Qt::Key_T, "t");
@@ -75,8 +102,11 @@ private Q_SLOTS:
         m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
     }
 
+    // The program's processes were killed: a next first start removes what they left behind.
+    void cleanupTestCase() { GuardSegment(m_env.instanceKey()).open(); }
     void cleanup()
     {
+        m_trayHost.stop();
         master()->setCheckState(0, Qt::Unchecked);
         QCOMPARE(QProcess::execute("setxkbmap", {"us"}), 0);
     }
@@ -236,7 +266,6 @@ private Q_SLOTS:
         QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
         m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
         QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Text, 5000);
-        m_trayHost.stop();
     }
 
     void closedWindowStaysFindableAndQuits_data()
@@ -275,7 +304,43 @@ private Q_SLOTS:
         QTimer::singleShot(0, quit, &QAction::trigger);
         QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
-        m_trayHost.stop();
+    }
+
+    // Hidden means hidden in a tray: without one, closing minimizes.
+    void secondStartRestoresHiddenWindow()
+    {
+        QVERIFY(m_trayHost.start());
+        QProcess first;
+        start(first, {"--minimize-to-tray"});
+        // Its window stays hidden: it is ready once it holds the guard.
+        QVERIFY(
+            QTest::qWaitFor([this] { return GuardSegment::isHeld(m_env.instanceKey()); }, 10000));
+        QTest::qWait(500);
+        QVERIFY(window(first).isEmpty()); // --minimize-to-tray: no window, only the tray icon
+        QProcess second;
+        start(second, {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 254); // -2
+        QTRY_VERIFY_WITH_TIMEOUT(!window(first).isEmpty(), 5000);
+        const QString state = output("xprop", {"-id", window(first), "_NET_WM_STATE"});
+        QVERIFY2(state.contains("MAXIMIZED_VERT") && state.contains("MAXIMIZED_HORZ"),
+                 qPrintable(state));
+    }
+
+    void guardThatCannotBeMadeShowsWhyThenRuns()
+    {
+        QVERIFY(m_trayHost.start());
+        QProcess unguarded;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KEYQUILL_INSTANCE_KEY", "no/such/folder");
+        unguarded.setProcessEnvironment(env);
+        start(unguarded, {});
+        QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded, "Keyquill").isEmpty(), 10000);
+        QVERIFY(window(unguarded).isEmpty()); // the message comes first
+        QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync",
+                                               window(unguarded, "Keyquill"), "key", "Return"}),
+                 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded).isEmpty(), 10000);
     }
 };
 
