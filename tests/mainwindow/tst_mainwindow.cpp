@@ -1,70 +1,22 @@
-// The window's commands, editor, tick, import and export (also against Qt 5's settings layer),
-// offscreen, with the questions answered by a script.
-#include "support/fakeplatform.h"
+// The window's commands, editor, tick and tray, offscreen, with the questions answered by a
+// script.
 #include "support/filesizelimit.h"
 #include "support/modalanswerer.h"
-#include "support/scripteddialogs.h"
-#include "support/testenv.h"
-
-#include "exchange/exportdlg.h"
-#include "exchange/masterexporter.h"
-#include "mainwindow/mainwindow.h"
-
-#include <QtTest>
-#include <QtWidgets>
+#include "support/windowfixture.h"
 
 namespace {
 
-const int CtrlAltA = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
 const QString App = QStringLiteral("Keyquill|");
-const QString Escapes = QStringLiteral(KEYQUILL_TEST_DATA "/escapes.mmacro");
-const QString EuroNote = QStringLiteral("\u20acuro Letters/\u00c9t\u00e9|201326657|Caf\u00e9 costs "
-                                        "5 \u20ac; a=b, \"quoted\" back\\slash 100%\nnext line");
-
-// Note names and texts: accents, the euro sign, an emoji (a surrogate pair), hex digits right
-// after non-ASCII letters, the INI format's own characters, line breaks, edge spaces.
-const QList<QPair<QString, QString>> LegacyNotes = {
-    {QStringLiteral("Accents"), QStringLiteral("Crème brûlée, naïve Zoë, Ångström")},
-    {QStringLiteral("Café"), QStringLiteral("Café – 5 € 😀")},
-    {QStringLiteral("Hex digits"), QStringLiteral("é1 éa éF €0 😀b ü")},
-    {QStringLiteral("Lines"), QStringLiteral("one\ntwo\r\n\tthree\n")},
-    {QStringLiteral("Separators"), QStringLiteral("a=b; c, \"quoted\" back\\slash \\xe9")},
-    {QStringLiteral("Spaces"), QStringLiteral(" é ")},
-};
 
 } // namespace
 
-class TestMainWindow final : public QObject
+class TestMainWindow final : public WindowFixture
 {
     Q_OBJECT
-
-    TestEnvironment m_env;
-    FakePlatform m_platform;
-    QTemporaryDir m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_window;
-    QTreeWidget *m_tree = nullptr;
 
     template <typename T> T *child(const char *name) const
     {
         return m_window->findChild<T *>(QLatin1String(name));
-    }
-    void trigger(const QString &text)
-    {
-        for (QAction *action : m_window->findChildren<QAction *>())
-            if (action->text() == text)
-                return action->trigger();
-        QFAIL(qPrintable(text));
-    }
-    // Every item of the tree as "master" or "master/note|shown hot key", in tree order.
-    QStringList treeDump() const
-    {
-        QStringList lines;
-        for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
-            lines << ((*it)->parent()
-                          ? (*it)->parent()->text(0) + '/' + (*it)->text(0) + '|' + (*it)->text(1)
-                          : (*it)->text(0));
-        return lines;
     }
     void select(int master, int note = -1)
     {
@@ -81,36 +33,8 @@ class TestMainWindow final : public QObject
             entries << (action->isChecked() ? "*" : "") + action->text();
         return entries;
     }
-    void import(const QString &path)
-    {
-        m_dialogs->files = {path};
-        trigger("&Import Master Macro");
-    }
-    // Presses OK in the export dialog (a fresh one, everything ticked, unless given); true when
-    // it closed.
-    bool exportTo(const QString &path, ExportDlg *given = nullptr)
-    {
-        ExportDlg fresh(m_window->store(), *m_dialogs);
-        ExportDlg &dialog = given ? *given : fresh;
-        m_dialogs->files = {path};
-        dialog.show();
-        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        return !dialog.isVisible();
-    }
 
 private Q_SLOTS:
-    void init()
-    {
-        TestEnvironment::clearStore();
-        TestEnvironment::writeNote("Work", "hello", CtrlAltA, "Hello");
-        TestEnvironment::writeNote("Work", "bye", 0, "Bye");
-        TestEnvironment::writeNote("Home", "h", CtrlAltA, "Home");
-        m_window.reset();
-        m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
-        m_tree = child<QTreeWidget>("treeMacros");
-    }
-
     void refusesNames_data()
     {
         QTest::addColumn<QString>("command");
@@ -298,184 +222,6 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::storeDump(), before);
         child<QPushButton>("btnRevert")->click();
         QCOMPARE(child<QTextEdit>("macro")->toPlainText(), "Hello");
-    }
-
-    void roundTripKeepsEscapes()
-    {
-        import(Escapes);
-        const QStringList before = TestEnvironment::storeDump();
-        // Unquoted commas make a list of the settings layer: the text comes in whole.
-        QVERIFY(before.contains(EuroNote) &&
-                before.contains("Stra\u00dfe/letter|0|Dear Sir, thanks, bye"));
-        const QString file = m_dir.filePath("round.mmacro");
-        QVERIFY(exportTo(file));
-        // Back in under clashing names: each is asked for anew, letter case ignored.
-        m_dialogs->names = {"Home 2", "Strasse 2", "Work 2", "Euro 2"};
-        import(file);
-        QCOMPARE(m_dialogs->asked.size(), 7); // three file names and four new names
-        QVERIFY(m_dialogs->asked.at(3).startsWith(
-            "Import Master Macro|Master Macro with name \"Home\" exists."));
-        QStringList after = TestEnvironment::storeDump();
-        QCOMPARE(after.size(), 2 * before.size());
-        QVERIFY(after.contains(QString(EuroNote).replace("\u20acuro Letters", "Euro 2")));
-        QCOMPARE(treeDump().size(), 2 * (before.size() + 4));
-    }
-
-    // Files of the older platform's settings layer (Qt 5, no codec): texts with any characters
-    // come in exactly and go out again byte for byte as that layer wrote them, so that older
-    // readers read them exactly too.
-    void qt5FilesCrossBothWaysExactly()
-    {
-        if (QByteArray(KEYQUILL_QT5INI).isEmpty())
-            QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
-        const QString qt5 = m_dir.filePath("qt5.mmacro");
-        QProcess writer; // takes "key value" lines, both percent-encoded
-        writer.start(KEYQUILL_QT5INI, {qt5});
-        MasterMacroExporter::Master legacy{"Legacy", {}};
-        for (const auto &[note, text] : LegacyNotes) {
-            const QString key = "Legacy/Macros/" + note;
-            writer.write(QUrl::toPercentEncoding(key + "/shortcut") + " 0\n" +
-                         QUrl::toPercentEncoding(key + "/text") + ' ' +
-                         QUrl::toPercentEncoding(text) + '\n');
-            legacy.notes.append({note, true});
-        }
-        writer.closeWriteChannel();
-        QVERIFY(writer.waitForFinished(30000) && writer.exitCode() == 0);
-        import(qt5);
-        for (const auto &[note, text] : LegacyNotes)
-            QCOMPARE(m_window->store().note("Legacy", note).text, text);
-        const QString again = m_dir.filePath("again.mmacro");
-        QVERIFY(MasterMacroExporter(m_window->store()).write(again, {legacy}));
-        QCOMPARE(TestEnvironment::fileBytes(again), TestEnvironment::fileBytes(qt5));
-    }
-
-    void hostileFilesLeaveTheStoreSound_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QStringList>("added"); // notes the import adds
-        QTest::addColumn<QString>("warning");
-        const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
-        QTest::newRow("a folder") << data << QStringList() << "could not be read as a Master";
-        // The store refuses the import (a full disk): none of it stays, in the tree either.
-        QTest::newRow("refused") << Escapes << QStringList() << "Macros of";
-        QTest::newRow("separators in names")
-            << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QString();
-        const QString odd =
-            "Odd/absurd|0|a Odd/again|0|same@section@twice Odd/dup|67108929|second "
-            "Odd/empty|0| Odd/hexa|0| Odd/max|2147483647| Odd/negative|-1| Odd/word|0|";
-        QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
-                                  << odd.split(' ').replaceInStrings("@", " ") << QString();
-        // Half of a surrogate pair, by hex and by octal escape, comes in as U+FFFD.
-        const QString replaced(QChar::ReplacementCharacter);
-        QTest::newRow("lone surrogates")
-            << data + "surrogates.mmacro"
-            << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QString();
-        // The second is tested against the first one's name: the question comes, and is cancelled.
-        QTest::newRow("one name in two letter cases")
-            << data + "letter-case.mmacro" << QStringList{"LETTERS/b|0|two"}
-            << "Master Macro with name \"Letters\" exists";
-    }
-    void hostileFilesLeaveTheStoreSound()
-    {
-        QFETCH(QString, path);
-        QFETCH(QStringList, added);
-        QFETCH(QString, warning);
-        const QStringList base = TestEnvironment::storeDump();
-        {
-            const bool refused = warning == "Macros of";
-            FileSizeLimit full(refused ? QFile(m_window->store().fileName()).size() : 1 << 30);
-            import(path);
-        }
-        QCOMPARE(m_dialogs->asked.size(), warning.isEmpty() ? 1 : 2);
-        QVERIFY(m_dialogs->asked.last().contains(warning));
-        QStringList stored = TestEnvironment::storeDump();
-        stored.removeIf([&base](const QString &note) { return base.contains(note); });
-        stored.sort();
-        QCOMPARE(stored, added);
-        // What the tree shows is what the store holds, and ticking it survives odd codes.
-        QCOMPARE(treeDump().size(), 5 + added.size() + !added.isEmpty());
-        QTreeWidgetItem *last = m_tree->topLevelItem(m_tree->topLevelItemCount() - 1);
-        last->setCheckState(0, Qt::Checked);
-        QList<int> codes{added.isEmpty() ? CtrlAltA : 0}; // Work's, when nothing came in
-        for (const QString &note : added)
-            codes << note.section('|', 1, 1).toInt();
-        codes.removeAll(0);
-        QCOMPARE(m_window->hotKeys().activeMaster(), last->text(0));
-        QCOMPARE(m_window->hotKeys().liveCodes(), codes);
-    }
-
-    void failedExportKeepsTheDialogAndTheTarget_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::newRow("a folder") << QString();
-        QTest::newRow("full disk") << "full.mmacro";
-        QTest::newRow("the store itself") << "store";
-    }
-    void failedExportKeepsTheDialogAndTheTarget()
-    {
-        QFETCH(QString, target);
-        QString path = target == "store" ? m_window->store().fileName() : m_dir.filePath(target);
-        QFile old(path);
-        QVERIFY(target != "full.mmacro" || (old.open(QIODevice::WriteOnly) && old.write("old")));
-        old.close();
-        const QByteArray before = TestEnvironment::fileBytes(path);
-        {
-            FileSizeLimit full(target == "full.mmacro" ? 10 : 1 << 30);
-            QVERIFY(!exportTo(path));
-        }
-        QCOMPARE(m_dialogs->asked.size(), 2);
-        QVERIFY(m_dialogs->asked.last().contains("could not be written to"));
-        QCOMPARE(TestEnvironment::fileBytes(path), before);
-    }
-
-    // A step ticks ("+") or unticks ("-") a row of the export dialog, its content box with "#1";
-    // "All" and "None" press "Select All" and "De-Select All".
-    void exportFollowsTheTicks_data()
-    {
-        QTest::addColumn<QString>("steps");
-        // The ticks of Home, h, Work, bye and hello ("x" or "-", a note's content box second),
-        // then the notes written, with "=text" where the file holds a text.
-        QTest::addColumn<QString>("after");
-        const auto row = [](const char *tag, const char *steps, const char *after) {
-            QTest::newRow(tag) << QString(steps) << QString(after);
-        };
-        row("content box unticked", "-hello#1",
-            "x xx x xx x- | Home/h=Home Work/bye=Bye Work/hello");
-        row("a note ticks its master, and that all its notes", "-hello#1 -Work +bye",
-            "x xx x xx xx | Home/h=Home Work/bye=Bye Work/hello=Hello");
-        row("unticked notes keep their master", "-bye -hello", "x xx x -x -x | Home/h=Home");
-        row("Select All", "-Home -hello All", "x xx x xx -x | Home/h=Home Work/bye=Bye");
-        row("De-Select All", "-Home +h#1 None", "- -x - -- -- |");
-    }
-    void exportFollowsTheTicks()
-    {
-        QFETCH(QString, steps);
-        ExportDlg dialog(m_window->store(), *m_dialogs);
-        auto *tree = dialog.findChild<QTreeWidget *>("treeMacros");
-        for (const QString &step : steps.split(' ')) {
-            const char *button = step == "All" ? "btnSelectAll" : "btnDeselectAll";
-            if (step == "All" || step == "None")
-                dialog.findChild<QPushButton *>(button)->click();
-            else
-                tree->findItems(step.mid(1).section('#', 0, 0), Qt::MatchRecursive)
-                    .first()
-                    ->setCheckState(step.endsWith("#1"),
-                                    step[0] == '+' ? Qt::Checked : Qt::Unchecked);
-        }
-        const QString path = m_dir.filePath(QTest::currentDataTag() + QString(".mmacro"));
-        QVERIFY(exportTo(path, &dialog));
-        QStringList after;
-        for (QTreeWidgetItemIterator it(tree); *it; ++it)
-            after << QString((*it)->checkState(0) ? "x" : "-") +
-                         ((*it)->parent() ? (*it)->checkState(1) ? "x" : "-" : "");
-        after << "|";
-        QSettings file(path, QSettings::IniFormat);
-        for (const QString &key : file.allKeys().filter("/shortcut")) {
-            const QString text = key.section('/', 0, 2) + "/text";
-            after << key.section('/', 0, 0) + '/' + key.section('/', 2, 2) +
-                         (file.contains(text) ? '=' + file.value(text).toString() : QString());
-        }
-        QTEST(after.join(' '), "after");
     }
 
     void deleteQuestionDefaultsToCancel()
