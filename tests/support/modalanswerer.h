@@ -1,10 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <QApplication>
-#include <QDialog>
-#include <QPointer>
-#include <QTimer>
+#include <QtWidgets>
 
 // Answers the real modal dialogs a command opens (a dialog of the program's own, such as the
 // Preferences, that the Dialogs seam does not cover, or a standard one that Dialogs shows), in

@@ -3,11 +3,7 @@
 #include "app/appidentity.h"
 #include "store/macrostore.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QTcpSocket>
+#include <QtNetwork>
 
 QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
 {
