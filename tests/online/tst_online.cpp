@@ -3,16 +3,11 @@
 // panel, whose pages stay put while their links leave through the system's browser or mail
 // program.
 #include "buildconfig.h"
-#include "mainwindow/mainwindow.h"
 #include "online/aboutdlg.h"
 #include "online/updatechecker.h"
-#include "support/fakeplatform.h"
-#include "support/scripteddialogs.h"
-#include "support/testenv.h"
+#include "support/windowfixture.h"
 
 #include <QtNetwork>
-#include <QtTest>
-#include <QtWidgets>
 
 #include <memory>
 
@@ -114,12 +109,10 @@ bool clickLink(QTextBrowser *browser, const QString &href)
 
 } // namespace
 
-class TestOnline final : public QObject
+class TestOnline final : public WindowFixture
 {
     Q_OBJECT
 
-    TestEnvironment m_env;
-    FakePlatform m_platform;
     QList<QUrl> m_opened;
 
     // Points the update check at `address` until the returned guard goes.
@@ -211,14 +204,12 @@ private Q_SLOTS:
             address = server->address;
         }
         const auto quietAgain = serveFrom(address);
-        ScriptedDialogs dialogs; // records the boxes; none waits for a user
-        QWidget window;
         UpdateChecker checker;
-        checker.tellUser(dialogs, &window);
+        checker.tellUser(*m_dialogs, m_window.get()); // the boxes recorded, none waits for a user
         QSignalSpy finished(&checker, &UpdateChecker::finished);
         checker.start(1500);
         QVERIFY(finished.wait(5000));
-        QCOMPARE(dialogs.asked, box.isEmpty() ? QStringList() : QStringList{box});
+        QCOMPARE(m_dialogs->asked, box.isEmpty() ? QStringList() : QStringList{box});
         if (!server)
             return;
         server->wait();
@@ -251,22 +242,19 @@ private Q_SLOTS:
         // The window asks at its start, and tells.
         Server server("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nYES", QByteArray(), 0, true);
         const auto quietAgain = serveFrom(server.address);
-        ScriptedDialogs dialogs;
-        MainWindow window(m_platform, &dialogs);
-        QTRY_COMPARE(dialogs.asked,
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        QTRY_COMPARE(m_dialogs->asked,
                      KEYQUILL_UPDATE_CHECK_ENABLED ? QStringList{UpdateBox} : QStringList());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *ads = window.findChild<QTextBrowser *>(QStringLiteral("ads"));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto *ads = m_window->findChild<QTextBrowser *>("ads");
         const QString page = ads->toHtml();
         const QList<QUrl> links = {Vendor + "/corvane_key_quill.php", Vendor + "/donate.php", Mail};
         for (const QUrl &link : links)
             QVERIFY2(clickLink(ads, link.toString()), qPrintable(link.toString()));
         QCOMPARE(m_opened.mid(1), links);
         QCOMPARE(ads->toHtml(), page);
-        for (QAction *action : window.findChildren<QAction *>())
-            if (action->text() == QStringLiteral("&Instructions"))
-                action->trigger();
+        trigger("&Instructions");
         QCOMPARE(m_opened.mid(1), links + QList<QUrl>{links.first()});
     }
 };
