@@ -35,7 +35,7 @@ class TestMainWindow final : public WindowFixture
     }
 
 private Q_SLOTS:
-    void refusesNames_data()
+    void namesAreCheckedBeforeUse_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("name");
@@ -49,9 +49,9 @@ private Q_SLOTS:
         row("backslash", "Add Note", "a\\b", separator);
         row("master, other case", "Add Master Macro", "WORK", "Master Macro with that name exists");
         row("rename to own name", "Rename", "Home", "Master Macro ot Note with that name exists");
-        row("note, other case: taken", "Add Note", "H", nullptr);
+        row("note, other case: accepted", "Add Note", "H", nullptr);
     }
-    void refusesNames()
+    void namesAreCheckedBeforeUse()
     {
         QFETCH(QString, command);
         QFETCH(QString, name);
@@ -59,12 +59,13 @@ private Q_SLOTS:
         select(0);
         m_dialogs->names = {name, QString()};
         trigger(command);
-        const bool taken = warning.isNull();
+        const bool accepted = warning.isNull();
         // Refused: the name, the warning, the name offered again.
-        QCOMPARE(m_dialogs->asked.size(), taken ? 1 : 3);
+        QCOMPARE(m_dialogs->asked.size(), accepted ? 1 : 3);
         QCOMPARE(m_dialogs->asked.value(1), warning);
-        QVERIFY(taken || m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
-        QVERIFY(treeDump().size() == 5 + taken && TestEnvironment::storeDump().size() == 3 + taken);
+        QVERIFY(accepted || m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
+        QVERIFY(treeDump().size() == 5 + accepted &&
+                TestEnvironment::storeDump().size() == 3 + accepted);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
