@@ -63,7 +63,8 @@ bool MasterMacroExporter::write(const QString &path, const QList<Master> &chosen
         written = file.status() == QSettings::NoError;
     }
     QByteArray bytes;
-    if (written) {
+    // With nothing chosen the settings layer makes no file: the target is then emptied.
+    if (written && QFileInfo::exists(temporary)) {
         QFile file(temporary);
         written = file.open(QIODevice::ReadOnly);
         bytes = LegacyIni::escapeValues(file.readAll()); // readable by older readers too

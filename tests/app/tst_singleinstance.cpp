@@ -1,14 +1,12 @@
 // The guard inside one process, against leftovers of a killed instance, between processes that
 // start at the same moment, and against objects that another user (nobody, in a child process)
 // put on every key they could guess.
+#include "app/appidentity.h"
 #include "app/guardsegment.h"
 #include "app/singleinstance.h"
 #include "support/testenv.h"
 
-#include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <algorithm>
 #include <csignal>
@@ -22,6 +20,15 @@ using Role = SingleInstanceGuard::Role;
 using Found = GuardSegment::Found;
 
 namespace {
+
+// Runs `body` in a child process that exits with what it returns.
+template <typename Body> pid_t inChild(Body body)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(body());
+    return child;
+}
 
 // Waits for a child that stopped itself; false when it ended instead.
 bool stopped(pid_t child)
@@ -56,6 +63,20 @@ class TestSingleInstance final : public QObject
 
 private Q_SLOTS:
     void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())); }
+
+    void startsHiddenOnlyOnTheExactOption_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("exact") << "--minimize-to-tray" << true;
+        QTest::newRow("other letter case") << "--Minimize-To-Tray" << false;
+        QTest::newRow("with a value") << "--minimize-to-tray=1" << false;
+    }
+    void startsHiddenOnlyOnTheExactOption()
+    {
+        QFETCH(QString, option);
+        QTEST(AppIdentity::wantsMinimizeToTray({"keyquill", option}), "hidden");
+    }
 
     void restoreRequestIsPolledOnce()
     {
@@ -94,13 +115,10 @@ private Q_SLOTS:
     void leftoverOfAKilledInstanceIsReplaced()
     {
         const QString base = freshBase();
-        const pid_t killed = ::fork();
-        if (killed == 0) { // an instance that dies holding its lock
+        const pid_t killed = inChild([&base] { // an instance that dies holding its lock
             GuardSegment guard(base);
-            if (guard.open() == Found::Created && guard.lock(0))
-                ::raise(SIGSTOP);
-            ::_exit(1);
-        }
+            return guard.open() == Found::Created && guard.lock(0) ? ::raise(SIGSTOP) : 1;
+        });
         QVERIFY(stopped(killed));
         const int leftover = ::shmget(GuardSegment::publishedKey(base), 0, 0);
         end(killed);
@@ -120,21 +138,17 @@ private Q_SLOTS:
         int go[2];
         QVERIFY(::pipe(go) == 0);
         QList<pid_t> starts;
-        for (int i = 0; i < 4; ++i) {
-            starts.append(::fork());
-            if (starts.last() != 0)
-                continue;
-            ::close(go[1]);
-            char byte;
-            ::read(go[0], &byte, 1); // all go on when the parent closes its end
-            ::_exit(int([&base] {
+        for (int i = 0; i < 4; ++i)
+            starts << inChild([&base, &go] {
+                ::close(go[1]);
+                char byte;
+                ::read(go[0], &byte, 1); // all go on when the parent closes its end
                 GuardSegment guard(base);
                 const Found found = guard.open();
                 if (found == Found::Created)
                     ::raise(SIGSTOP); // holds the guard until every start has looked
-                return found;
-            }()));
-        }
+                return int(found);
+            });
         ::close(go[0]);
         ::close(go[1]);
         QList<Found> found;
@@ -209,17 +223,15 @@ private Q_SLOTS:
                 keys.append(::ftok(QFile::encodeName(file.filePath()).constData(), id));
         QVERIFY(!keys.isEmpty());
         // On each a segment and a held lock that anyone may use.
-        const pid_t squatter = ::fork();
-        if (squatter == 0) {
+        const pid_t squatter = inChild([&keys] {
             if (::setgroups(0, nullptr) || ::setgid(65534) || ::setuid(65534))
-                ::_exit(1);
+                return 1;
             for (const key_t key : keys)
                 if (::shmget(key, GuardSegment::Size, IPC_CREAT | 0666) == -1 ||
                     ::semget(key, 1, IPC_CREAT | 0666) == -1)
-                    ::_exit(1);
-            ::raise(SIGSTOP);
-            ::_exit(0);
-        }
+                    return 1;
+            return ::raise(SIGSTOP);
+        });
         const auto removeThem = qScopeGuard([&keys, squatter] {
             end(squatter);
             for (const key_t key : keys) {

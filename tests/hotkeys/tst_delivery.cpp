@@ -9,10 +9,7 @@
 #include "store/macrostore.h"
 #include "store/preferences.h"
 
-#include <QElapsedTimer>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 
@@ -62,9 +59,7 @@ private Q_SLOTS:
         QSignalSpy unavailable(m_keys.get(), &HotKeyController::unavailableChanged);
         m_live->choose("A");
         QCOMPARE(m_keys->liveCodes(), QList<int>({A, B, A})); // store order; "none" holds none
-        QList<int> unavailableCodes = m_keys->unavailable().keys();
-        std::sort(unavailableCodes.begin(), unavailableCodes.end());
-        QCOMPARE(unavailableCodes, QList<int>({B, F5}));
+        QVERIFY(m_keys->unavailable().size() == 2 && m_keys->unavailable().contains(B));
         QVERIFY(m_keys->unavailable().value(F5).contains("console switching"));
         // Another program lets go of B: the next look takes it.
         m_fake->refused.clear();
@@ -85,12 +80,19 @@ private Q_SLOTS:
         QTest::newRow("one press, one paste") << QList<int>{A} << QStringList{"first A"};
         QTest::newRow("in press order") << QList<int>{B, A} << QStringList{"B", "first A"};
         QTest::newRow("not of the master macro") << QList<int>{C, B} << QStringList{"B"};
+        // The table of texts follows the file, also when another program wrote it.
+        QTest::newRow("what the file holds now") << QList<int>{A} << QStringList{"elsewhere"};
     }
     void presses()
     {
         QFETCH(QList<int>, codes);
         QFETCH(QStringList, pasted);
         m_live->choose("A");
+        if (pasted.first() == "elsewhere") {
+            QTest::qWait(20); // a file time stamp of its own
+            QSettings(m_store.fileName(), QSettings::IniFormat)
+                .setValue("MasterMacros/A/Macros/one/text", "elsewhere");
+        }
         QElapsedTimer clock;
         clock.start();
         for (int code : codes)
@@ -105,52 +107,41 @@ private Q_SLOTS:
         QCOMPARE(m_fake->pasted, pasted);
     }
 
-    // The table of texts follows the file, also when another program wrote it.
-    void aPressDeliversWhatTheFileHoldsNow()
-    {
-        m_keys->setTiming({0, 0, 1000});
-        m_live->choose("A");
-        QTest::qWait(20); // a file time stamp of its own for the change below
-        QSettings other(m_store.fileName(), QSettings::IniFormat);
-        other.setValue("MasterMacros/A/Macros/one/text", "changed elsewhere");
-        other.sync();
-        m_fake->press(A);
-        QTRY_COMPARE(m_fake->pasted, QStringList{"changed elsewhere"});
-    }
-
     // What the desktop and the user do between the clipboard write and the paste.
     void pasteOutcomes_data()
     {
         QTest::addColumn<QString>("situation");
-        QTest::addColumn<QList<int>>("strokes");
-        QTest::addColumn<bool>("failed");
-        QTest::newRow("keys held, then let go") << "held" << QList<int>{CtrlV} << false;
-        QTest::newRow("keys held past the give-up") << "held on" << QList<int>() << true;
+        QTest::addColumn<QList<int>>("strokes"); // none: the paste failed
+        QTest::newRow("keys held, then let go") << "held" << QList<int>{CtrlV};
+        QTest::newRow("keys held past the give-up") << "held on" << QList<int>();
         // Where the desktop says when a chord is let go of, it repeats a held one as presses.
-        QTest::newRow("chord held, its repeats") << "held, repeats" << QList<int>{CtrlV} << false;
-        QTest::newRow("the desktop refuses the keyboard") << "refused" << QList<int>() << true;
+        QTest::newRow("chord held, its repeats") << "held, repeats" << QList<int>{CtrlV};
+        QTest::newRow("the desktop refuses the keyboard") << "refused" << QList<int>();
         // A hot key on Ctrl+V: the desktop hands our own stroke back; it must not paste again.
-        QTest::newRow("own stroke echoed") << "echo" << QList<int>{CtrlV} << false;
-        QTest::newRow("terminal") << "xterm" << QList<int>{PasteStroke::ShiftInsert} << false;
+        QTest::newRow("own stroke echoed") << "echo" << QList<int>{CtrlV};
+        QTest::newRow("terminal") << "xterm" << QList<int>{PasteStroke::ShiftInsert};
         QTest::newRow("user's class beats built-in instance")
-            << "kitty, user's Ctrl+V" << QList<int>{CtrlV} << false;
+            << "kitty, user's Ctrl+V" << QList<int>{CtrlV};
     }
     void pasteOutcomes()
     {
         QFETCH(QString, situation);
         QFETCH(QList<int>, strokes);
-        QFETCH(bool, failed);
         m_keys->setTiming({50, 50, 300});
-        Preferences preferences;
-        preferences.setPasteKeys({{"Special", CtrlV}, {"kitty", 0x41}}); // the second is no stroke
-        m_keys->setPreferences(preferences);
+        // As the next start reads them; a class with a group separator is still one class.
+        Preferences preferences = Preferences::load();
+        preferences.setPasteKeys({{"Spe/cial", CtrlV}, {"kitty", 0x41}}); // the second is no stroke
+        QVERIFY(preferences.save());
+        m_keys->setPreferences(Preferences::load());
+        QCOMPARE(m_store.masters(), QStringList({"A", "C"})); // the preferences stay apart
+        QVERIFY(!preferences.restoreClipboard());             // off until the user asks
         m_fake->keysDown = situation == "held" || situation == "held on";
         m_fake->releases = situation == "held, repeats";
         m_fake->echoes = situation == "echo";
         m_fake->strokeFailure = situation == "refused" ? "no keyboard for you" : "";
         m_fake->windowClass = situation == "xterm" ? QStringList{"xterm", "XTerm"}
                               : situation == "kitty, user's Ctrl+V"
-                                  ? QStringList{"kitty", "Special"}
+                                  ? QStringList{"kitty", "Spe/cial"}
                                   : QStringList();
         QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
         m_live->choose("C");
@@ -168,27 +159,10 @@ private Q_SLOTS:
         QTest::qWait(200); // an echo would have been delivered by now
         QCOMPARE(m_fake->strokes, strokes);
         QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().first().toString().isEmpty(), !failed);
+        QCOMPARE(finished.first().first().toString().isEmpty(), !strokes.isEmpty());
         // A paste that did not go out leaves the text for the user to paste by hand.
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  situation == "echo" ? "on the paste key" : "C");
-    }
-
-    void preferencesBesideTheMasterMacros()
-    {
-        QVERIFY(!Preferences::load().restoreClipboard()); // off until the user asks
-        Preferences preferences;
-        preferences.setRestoreClipboard(true);
-        // A class with a group separator in it still reads back as one class.
-        const QHash<QString, int> keys{{"my/term", PasteStroke::ShiftInsert},
-                                       {"Editor", PasteStroke::CtrlV}};
-        preferences.setPasteKeys(keys);
-        QVERIFY(preferences.save());
-        QCOMPARE(Preferences::load().pasteKeys(), keys);
-        QSettings store;
-        QStringList groups = store.childGroups();
-        groups.sort();
-        QCOMPARE(groups, QStringList({MacroStore::MasterMacrosGroup, Preferences::Group}));
     }
 };
 

@@ -1,35 +1,21 @@
 // Delivery where people type, on a real X server: a hot key pressed from a second X client puts
 // the note's text, whole and once, into a Qt field while the user still holds the modifiers,
 // whatever the locks, the layout or the key held down; into real terminals; the clipboard put
-// back or not; the hot keys that cannot work marked before anyone is surprised; and the tray,
-// with a real tray host and without one.
+// back or not; the hot keys that cannot work marked before anyone is surprised; the tray, with a
+// real tray host and without one; and the guard between real processes of the program, seen
+// from outside: exit codes and windows (through xdotool and xprop, as a window manager sees them).
+#include "app/guardsegment.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/mainwindow.h"
-#include "store/macrostore.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 #include "support/trayhost.h"
-#include "widgets/checktreewidget.h"
 #include "xclient.h"
 
-#include <memory>
-#include <QAction>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QGuiApplication>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QSystemTrayIcon>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <X11/keysym.h>
 #include <X11/X.h>
@@ -42,7 +28,30 @@ const QString Text = QStringLiteral("Dear reader,\n\tthis arrives whole.");
 const QString Earlier = QStringLiteral("what was there before");
 const int NoteCode = (Qt::CTRL | Qt::ALT | Qt::Key_1).toCombined();
 
-enum class Situation { Plain, NumLock, CapsLock, PasteKey, Held, HeldDetectable, KeyMoved, VMoved };
+enum class Situation { Plain, Russian, NumLock, CapsLock, CtrlV, Held, HeldSeen, KeyMoved, VMoved };
+
+QString output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).section('\n', 0, 0);
+}
+
+// The mapped window of the process titled title, or "" when there is none.
+QString window(const QProcess &process, const QString &title = "Key-Quill by Orlenvar")
+{
+    return output("xdotool", {"search", "--all", "--onlyvisible", "--pid",
+                              QString::number(process.processId()), "--name", '^' + title + '$'});
+}
+
+// Starts the program itself.
+void start(QProcess &process, const QStringList &arguments)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(KEYQUILL_BINARY, arguments);
+    process.waitForStarted();
+}
 
 } // namespace
 
@@ -56,19 +65,18 @@ class TestPasteTargets final : public QObject
     ScriptedDialogs m_dialogs;
     QPlainTextEdit m_field; // the Qt target
     std::unique_ptr<MainWindow> m_window;
-    CheckTreeWidget *m_tree = nullptr;
+    QTreeWidget *m_tree = nullptr;
     TrayHost m_trayHost;
+    QTemporaryDir m_runtime; // the guard's private folder, gone with the test
 
     QTreeWidgetItem *master() const { return m_tree->topLevelItem(0); }
     // "note: tool tip" for each note whose row carries the warning icon.
     QStringList marked() const
     {
         QStringList notes;
-        for (int i = 0; i < master()->childCount(); ++i) {
-            const QTreeWidgetItem *note = master()->child(i);
-            if (!note->icon(1).isNull())
-                notes << note->text(0) + QStringLiteral(": ") + note->toolTip(1);
-        }
+        for (int i = 0; i < master()->childCount(); ++i)
+            if (!master()->child(i)->icon(1).isNull())
+                notes << master()->child(i)->text(0) + ": " + master()->child(i)->toolTip(1);
         return notes;
     }
 
@@ -76,6 +84,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(m_keyboard.isOpen(), "no X server");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
         const int ctrlAlt = Qt::CTRL | Qt::ALT;
         TestEnvironment::writeNote(Master, "note", NoteCode, Text);
         TestEnvironment::writeNote(Master, "taken", ctrlAlt | Qt::Key_T, "t");
@@ -90,60 +99,61 @@ private Q_SLOTS:
         m_window = std::make_unique<MainWindow>(*m_platform, &m_dialogs);
         m_field.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_field));
-        m_tree = m_window->findChild<CheckTreeWidget *>(QStringLiteral("treeMacros"));
-        QVERIFY(m_tree);
+        m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
     }
 
+    // The program's processes were killed: a next first start removes what they left behind.
+    void cleanupTestCase() { GuardSegment(m_env.instanceKey()).open(); }
     void cleanup()
     {
+        m_trayHost.stop();
         master()->setCheckState(0, Qt::Unchecked);
-        QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}), 0);
+        QCOMPARE(QProcess::execute("setxkbmap", {"us"}), 0);
     }
 
     void pastes_data()
     {
         QTest::addColumn<QString>("target"); // "qt", or a terminal program
-        QTest::addColumn<QString>("layout");
         QTest::addColumn<Situation>("situation");
         QTest::addColumn<int>("holdMs"); // the keys kept down this long after the press
         QTest::addColumn<bool>("restore");
-        const QString qt = "qt", us = "us";
-        QTest::newRow("Qt, Ctrl+Alt held, clipboard put back")
-            << qt << us << Situation::Plain << 1600 << true;
-        QTest::newRow("xterm") << "xterm" << us << Situation::Plain << 0 << false;
-        QTest::newRow("VTE terminal") << "xfce4-terminal" << us << Situation::Plain << 0 << false;
-        QTest::newRow("Russian layout") << qt << "ru" << Situation::Plain << 0 << false;
-        QTest::newRow("US layout again, clipboard kept")
-            << qt << us << Situation::Plain << 0 << false;
-        QTest::newRow("NumLock") << qt << us << Situation::NumLock << 0 << false;
-        QTest::newRow("CapsLock") << qt << us << Situation::CapsLock << 0 << false;
-        QTest::newRow("Ctrl+V") << qt << us << Situation::PasteKey << 0 << false;
+        const auto row = [](const char *tag, const char *target, Situation situation,
+                            int holdMs = 0, bool restore = false) {
+            QTest::newRow(tag) << QString(target) << situation << holdMs << restore;
+        };
+        row("Qt, Ctrl+Alt held, clipboard put back", "qt", Situation::Plain, 1600, true);
+        row("xterm", "xterm", Situation::Plain);
+        row("VTE terminal", "xfce4-terminal", Situation::Plain);
+        row("Russian layout", "qt", Situation::Russian);
+        row("US layout again, clipboard kept", "qt", Situation::Plain);
+        row("NumLock", "qt", Situation::NumLock);
+        row("CapsLock", "qt", Situation::CapsLock);
+        row("Ctrl+V", "qt", Situation::CtrlV);
         // A user holding the hot key well past the repeat delay, letting go before the paste.
         // (In another program: a field of this process would get the repeats the grab takes.)
-        QTest::newRow("held") << "xterm" << us << Situation::Held << 400 << false;
-        QTest::newRow("held, detectable")
-            << "xterm" << us << Situation::HeldDetectable << 400 << false;
-        QTest::newRow("layout moves the hot key") << qt << us << Situation::KeyMoved << 0 << false;
-        QTest::newRow("layout moves V") << qt << us << Situation::VMoved << 0 << false;
+        row("held", "xterm", Situation::Held, 400);
+        row("held, detectable", "xterm", Situation::HeldSeen, 400);
+        row("layout moves the hot key", "qt", Situation::KeyMoved);
+        row("layout moves V", "qt", Situation::VMoved);
     }
 
     void pastes()
     {
         QFETCH(QString, target);
-        QFETCH(QString, layout);
         QFETCH(Situation, situation);
         QFETCH(int, holdMs);
         QFETCH(bool, restore);
         Preferences preferences;
         preferences.setRestoreClipboard(restore);
         m_window->hotKeys().setPreferences(preferences);
-        QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {layout}), 0);
+        QCOMPARE(QProcess::execute("setxkbmap", {situation == Situation::Russian ? "ru" : "us"}),
+                 0);
         QGuiApplication::clipboard()->setText(Earlier);
 
         QProcess terminal;
-        const QString typed = m_env.configDir() + QStringLiteral("/typed-") + target;
+        const QString typed = m_env.configDir() + "/typed-" + target;
         QFile::remove(typed);
-        if (target == QLatin1String("qt")) {
+        if (target == "qt") {
             // No window manager here: the field takes the X input focus itself.
             m_field.clear();
             m_field.activateWindow();
@@ -153,9 +163,9 @@ private Q_SLOTS:
             // file that it makes once the terminal is set up. The terminal gets the focus as a user
             // would give it.
             const QString options = target == "xterm" ? "-e" : "--disable-server -x";
-            terminal.startCommand(QStringLiteral("%1 -T keyquill-target %2 sh -c \"stty -icanon "
-                                                 "-echo; cat > %3\"")
-                                      .arg(target, options, typed));
+            terminal.startCommand(
+                QString("%1 -T keyquill-target %2 sh -c \"stty -icanon -echo; cat > %3\"")
+                    .arg(target, options, typed));
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(typed), 20000);
             QCOMPARE(QProcess::execute("xdotool", {"search", "--sync", "--name", "keyquill-target",
                                                    "windowfocus", "--sync"}),
@@ -163,10 +173,8 @@ private Q_SLOTS:
         }
         master()->setCheckState(0, Qt::Checked);
 
-        const bool pasteKey = situation == Situation::PasteKey;
-        const QList<unsigned long> modifiers = pasteKey
-                                                   ? QList<unsigned long>{XK_Control_L}
-                                                   : QList<unsigned long>{XK_Control_L, XK_Alt_L};
+        const bool pasteKey = situation == Situation::CtrlV;
+        const auto modifiers = QList<unsigned long>{XK_Control_L, XK_Alt_L}.mid(0, 2 - pasteKey);
         const unsigned long key = pasteKey ? XK_v : XK_1;
         unsigned keycode = m_keyboard.keycode(key);
         std::function<void()> back = [] {};
@@ -178,11 +186,11 @@ private Q_SLOTS:
             m_keyboard.press({}, m_keyboard.keycode(lock)); // the server has it on return
             back = [this, lock] { m_keyboard.press({}, m_keyboard.keycode(lock)); };
         }
-        const bool held = situation == Situation::Held || situation == Situation::HeldDetectable;
+        const bool held = situation == Situation::Held || situation == Situation::HeldSeen;
         // How repeats reach a client is its own choice, made on Qt's connection.
         XkbSetDetectableAutoRepeat(
             qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display(),
-            situation == Situation::HeldDetectable, nullptr);
+            situation == Situation::HeldSeen, nullptr);
         if (held) {
             m_keyboard.repeat(100, 25);
             back = [this] { m_keyboard.repeat(660, 40); }; // the server's defaults
@@ -244,20 +252,6 @@ private Q_SLOTS:
         QVERIFY(tray->toolTip().endsWith(QLatin1String("\n1 hot key unavailable")));
     }
 
-    void consoleKeyRefusedAtSave()
-    {
-        m_tree->setCurrentItem(master()->child(1)); // "note", on Ctrl+Alt+1
-        auto *keys = m_window->findChild<QComboBox *>(QStringLiteral("shortcutKey"));
-        const int f5 = keys->findData(int(Qt::Key_F5));
-        QVERIFY(!keys->itemIcon(f5).isNull());
-        QVERIFY(keys->itemData(f5, Qt::ToolTipRole).toString().contains(QLatin1String("console")));
-        keys->setCurrentIndex(f5);
-        m_window->findChild<QPushButton *>(QStringLiteral("btnUpdate"))->click();
-        QVERIFY(m_dialogs.asked.value(0).contains(QLatin1String("console")));
-        QCOMPARE(m_window->store().noteCodes(Master).value(1).code, NoteCode);
-        m_window->findChild<QPushButton *>(QStringLiteral("btnRevert"))->click();
-    }
-
     void masterChosenInTrayPastes()
     {
         QVERIFY(m_trayHost.start());
@@ -272,7 +266,6 @@ private Q_SLOTS:
         QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
         m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
         QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Text, 5000);
-        m_trayHost.stop();
     }
 
     void closedWindowStaysFindableAndQuits_data()
@@ -311,7 +304,49 @@ private Q_SLOTS:
         QTimer::singleShot(0, quit, &QAction::trigger);
         QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
-        m_trayHost.stop();
+    }
+
+    // Hidden means hidden in a tray: without one, closing minimizes.
+    void secondStartRestoresHiddenWindow()
+    {
+        QVERIFY(m_trayHost.start());
+        QProcess first;
+        start(first, {"--minimize-to-tray"});
+        // Its window stays hidden: it is ready once it holds the guard.
+        QVERIFY(
+            QTest::qWaitFor([this] { return GuardSegment::isHeld(m_env.instanceKey()); }, 10000));
+        QTest::qWait(500);
+        QVERIFY(window(first).isEmpty()); // --minimize-to-tray: no window, only the tray icon
+        QProcess second;
+        start(second, {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 254); // -2
+        QTRY_VERIFY_WITH_TIMEOUT(!window(first).isEmpty(), 5000);
+        const QString state = output("xprop", {"-id", window(first), "_NET_WM_STATE"});
+        QVERIFY2(state.contains("MAXIMIZED_VERT") && state.contains("MAXIMIZED_HORZ"),
+                 qPrintable(state));
+        // What a log-out sends ends it as "&Quit" does, the guard let go of on the way.
+        first.terminate();
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(!GuardSegment::isHeld(m_env.instanceKey()));
+    }
+
+    void guardThatCannotBeMadeShowsWhyThenRuns()
+    {
+        QVERIFY(m_trayHost.start());
+        QProcess unguarded;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KEYQUILL_INSTANCE_KEY", "no/such/folder");
+        unguarded.setProcessEnvironment(env);
+        start(unguarded, {});
+        QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded, "Keyquill").isEmpty(), 10000);
+        QVERIFY(window(unguarded).isEmpty()); // the message comes first
+        QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync",
+                                               window(unguarded, "Keyquill"), "key", "Return"}),
+                 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!window(unguarded).isEmpty(), 10000);
     }
 };
 

@@ -12,14 +12,9 @@
 #include "hotkeys/portal/portalshortcutbackend.h"
 #include "store/macrostore.h"
 
-#include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QFile>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtDBus>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <X11/keysym.h>
 
@@ -32,9 +27,8 @@ const QString Greeting = QStringLiteral("Grüße aus Köln — €5,\nzweite Zei
 // What KDE's shortcut daemon bound for one of the program's combinations (0: nothing).
 int boundKey(int code)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"),
-        QStringLiteral("org.kde.KGlobalAccel"), QStringLiteral("shortcut"));
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel",
+                                                       "org.kde.KGlobalAccel", "shortcut");
     call.setArguments({QStringList{PortalShortcutBackend::sessionToken(), QString::number(code),
                                    QString(), QString()}});
     const QList<QVariant> reply = QDBusConnection::sessionBus().call(call).arguments();
@@ -74,7 +68,7 @@ class TestWayland final : public QObject
 
     QString arrived() const
     {
-        QFile file(m_dir.filePath(QStringLiteral("arrived")));
+        QFile file(m_dir.filePath("arrived"));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "<none>";
     }
 
@@ -92,7 +86,7 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Gamma", "taken", CtrlAltCode | Qt::Key_Y, "never");
         TestEnvironment::writeNote("Gamma", "free", CtrlAltCode | Qt::Key_G, "free key");
         m_target.start(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--target"), m_dir.filePath(QStringLiteral("arrived"))});
+                       {"--target", m_dir.filePath("arrived")});
         QTRY_COMPARE_WITH_TIMEOUT(arrived(), QString(), 10000);
     }
 
@@ -120,14 +114,12 @@ private Q_SLOTS:
         // Another program's portal session holds Ctrl+Alt+Y first.
         Portal::registerTypes();
         const Portal::ShortcutList theirs{
-            {QStringLiteral("theirs"),
-             {{QStringLiteral("description"), QStringLiteral("theirs")},
-              {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+y")}}}};
+            {"theirs", {{"description", "theirs"}, {"preferred_trigger", "CTRL+ALT+y"}}}};
         bool created = false;
         PortalRequest::call(
-            Portal::GlobalShortcuts, QStringLiteral("CreateSession"),
-            {QVariantMap{{QStringLiteral("session_handle_token"), "othertool"},
-                         {QStringLiteral("shortcuts"), QVariant::fromValue(theirs)}}},
+            Portal::GlobalShortcuts, "CreateSession",
+            {QVariantMap{{"session_handle_token", "othertool"},
+                         {"shortcuts", QVariant::fromValue(theirs)}}},
             this, [&created](uint response, const QVariantMap &) { created = response == 0; });
         QTRY_VERIFY(created);
         live.choose("Gamma");

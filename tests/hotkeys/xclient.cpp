@@ -9,11 +9,6 @@
 
 namespace {
 bool s_grabFailed = false;
-int recordError(Display *, XErrorEvent *)
-{
-    s_grabFailed = true;
-    return 0;
-}
 } // namespace
 
 XClient::XClient() : m_display(XOpenDisplay(nullptr)) {}
@@ -80,7 +75,10 @@ bool XClient::grab(unsigned key, unsigned modifiers)
 {
     XSync(m_display, False);
     s_grabFailed = false;
-    XErrorHandler previous = XSetErrorHandler(recordError);
+    XErrorHandler previous = XSetErrorHandler([](Display *, XErrorEvent *) {
+        s_grabFailed = true;
+        return 0;
+    });
     XGrabKey(m_display, int(key), modifiers, DefaultRootWindow(m_display), True, GrabModeAsync,
              GrabModeAsync);
     XSync(m_display, False);

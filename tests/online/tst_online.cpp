@@ -3,35 +3,19 @@
 // panel, whose pages stay put while their links leave through the system's browser or mail
 // program.
 #include "buildconfig.h"
-#include "mainwindow/mainwindow.h"
 #include "online/aboutdlg.h"
 #include "online/updatechecker.h"
-#include "online/updatequery.h"
-#include "support/fakeplatform.h"
-#include "support/scripteddialogs.h"
-#include "support/testenv.h"
+#include "support/windowfixture.h"
 
-#include <QAction>
-#include <QDeadlineTimer>
-#include <QDesktopServices>
-#include <QSemaphore>
-#include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
-#include <QTextBlock>
-#include <QTextBrowser>
-#include <QThread>
+#include <QtNetwork>
 
 #include <memory>
 
-struct MainWindowTester
-{
-    static UpdateChecker &updates(MainWindow &window) { return window.m_updates; }
-};
-
 namespace {
 
+const QString UpdateBox =
+    "Update available|Update available. You may download new version from "
+    "our site: <a href=\"http://" KEYQUILL_VENDOR_HOST "\">" KEYQUILL_VENDOR_HOST "</a>";
 const QString ErrorBox = QStringLiteral("Error checking for updates|Error occured while "
                                         "contacting update server.\r\n\r\nError Description:\r\n");
 
@@ -125,12 +109,10 @@ bool clickLink(QTextBrowser *browser, const QString &href)
 
 } // namespace
 
-class TestOnline final : public QObject
+class TestOnline final : public WindowFixture
 {
     Q_OBJECT
 
-    TestEnvironment m_env;
-    FakePlatform m_platform;
     QList<QUrl> m_opened;
 
     // Points the update check at `address` until the returned guard goes.
@@ -148,61 +130,86 @@ public Q_SLOTS:
 private Q_SLOTS:
     void answers_data()
     {
-        QTest::addColumn<QByteArray>("response"); // "": nobody listens; "bad": no server address
-        QTest::addColumn<QString>("box");         // "title|text", "" for none
-        const QString update = "Update available|Update available. You may download new version "
-                               "from our site: <a href=\"http://" KEYQUILL_VENDOR_HOST
-                               "\">" KEYQUILL_VENDOR_HOST "</a>";
-        // Whatever the status, only the body counts.
+        QTest::addColumn<QByteArray>("head");   // "": nobody listens; "bad": no server address
+        QTest::addColumn<QByteArray>("repeat"); // then sent over and over
+        QTest::addColumn<int>("pauseMs");       // between the head's bytes
+        QTest::addColumn<bool>("closes");       // after the head; else the client must
+        QTest::addColumn<QString>("box");       // "title|text", "" for none
+        const auto answer = [](const QByteArray &tag, const QByteArray &head, const QString &box) {
+            QTest::newRow(tag.constData()) << head << QByteArray() << 0 << true << box;
+        };
+        // Whatever the status, only the body counts; "NO" is the quiet server's, in every test.
         for (const char *status :
              {"200 OK", "400 Bad Request", "404 Not Found", "407 Proxy Authentication Required",
               "418 I'm a teapot", "500 Internal Server Error"}) {
-            for (const char *body : {"YES", "NO"})
-                QTest::addRow("%s, %s", status, body)
-                    << "HTTP/1.1 " + QByteArray(status) +
-                           "\r\nContent-Length: " + QByteArray::number(qstrlen(body)) +
-                           "\r\nConnection: close\r\n\r\n" + body
-                    << (qstrcmp(body, "YES") == 0 ? update : QString());
+            for (const QByteArray body : {"YES", "YES\n"})
+                answer(status + QByteArray(body == "YES" ? ", YES" : ", YES and a line end"),
+                       "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Length: " +
+                           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
+                       body == "YES" ? UpdateBox : QString());
         }
-        QTest::newRow("chunked") << QByteArray(
-                                        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                        "1\r\nY\r\n002;x=y\r\nES\r\n0\r\nX-T: 1\r\n\r\n")
-                                 << update;
-        QTest::newRow("interim, then to the close")
-            << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\n\nYES\0NO", 48) << update;
-        QTest::newRow("cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nYES")
-                                   << ErrorBox + "The remote host closed the connection";
-        QTest::newRow("not HTTP") << QByteArray("HTTP/1.1 2OO OK\r\n\r\nYES")
-                                  << ErrorBox + "The server's answer is not HTTP.";
-        QTest::newRow("refused") << QByteArray() << ErrorBox + "Connection refused";
-        QTest::newRow("bad server variable")
-            << QByteArray("bad")
-            << ErrorBox + "KEYQUILL_UPDATE_SERVER is not a host:port address: \"127.0.0.1:x\"";
-    }
+        answer("chunked",
+               "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+               "1\r\nY\r\n002;x=y\r\nES\r\n0\r\nX-T: 1\r\n\r\n",
+               UpdateBox);
+        answer("interim, then to the close",
+               QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\n\nYES\0NO", 48),
+               UpdateBox);
+        answer("cut short", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nYES",
+               ErrorBox + "The remote host closed the connection");
+        answer("not HTTP", "HTTP/1.1 2OO OK\r\n\r\nYES",
+               ErrorBox + "The server's answer is not HTTP.");
+        answer("refused", QByteArray(), ErrorBox + "Connection refused");
+        answer("bad server variable", "bad",
+               ErrorBox + "KEYQUILL_UPDATE_SERVER is not a host:port address: \"127.0.0.1:x\"");
 
+        // Answers no honest server gives, sent as fast as the kernel takes them: the check ends
+        // without a box, closes the connection by the deadline, and takes in a bounded part.
+        const auto hostile = [](const char *tag, const QByteArray &head, const QByteArray &repeat,
+                                int pauseMs = 0) {
+            QTest::newRow(tag) << head << repeat << pauseMs << false << QString();
+        };
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+        const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const QByteArray interim = "HTTP/1.1 100 Continue\r\n\r\n";
+        hostile("endless header line", ok + "X-Pad: ", QByteArray(16384, 'a'));
+        hostile("endless headers", ok, QByteArray("X-Pad: a\r\n").repeated(1024));
+        hostile("endless chunks", chunked, "10000\r\n" + QByteArray(65536, 'x') + "\r\n");
+        hostile("absurd chunk", chunked + "fffffffff\r\n", QByteArray(65536, 'x'));
+        hostile("endless 100 Continue", interim, interim);
+        hostile("1 byte a second", ok + "Content-Length: 3\r\n\r\nYES", QByteArray(), 1000);
+        // We never offer gzip, so a compressed "YES" is just bytes that are not "YES".
+        hostile("gzip YES",
+                ok + "Content-Encoding: gzip\r\nContent-Length: 23\r\n\r\n" +
+                    QByteArray::fromHex("1f8b08000000000002038b740d0600237740e303000000"),
+                QByteArray());
+    }
     void answers()
     {
         if (!KEYQUILL_UPDATE_CHECK_ENABLED)
             QSKIP("built with KEYQUILL_UPDATE_CHECK=OFF");
-        QFETCH(QByteArray, response);
+        QFETCH(QByteArray, head);
+        QFETCH(bool, closes);
         QFETCH(QString, box);
         std::unique_ptr<Server> server;
-        QString address = QStringLiteral("127.0.0.1:x");
-        if (response.isEmpty()) {
+        QString address = "127.0.0.1:x";
+        if (head.isEmpty()) {
             QTcpServer closed; // its port is free again: the connection is refused
             closed.listen(QHostAddress::LocalHost);
             address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
-        } else if (response != "bad") {
-            server = std::make_unique<Server>(response, QByteArray(), 0, true);
+        } else if (head != "bad") {
+            QFETCH(QByteArray, repeat);
+            QFETCH(int, pauseMs);
+            server = std::make_unique<Server>(head, repeat, pauseMs, closes);
             address = server->address;
         }
         const auto quietAgain = serveFrom(address);
-        // The boxes are warnings (Dialogs::warning); each is recorded, none waits for a user.
-        ScriptedDialogs dialogs;
-        MainWindow window(m_platform, &dialogs);
-        QSignalSpy finished(&MainWindowTester::updates(window), &UpdateChecker::finished);
-        QVERIFY(finished.wait());
-        QCOMPARE(dialogs.asked, box.isEmpty() ? QStringList() : QStringList{box});
+        UpdateChecker checker;
+        checker.tellUser(*m_dialogs, m_window.get()); // the boxes recorded, none waits for a user
+        QSignalSpy finished(&checker, &UpdateChecker::finished);
+        checker.start(1500);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(m_dialogs->asked, box.isEmpty() ? QStringList() : QStringList{box});
         if (!server)
             return;
         server->wait();
@@ -210,74 +217,8 @@ private Q_SLOTS:
                  "POST /apps/updates/check.php HTTP/1.1\r\nHost: " + address.toLatin1() +
                      "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
                      "Content-Length: 26\r\n\r\napp=keyquill&version=1.0.0");
-    }
-
-    // Answers no honest server gives, sent from another thread as fast as the kernel takes them:
-    // the check ends without a box, closes the connection by the deadline, and takes in a bounded
-    // part of the flood.
-    void hostileAnswers_data()
-    {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QByteArray>("repeat");
-        QTest::addColumn<int>("pauseMs"); // between the head's bytes
-        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
-        const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
-        QTest::newRow("endless header line") << ok + "X-Pad: " << QByteArray(16384, 'a') << 0;
-        QTest::newRow("endless headers") << ok << QByteArray("X-Pad: a\r\n").repeated(1024) << 0;
-        QTest::newRow("endless chunks") << chunked << "10000\r\n" + QByteArray(65536, 'x') + "\r\n"
-                                        << 0;
-        QTest::newRow("absurd chunk") << chunked + "fffffffff\r\n" << QByteArray(65536, 'x') << 0;
-        QTest::newRow("endless 100 Continue")
-            << QByteArray() << QByteArray("HTTP/1.1 100 Continue\r\n\r\n") << 0;
-        QTest::newRow("1 byte a second")
-            << ok + "Content-Length: 3\r\n\r\nYES" << QByteArray() << 1000;
-        // We never offer gzip, so a compressed "YES" is just bytes that are not "YES".
-        QTest::newRow("gzip YES") << ok + "Content-Encoding: gzip\r\nContent-Length: 23\r\n\r\n" +
-                                         QByteArray::fromHex(
-                                             "1f8b08000000000002038b740d0600237740e303000000")
-                                  << QByteArray() << 0;
-    }
-
-    void hostileAnswers()
-    {
-        if (!KEYQUILL_UPDATE_CHECK_ENABLED)
-            QSKIP("built with KEYQUILL_UPDATE_CHECK=OFF");
-        QFETCH(QByteArray, head);
-        QFETCH(QByteArray, repeat);
-        QFETCH(int, pauseMs);
-        Server server(head, repeat, pauseMs, false);
-        const auto quietAgain = serveFrom(server.address);
-        UpdateChecker checker;
-        QSignalSpy finished(&checker, &UpdateChecker::finished);
-        QSignalSpy offered(&checker, &UpdateChecker::updateAvailable);
-        QSignalSpy failed(&checker, &UpdateChecker::failed);
-        checker.start(1500);
-        QVERIFY(finished.wait(5000));
-        QCOMPARE(offered.count() + failed.count(), 0);
-        server.wait();
-        QVERIFY2(server.clientClosed, "the client left the connection open");
-        QVERIFY2(server.sent < 1024 * 1024, QByteArray::number(server.sent));
-    }
-
-    // The server variable (the Host header carries the port unless it is 80), the body, the answer
-    // read up to a zero byte.
-    void queryParts()
-    {
-        QStringList headers;
-        for (const char *value :
-             {"127.0.0.1:8080", "updates.example:80", "updates.example", "[::1]:9000", "host:abc",
-              "host:70000", "host:0", "", "http://h:1/x", "u@h:1"}) {
-            UpdateQuery::Server server;
-            headers << (UpdateQuery::parseServer(value, &server) ? UpdateQuery::hostHeader(server)
-                                                                 : "refused");
-        }
-        QCOMPARE(headers,
-                 QStringList({"127.0.0.1:8080", "updates.example", "updates.example", "[::1]:9000",
-                              "refused", "refused", "refused", "refused", "refused", "refused"}));
-        QCOMPARE(UpdateQuery::body("1.0 beta+1"),
-                 QByteArray("app=keyquill&version=1.0%20beta%2B1"));
-        QVERIFY(UpdateQuery::offersUpdate(QByteArray("YES\0NO", 6)));
-        QVERIFY(!UpdateQuery::offersUpdate("YES\n"));
+        QVERIFY2(closes || server->clientClosed, "the client left the connection open");
+        QVERIFY2(server->sent < 1024 * 1024, QByteArray::number(server->sent));
     }
 
     // The About dialog's mail link and every link of the ads panel, the donation image included, go
@@ -297,22 +238,23 @@ private Q_SLOTS:
         QVERIFY(clickLink(about, Mail));
         QCOMPARE(m_opened, QList<QUrl>{QUrl(Mail)});
         QVERIFY(dialog.isVisible());
-        QVERIFY(about->toPlainText().contains(QStringLiteral("\nVersion: v1.0.0\n")));
 
-        ScriptedDialogs quiet;
-        MainWindow window(m_platform, &quiet);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *ads = window.findChild<QTextBrowser *>(QStringLiteral("ads"));
+        // The window asks at its start, and tells.
+        Server server("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nYES", QByteArray(), 0, true);
+        const auto quietAgain = serveFrom(server.address);
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        QTRY_COMPARE(m_dialogs->asked,
+                     KEYQUILL_UPDATE_CHECK_ENABLED ? QStringList{UpdateBox} : QStringList());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto *ads = m_window->findChild<QTextBrowser *>("ads");
         const QString page = ads->toHtml();
         const QList<QUrl> links = {Vendor + "/corvane_key_quill.php", Vendor + "/donate.php", Mail};
         for (const QUrl &link : links)
             QVERIFY2(clickLink(ads, link.toString()), qPrintable(link.toString()));
         QCOMPARE(m_opened.mid(1), links);
         QCOMPARE(ads->toHtml(), page);
-        for (QAction *action : window.findChildren<QAction *>())
-            if (action->text() == QStringLiteral("&Instructions"))
-                action->trigger();
+        trigger("&Instructions");
         QCOMPARE(m_opened.mid(1), links + QList<QUrl>{links.first()});
     }
 };

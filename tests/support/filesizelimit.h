@@ -14,17 +14,15 @@ public:
         getrlimit(RLIMIT_FSIZE, &m_old);
         rlimit limit = m_old;
         limit.rlim_cur = static_cast<rlim_t>(bytes);
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit()
     {
         setrlimit(RLIMIT_FSIZE, &m_old);
         std::signal(SIGXFSZ, m_oldHandler);
     }
-    bool isActive() const { return m_active; }
 
 private:
     void (*m_oldHandler)(int);
     rlimit m_old{};
-    bool m_active = false;
 };

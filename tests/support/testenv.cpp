@@ -3,11 +3,7 @@
 #include "app/appidentity.h"
 #include "store/macrostore.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QTcpSocket>
+#include <QtNetwork>
 
 QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
 {
@@ -53,17 +49,6 @@ void TestEnvironment::writeNote(const QString &master, const QString &note, int 
 void TestEnvironment::writeMasterMacro(const QString &master)
 {
     QSettings().setValue(QStringLiteral("MasterMacros/%1/description").arg(master), QString());
-}
-
-bool TestEnvironment::moveStoreBelowAFile(const QTemporaryDir &dir)
-{
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
-    if (!blocker.open(QIODevice::WriteOnly))
-        return false;
-    blocker.close();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       dir.filePath(QStringLiteral("blocker/config")));
-    return true;
 }
 
 QByteArray TestEnvironment::fileBytes(const QString &path)

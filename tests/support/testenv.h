@@ -36,9 +36,6 @@ public:
                           const QString &text);
     // Writes an empty master macro as "Add Master Macro" does.
     static void writeMasterMacro(const QString &master);
-    // Points the store at a folder that cannot be created, whoever runs the test (its parent,
-    // inside `dir`, is a regular file). False when the file could not be made.
-    static bool moveStoreBelowAFile(const QTemporaryDir &dir);
     // The bytes of a file, empty when it cannot be read.
     static QByteArray fileBytes(const QString &path);
     // Every note of the store as "master/note|code|text", in store order.

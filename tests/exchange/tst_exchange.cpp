@@ -1,0 +1,216 @@
+// Master macro files: what the import takes from files written by hand, by older versions and by
+// nobody honest, and what the export writes, as its check boxes say; offscreen, through the
+// window's commands, with the questions answered by a script.
+#include "support/filesizelimit.h"
+#include "support/windowfixture.h"
+
+#include "exchange/exportdlg.h"
+#include "exchange/masterexporter.h"
+
+namespace {
+
+const QString EuroNote = QStringLiteral("\u20acuro Letters/\u00c9t\u00e9|201326657|Caf\u00e9 costs "
+                                        "5 \u20ac; a=b, \"quoted\" back\\slash 100%\nnext line");
+
+} // namespace
+
+class TestExchange final : public WindowFixture
+{
+    Q_OBJECT
+
+    void import(const QString &path)
+    {
+        m_dialogs->files = {path};
+        trigger("&Import Master Macro");
+    }
+    // Presses OK in the export dialog (a fresh one, everything ticked, unless given); true when
+    // it closed.
+    bool exportTo(const QString &path, ExportDlg *given = nullptr)
+    {
+        ExportDlg fresh(m_window->store(), *m_dialogs);
+        ExportDlg &dialog = given ? *given : fresh;
+        m_dialogs->files = {path};
+        dialog.show();
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        return !dialog.isVisible();
+    }
+
+private Q_SLOTS:
+    void roundTripKeepsEscapes()
+    {
+        import(Escapes);
+        const QStringList before = TestEnvironment::storeDump();
+        // Unquoted commas make a list of the settings layer: the text comes in whole.
+        QVERIFY(before.contains(EuroNote) &&
+                before.contains("Stra\u00dfe/letter|0|Dear Sir, thanks, bye"));
+        const QString file = m_dir.filePath("round.mmacro");
+        QVERIFY(exportTo(file));
+        // Back in under clashing names: each is asked for anew, letter case ignored.
+        m_dialogs->names = {"Home 2", "Strasse 2", "Work 2", "Euro 2"};
+        import(file);
+        QCOMPARE(m_dialogs->asked.size(), 7); // three file names and four new names
+        QVERIFY(m_dialogs->asked.at(3).startsWith(
+            "Import Master Macro|Master Macro with name \"Home\" exists."));
+        QStringList after = TestEnvironment::storeDump();
+        QCOMPARE(after.size(), 2 * before.size());
+        QVERIFY(after.contains(QString(EuroNote).replace("\u20acuro Letters", "Euro 2")));
+        QCOMPARE(treeDump().size(), 2 * (before.size() + 4));
+    }
+
+    // Files of the older platform's settings layer (Qt 5, no codec): texts with any characters
+    // come in exactly and go out again byte for byte as that layer wrote them, so that older
+    // readers read them exactly too.
+    void qt5FilesCrossBothWaysExactly()
+    {
+        if (QByteArray(KEYQUILL_QT5INI).isEmpty())
+            QSKIP("Qt 5 (qtbase5-dev) was not found when the tests were configured");
+        // Accents, the euro sign, an emoji (a surrogate pair), hex digits right after non-ASCII
+        // letters, the INI format's own characters, line breaks, edge spaces.
+        const QString notes = KEYQUILL_TEST_DATA "/legacy-notes.json";
+        const QString qt5 = m_dir.filePath("qt5.mmacro");
+        QCOMPARE(QProcess::execute(KEYQUILL_QT5INI, {notes, qt5}), 0);
+        import(qt5);
+        const QJsonObject texts =
+            QJsonDocument::fromJson(TestEnvironment::fileBytes(notes)).object();
+        MasterMacroExporter::Master legacy{"Legacy", {}};
+        for (auto it = texts.begin(); it != texts.end(); ++it) {
+            QCOMPARE(m_window->store().note("Legacy", it.key()).text, it.value().toString());
+            legacy.notes.append({it.key(), true});
+        }
+        const QString again = m_dir.filePath("again.mmacro");
+        QVERIFY(MasterMacroExporter(m_window->store()).write(again, {legacy}));
+        QCOMPARE(TestEnvironment::fileBytes(again), TestEnvironment::fileBytes(qt5));
+    }
+
+    void hostileFilesLeaveTheStoreSound_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("added"); // notes the import adds
+        QTest::addColumn<QString>("warning");
+        const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
+        QTest::newRow("a folder") << data << QStringList() << "could not be read as a Master";
+        // The store refuses the import (a full disk): none of it stays, in the tree either.
+        QTest::newRow("refused") << Escapes << QStringList() << "Macros of";
+        QTest::newRow("separators in names")
+            << data + "separators.mmacro" << QStringList{"Fine/ok|0|kept"} << QString();
+        const QString odd =
+            "Odd/absurd|0|a Odd/again|0|same@section@twice Odd/dup|67108929|second "
+            "Odd/empty|0| Odd/hexa|0| Odd/max|2147483647| Odd/negative|-1| Odd/word|0|";
+        QTest::newRow("odd keys") << data + "hostile-keys.mmacro"
+                                  << odd.split(' ').replaceInStrings("@", " ") << QString();
+        // Half of a surrogate pair, by hex and by octal escape, comes in as U+FFFD.
+        const QString replaced(QChar::ReplacementCharacter);
+        QTest::newRow("lone surrogates")
+            << data + "surrogates.mmacro"
+            << QStringList{"Half/h|0|a" + replaced + "z", "Half/o|0|" + replaced} << QString();
+        // The second is tested against the first one's name: the question comes, and is cancelled.
+        QTest::newRow("one name in two letter cases")
+            << data + "letter-case.mmacro" << QStringList{"LETTERS/b|0|two"}
+            << "Master Macro with name \"Letters\" exists";
+    }
+    void hostileFilesLeaveTheStoreSound()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, added);
+        QFETCH(QString, warning);
+        const QStringList base = TestEnvironment::storeDump();
+        {
+            const bool refused = warning == "Macros of";
+            FileSizeLimit full(refused ? QFile(m_window->store().fileName()).size() : 1 << 30);
+            import(path);
+        }
+        QCOMPARE(m_dialogs->asked.size(), warning.isEmpty() ? 1 : 2);
+        QVERIFY(m_dialogs->asked.last().contains(warning));
+        QStringList stored = TestEnvironment::storeDump();
+        stored.removeIf([&base](const QString &note) { return base.contains(note); });
+        stored.sort();
+        QCOMPARE(stored, added);
+        // What the tree shows is what the store holds, and ticking it survives odd codes.
+        QCOMPARE(treeDump().size(), 5 + added.size() + !added.isEmpty());
+        QTreeWidgetItem *last = m_tree->topLevelItem(m_tree->topLevelItemCount() - 1);
+        last->setCheckState(0, Qt::Checked);
+        QList<int> codes{added.isEmpty() ? CtrlAltA : 0}; // Work's, when nothing came in
+        for (const QString &note : added)
+            codes << note.section('|', 1, 1).toInt();
+        codes.removeAll(0);
+        QCOMPARE(m_window->hotKeys().activeMaster(), last->text(0));
+        QCOMPARE(m_window->hotKeys().liveCodes(), codes);
+    }
+
+    void failedExportKeepsTheDialogAndTheTarget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a folder") << QString();
+        QTest::newRow("full disk") << "full.mmacro";
+        QTest::newRow("the store itself") << "store";
+    }
+    void failedExportKeepsTheDialogAndTheTarget()
+    {
+        QFETCH(QString, target);
+        QString path = target == "store" ? m_window->store().fileName() : m_dir.filePath(target);
+        QFile old(path);
+        QVERIFY(target != "full.mmacro" || (old.open(QIODevice::WriteOnly) && old.write("old")));
+        old.close();
+        const QByteArray before = TestEnvironment::fileBytes(path);
+        {
+            FileSizeLimit full(target == "full.mmacro" ? 10 : 1 << 30);
+            QVERIFY(!exportTo(path));
+        }
+        QCOMPARE(m_dialogs->asked.size(), 2);
+        QVERIFY(m_dialogs->asked.last().contains("could not be written to"));
+        QCOMPARE(TestEnvironment::fileBytes(path), before);
+    }
+
+    // A step ticks ("+") or unticks ("-") a row of the export dialog, its content box with "#1";
+    // "All" and "None" press "Select All" and "De-Select All".
+    void exportFollowsTheTicks_data()
+    {
+        QTest::addColumn<QString>("steps");
+        // The ticks of Home, h, Work, bye and hello ("x" or "-", a note's content box second),
+        // then the notes written, with "=text" where the file holds a text.
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char *tag, const char *steps, const char *after) {
+            QTest::newRow(tag) << QString(steps) << QString(after);
+        };
+        row("content box unticked", "-hello#1",
+            "x xx x xx x- | Home/h=Home Work/bye=Bye Work/hello");
+        row("a note ticks its master, and that all its notes", "-hello#1 -Work +bye",
+            "x xx x xx xx | Home/h=Home Work/bye=Bye Work/hello=Hello");
+        row("unticked notes keep their master", "-bye -hello", "x xx x -x -x | Home/h=Home");
+        row("Select All", "-Home -hello All", "x xx x xx -x | Home/h=Home Work/bye=Bye");
+        row("De-Select All", "-Home +h#1 None", "- -x - -- -- |");
+    }
+    void exportFollowsTheTicks()
+    {
+        QFETCH(QString, steps);
+        ExportDlg dialog(m_window->store(), *m_dialogs);
+        auto *tree = dialog.findChild<QTreeWidget *>("treeMacros");
+        for (const QString &step : steps.split(' ')) {
+            const char *button = step == "All" ? "btnSelectAll" : "btnDeselectAll";
+            if (step == "All" || step == "None")
+                dialog.findChild<QPushButton *>(button)->click();
+            else
+                tree->findItems(step.mid(1).section('#', 0, 0), Qt::MatchRecursive)
+                    .first()
+                    ->setCheckState(step.endsWith("#1"),
+                                    step[0] == '+' ? Qt::Checked : Qt::Unchecked);
+        }
+        const QString path = m_dir.filePath(QTest::currentDataTag() + QString(".mmacro"));
+        QVERIFY(exportTo(path, &dialog));
+        QStringList after;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            after << QString((*it)->checkState(0) ? "x" : "-") +
+                         ((*it)->parent() ? (*it)->checkState(1) ? "x" : "-" : "");
+        after << "|";
+        QSettings file(path, QSettings::IniFormat);
+        for (const QString &key : file.allKeys().filter("/shortcut")) {
+            const QString text = key.section('/', 0, 2) + "/text";
+            after << key.section('/', 0, 0) + '/' + key.section('/', 2, 2) +
+                         (file.contains(text) ? '=' + file.value(text).toString() : QString());
+        }
+        QTEST(after.join(' '), "after");
+    }
+};
+
+QTEST_MAIN(TestExchange)
+#include "tst_exchange.moc"
