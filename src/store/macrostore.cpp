@@ -156,18 +156,6 @@ MacroStore::Note MacroStore::note(const QString &master, const QString &name) co
     return {name, readCode(notes.settings()), readText(notes.settings())};
 }
 
-bool MacroStore::textForCode(const QString &master, int code, QString *text) const
-{
-    bool found = false;
-    NotesOf(master).forEach([&](const QString &, const QSettings &note) {
-        found = readCode(note) == code;
-        if (found)
-            *text = readText(note);
-        return !found;
-    });
-    return found;
-}
-
 bool MacroStore::addMaster(const QString &name)
 {
     const QString path = StoreWrite::groupPath(name);

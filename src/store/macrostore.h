@@ -93,8 +93,6 @@ public:
     QList<Note> notes(const QString &master) const;
     QList<NoteCode> noteCodes(const QString &master) const;
     Note note(const QString &master, const QString &name) const;
-    // The text of the first note of `master`, in store order, whose code is `code`.
-    bool textForCode(const QString &master, int code, QString *text) const;
 
     bool addMaster(const QString &name);
     bool addNote(const QString &master, const QString &name);
