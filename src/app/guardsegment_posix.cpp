@@ -6,6 +6,7 @@
 #include "guardsegment.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +24,12 @@
 #include <unistd.h>
 
 namespace {
+
+// shmat() says it failed with (void *) -1.
+bool isAttached(const void *address)
+{
+    return address && reinterpret_cast<std::intptr_t>(address) != -1;
+}
 
 constexpr int KeyAttempts = 16; // a key already in use moves us to another random one
 constexpr int PublishWaitMs = 500;
@@ -299,9 +306,9 @@ GuardSegment::Found GuardSegment::Private::create(key_t key)
     // second start that the instance is ready.
     SemaphoreArgument one;
     one.val = 1;
-    void *address = ::semctl(semaphore, 0, SETVAL, one) == 0 ? ::shmat(segment, nullptr, 0)
-                                                             : reinterpret_cast<void *>(-1);
-    if (address == reinterpret_cast<void *>(-1)) {
+    void *address =
+        ::semctl(semaphore, 0, SETVAL, one) == 0 ? ::shmat(segment, nullptr, 0) : nullptr;
+    if (!isAttached(address)) {
         const int why = errno;
         ::shmctl(segment, IPC_RMID, nullptr);
         ::semctl(semaphore, 0, IPC_RMID);
@@ -328,7 +335,7 @@ GuardSegment::Found GuardSegment::Private::attachLive(key_t key, const KernelObj
                         .arg(base, QString::number(status.shm_perm.mode & 0777, 8)));
     const KernelObject lock = findSemaphore(key);
     void *address = ::shmat(live.id, nullptr, 0);
-    if (lock.owner != KernelObject::Us || address == reinterpret_cast<void *>(-1))
+    if (lock.owner != KernelObject::Us || !isAttached(address))
         return fail(tr("The guard \"%1\" found a running instance but cannot reach it.").arg(base));
     semaphore = lock.id;
     data = static_cast<char *>(address);
