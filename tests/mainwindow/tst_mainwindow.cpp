@@ -50,6 +50,8 @@ private Q_SLOTS:
         row("master, other case", "Add Master Macro", "WORK", "Master Macro with that name exists");
         row("rename to own name", "Rename", "Home", "Master Macro ot Note with that name exists");
         row("note, other case: accepted", "Add Note", "H", nullptr);
+        // Selected, so that "Add Note" and the keyboard act on it next.
+        row("new master: accepted, selected", "Add Master Macro", "Travel", nullptr);
     }
     void namesAreCheckedBeforeUse()
     {
@@ -65,7 +67,9 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->asked.value(1), warning);
         QVERIFY(accepted || m_dialogs->asked.at(2).endsWith(QLatin1Char('|') + name));
         QVERIFY(treeDump().size() == 5 + accepted &&
-                TestEnvironment::storeDump().size() == 3 + accepted);
+                TestEnvironment::storeDump().size() == 3 + (accepted && command == "Add Note"));
+        if (accepted && command == "Add Master Macro")
+            QCOMPARE(m_tree->currentItem()->text(0), name);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
