@@ -134,8 +134,10 @@ void MainWindow::createActionsAndMenus()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_tray && m_tray->keepOnClose())
+    if (m_tray) {
+        m_tray->keepOnClose();
         event->ignore();
+    }
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -1,0 +1,21 @@
+#include "statusnotifieritem.h"
+
+// Built without QtDBus: only X11 trays show the program.
+struct StatusNotifierItem::Bus
+{
+};
+
+StatusNotifierItem::StatusNotifierItem(QMenu *, QObject *parent) : QObject(parent) {}
+
+StatusNotifierItem::~StatusNotifierItem() = default;
+
+bool StatusNotifierItem::isInTray() const
+{
+    return false;
+}
+
+void StatusNotifierItem::setIcon(const QIcon &) {}
+
+void StatusNotifierItem::setToolTip(const QString &) {}
+
+void StatusNotifierItem::showMessage(const QString &, const QString &) {}
