@@ -2,7 +2,7 @@
 // Wayland client without the focus, hot keys come through the desktop's global shortcuts
 // portal, and the paste reaches another program's native Wayland window (this executable
 // started with --target) through the remote desktop portal. The window in a StatusNotifier tray
-// (the test plays the tray).
+// (the test plays the tray) and back from the minimized state.
 #include "support/testenv.h"
 #include "xclient.h"
 
@@ -152,6 +152,18 @@ private Q_SLOTS:
         call("/MenuBar", "Event",
              {menu.children.at(3).id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0U});
         QTRY_COMPARE(window.live().name(), QStringLiteral("No_keys&co"));
+    }
+
+    // A client cannot take its own window out of the minimized state on Wayland.
+    void secondStartBringsMinimizedWindowBack()
+    {
+        MainWindow window(*m_platform);
+        window.showMaximized();
+        QTRY_VERIFY(window.isActiveWindow());
+        window.showMinimized();
+        QTRY_VERIFY(!window.isActiveWindow());
+        window.restore();
+        QTRY_VERIFY(window.isActiveWindow());
     }
 
     // A paste into the Wayland window; a switch of master macro that moves the keys; a
