@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libx11-dev libxtst-dev libxcb1-dev
+    libx11-dev libxtst-dev libxcb1-dev libxcb-xfixes0-dev
     fonts-dejavu-core
     wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
 )

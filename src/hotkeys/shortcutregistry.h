@@ -80,4 +80,5 @@ private:
     int m_echo = 0;            // the last stroke sent, while its echo may come
     QElapsedTimer m_sinceStroke;
     QHash<int, QElapsedTimer> m_held; // chords pressed and not yet let go of, since when
+    std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -134,8 +135,10 @@ void MainWindow::createActionsAndMenus()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_tray && m_tray->keepOnClose())
+    if (m_tray) {
+        m_tray->keepOnClose();
         event->ignore();
+    }
 }
 
 void MainWindow::changeEvent(QEvent *event)
@@ -148,6 +151,10 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::restore()
 {
+    // A Wayland client can neither take its window out of the minimized state nor raise it, and
+    // cannot even learn that the desktop minimized it; a window mapped anew comes up in front.
+    if (isMinimized() || (isVisible() && QGuiApplication::platformName().startsWith("wayland")))
+        hide();
     showMaximized();
     activateWindow();
     raise();

@@ -3,19 +3,20 @@
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/livemaster.h"
 #include "mainwindow/trayicon.h"
+#include "mainwindow/xembedtraywatch.h"
 
 #include <QApplication>
 #include <QMainWindow>
-#include <QMenu>
 #include <QTreeWidget>
 
 TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, LiveMaster &live,
                                HotKeyController &keys, QAction *quit)
     : QObject(&window), m_window(window), m_tree(tree), m_live(live), m_keys(keys),
-      m_tray(new TrayIcon(window.windowIcon(), quit, &window))
+      m_tray(new TrayIcon(window.windowIcon(), quit, &window)),
+      m_xembedTray(new XEmbedTrayWatch(this))
 {
-    m_tray->icon()->setToolTip(window.windowTitle());
-    connect(m_tray->icon(), &QSystemTrayIcon::activated, this, &TrayController::activated);
+    showLive();
+    connect(m_tray, &TrayIcon::activated, this, &TrayController::toggleWindow);
     connect(m_tray, &TrayIcon::masterChosen, this, &TrayController::choose);
     connect(&m_live, &LiveMaster::liveChanged, this, &TrayController::syncMasters);
     connect(&m_keys, &HotKeyController::liveChanged, this, &TrayController::showLive);
@@ -31,18 +32,15 @@ TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, Liv
     connect(rows, &QAbstractItemModel::modelReset, this, later);
     connect(rows, &QAbstractItemModel::dataChanged, this, later);
     // The hot keys another program let go of meanwhile are taken when the user looks.
-    connect(m_tray->menu(), &QMenu::aboutToShow, &m_keys, &HotKeyController::retryUnavailable);
-    connect(&m_trayWatch, &QTimer::timeout, this, &TrayController::takeWindowIntoTray);
+    connect(m_tray, &TrayIcon::menuAboutToShow, &m_keys, &HotKeyController::retryUnavailable);
+    connect(m_tray, &TrayIcon::statusNotifierTrayChanged, this,
+            &TrayController::takeWindowIntoTray);
+    connect(m_xembedTray, &XEmbedTrayWatch::changed, this, &TrayController::takeWindowIntoTray);
+    m_window.installEventFilter(this);
     syncMasters();
     // The program lives in the tray: with the window hidden, closing any other window (a
     // message box, a dialog) would otherwise count as closing the last one and end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_tray->icon()->setVisible(true);
-}
-
-QSystemTrayIcon *TrayController::icon() const
-{
-    return m_tray->icon();
 }
 
 void TrayController::syncMasters()
@@ -71,7 +69,7 @@ void TrayController::showPasteFailure(const QString &why)
     m_pasteFailure = why;
     showLive();
     if (!why.isEmpty())
-        m_tray->icon()->showMessage(tr("Keyquill did not paste"), why, QSystemTrayIcon::Warning);
+        m_tray->showMessage(tr("Keyquill did not paste"), why);
 }
 
 void TrayController::setMastersEnabled(bool enabled)
@@ -87,38 +85,51 @@ void TrayController::choose(const QString &master)
         m_live.choose(m_live.isLive(master) ? QString() : master);
 }
 
-void TrayController::activated(QSystemTrayIcon::ActivationReason reason)
+void TrayController::toggleWindow()
 {
-    if (reason != QSystemTrayIcon::DoubleClick)
-        return;
     if (m_window.isVisible())
         m_window.setVisible(false);
     else
         m_window.showMaximized();
 }
 
-bool TrayController::keepOnClose()
+bool TrayController::trayRuns() const
 {
-    // While the tray icon shows, closing only hides: the hot keys must stay live. Without a
-    // tray to come back from, the window stays in the task bar, minimized.
-    if (!m_tray->icon()->isVisible())
-        return false;
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_window.setVisible(false);
-        m_trayWatch.stop();
-    } else {
+    return m_tray->inStatusNotifierTray() || m_xembedTray->isPresent();
+}
+
+void TrayController::keepOnClose()
+{
+    // Closing only hides: the hot keys must stay live. Without a tray to come back from, the
+    // window stays in the task bar, minimized. Right at start (--minimize-to-tray) the bus may
+    // not have said yet whether a tray runs: hidden until it has.
+    m_hiddenUnsure = !m_tray->knowsTray();
+    m_waitingForTray = !m_hiddenUnsure && !trayRuns();
+    if (m_waitingForTray)
         m_window.showMinimized();
-        m_trayWatch.start(1000);
-    }
-    return true;
+    else
+        m_window.setVisible(false);
 }
 
 void TrayController::takeWindowIntoTray()
 {
     // At log-in the panel may come up after the program: once it does, the window closed
     // before it goes where it would have gone.
-    if (!m_window.isMinimized())
-        m_trayWatch.stop();
-    else if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_hiddenUnsure && m_tray->knowsTray()) {
+        m_hiddenUnsure = false;
+        if (!trayRuns()) {
+            m_waitingForTray = true;
+            m_window.showMinimized();
+        }
+    } else if (m_waitingForTray && m_window.isVisible() && trayRuns()) {
         m_window.close();
+    }
+}
+
+bool TrayController::eventFilter(QObject *watched, QEvent *event)
+{
+    // A window the user has come back to is no longer waiting for a tray.
+    if (event->type() == QEvent::ActivationChange && m_window.isActiveWindow())
+        m_waitingForTray = false;
+    return QObject::eventFilter(watched, event);
 }

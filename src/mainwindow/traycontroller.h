@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 class HotKeyController;
@@ -11,11 +10,12 @@ class QAction;
 class QMainWindow;
 class QTreeWidget;
 class TrayIcon;
+class XEmbedTrayWatch;
 
 // The program's life in the notification area: the tray icon with its menu of master macros
 // (choosing one makes it live, as a tick in the tree would), its tool tip and its mark of live
 // hot keys; the window hidden on close, or minimized while there is no tray and taken into the
-// tray once one comes up; the window shown and hidden from the icon.
+// tray once one comes up (told, never polled); the window shown and hidden from the icon.
 class TrayController final : public QObject
 {
     Q_OBJECT
@@ -25,10 +25,9 @@ public:
     TrayController(QMainWindow &window, const QTreeWidget &tree, LiveMaster &live,
                    HotKeyController &keys, QAction *quit);
 
-    QSystemTrayIcon *icon() const;
-    // Called for a close of the window: true when it hides it (or minimizes it) instead, and the
-    // close is to be ignored.
-    bool keepOnClose();
+    // Called for a close of the window, which is then to be ignored: hides the window, or
+    // minimizes it while there is no tray to come back from.
+    void keepOnClose();
     // Off while the editor holds unsaved edits, as the tree is.
     void setMastersEnabled(bool enabled);
     // How many hot keys of the live master macro cannot work, for the tool tip.
@@ -37,11 +36,15 @@ public:
     // next paste goes out.
     void showPasteFailure(const QString &why);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    void activated(QSystemTrayIcon::ActivationReason reason);
+    void toggleWindow();
     void choose(const QString &master);
     void syncMasters();
     void showLive();
+    bool trayRuns() const;
     void takeWindowIntoTray();
 
     QMainWindow &m_window;
@@ -49,8 +52,10 @@ private:
     LiveMaster &m_live;
     HotKeyController &m_keys;
     TrayIcon *m_tray;
-    QTimer m_mastersSync; // the tree changes row by row; the menu follows once per turn
-    QTimer m_trayWatch;   // runs only while the window waits minimized for a tray
+    XEmbedTrayWatch *m_xembedTray;
+    QTimer m_mastersSync;          // the tree changes row by row; the menu follows once per turn
+    bool m_waitingForTray = false; // minimized for want of a tray, and not looked at since
+    bool m_hiddenUnsure = false;   // hidden before it was known whether a tray runs
     bool m_mastersEnabled = true;
     int m_unavailable = 0;
     QString m_pasteFailure;

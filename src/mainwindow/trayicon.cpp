@@ -1,5 +1,7 @@
 #include "trayicon.h"
 
+#include "mainwindow/statusnotifieritem.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
@@ -9,11 +11,42 @@
 
 TrayIcon::TrayIcon(const QIcon &mainIcon, QAction *quit, QWidget *window)
     : QObject(window), m_mainIcon(mainIcon), m_liveIcon(liveIcon(mainIcon)),
-      m_icon(new QSystemTrayIcon(mainIcon, window)), m_menu(new QMenu(window))
+      m_icon(new QSystemTrayIcon(mainIcon, window)), m_menu(new QMenu(window)),
+      m_item(new StatusNotifierItem(m_menu, this))
 {
     m_separator = m_menu->addSeparator();
     m_menu->addAction(quit);
     m_icon->setContextMenu(m_menu);
+    m_item->setIcon(mainIcon);
+    // Qt's X11 icon reports a single click as a Trigger too: only a double click means it.
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::DoubleClick)
+                    Q_EMIT activated();
+            });
+    connect(m_item, &StatusNotifierItem::activated, this, &TrayIcon::activated);
+    connect(m_menu, &QMenu::aboutToShow, this, &TrayIcon::menuAboutToShow);
+    connect(m_item, &StatusNotifierItem::menuAboutToShow, this, &TrayIcon::menuAboutToShow);
+    connect(m_item, &StatusNotifierItem::inTrayChanged, this, [this] {
+        showOneIcon();
+        Q_EMIT statusNotifierTrayChanged();
+    });
+    showOneIcon();
+}
+
+bool TrayIcon::inStatusNotifierTray() const
+{
+    return m_item->isInTray();
+}
+
+bool TrayIcon::knowsTray() const
+{
+    return m_item->isKnown();
+}
+
+void TrayIcon::showOneIcon()
+{
+    m_icon->setVisible(m_item->isKnown() && !m_item->isInTray());
 }
 
 void TrayIcon::showMasters(const QStringList &masters, const QString &live)
@@ -61,6 +94,16 @@ void TrayIcon::showLive(const QString &toolTip, bool hotKeysLive)
 {
     m_icon->setToolTip(toolTip);
     m_icon->setIcon(hotKeysLive ? m_liveIcon : m_mainIcon);
+    m_item->setToolTip(toolTip);
+    m_item->setIcon(hotKeysLive ? m_liveIcon : m_mainIcon);
+}
+
+void TrayIcon::showMessage(const QString &title, const QString &text)
+{
+    if (m_item->isInTray())
+        m_item->showMessage(title, text);
+    else
+        m_icon->showMessage(title, text, QSystemTrayIcon::Warning);
 }
 
 QString TrayIcon::toolTip(const QString &title, const QString &live, int unavailable,

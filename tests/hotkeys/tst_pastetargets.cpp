@@ -294,7 +294,17 @@ private Q_SLOTS:
         QVERIFY(!hostLater || m_trayHost.start());
         QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), !hostAtClose && !hostLater, 5000);
         if (shownAtQuit) {
-            window.showMaximized();
+            // In an X11 tray a single click does nothing; a double click shows the window.
+            auto *icon = window.findChild<QSystemTrayIcon *>();
+            icon->setToolTip("this icon"); // tells Qt's window in the tray from the other icon's
+            QString docked;
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                docked =
+                    widget->toolTip() == "this icon" ? QString::number(widget->winId()) : docked;
+            QSignalSpy clicks(icon, &QSystemTrayIcon::activated);
+            QProcess::execute("xdotool", {"mousemove", "--window", docked, "5", "5", "click", "1"});
+            QVERIFY(clicks.wait() && !window.isVisible());
+            QProcess::execute("xdotool", {"click", "--repeat", "2", "--delay", "50", "1"});
             QVERIFY(QTest::qWaitForWindowExposed(&window));
         } else {
             m_trayHost.stop();

@@ -1,7 +1,8 @@
 // End to end on a headless KDE Wayland session (kdesession.sh brings it up): the program is a
 // Wayland client without the focus, hot keys come through the desktop's global shortcuts
 // portal, and the paste reaches another program's native Wayland window (this executable
-// started with --target) through the remote desktop portal.
+// started with --target) through the remote desktop portal. The window in a StatusNotifier tray
+// (the test plays the tray) and back from the minimized state.
 #include "support/testenv.h"
 #include "xclient.h"
 
@@ -10,6 +11,8 @@
 #include "hotkeys/livemaster.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
+#include "mainwindow/dbusmenuadaptor.h"
+#include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 
 #include <QtDBus>
@@ -53,6 +56,19 @@ int runTarget(int argc, char *argv[])
     return QApplication::exec();
 }
 
+// The tray's side of the StatusNotifierItem protocol: the watcher items register with.
+class TrayWatcher final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void RegisterStatusNotifierItem(const QString &service) { item = service; }
+
+public:
+    QString item;
+};
+
 } // namespace
 
 class TestWayland final : public QObject
@@ -85,9 +101,63 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Beta", "beta", CtrlAltCode | Qt::Key_B, "from Beta");
         TestEnvironment::writeNote("Gamma", "taken", CtrlAltCode | Qt::Key_Y, "never");
         TestEnvironment::writeNote("Gamma", "free", CtrlAltCode | Qt::Key_G, "free key");
+        TestEnvironment::writeMasterMacro("No_keys&co");
         m_target.start(QCoreApplication::applicationFilePath(),
                        {"--target", m_dir.filePath("arrived")});
         QTRY_COMPARE_WITH_TIMEOUT(arrived(), QString(), 10000);
+    }
+
+    void statusNotifierTray_data()
+    {
+        QTest::addColumn<bool>("trayFirst");
+        QTest::newRow("tray runs at start") << true;
+        QTest::newRow("tray comes later") << false;
+    }
+    // Activate shows and hides the window; the tray draws the menu and passes its clicks on.
+    void statusNotifierTray()
+    {
+        QFETCH(bool, trayFirst);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        TrayWatcher tray;
+        bus.registerObject("/StatusNotifierWatcher", &tray, QDBusConnection::ExportScriptableSlots);
+        const QString name = QStringLiteral("org.kde.StatusNotifierWatcher");
+        const auto leave = qScopeGuard([&] { bus.unregisterService(name); });
+        QVERIFY(!trayFirst || bus.registerService(name));
+        MainWindow window(*m_platform);
+        window.close();
+        QTRY_COMPARE(window.isVisible(), !trayFirst); // minimized while there is no tray
+        QVERIFY(trayFirst || bus.registerService(name));
+        QTRY_VERIFY(!tray.item.isEmpty() && !window.isVisible());
+        const auto call = [&](const QString &path, const QString &method, const QVariantList &in) {
+            QDBusMessage message = QDBusMessage::createMethodCall(tray.item, path, {}, method);
+            message.setArguments(in);
+            return bus.call(message, QDBus::BlockWithGui).arguments();
+        };
+        for (const bool shown : {true, false}) {
+            call("/StatusNotifierItem", "Activate", {0, 0});
+            QTRY_COMPARE(window.isVisible(), shown);
+        }
+        const auto menu = qdbus_cast<DBusMenuLayout>(
+            call("/MenuBar", "GetLayout", {0, -1, QStringList()}).value(1));
+        QStringList labels;
+        for (const DBusMenuLayout &entry : menu.children)
+            labels << entry.properties.value("label").toString();
+        QCOMPARE(labels, (QStringList{"Alpha", "Beta", "Gamma", "No__keys&co", "", "_Quit"}));
+        call("/MenuBar", "Event",
+             {menu.children.at(3).id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0U});
+        QTRY_COMPARE(window.live().name(), QStringLiteral("No_keys&co"));
+    }
+
+    // A client cannot take its own window out of the minimized state on Wayland.
+    void secondStartBringsMinimizedWindowBack()
+    {
+        MainWindow window(*m_platform);
+        window.showMaximized();
+        QTRY_VERIFY(window.isActiveWindow());
+        window.showMinimized();
+        QTRY_VERIFY(!window.isActiveWindow());
+        window.restore();
+        QTRY_VERIFY(window.isActiveWindow());
     }
 
     // A paste into the Wayland window; a switch of master macro that moves the keys; a

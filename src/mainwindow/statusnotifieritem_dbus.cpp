@@ -1,0 +1,142 @@
+#include "statusnotifieritem.h"
+
+#include "mainwindow/dbusmenuadaptor.h"
+#include "mainwindow/statusnotifieradaptor.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QMenu>
+
+namespace {
+
+const QString Watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString ItemPath = QStringLiteral("/StatusNotifierItem");
+const QString MenuPath = QStringLiteral("/MenuBar");
+
+} // namespace
+
+// A connection of the item's own: its unique name is the item's address on the bus, and a
+// watcher forgets the item as soon as the connection closes.
+struct StatusNotifierItem::Bus
+{
+    QString name;
+    QDBusConnection connection;
+    QObject item;
+    QObject menu;
+    StatusNotifierAdaptor *adaptor = nullptr;
+    QDBusServiceWatcher watcher;
+    bool inTray = false;
+    bool known = false;
+
+    explicit Bus(const QString &connectionName)
+        : name(connectionName),
+          connection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)),
+          watcher(Watcher, connection, QDBusServiceWatcher::WatchForOwnerChange)
+    {
+    }
+    ~Bus()
+    {
+        connection.unregisterObject(ItemPath);
+        connection.unregisterObject(MenuPath);
+        QDBusConnection::disconnectFromBus(name);
+    }
+};
+
+StatusNotifierItem::StatusNotifierItem(QMenu *menu, QObject *parent)
+    : QObject(parent),
+      m_bus(std::make_unique<Bus>(
+          QStringLiteral("keyquill-tray-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)))
+{
+    if (!m_bus->connection.isConnected()) {
+        m_bus.reset(); // no session bus: no such tray either
+        return;
+    }
+    m_bus->adaptor = new StatusNotifierAdaptor(
+        &m_bus->item, MenuPath,
+        {[this] { Q_EMIT activated(); }, [menu](QPoint at) { menu->popup(at); }});
+    new DBusMenuAdaptor(menu, &m_bus->menu, [this] { Q_EMIT menuAboutToShow(); });
+    m_bus->connection.registerObject(ItemPath, &m_bus->item, QDBusConnection::ExportAdaptors);
+    m_bus->connection.registerObject(MenuPath, &m_bus->menu, QDBusConnection::ExportAdaptors);
+
+    const auto setInTray = [this](bool inTray) {
+        if (std::exchange(m_bus->inTray, inTray) != inTray)
+            Q_EMIT inTrayChanged();
+    };
+    const auto registerItem = [this, setInTray] {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(Watcher, QStringLiteral("/StatusNotifierWatcher"),
+                                           Watcher, QStringLiteral("RegisterStatusNotifierItem"));
+        call.setArguments({m_bus->connection.baseService()});
+        call.setAutoStartService(false);
+        auto *reply = new QDBusPendingCallWatcher(m_bus->connection.asyncCall(call), this);
+        connect(reply, &QDBusPendingCallWatcher::finished, this, [reply, setInTray] {
+            reply->deleteLater();
+            setInTray(!reply->isError());
+        });
+    };
+    connect(&m_bus->watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [registerItem, setInTray](const QString &, const QString &, const QString &owner) {
+                if (owner.isEmpty())
+                    setInTray(false);
+                else
+                    registerItem();
+            });
+    // Asked once at start, in the background: the program's other icon waits for the answer,
+    // so that a tray that runs already never sees two icons.
+    QDBusMessage question = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    question.setArguments({Watcher});
+    auto *answer = new QDBusPendingCallWatcher(m_bus->connection.asyncCall(question), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this, answer, registerItem] {
+        answer->deleteLater();
+        const QDBusPendingReply<bool> reply = *answer;
+        m_bus->known = true;
+        if (!reply.isError() && reply.value() && !m_bus->inTray) {
+            m_bus->inTray = true;
+            registerItem();
+        }
+        Q_EMIT inTrayChanged();
+    });
+}
+
+bool StatusNotifierItem::isKnown() const
+{
+    return !m_bus || m_bus->known;
+}
+
+StatusNotifierItem::~StatusNotifierItem() = default;
+
+bool StatusNotifierItem::isInTray() const
+{
+    return m_bus && m_bus->inTray;
+}
+
+void StatusNotifierItem::setIcon(const QIcon &icon)
+{
+    if (m_bus)
+        m_bus->adaptor->setIcon(icon);
+}
+
+void StatusNotifierItem::setToolTip(const QString &toolTip)
+{
+    if (m_bus)
+        m_bus->adaptor->setToolTip(toolTip);
+}
+
+void StatusNotifierItem::showMessage(const QString &title, const QString &text)
+{
+    if (!m_bus)
+        return;
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify.setArguments({QCoreApplication::applicationName(), 0U, QString(), title, text,
+                         QStringList(), QVariantMap(), -1});
+    m_bus->connection.call(notify, QDBus::NoBlock);
+}
