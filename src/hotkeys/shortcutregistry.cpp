@@ -127,8 +127,9 @@ void ShortcutRegistry::sendStroke(int stroke, HotKeyPlatform::StrokeDone done)
         m_echo = stroke;
         m_sinceStroke.start();
     }
-    m_platform.sendStroke(stroke, [this, done = std::move(done)](const QString &failure) {
-        if (m_backend)
+    m_platform.sendStroke(stroke, [this, alive = std::weak_ptr<int>(m_alive),
+                                   done = std::move(done)](const QString &failure) {
+        if (!alive.expired() && m_backend)
             m_backend->resumePasteGrabs();
         done(failure);
     });

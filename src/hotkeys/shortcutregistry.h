@@ -80,4 +80,6 @@ private:
     int m_echo = 0;            // the last stroke sent, while its echo may come
     QElapsedTimer m_sinceStroke;
     QHash<int, QElapsedTimer> m_held; // chords pressed and not yet let go of, since when
+    // A stroke may finish after the registry is gone (the platform outlives it).
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
