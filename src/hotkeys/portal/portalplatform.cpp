@@ -35,6 +35,8 @@ PortalPlatform::PortalPlatform()
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     daemon.setArguments({Portal::KGlobalAccelService});
+    QDBusMessage kwin = daemon;
+    kwin.setArguments({QStringLiteral("org.kde.KWin")});
     const auto ask = [this, &bus](const QDBusMessage &question, bool *answer) {
         ++m_questionsOpen;
         auto *watcher =
@@ -52,6 +54,8 @@ PortalPlatform::PortalPlatform()
     };
     ask(version, &m_portal);
     ask(daemon, &m_kglobalaccel);
+    ask(kwin, &m_kwin);
+    connect(&m_keys, &PortalKeySender::tokenChanged, this, &HotKeyPlatform::keyboardTokenChanged);
 }
 
 PortalPlatform::~PortalPlatform() = default;
@@ -63,6 +67,8 @@ void PortalPlatform::answered()
     // A back-end made meanwhile does the same once it applies its own set.
     if (m_state == State::Ready && m_kglobalaccel && !m_backend)
         PortalShortcutBackend::releaseBindings({}, this);
+    if (m_kwin)
+        m_focus.start();
     Q_EMIT detected();
     Q_EMIT descriptionChanged();
 }
@@ -100,9 +106,9 @@ PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
     return backend;
 }
 
-void PortalPlatform::sendStroke(int, StrokeDone done)
+void PortalPlatform::sendStroke(int stroke, StrokeDone done)
 {
-    m_keys.sendPaste(std::move(done));
+    m_keys.sendStroke(stroke, std::move(done));
 }
 
 void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
@@ -110,9 +116,9 @@ void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
     // Wayland lets only the program with the keyboard focus set the clipboard through Qt (the
     // compositor ignores it, while Qt believes it owns the clipboard); wl-copy goes through the
     // compositor's data-control protocol instead.
-    const QString wlCopy = mode == QClipboard::Clipboard
-                               ? QStandardPaths::findExecutable(QStringLiteral("wl-copy"))
-                               : QString();
+    const QString wlCopy = mode == QClipboard::FindBuffer
+                               ? QString()
+                               : QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
     if (wlCopy.isEmpty()) {
         HotKeyPlatform::setClipboard(text, mode);
         return;
@@ -124,13 +130,17 @@ void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
     process->setStandardErrorFile(QProcess::nullDevice());
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     connect(process, &QProcess::errorOccurred, process,
-            [this, process, text](QProcess::ProcessError error) {
+            [this, process, text, mode](QProcess::ProcessError error) {
                 if (error == QProcess::FailedToStart) {
-                    HotKeyPlatform::setClipboard(text, QClipboard::Clipboard);
+                    HotKeyPlatform::setClipboard(text, mode);
                     process->deleteLater();
                 }
             });
-    process->start(wlCopy, {QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")});
+    // Not every compositor lets a program set the primary selection so (KWin 5.27 does not).
+    QStringList arguments{QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")};
+    if (mode == QClipboard::Selection)
+        arguments.append(QStringLiteral("--primary"));
+    process->start(wlCopy, arguments);
     process->write(text.toUtf8());
     process->closeWriteChannel();
 }
