@@ -69,6 +69,16 @@ bool PreferencesDlg::startAtLogin() const
     return ui->startAtLogin->isChecked();
 }
 
+void PreferencesDlg::setPasteKeysHonoured(bool honoured)
+{
+    for (QWidget *widget :
+         {static_cast<QWidget *>(ui->labelPasteKeys), static_cast<QWidget *>(ui->pasteKeys),
+          static_cast<QWidget *>(ui->btnAddPasteKey),
+          static_cast<QWidget *>(ui->btnRemovePasteKey)})
+        widget->setEnabled(honoured);
+    ui->labelPasteKeysUnavailable->setVisible(!honoured);
+}
+
 void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
 {
     const int row = ui->pasteKeys->rowCount();
