@@ -12,6 +12,7 @@
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 #include "store/macrostore.h"
+#include "store/preferences.h"
 
 #include <QtDBus>
 #include <QtTest>
@@ -172,6 +173,17 @@ private Q_SLOTS:
         QCOMPARE(got(), before + Greeting);
         program.kill();
         program.waitForFinished();
+    }
+
+    // KWin 5.27 does not let a program without the focus set the primary selection, which
+    // Shift+Insert (xterm's paste key) pastes: what it held before must not be pasted instead.
+    void noShiftInsertWithoutThePrimarySelection()
+    {
+        m_platform->setClipboard("mine", QClipboard::Selection);
+        QString failure;
+        m_platform->sendStroke(PasteStroke::ShiftInsert,
+                               [&failure](const QString &why) { failure = why; });
+        QTRY_VERIFY(failure.contains("primary selection"));
     }
 
     // A run of the program killed outright leaves its hot keys bound in KDE's daemon, where they

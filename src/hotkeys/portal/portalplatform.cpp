@@ -1,5 +1,6 @@
 #include "portalplatform.h"
 
+#include "hotkeys/pastekeytable.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 
@@ -108,7 +109,33 @@ PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
 
 void PortalPlatform::sendStroke(int stroke, StrokeDone done)
 {
-    m_keys.sendStroke(stroke, std::move(done));
+    if (!PasteKeyTable::pastesPrimary(stroke))
+        m_keys.sendStroke(stroke, std::move(done));
+    else if (m_primary == Primary::Writing)
+        m_waitingForPrimary.append({stroke, std::move(done)});
+    else
+        sendPrimaryStroke(stroke, std::move(done));
+}
+
+// Not every compositor lets a program without the focus set the primary selection (KWin 5.27
+// does not), and pasting what it held before could run a command in a shell.
+void PortalPlatform::sendPrimaryStroke(int stroke, StrokeDone done)
+{
+    if (m_primary == Primary::Set)
+        m_keys.sendStroke(stroke, std::move(done));
+    else
+        done(tr("This program pastes the primary selection (Shift+Insert), which the desktop "
+                "does not let Keyquill set; the text is on the clipboard."));
+}
+
+void PortalPlatform::primaryWritten(QObject *write, bool set)
+{
+    if (write != m_primaryWrite)
+        return;
+    m_primaryWrite = nullptr;
+    m_primary = set ? Primary::Set : Primary::NotSet;
+    for (auto &waiting : std::exchange(m_waitingForPrimary, {}))
+        sendPrimaryStroke(waiting.first, std::move(waiting.second));
 }
 
 void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
@@ -119,26 +146,39 @@ void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
     const QString wlCopy = mode == QClipboard::FindBuffer
                                ? QString()
                                : QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
+    const bool primary = mode == QClipboard::Selection;
     if (wlCopy.isEmpty()) {
         HotKeyPlatform::setClipboard(text, mode);
+        if (primary)
+            m_primary = Primary::NotSet;
         return;
     }
     // wl-copy stays in the background to serve the text until the clipboard changes hands;
     // the process we start returns once the text is on the clipboard.
     auto *process = new QProcess(this);
+    if (primary) {
+        m_primary = Primary::Writing;
+        m_primaryWrite = process;
+    }
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, process,
-            [this, process, text, mode](QProcess::ProcessError error) {
+    connect(process, &QProcess::finished, this,
+            [this, process, primary](int code, QProcess::ExitStatus status) {
+                if (primary)
+                    primaryWritten(process, status == QProcess::NormalExit && code == 0);
+                process->deleteLater();
+            });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, process, text, mode, primary](QProcess::ProcessError error) {
                 if (error == QProcess::FailedToStart) {
                     HotKeyPlatform::setClipboard(text, mode);
+                    if (primary)
+                        primaryWritten(process, false);
                     process->deleteLater();
                 }
             });
-    // Not every compositor lets a program set the primary selection so (KWin 5.27 does not).
     QStringList arguments{QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")};
-    if (mode == QClipboard::Selection)
+    if (primary)
         arguments.append(QStringLiteral("--primary"));
     process->start(wlCopy, arguments);
     process->write(text.toUtf8());

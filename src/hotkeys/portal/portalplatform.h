@@ -43,7 +43,11 @@ Q_SIGNALS:
     void detected();
 
 private:
+    enum class Primary { NotSet, Writing, Set };
+
     void answered();
+    void primaryWritten(QObject *write, bool set);
+    void sendPrimaryStroke(int stroke, StrokeDone done);
 
     QPointer<PortalShortcutBackend> m_backend;
     State m_state = State::Asking;
@@ -53,4 +57,9 @@ private:
     bool m_kwin = false;
     PortalKeySender m_keys;
     KWinFocusWatch m_focus;
+    // Shift+Insert pastes the primary selection: it waits for the write of the text there, and
+    // is not sent where the write failed.
+    Primary m_primary = Primary::NotSet;
+    QObject *m_primaryWrite = nullptr;
+    QList<QPair<int, StrokeDone>> m_waitingForPrimary;
 };
