@@ -71,10 +71,9 @@ bool PreferencesDlg::startAtLogin() const
 
 void PreferencesDlg::setPasteKeysHonoured(bool honoured)
 {
-    for (QWidget *widget :
-         {static_cast<QWidget *>(ui->labelPasteKeys), static_cast<QWidget *>(ui->pasteKeys),
-          static_cast<QWidget *>(ui->btnAddPasteKey),
-          static_cast<QWidget *>(ui->btnRemovePasteKey)})
+    const QList<QWidget *> table{ui->labelPasteKeys, ui->pasteKeys, ui->btnAddPasteKey,
+                                 ui->btnRemovePasteKey};
+    for (QWidget *widget : table)
         widget->setEnabled(honoured);
     ui->labelPasteKeysUnavailable->setVisible(!honoured);
 }
