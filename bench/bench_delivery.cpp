@@ -1,7 +1,8 @@
 // Press-to-clipboard and press-to-paste of the real delivery path, on whatever session it runs
 // in: X11 (DISPLAY, QT_QPA_PLATFORM=xcb) or Wayland (inside tests/hotkeys/wayland/kdesession.sh,
 // whose Xvfb in DISPLAY is the keyboard). The text field that receives the paste is this
-// program started again with --target. Prints the times of BENCH_RUNS presses (default 5).
+// program started again with --target; then a terminal (konsole on Wayland, xterm on X11)
+// receives it. Prints the times of BENCH_RUNS presses (default 5) into each.
 #include "benchutil.h"
 #include "support/testenv.h"
 #include "xclient.h"
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +76,40 @@ int runTarget(int argc, char *argv[])
     return QApplication::exec();
 }
 
+// Starts a terminal that writes what it is given to `file` and waits until it has the focus;
+// false when there is none to start. On Wayland konsole (KWin gives a new window the focus),
+// on X11 xterm (given the focus as a user would).
+bool startTerminal(QProcess &terminal, const QString &file, HotKeyPlatform &platform)
+{
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const QString program = wayland ? QStringLiteral("konsole") : QStringLiteral("xterm");
+    if (QStandardPaths::findExecutable(program).isEmpty())
+        return false;
+    const QString shell = QStringLiteral("sh -c \"stty -icanon -echo; cat > %1\"").arg(file);
+    terminal.startCommand(wayland ? QStringLiteral("konsole --separate --nofork -e ") + shell
+                                  : QStringLiteral("xterm -T kq-bench -e ") + shell);
+    QElapsedTimer wait;
+    wait.start();
+    while (!QFile::exists(file) && wait.elapsed() < 20000)
+        QTest::qWait(10);
+    if (!wayland)
+        return QProcess::execute(QStringLiteral("xdotool"),
+                                 {QStringLiteral("search"), QStringLiteral("--sync"),
+                                  QStringLiteral("--name"), QStringLiteral("kq-bench"),
+                                  QStringLiteral("windowfocus"), QStringLiteral("--sync")}) == 0;
+    while (platform.focusedWindowClass().value(0) != program && wait.elapsed() < 20000)
+        QTest::qWait(10);
+    return platform.focusedWindowClass().value(0) == program;
+}
+
+void print(const char *what, const QList<qint64> &times)
+{
+    std::printf("%s (ms):", what);
+    for (qint64 ms : times)
+        std::printf(" %lld", ms);
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -102,29 +138,39 @@ int main(int argc, char *argv[])
     live.choose(QStringLiteral("Bench"));
     QTest::qWait(1000);
     std::printf("%s\n", qPrintable(platform->description()));
+    // Presses the hot key `runs` times; the time until the text is at the end of `file`, and
+    // until another program reads it from the clipboard when `toClipboard` is given.
+    const auto measure = [&](const QString &file, QList<qint64> *toClipboard) {
+        QList<qint64> toPaste;
+        for (int run = 0; run < runs; ++run) {
+            const QString before = readFile(file);
+            platform->setClipboard(QStringLiteral("before %1").arg(run), QClipboard::Clipboard);
+            QTest::qWait(700);
+            QElapsedTimer clock;
+            clock.start();
+            keyboard.press({XK_Control_L, XK_Alt_L}, keyboard.keycode(XK_a));
+            while (toClipboard && outsideClipboard(target) != text && clock.elapsed() < 5000)
+                QTest::qWait(1);
+            if (toClipboard)
+                toClipboard->append(clock.elapsed());
+            while (readFile(file) != before + text && clock.elapsed() < 5000)
+                QTest::qWait(1);
+            toPaste.append(clock.elapsed());
+            QTest::qWait(HotKeyController::PasteSettleMs);
+        }
+        return toPaste;
+    };
     QList<qint64> toClipboard;
-    QList<qint64> toPaste;
-    for (int run = 0; run < runs; ++run) {
-        QFile::remove(arrived);
-        platform->setClipboard(QStringLiteral("before %1").arg(run), QClipboard::Clipboard);
-        QTest::qWait(700);
-        QElapsedTimer clock;
-        clock.start();
-        keyboard.press({XK_Control_L, XK_Alt_L}, keyboard.keycode(XK_a));
-        while (outsideClipboard(target) != text && clock.elapsed() < 5000)
-            QTest::qWait(1);
-        toClipboard.append(clock.elapsed());
-        while (!readFile(arrived).endsWith(text) && clock.elapsed() < 5000)
-            QTest::qWait(1);
-        toPaste.append(clock.elapsed());
-        QTest::qWait(HotKeyController::PasteSettleMs);
-    }
-    std::printf("press to clipboard (ms):");
-    for (qint64 ms : std::as_const(toClipboard))
-        std::printf(" %lld", ms);
-    std::printf("\npress to paste (ms):");
-    for (qint64 ms : std::as_const(toPaste))
-        std::printf(" %lld", ms);
-    std::printf("\n");
+    const QList<qint64> toField = measure(arrived, &toClipboard);
+    print("press to clipboard", toClipboard);
+    print("press to paste, Qt text field", toField);
+    QProcess terminal;
+    const QString typed = dir.filePath(QStringLiteral("typed"));
+    if (startTerminal(terminal, typed, *platform))
+        print("press to paste, terminal", measure(typed, nullptr));
+    else
+        std::printf("press to paste, terminal: no terminal had the focus\n");
+    terminal.kill();
+    terminal.waitForFinished();
     return 0;
 }

@@ -27,9 +27,9 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(xterm xfce4-terminal x11-xkb-utils)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
-    # and the session bus tools.
+    # a Wayland terminal (konsole) and the session bus tools.
     packages+=(kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
-               qtwayland5 qt6-wayland dbus)
+               qtwayland5 qt6-wayland konsole dbus)
 fi
 
 missing=()

@@ -16,6 +16,8 @@ HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
     m_settleTimer.setSingleShot(true);
     m_settleTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end up to 5% early
     setTiming(Timing());
+    connect(&m_platform, &HotKeyPlatform::keyboardTokenChanged, this,
+            &HotKeyController::keyboardTokenChanged);
     // Also after a dropped press, and when nothing waits yet: a press right after the paste must
     // not overtake it.
     connect(&m_delivery, &PasteDelivery::finished, this, [this](const QString &failure) {
@@ -38,6 +40,7 @@ HotKeyController::~HotKeyController()
 void HotKeyController::setPreferences(const Preferences &preferences)
 {
     m_delivery.setPreferences(preferences);
+    m_platform.setKeyboardToken(preferences.keyboardToken());
 }
 
 void HotKeyController::setTiming(const Timing &timing)

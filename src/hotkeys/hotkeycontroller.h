@@ -86,6 +86,8 @@ Q_SIGNALS:
     void liveChanged();
     // A press's paste went out ("") or not, and why: its text stays on the clipboard then.
     void pasteFinished(const QString &failure);
+    // The desktop renewed its permission to send keys: the preferences keep it for the next run.
+    void keyboardTokenChanged(const QString &token);
 
 private:
     void release();

@@ -35,6 +35,11 @@ void HotKeyPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
     QGuiApplication::clipboard()->setText(text, mode);
 }
 
+bool HotKeyPlatform::namesFocusedProgram() const
+{
+    return false;
+}
+
 bool HotKeyPlatform::echoesStrokes() const
 {
     return false;
@@ -49,3 +54,5 @@ QString HotKeyPlatform::caveat() const
 {
     return QString();
 }
+
+void HotKeyPlatform::setKeyboardToken(const QString &) {}

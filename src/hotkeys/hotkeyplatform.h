@@ -37,6 +37,8 @@ public:
     virtual bool keysFree(int code);
     // The instance and class names of the focused program's window; empty where unknown.
     virtual QStringList focusedWindowClass();
+    // True where focusedWindowClass() names the program (else every paste is Ctrl+V).
+    virtual bool namesFocusedProgram() const;
     // Puts `text` where other programs paste from.
     virtual void setClipboard(const QString &text, QClipboard::Mode mode);
     // True where the desktop hands the program's own stroke back to it as a press of a hot key
@@ -48,7 +50,13 @@ public:
     // What holds for every hot key that does work here ("" when nothing needs saying).
     virtual QString caveat() const;
 
+    // Where the desktop asks the user before the program may send keys, its token for that
+    // permission from an earlier run, so that it need not ask again; ignored elsewhere.
+    virtual void setKeyboardToken(const QString &token);
+
 Q_SIGNALS:
     // The platform learned what the session offers (a Wayland desktop answered).
     void descriptionChanged();
+    // The desktop gave a new keyboard token (or took it back with ""): keep it for the next run.
+    void keyboardTokenChanged(const QString &token);
 };

@@ -8,7 +8,7 @@ QHash<QString, int> PasteKeyTable::builtIn()
     for (const char *terminal :
          {"gnome-terminal", "gnome-terminal-server", "xfce4-terminal", "konsole", "lxterminal",
           "mate-terminal", "qterminal", "terminator", "tilix", "alacritty", "kitty", "wezterm",
-          "org.wezfurlong.wezterm", "st", "st-256color"})
+          "org.wezfurlong.wezterm", "st", "st-256color", "foot", "footclient"})
         table.insert(QString::fromLatin1(terminal), PasteStroke::CtrlShiftV);
     for (const char *terminal : {"xterm", "uxterm", "urxvt", "rxvt-unicode", "rxvt"})
         table.insert(QString::fromLatin1(terminal), PasteStroke::ShiftInsert);

@@ -64,6 +64,9 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     m_tray = new TrayController(*this, *ui->treeMacros, m_live, m_hotKeys, m_quitAction);
     connect(&m_hotKeys, &HotKeyController::pasteFinished, m_tray,
             &TrayController::showPasteFailure);
+    // Failing to keep it only means the desktop may ask once more at the next start.
+    connect(&m_hotKeys, &HotKeyController::keyboardTokenChanged, this,
+            [](const QString &token) { Preferences::saveKeyboardToken(token); });
 
     // Every master macro starts unticked unless the user asked for the last live one.
     const Preferences preferences = Preferences::load();

@@ -92,6 +92,7 @@ void MainWindow::editPreferences()
 {
     PreferencesDlg dialog(Preferences::load(), this);
     dialog.setStartAtLogin(Autostart::isEnabled());
+    dialog.setPasteKeysHonoured(m_platform.namesFocusedProgram());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();

@@ -69,6 +69,15 @@ bool PreferencesDlg::startAtLogin() const
     return ui->startAtLogin->isChecked();
 }
 
+void PreferencesDlg::setPasteKeysHonoured(bool honoured)
+{
+    const QList<QWidget *> table{ui->labelPasteKeys, ui->pasteKeys, ui->btnAddPasteKey,
+                                 ui->btnRemovePasteKey};
+    for (QWidget *widget : table)
+        widget->setEnabled(honoured);
+    ui->labelPasteKeysUnavailable->setVisible(!honoured);
+}
+
 void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
 {
     const int row = ui->pasteKeys->rowCount();

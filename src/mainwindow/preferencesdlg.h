@@ -27,6 +27,9 @@ public:
     // Starting at log-in is kept by the session's autostart entry, not with the preferences.
     void setStartAtLogin(bool start);
     bool startAtLogin() const;
+    // False where the session does not name the focused program: the paste-key entries are
+    // kept but cannot be edited, and a line says why.
+    void setPasteKeysHonoured(bool honoured);
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -8,6 +8,7 @@ namespace {
 
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
 const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
+const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
 // the settings layer would read as group separators.
 const QString PasteKeysArray = QStringLiteral("pasteKeys");
@@ -53,6 +54,7 @@ Preferences Preferences::load()
     store.beginGroup(Group);
     preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
     preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
+    preferences.m_keyboardToken = store.value(KeyboardTokenKey).toString();
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -84,5 +86,12 @@ bool Preferences::save() const
     }
     store.endArray();
     store.endGroup();
+    return write.commit();
+}
+
+bool Preferences::saveKeyboardToken(const QString &token)
+{
+    StoreWrite write({Group});
+    write.settings().setValue(Group + QLatin1Char('/') + KeyboardTokenKey, token);
     return write.commit();
 }

@@ -46,8 +46,15 @@ public:
     bool tickLastLiveAtStart() const { return m_tickLastLiveAtStart; }
     void setTickLastLiveAtStart(bool tick) { m_tickLastLiveAtStart = tick; }
 
+    // What the desktop gave the last time it let the program send keys (the remote desktop
+    // portal's restore token on Wayland), so that it need not ask again. Kept apart: save()
+    // leaves it alone, as a paste may renew it while the preferences are being edited.
+    QString keyboardToken() const { return m_keyboardToken; }
+    static bool saveKeyboardToken(const QString &token);
+
 private:
     QHash<QString, int> m_pasteKeys;
     bool m_restoreClipboard = false;
     bool m_tickLastLiveAtStart = false;
+    QString m_keyboardToken;
 };

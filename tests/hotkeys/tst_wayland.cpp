@@ -1,8 +1,9 @@
 // End to end on a headless KDE Wayland session (kdesession.sh brings it up): the program is a
 // Wayland client without the focus, hot keys come through the desktop's global shortcuts
 // portal, and the paste reaches another program's native Wayland window (this executable
-// started with --target) through the remote desktop portal. The window in a StatusNotifier tray
-// (the test plays the tray) and back from the minimized state.
+// started with --target, or konsole) through the remote desktop portal; a killed run of the
+// program itself leaves hot keys behind for the next start to let go of. The window in a
+// StatusNotifier tray (the test plays the tray) and back from the minimized state.
 #include "support/testenv.h"
 #include "xclient.h"
 
@@ -14,6 +15,7 @@
 #include "mainwindow/dbusmenuadaptor.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
+#include "store/preferences.h"
 
 #include <QtDBus>
 #include <QtTest>
@@ -93,6 +95,9 @@ private Q_SLOTS:
     {
         QVERIFY(QGuiApplication::platformName().startsWith("wayland"));
         QVERIFY2(m_keyboard.isOpen(), "no X server under the compositor");
+        // Xvfb repeats a held key as pairs of release and press, which KWin passes on as such;
+        // KWin repeats a real keyboard's held chord as presses alone.
+        m_keyboard.repeat(60000, 40);
         m_platform = HotKeyPlatform::create();
         // The desktop is asked in the background; meanwhile registrations wait.
         QTRY_VERIFY2(m_platform->description().contains("remote desktop portal"),
@@ -196,6 +201,81 @@ private Q_SLOTS:
         QTRY_COMPARE(keys.unavailable().keys(), QList<int>{CtrlAltCode | Qt::Key_Y});
         m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_g));
         QTRY_COMPARE_WITH_TIMEOUT(arrived(), Greeting + "from Beta" + "free key", 5000);
+    }
+
+    // The Qt field with the chord held two seconds (the desktop repeats it meanwhile), and a
+    // terminal, which pastes with another key than the field; only KWin can tell them apart.
+    void pastesWhereTyped_data()
+    {
+        QTest::addColumn<QString>("terminal"); // "" for the Qt field
+        QTest::addColumn<int>("holdMs");
+        QTest::newRow("Qt field, chord held 2 s") << "" << 2000;
+        QTest::newRow("konsole") << "konsole --separate --nofork -e" << 0;
+    }
+    void pastesWhereTyped()
+    {
+        QFETCH(QString, terminal);
+        QFETCH(int, holdMs);
+        HotKeyController keys(*m_platform);
+        LiveMaster live(m_store, keys);
+        live.choose("Alpha");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
+        const QString typed = m_dir.filePath("typed");
+        const auto got = [&] {
+            return terminal.isEmpty() ? arrived()
+                                      : QString::fromUtf8(TestEnvironment::fileBytes(typed));
+        };
+        const QString before = got();
+        QProcess program;
+        if (!terminal.isEmpty()) {
+            program.startCommand(
+                QString("%1 sh -c \"stty -icanon -echo; cat > %2\"").arg(terminal, typed));
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(typed), 20000);
+            QTRY_COMPARE(m_platform->focusedWindowClass().value(0), terminal.section(' ', 0, 0));
+        }
+        const QList<unsigned long> chord{XK_Control_L, XK_Alt_L, XK_a};
+        m_keyboard.keys(chord, true);
+        QTest::qWait(holdMs);    // the user's own hold
+        QCOMPARE(got(), before); // the paste waits for the chord to be let go of
+        m_keyboard.keys(chord, false);
+        QTRY_COMPARE_WITH_TIMEOUT(got(), before + Greeting, 5000);
+        QTest::qWait(2000); // a second paste would be here by now
+        QCOMPARE(got(), before + Greeting);
+        program.kill();
+        program.waitForFinished();
+    }
+
+    // KWin 5.27 does not let a program without the focus set the primary selection, which
+    // Shift+Insert (xterm's paste key) pastes: what it held before must not be pasted instead.
+    void noShiftInsertWithoutThePrimarySelection()
+    {
+        m_platform->setClipboard("mine", QClipboard::Selection);
+        QString failure;
+        m_platform->sendStroke(PasteStroke::ShiftInsert,
+                               [&failure](const QString &why) { failure = why; });
+        QTRY_VERIFY(failure.contains("primary selection"));
+    }
+
+    // A run of the program killed outright leaves its hot keys bound in KDE's daemon, where they
+    // would swallow their keys in every program; the next start lets go of them.
+    void nextStartReleasesWhatAKilledRunHeld()
+    {
+        QSettings().setValue("Preferences/tickLastLiveAtStart", true);
+        QSettings().setValue("Preferences/lastLiveMasterMacro", "Beta");
+        QProcess killed;
+        killed.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
+        QTRY_COMPARE_WITH_TIMEOUT(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B,
+                                  15000);
+        killed.kill();
+        QVERIFY(killed.waitForFinished());
+        QTest::qWait(1000); // time for the portal to see it gone
+        QCOMPARE(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B);
+        QSettings().setValue("Preferences/tickLastLiveAtStart", false);
+        QProcess next;
+        next.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
+        QTRY_COMPARE_WITH_TIMEOUT(boundKey(CtrlAltCode | Qt::Key_B), 0, 15000);
+        next.kill();
+        next.waitForFinished();
     }
 };
 

@@ -165,15 +165,21 @@ private Q_SLOTS:
                 QFile::link(QCoreApplication::applicationFilePath(), m_dir.filePath("keyquill")));
             qputenv("PATH", (m_dir.path() + ':' + pathBefore).toLocal8Bit());
         }
+        m_platform.namesPrograms = on;       // else the paste keys cannot be honoured
         for (const bool tick : {true, on}) { // on first: off must take them back
             ModalAnswerer answerer;
-            answerer.expect([tick](QWidget *dialog) {
+            answerer.expect([this, tick, on](QWidget *dialog) {
                 for (const char *name : {"tickLastLive", "startAtLogin"})
                     dialog->findChild<QCheckBox *>(name)->setChecked(tick);
+                const bool editable = dialog->findChild<QWidget *>("pasteKeys")->isEnabled();
+                // A paste meanwhile renews the desktop's token; the dialog must not undo that.
+                Q_EMIT m_platform.keyboardTokenChanged(QString::number(tick));
                 static_cast<QDialog *>(dialog)->accept();
+                QCOMPARE(editable, on);
             });
             trigger("Preferences…");
         }
+        QCOMPARE(Preferences::load().keyboardToken(), QString::number(on));
         const QByteArray program =
             onPath ? "keyquill" : QCoreApplication::applicationFilePath().toUtf8();
         QCOMPARE(TestEnvironment::fileBytes(m_env.configDir() + "/autostart/keyquill.desktop")

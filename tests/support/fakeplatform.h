@@ -17,6 +17,7 @@ public:
     bool releases = false; // the desktop says when a chord is let go of (and repeats presses)
     QString strokeFailure; // "" lets strokes go out
     QStringList windowClass;
+    bool namesPrograms = true;
     QSet<int> refused;
     QList<int> strokes;
     QStringList pasted; // the clipboard at each stroke
@@ -40,6 +41,7 @@ public:
     }
     bool keysFree(int) override { return !keysDown; }
     QStringList focusedWindowClass() override { return windowClass; }
+    bool namesFocusedProgram() const override { return namesPrograms; }
     bool echoesStrokes() const override { return echoes; }
 
     void press(int code)

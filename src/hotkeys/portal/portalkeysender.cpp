@@ -6,23 +6,44 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
-#include <QTimer>
 
 namespace {
 
-// Key symbols rather than key codes: the desktop finds V on whatever layout is in use.
+// Key symbols rather than key codes: the desktop finds the key on whatever layout is in use.
 constexpr int ControlKeysym = 0xffe3; // Control_L
-constexpr int VKeysym = 0x0076;       // v
+constexpr int ShiftKeysym = 0xffe1;   // Shift_L
+constexpr int InsertKeysym = 0xff63;
 constexpr uint KeyboardDevice = 1;
+// Remembered until the user revokes it.
+constexpr uint PersistUntilRevoked = 2;
 // Between two key events of the stroke. Sent back to back, the compositor at times saw V before
 // Ctrl (a plain "v" arrived) or lost the release (the target repeated "v").
 constexpr int KeyGapMs = 15;
 
+// The key's own symbol: a lower-case letter (Shift makes the capital), or Insert; 0 for none.
+int keysymFor(int key)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return 'a' + (key - Qt::Key_A);
+    return key == Qt::Key_Insert ? InsertKeysym : 0;
+}
+
 } // namespace
 
-PortalKeySender::PortalKeySender(QObject *parent) : QObject(parent) {}
+PortalKeySender::PortalKeySender(QObject *parent) : QObject(parent)
+{
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(IdleMs);
+    connect(&m_idle, &QTimer::timeout, this, &PortalKeySender::letGo);
+}
 
-void PortalKeySender::sendPaste(Done done)
+void PortalKeySender::setToken(const QString &token)
+{
+    if (!m_tokenFromDesktop)
+        m_token = token;
+}
+
+void PortalKeySender::sendStroke(int stroke, Done done)
 {
     switch (m_state) {
     case State::Refused:
@@ -30,7 +51,7 @@ void PortalKeySender::sendPaste(Done done)
                 "on the clipboard to be pasted by hand."));
         return;
     case State::Started:
-        sendStroke(std::move(done));
+        queueKeys(stroke, std::move(done));
         return;
     case State::Idle:
         start();
@@ -38,7 +59,7 @@ void PortalKeySender::sendPaste(Done done)
     case State::Starting:
         break;
     }
-    m_waiting.append(std::move(done));
+    m_waiting.append({stroke, std::move(done)});
 }
 
 void PortalKeySender::start()
@@ -60,16 +81,20 @@ void PortalKeySender::step(uint response, const QVariantMap &results)
     }
     auto next = [this](uint r, const QVariantMap &res) { step(r, res); };
     switch (++m_step) {
-    case 1:
+    case 1: {
         m_session = results.value(QStringLiteral("session_handle")).toString();
         QDBusConnection::sessionBus().connect(Portal::Service, m_session, Portal::Session,
                                               QStringLiteral("Closed"), this,
                                               SLOT(sessionClosed()));
+        // Desktops that cannot remember (KDE Plasma 5.27) ignore both.
+        QVariantMap options{{QStringLiteral("types"), KeyboardDevice},
+                            {QStringLiteral("persist_mode"), PersistUntilRevoked}};
+        if (!m_token.isEmpty())
+            options.insert(QStringLiteral("restore_token"), m_token);
         PortalRequest::call(Portal::RemoteDesktop, QStringLiteral("SelectDevices"),
-                            {QVariant::fromValue(QDBusObjectPath(m_session)),
-                             QVariantMap{{QStringLiteral("types"), KeyboardDevice}}},
-                            this, next);
+                            {QVariant::fromValue(QDBusObjectPath(m_session)), options}, this, next);
         break;
+    }
     case 2:
         PortalRequest::call(
             Portal::RemoteDesktop, QStringLiteral("Start"),
@@ -77,15 +102,27 @@ void PortalKeySender::step(uint response, const QVariantMap &results)
             next);
         break;
     default:
-        if (!(results.value(QStringLiteral("devices")).toUInt() & KeyboardDevice)) {
-            refuse();
-            return;
-        }
-        m_state = State::Started;
-        for (Done &done : std::exchange(m_waiting, {}))
-            sendStroke(std::move(done));
+        started(results);
         break;
     }
+}
+
+void PortalKeySender::started(const QVariantMap &results)
+{
+    if (!(results.value(QStringLiteral("devices")).toUInt() & KeyboardDevice)) {
+        refuse();
+        return;
+    }
+    // A token serves once: the one given now replaces it, and none given means none is kept.
+    const QString token = results.value(QStringLiteral("restore_token")).toString();
+    m_tokenFromDesktop = true;
+    if (token != m_token) {
+        m_token = token;
+        Q_EMIT tokenChanged(token);
+    }
+    m_state = State::Started;
+    for (Pending &pending : std::exchange(m_waiting, {}))
+        queueKeys(pending.stroke, std::move(pending.done));
 }
 
 void PortalKeySender::refuse()
@@ -94,16 +131,30 @@ void PortalKeySender::refuse()
     if (!m_session.isEmpty())
         Portal::closeSession(m_session);
     m_state = State::Refused;
-    for (Done &done : std::exchange(m_waiting, {}))
-        sendPaste(std::move(done));
+    for (Pending &pending : std::exchange(m_waiting, {}))
+        sendStroke(pending.stroke, std::move(pending.done));
 }
 
-void PortalKeySender::sendStroke(Done done)
+void PortalKeySender::queueKeys(int stroke, Done done)
 {
-    m_keys.append({ControlKeysym, true, nullptr});
-    m_keys.append({VKeysym, true, nullptr});
-    m_keys.append({VKeysym, false, nullptr});
-    m_keys.append({ControlKeysym, false, std::move(done)});
+    const int key = keysymFor(stroke & ~Qt::KeyboardModifierMask);
+    if (key == 0) {
+        done(tr("The paste key cannot be sent on this desktop."));
+        return;
+    }
+    QList<int> held;
+    if (stroke & Qt::ControlModifier)
+        held.append(ControlKeysym);
+    if (stroke & Qt::ShiftModifier)
+        held.append(ShiftKeysym);
+    for (int keysym : std::as_const(held))
+        m_keys.append({keysym, true, nullptr});
+    m_keys.append({key, true, nullptr});
+    m_keys.append({key, false, nullptr});
+    for (auto it = held.crbegin(); it != held.crend(); ++it)
+        m_keys.append({*it, false, nullptr});
+    m_keys.last().done = std::move(done);
+    m_idle.stop();
     if (!m_keyInFlight)
         sendNextKey();
 }
@@ -112,6 +163,8 @@ void PortalKeySender::sendNextKey()
 {
     if (m_keys.isEmpty()) {
         m_keyInFlight = false;
+        if (!m_token.isEmpty())
+            m_idle.start();
         return;
     }
     m_keyInFlight = true;
@@ -138,9 +191,20 @@ void PortalKeySender::sendNextKey()
         });
 }
 
+void PortalKeySender::letGo()
+{
+    if (m_state != State::Started || m_keyInFlight)
+        return;
+    QDBusConnection::sessionBus().disconnect(Portal::Service, m_session, Portal::Session,
+                                             QStringLiteral("Closed"), this, SLOT(sessionClosed()));
+    Portal::closeSession(std::exchange(m_session, QString()));
+    m_state = State::Idle;
+}
+
 void PortalKeySender::sessionClosed()
 {
     // The desktop ended the session (e.g. the user revoked it): start again on the next paste.
+    m_idle.stop();
     m_state = State::Idle;
     m_session.clear();
     for (const Key &key : std::exchange(m_keys, {})) {

@@ -3,42 +3,65 @@
 #include <functional>
 #include <QList>
 #include <QObject>
-#include <QPair>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 // The paste key stroke on a Wayland session, through the desktop's RemoteDesktop portal (no
-// program may send keys to another there). One keyboard session serves the program's whole
-// life; it starts with the first paste, which is sent once the desktop has agreed.
+// program may send keys to another there). The keyboard session starts with the first paste,
+// which is sent once the desktop has agreed. The desktop is asked to remember its answer: where
+// it hands back a restore token, the next session (of this run or the next) starts with it
+// without asking, and the session is then let go of a while after the last paste, so that the
+// desktop's "remote control" indicator shows only around pastes. Without a token the session
+// serves the program's whole life: starting it again could ask the user again.
 class PortalKeySender final : public QObject
 {
     Q_OBJECT
 
 public:
+    // A session started with a token ends this long after its last paste.
+    static constexpr int IdleMs = 60000;
+
     // Runs once: "" when the stroke went out, else why it did not.
     using Done = std::function<void(const QString &failure)>;
 
     explicit PortalKeySender(QObject *parent = nullptr);
 
-    // Sends Ctrl+V, starting the keyboard session first if need be.
-    void sendPaste(Done done);
+    // Sends `stroke` (a Qt key OR-ed with Ctrl and/or Shift), starting the keyboard session
+    // first if need be.
+    void sendStroke(int stroke, Done done);
+    // The token an earlier session left; one the desktop gave in this run stays in use.
+    void setToken(const QString &token);
+
+Q_SIGNALS:
+    // The desktop gave a new token (tokens serve once), or none: keep it for the next start.
+    void tokenChanged(const QString &token);
 
 private Q_SLOTS:
     void sessionClosed();
 
 private:
     enum class State { Idle, Starting, Started, Refused };
+    struct Pending
+    {
+        int stroke;
+        Done done;
+    };
 
     void start();
     void step(uint response, const QVariantMap &results);
+    void started(const QVariantMap &results);
     void refuse();
-    void sendStroke(Done done);
+    void queueKeys(int stroke, Done done);
     void sendNextKey();
+    void letGo();
 
     State m_state = State::Idle;
     QString m_session;
+    QString m_token;
+    bool m_tokenFromDesktop = false;
     int m_step = 0;
-    QList<Done> m_waiting; // pastes asked for before the session was ready
+    QList<Pending> m_waiting; // pastes asked for before the session was ready
     struct Key
     {
         int keysym;
@@ -47,4 +70,5 @@ private:
     };
     QList<Key> m_keys; // still to send
     bool m_keyInFlight = false;
+    QTimer m_idle;
 };

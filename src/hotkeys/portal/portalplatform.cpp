@@ -1,5 +1,6 @@
 #include "portalplatform.h"
 
+#include "hotkeys/pastekeytable.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 
@@ -35,6 +36,8 @@ PortalPlatform::PortalPlatform()
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     daemon.setArguments({Portal::KGlobalAccelService});
+    QDBusMessage kwin = daemon;
+    kwin.setArguments({QStringLiteral("org.kde.KWin")});
     const auto ask = [this, &bus](const QDBusMessage &question, bool *answer) {
         ++m_questionsOpen;
         auto *watcher =
@@ -52,6 +55,8 @@ PortalPlatform::PortalPlatform()
     };
     ask(version, &m_portal);
     ask(daemon, &m_kglobalaccel);
+    ask(kwin, &m_kwin);
+    connect(&m_keys, &PortalKeySender::tokenChanged, this, &HotKeyPlatform::keyboardTokenChanged);
 }
 
 PortalPlatform::~PortalPlatform() = default;
@@ -63,6 +68,8 @@ void PortalPlatform::answered()
     // A back-end made meanwhile does the same once it applies its own set.
     if (m_state == State::Ready && m_kglobalaccel && !m_backend)
         PortalShortcutBackend::releaseBindings({}, this);
+    if (m_kwin)
+        m_focus.start();
     Q_EMIT detected();
     Q_EMIT descriptionChanged();
 }
@@ -100,9 +107,35 @@ PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
     return backend;
 }
 
-void PortalPlatform::sendStroke(int, StrokeDone done)
+void PortalPlatform::sendStroke(int stroke, StrokeDone done)
 {
-    m_keys.sendPaste(std::move(done));
+    if (!PasteKeyTable::pastesPrimary(stroke))
+        m_keys.sendStroke(stroke, std::move(done));
+    else if (m_primary == Primary::Writing)
+        m_waitingForPrimary.append({stroke, std::move(done)});
+    else
+        sendPrimaryStroke(stroke, std::move(done));
+}
+
+// Not every compositor lets a program without the focus set the primary selection (KWin 5.27
+// does not), and pasting what it held before could run a command in a shell.
+void PortalPlatform::sendPrimaryStroke(int stroke, StrokeDone done)
+{
+    if (m_primary == Primary::Set)
+        m_keys.sendStroke(stroke, std::move(done));
+    else
+        done(tr("This program pastes the primary selection (Shift+Insert), which the desktop "
+                "does not let Keyquill set; the text is on the clipboard."));
+}
+
+void PortalPlatform::primaryWritten(QObject *write, bool set)
+{
+    if (write != m_primaryWrite)
+        return;
+    m_primaryWrite = nullptr;
+    m_primary = set ? Primary::Set : Primary::NotSet;
+    for (auto &waiting : std::exchange(m_waitingForPrimary, {}))
+        sendPrimaryStroke(waiting.first, std::move(waiting.second));
 }
 
 void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
@@ -110,27 +143,44 @@ void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
     // Wayland lets only the program with the keyboard focus set the clipboard through Qt (the
     // compositor ignores it, while Qt believes it owns the clipboard); wl-copy goes through the
     // compositor's data-control protocol instead.
-    const QString wlCopy = mode == QClipboard::Clipboard
-                               ? QStandardPaths::findExecutable(QStringLiteral("wl-copy"))
-                               : QString();
+    const QString wlCopy = mode == QClipboard::FindBuffer
+                               ? QString()
+                               : QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
+    const bool primary = mode == QClipboard::Selection;
     if (wlCopy.isEmpty()) {
         HotKeyPlatform::setClipboard(text, mode);
+        if (primary)
+            m_primary = Primary::NotSet;
         return;
     }
     // wl-copy stays in the background to serve the text until the clipboard changes hands;
     // the process we start returns once the text is on the clipboard.
     auto *process = new QProcess(this);
+    if (primary) {
+        m_primary = Primary::Writing;
+        m_primaryWrite = process;
+    }
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, process,
-            [this, process, text](QProcess::ProcessError error) {
+    connect(process, &QProcess::finished, this,
+            [this, process, primary](int code, QProcess::ExitStatus status) {
+                if (primary)
+                    primaryWritten(process, status == QProcess::NormalExit && code == 0);
+                process->deleteLater();
+            });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, process, text, mode, primary](QProcess::ProcessError error) {
                 if (error == QProcess::FailedToStart) {
-                    HotKeyPlatform::setClipboard(text, QClipboard::Clipboard);
+                    HotKeyPlatform::setClipboard(text, mode);
+                    if (primary)
+                        primaryWritten(process, false);
                     process->deleteLater();
                 }
             });
-    process->start(wlCopy, {QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")});
+    QStringList arguments{QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")};
+    if (primary)
+        arguments.append(QStringLiteral("--primary"));
+    process->start(wlCopy, arguments);
     process->write(text.toUtf8());
     process->closeWriteChannel();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/portal/kwinfocuswatch.h"
 #include "hotkeys/portal/portalkeysender.h"
 
 #include <QPointer>
@@ -8,9 +9,10 @@
 class PortalShortcutBackend;
 
 // A Wayland session: hot keys through the desktop's GlobalShortcuts portal, the paste stroke
-// through its RemoteDesktop portal, the clipboard through wl-copy. Whether the desktop offers
-// the portal (and KDE's shortcut daemon behind it) is asked in the background at start; until
-// the answer comes, registrations wait and the description says so.
+// through its RemoteDesktop portal, the clipboard through wl-copy, the focused program through
+// KWin's scripting where KWin runs (the portals never name it). Whether the desktop offers the
+// portal (and KDE's shortcut daemon behind it, and KWin) is asked in the background at start;
+// until the answer comes, registrations wait and the description says so.
 class PortalPlatform final : public HotKeyPlatform
 {
     Q_OBJECT
@@ -28,23 +30,36 @@ public:
     QString description() const override;
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override;
-    // Always Ctrl+V: the portals name no focused program, so no other stroke is ever chosen.
     void sendStroke(int stroke, StrokeDone done) override;
+    QStringList focusedWindowClass() override { return m_focus.focused(); }
+    bool namesFocusedProgram() const override { return m_focus.isWatching(); }
     void setClipboard(const QString &text, QClipboard::Mode mode) override;
     bool echoesStrokes() const override { return true; }
     QString refusalReason() const override;
+    void setKeyboardToken(const QString &token) override { m_keys.setToken(token); }
 
 Q_SIGNALS:
     // The desktop answered: state() is Ready or Missing now.
     void detected();
 
 private:
+    enum class Primary { NotSet, Writing, Set };
+
     void answered();
+    void primaryWritten(QObject *write, bool set);
+    void sendPrimaryStroke(int stroke, StrokeDone done);
 
     QPointer<PortalShortcutBackend> m_backend;
     State m_state = State::Asking;
     int m_questionsOpen = 0;
     bool m_portal = false;
     bool m_kglobalaccel = false;
+    bool m_kwin = false;
     PortalKeySender m_keys;
+    KWinFocusWatch m_focus;
+    // Shift+Insert pastes the primary selection: it waits for the write of the text there, and
+    // is not sent where the write failed.
+    Primary m_primary = Primary::NotSet;
+    QObject *m_primaryWrite = nullptr;
+    QList<QPair<int, StrokeDone>> m_waitingForPrimary;
 };

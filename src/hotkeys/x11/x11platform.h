@@ -25,6 +25,7 @@ public:
     void sendStroke(int stroke, StrokeDone done) override;
     bool keysFree(int code) override;
     QStringList focusedWindowClass() override;
+    bool namesFocusedProgram() const override { return true; }
     QString caveat() const override;
 
 private:
