@@ -51,6 +51,8 @@ void MacroCommands::addMasterMacro()
         return;
     if (!m_store.addMaster(name))
         return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
+    // Every row in place first: the new one is scrolled to and must stay in view.
+    m_items.fillAll();
     // Selected, so that "Add Note" and the keyboard act on it next.
     m_tree->setCurrentItem(m_items.addMaster(name));
 }
@@ -71,6 +73,8 @@ void MacroCommands::addNote()
         return;
     if (!m_store.addNote(masterName, name))
         return storeWriteFailed(tr("The Note \"%1\" was not added").arg(name));
+    // After the master macro's other rows, as in the store.
+    m_items.fill(master);
     m_items.addNote(master, name, 0);
 }
 
@@ -147,6 +151,7 @@ void MacroCommands::import()
         break;
     }
     const QList<MacroStore::Master> imported = importer.imported();
+    m_items.fillAll();
     for (const MacroStore::Master &master : imported) {
         QTreeWidgetItem *masterItem = m_items.addMaster(master.name);
         for (const MacroStore::Note &note : master.notes)
