@@ -49,10 +49,10 @@ void MacroCommands::addMasterMacro()
         tr("Master Macro with that name exists"));
     if (name.isEmpty())
         return;
-    if (!m_store.addMaster(name))
-        return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
     // Every row in place first: the new one is scrolled to and must stay in view.
     m_items.fillAll();
+    if (!m_store.addMaster(name))
+        return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
     // Selected, so that "Add Note" and the keyboard act on it next.
     m_tree->setCurrentItem(m_items.addMaster(name));
 }
@@ -64,6 +64,8 @@ void MacroCommands::addNote()
         return;
     if (master->parent())
         master = master->parent();
+    // Its other rows first, as the store holds them before the new one.
+    m_items.fill(master);
     const QString masterName = master->text(0);
     const QString name = m_dialogs.askNewName(
         m_window, tr("Add Note"), tr("Enter Note name"),
@@ -73,8 +75,6 @@ void MacroCommands::addNote()
         return;
     if (!m_store.addNote(masterName, name))
         return storeWriteFailed(tr("The Note \"%1\" was not added").arg(name));
-    // After the master macro's other rows, as in the store.
-    m_items.fill(master);
     m_items.addNote(master, name, 0);
 }
 
@@ -141,6 +141,7 @@ void MacroCommands::import()
         return m_dialogs.getText(m_window, caption, label, &name) ? name : QString();
     });
     const QString file = QDir::toNativeSeparators(path);
+    m_items.fillAll();
     switch (importer.run(path)) {
     case MasterMacroImporter::Outcome::Unreadable:
         return warn(tr("The file \"%1\" could not be read as a Master Macro file.").arg(file));
@@ -151,7 +152,6 @@ void MacroCommands::import()
         break;
     }
     const QList<MacroStore::Master> imported = importer.imported();
-    m_items.fillAll();
     for (const MacroStore::Master &master : imported) {
         QTreeWidgetItem *masterItem = m_items.addMaster(master.name);
         for (const MacroStore::Note &note : master.notes)
