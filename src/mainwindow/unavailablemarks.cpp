@@ -3,23 +3,23 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-UnavailableMarks::UnavailableMarks(QTreeWidget *tree)
-    : m_tree(tree), m_warning(tree->style()->standardIcon(QStyle::SP_MessageBoxWarning))
-{
-}
+UnavailableMarks::UnavailableMarks(QTreeWidget *tree) : m_tree(tree) {}
 
 int UnavailableMarks::mark(QTreeWidgetItem *live, const QHash<QString, int> &codes,
                            const QHash<int, QString> &unavailable)
 {
     if (m_marked && m_marked != live && m_tree->indexOfTopLevelItem(m_marked) >= 0)
-        markNotes(m_marked, {}, {}, m_warning);
+        markNotes(m_marked, {}, {});
     m_marked = live;
-    return live ? markNotes(live, codes, unavailable, m_warning) : 0;
+    return live ? markNotes(live, codes, unavailable) : 0;
 }
 
 int UnavailableMarks::markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
-                                const QHash<int, QString> &unavailable, const QIcon &warning)
+                                const QHash<int, QString> &unavailable)
 {
+    // Looked up in the icon theme only when first needed: a few milliseconds at start otherwise.
+    if (m_warning.isNull() && !unavailable.isEmpty())
+        m_warning = m_tree->style()->standardIcon(QStyle::SP_MessageBoxWarning);
     int marked = 0;
     for (int i = 0; i < master->childCount(); ++i) {
         QTreeWidgetItem *note = master->child(i);
@@ -29,7 +29,7 @@ int UnavailableMarks::markNotes(QTreeWidgetItem *master, const QHash<QString, in
         if (reason.isEmpty() && note->icon(1).isNull())
             continue;
         const QString shortcut = note->text(1);
-        note->setIcon(1, reason.isEmpty() ? QIcon() : warning);
+        note->setIcon(1, reason.isEmpty() ? QIcon() : m_warning);
         note->setToolTip(1, reason.isEmpty() ? shortcut : shortcut + QLatin1Char('\n') + reason);
         marked += reason.isEmpty() ? 0 : 1;
     }

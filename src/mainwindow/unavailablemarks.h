@@ -23,8 +23,8 @@ public:
              const QHash<int, QString> &unavailable);
 
 private:
-    static int markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
-                         const QHash<int, QString> &unavailable, const QIcon &warning);
+    int markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
+                  const QHash<int, QString> &unavailable);
 
     QTreeWidget *m_tree;
     QIcon m_warning;
