@@ -106,8 +106,26 @@ QList<MacroStore::Outline> MacroStore::outline() const
     result.reserve(masters.size());
     for (const QString &master : masters) {
         store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
-        result.append({master, store.childGroups()});
+        result.append({master, store.childGroups(), {}});
         store.endGroup();
+    }
+    return result;
+}
+
+QList<MacroStore::Outline> MacroStore::outline(const QStringList &masters) const
+{
+    QSettings store;
+    store.beginGroup(MasterMacrosGroup);
+    QList<Outline> result;
+    result.reserve(masters.size());
+    for (const QString &master : masters) {
+        store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
+        Outline outline{master, store.childGroups(), {}};
+        outline.codes.reserve(outline.notes.size());
+        for (const QString &note : std::as_const(outline.notes))
+            outline.codes.append(readCode(store.value(note + QLatin1Char('/') + ShortcutKey)));
+        store.endGroup();
+        result.append(outline);
     }
     return result;
 }
@@ -150,7 +168,7 @@ QList<int> MacroStore::codes(const QString &master, const QStringList &notes) co
     QList<int> result;
     result.reserve(notes.size());
     for (const QString &note : notes)
-        result.append(readCode(store.value(note + QLatin1Char('/') + ShortcutKey, QString())));
+        result.append(readCode(store.value(note + QLatin1Char('/') + ShortcutKey)));
     return result;
 }
 

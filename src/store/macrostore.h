@@ -63,6 +63,7 @@ public:
     {
         QString name;
         QStringList notes;
+        QList<int> codes; // of `notes`, when asked for
     };
 
     // What the file on disk looks like from outside: any change of it, ours or another
@@ -87,6 +88,8 @@ public:
     // Every master macro with the names of its notes, in one pass over the store: far cheaper
     // than a call per master macro when the store is large.
     QList<Outline> outline() const;
+    // The same for `masters` alone, codes included.
+    QList<Outline> outline(const QStringList &masters) const;
     // Letter case ignored, as the tree compares master macro names.
     bool hasMaster(const QString &name) const;
     // In the store's order.

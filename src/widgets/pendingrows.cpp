@@ -171,6 +171,28 @@ const QString &PendingRows::codeText(int code)
     return *text;
 }
 
+void PendingRows::readAll()
+{
+    // The master macros not read at all in one pass, the others a part at a time as usual.
+    QStringList unread;
+    for (Master &master : m_masters) {
+        if (!master.named)
+            unread << master.item->text(0);
+        else
+            readCodes(master, master.notes.size());
+    }
+    const QList<MacroStore::Outline> outline = m_store.outline(unread);
+    auto read = outline.cbegin();
+    for (Master &master : m_masters) {
+        if (master.named)
+            continue;
+        master.notes = read->notes;
+        master.codes = read->codes;
+        master.named = true;
+        ++read;
+    }
+}
+
 // As resizeColumnToContents() would with every row made, whether made yet or not.
 void PendingRows::fitColumns()
 {
@@ -185,10 +207,9 @@ void PendingRows::fitColumns()
             shortcuts.insert(master->child(j)->text(1));
         }
     }
+    readAll();
     QSet<int> codes;
-    for (Master &master : m_masters) {
-        make(master, 0);
-        readCodes(master, master.notes.size());
+    for (const Master &master : m_masters) {
         notes += master.notes;
         codes.unite(QSet<int>(master.codes.cbegin(), master.codes.cend()));
     }

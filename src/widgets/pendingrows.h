@@ -54,6 +54,7 @@ private:
     void make(Master &master, qsizetype count);
     void readCodes(Master &master, qsizetype end);
     void join(Master &master);
+    void readAll();
     void fillSome();
     void forget(int first, int last);
     void fitColumns();
