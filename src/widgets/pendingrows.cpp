@@ -211,7 +211,8 @@ void PendingRows::fitColumns()
     QSet<int> codes;
     for (const Master &master : m_masters) {
         notes += master.notes;
-        codes.unite(QSet<int>(master.codes.cbegin(), master.codes.cend()));
+        for (int code : master.codes)
+            codes.insert(code);
     }
     for (int code : std::as_const(codes))
         shortcuts.insert(codeText(code));
