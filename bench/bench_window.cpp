@@ -45,20 +45,29 @@ int main(int argc, char *argv[])
             std::printf("the window was not exposed\n");
         idle();
     };
-    double longestSlice = 0;
     const auto startAndFill = [&](int i) {
         start(i);
-        while (!allRowsMade(*window)) {
-            QElapsedTimer slice;
-            slice.start();
-            QApplication::processEvents();
-            longestSlice = qMax(longestSlice, double(slice.nsecsElapsed()) / 1e6);
-        }
+        while (!allRowsMade(*window))
+            idle();
     };
     const auto close = [&](int) { window.reset(); };
     Bench::measure("start-up to idle window", 5, start, close);
     Bench::measure("start-up until every row is made", 5, startAndFill, close);
-    std::printf("%-34s %8.2f ms\n", "  longest idle slice meanwhile", longestSlice);
+    // Hidden, as in the tray: each pass of the event loop is one slice of rows.
+    double longestSlice = 0;
+    Bench::measure(
+        "the same, hidden in the tray", 5,
+        [&](int) {
+            window = std::make_unique<MainWindow>(platform, &dialogs);
+            while (!allRowsMade(*window)) {
+                QElapsedTimer slice;
+                slice.start();
+                idle();
+                longestSlice = qMax(longestSlice, double(slice.nsecsElapsed()) / 1e6);
+            }
+        },
+        close);
+    std::printf("%-34s %8.2f ms\n", "  longest slice of rows meanwhile", longestSlice);
     startAndFill(0);
     Bench::measure("close a window of every row", 5, close, startAndFill);
 
