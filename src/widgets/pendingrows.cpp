@@ -101,10 +101,17 @@ void PendingRows::readCodes(Master &master, qsizetype end)
         master.codes += m_store.codes(master.item->text(0), master.notes.mid(read, end - read));
 }
 
+void PendingRows::attach(Master &master)
+{
+    // One at a time: a row added together with others (addChildren) does not know its place, and
+    // its first change (a mark) would search all its master macro's rows for it.
+    for (QTreeWidgetItem *row : std::exchange(master.rows, {}))
+        master.item->addChild(row);
+}
+
 void PendingRows::join(Master &master)
 {
-    if (!master.rows.isEmpty())
-        master.item->addChildren(std::exchange(master.rows, {}));
+    attach(master);
     // Collapsed until now, so its rows joined without the whole tree being laid out again.
     if (master.item->treeWidget() && master.item->childCount() > 0)
         master.item->setExpanded(true);
@@ -117,10 +124,14 @@ void PendingRows::fillSome()
     while (!m_masters.empty() && slice.nsecsElapsed() < SliceNs) {
         Master &master = m_masters.front();
         make(master, RowsPerStep);
-        if (master.made < master.notes.size())
-            continue;
-        join(master);
-        m_masters.pop_front();
+        if (master.made == master.notes.size()) {
+            join(master);
+            m_masters.pop_front();
+        } else if (!master.item->isExpanded()) {
+            // Rows join a collapsed master macro without the view laying anything out; those of
+            // one on show wait for the rest, to be laid out once.
+            attach(master);
+        }
     }
     if (!m_masters.empty())
         m_idle.start();

@@ -47,12 +47,13 @@ private:
         QStringList notes;             // in store order
         QList<int> codes;              // of the first notes, read a part at a time
         qsizetype made = 0;            // rows made, in the tree or in `rows`
-        QList<QTreeWidgetItem *> rows; // made, joining the tree together
+        QList<QTreeWidgetItem *> rows; // made, not yet in the tree
     };
 
     qsizetype firstRows() const;
     void make(Master &master, qsizetype count);
     void readCodes(Master &master, qsizetype end);
+    void attach(Master &master);
     void join(Master &master);
     void readAll();
     void fillSome();
