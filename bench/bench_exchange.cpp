@@ -89,9 +89,9 @@ int main(int argc, char *argv[])
         }
 
         {
-            QSettings store;
-            store.clear();
-            store.sync();
+            QSettings settings;
+            settings.clear();
+            settings.sync();
         }
         timer.restart();
         MasterMacroImporter importer(store, [](const QString &) { return QString(); });

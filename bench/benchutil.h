@@ -29,24 +29,35 @@ inline QList<int> allCodes()
     return codes;
 }
 
-// `masters` master macros of `notes` notes each; the codes cycle through allCodes().
-inline void fillStore(int masters, int notes)
+// A master macro of `notes` notes "Note 000000"...; the codes cycle through allCodes().
+inline void addMaster(QSettings &store, const QString &master, int notes)
 {
     const QList<int> codes = allCodes();
+    for (int n = 0; n < notes; ++n) {
+        store.beginGroup(QStringLiteral("MasterMacros/%1/Macros/Note %2")
+                             .arg(master)
+                             .arg(n, 6, 10, QLatin1Char('0')));
+        store.setValue(MacroStore::ShortcutKey, codes.at(n % codes.size()));
+        store.setValue(
+            MacroStore::TextKey,
+            QStringLiteral("Dear customer,\nthank you for note %1 of %2.").arg(n).arg(master));
+        store.endGroup();
+    }
+}
+
+inline void addMaster(const QString &master, int notes)
+{
+    QSettings store;
+    addMaster(store, master, notes);
+}
+
+// `masters` master macros "Master 000"... of `notes` notes each.
+inline void fillStore(int masters, int notes)
+{
     QSettings store;
     store.clear();
-    for (int m = 0; m < masters; ++m) {
-        for (int n = 0; n < notes; ++n) {
-            store.beginGroup(QStringLiteral("MasterMacros/Master %1/Macros/Note %2")
-                                 .arg(m, 3, 10, QLatin1Char('0'))
-                                 .arg(n, 6, 10, QLatin1Char('0')));
-            store.setValue(MacroStore::ShortcutKey, codes.at(n % codes.size()));
-            store.setValue(
-                MacroStore::TextKey,
-                QStringLiteral("Dear customer,\nthank you for note %1 of %2.").arg(n).arg(m));
-            store.endGroup();
-        }
-    }
+    for (int m = 0; m < masters; ++m)
+        addMaster(store, QStringLiteral("Master %1").arg(m, 3, 10, QLatin1Char('0')), notes);
 }
 
 // Runs `action` `rounds` times (with `between` after each, untimed) and prints median and worst.

@@ -50,7 +50,8 @@ int main(int argc, char *argv[])
             window.close();
         else
             window.showMaximized();
-        // Start-up measurements (bench/) only: leave as soon as the event loop runs.
+        // Start-up measurements (bench/) only: leave as soon as the event loop runs. exit(), as
+        // "&Quit" does: quit() asks the windows to close, and the main window refuses.
         if (qEnvironmentVariableIsSet("KEYQUILL_BENCH_QUIT"))
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         code = QApplication::exec();

@@ -31,13 +31,13 @@ void ExportDlg::changeEvent(QEvent *event)
 void ExportDlg::loadTree()
 {
     ui->treeMacros->clear();
-    const QList<MacroStore::Outline> masters = m_store.outline(false);
+    const QList<MacroStore::Outline> masters = m_store.outline();
     for (const MacroStore::Outline &master : masters) {
         // Items are filled before they join the tree, so loading reports no state changes.
         QTreeWidgetItem *masterItem = m_items->newMasterItem(master.name);
         masterItem->setCheckState(0, Qt::Checked);
-        for (const MacroStore::NoteCode &note : master.notes) {
-            QTreeWidgetItem *noteItem = m_items->newNoteItem(masterItem, note.name);
+        for (const QString &note : master.notes) {
+            QTreeWidgetItem *noteItem = m_items->newNoteItem(masterItem, note);
             noteItem->setCheckState(0, Qt::Checked);
             noteItem->setCheckState(1, Qt::Checked);
         }

@@ -49,6 +49,8 @@ void MacroCommands::addMasterMacro()
         tr("Master Macro with that name exists"));
     if (name.isEmpty())
         return;
+    // Every row in place first: the new one is scrolled to and must stay in view.
+    m_items.fillAll();
     if (!m_store.addMaster(name))
         return storeWriteFailed(tr("The Master Macro \"%1\" was not added").arg(name));
     // Selected, so that "Add Note" and the keyboard act on it next.
@@ -62,6 +64,8 @@ void MacroCommands::addNote()
         return;
     if (master->parent())
         master = master->parent();
+    // Its other rows first, as the store holds them before the new one.
+    m_items.fill(master);
     const QString masterName = master->text(0);
     const QString name = m_dialogs.askNewName(
         m_window, tr("Add Note"), tr("Enter Note name"),
@@ -137,6 +141,7 @@ void MacroCommands::import()
         return m_dialogs.getText(m_window, caption, label, &name) ? name : QString();
     });
     const QString file = QDir::toNativeSeparators(path);
+    m_items.fillAll();
     switch (importer.run(path)) {
     case MasterMacroImporter::Outcome::Unreadable:
         return warn(tr("The file \"%1\" could not be read as a Master Macro file.").arg(file));

@@ -227,8 +227,10 @@ void MainWindow::noteSaved(const QString &master, const QString &note, int code)
 // tray, as often as the live master macro is ticked or rebuilt.
 void MainWindow::markUnavailableKeys()
 {
-    m_tray->setUnavailable(m_marks->mark(masterItem(m_live.name()), m_live.codes(),
-                                         m_hotKeys.unavailable(), m_hotKeys.caveat()));
+    QTreeWidgetItem *live = masterItem(m_live.name());
+    m_items->fill(live);
+    m_tray->setUnavailable(
+        m_marks->mark(live, m_live.codes(), m_hotKeys.unavailable(), m_hotKeys.caveat()));
 }
 
 void MainWindow::setTreeLocked(bool locked)

@@ -3,10 +3,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-UnavailableMarks::UnavailableMarks(QTreeWidget *tree)
-    : m_tree(tree), m_warning(tree->style()->standardIcon(QStyle::SP_MessageBoxWarning))
-{
-}
+UnavailableMarks::UnavailableMarks(QTreeWidget *tree) : m_tree(tree) {}
 
 int UnavailableMarks::mark(QTreeWidgetItem *live, const QHash<QString, int> &codes,
                            const QHash<int, QString> &unavailable, const QString &caveat)
@@ -18,8 +15,11 @@ int UnavailableMarks::mark(QTreeWidgetItem *live, const QHash<QString, int> &cod
 }
 
 int UnavailableMarks::markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
-                                const QHash<int, QString> &unavailable, const QString &caveat) const
+                                const QHash<int, QString> &unavailable, const QString &caveat)
 {
+    // Looked up in the icon theme only when first needed: a few milliseconds at start otherwise.
+    if (m_warning.isNull() && (!unavailable.isEmpty() || !caveat.isEmpty()))
+        m_warning = m_tree->style()->standardIcon(QStyle::SP_MessageBoxWarning);
     int marked = 0;
     for (int i = 0; i < master->childCount(); ++i) {
         QTreeWidgetItem *note = master->child(i);

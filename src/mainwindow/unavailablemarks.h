@@ -25,7 +25,7 @@ public:
 
 private:
     int markNotes(QTreeWidgetItem *master, const QHash<QString, int> &codes,
-                  const QHash<int, QString> &unavailable, const QString &caveat) const;
+                  const QHash<int, QString> &unavailable, const QString &caveat);
 
     QTreeWidget *m_tree;
     QIcon m_warning;

@@ -97,7 +97,7 @@ QStringList MacroStore::masters() const
     return store.childGroups();
 }
 
-QList<MacroStore::Outline> MacroStore::outline(bool withCodes) const
+QList<MacroStore::Outline> MacroStore::outline() const
 {
     QSettings store;
     store.beginGroup(MasterMacrosGroup);
@@ -106,18 +106,24 @@ QList<MacroStore::Outline> MacroStore::outline(bool withCodes) const
     result.reserve(masters.size());
     for (const QString &master : masters) {
         store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
-        const QStringList notes = store.childGroups();
-        Outline outline{master, {}};
-        outline.notes.reserve(notes.size());
-        for (const QString &note : notes) {
-            if (withCodes) {
-                store.beginGroup(note);
-                outline.notes.append({note, readCode(store)});
-                store.endGroup();
-            } else {
-                outline.notes.append({note, 0});
-            }
-        }
+        result.append({master, store.childGroups(), {}});
+        store.endGroup();
+    }
+    return result;
+}
+
+QList<MacroStore::Outline> MacroStore::outline(const QStringList &masters) const
+{
+    QSettings store;
+    store.beginGroup(MasterMacrosGroup);
+    QList<Outline> result;
+    result.reserve(masters.size());
+    for (const QString &master : masters) {
+        store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
+        Outline outline{master, store.childGroups(), {}};
+        outline.codes.reserve(outline.notes.size());
+        for (const QString &note : std::as_const(outline.notes))
+            outline.codes.append(readCode(store.value(note + QLatin1Char('/') + ShortcutKey)));
         store.endGroup();
         result.append(outline);
     }
@@ -146,6 +152,23 @@ QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
         result.append({name, readCode(note)});
         return true;
     });
+    return result;
+}
+
+QStringList MacroStore::noteNames(const QString &master) const
+{
+    NotesOf notes(master);
+    return notes.settings().childGroups();
+}
+
+QList<int> MacroStore::codes(const QString &master, const QStringList &notes) const
+{
+    NotesOf group(master);
+    QSettings &store = group.settings();
+    QList<int> result;
+    result.reserve(notes.size());
+    for (const QString &note : notes)
+        result.append(readCode(store.value(note + QLatin1Char('/') + ShortcutKey)));
     return result;
 }
 

@@ -62,7 +62,8 @@ public:
     struct Outline
     {
         QString name;
-        QList<NoteCode> notes; // codes read only when asked for
+        QStringList notes;
+        QList<int> codes; // of `notes`, when asked for
     };
 
     // What the file on disk looks like from outside: any change of it, ours or another
@@ -84,14 +85,19 @@ public:
     MacroStore &operator=(const MacroStore &) = delete;
 
     QStringList masters() const;
-    // Every master macro with its notes, in one pass over the store: far cheaper than a call
-    // per master macro when the store is large.
-    QList<Outline> outline(bool withCodes) const;
+    // Every master macro with the names of its notes, in one pass over the store: far cheaper
+    // than a call per master macro when the store is large.
+    QList<Outline> outline() const;
+    // The same for `masters` alone, codes included.
+    QList<Outline> outline(const QStringList &masters) const;
     // Letter case ignored, as the tree compares master macro names.
     bool hasMaster(const QString &name) const;
     // In the store's order.
     QList<Note> notes(const QString &master) const;
     QList<NoteCode> noteCodes(const QString &master) const;
+    QStringList noteNames(const QString &master) const;
+    // The codes of `notes` of `master`, in that order: a large master macro read a part at a time.
+    QList<int> codes(const QString &master, const QStringList &notes) const;
     Note note(const QString &master, const QString &name) const;
 
     bool addMaster(const QString &name);

@@ -1,5 +1,8 @@
 #include "checktreewidget.h"
 
+#include <QHeaderView>
+#include <QStyleOptionViewItem>
+
 CheckTreeWidget::CheckTreeWidget(QWidget *parent) : QTreeWidget(parent) {}
 
 void CheckTreeWidgetItem::setData(int column, int role, const QVariant &value)
@@ -22,4 +25,22 @@ void CheckTreeWidget::redraw()
 {
     setVisible(false);
     setVisible(true);
+}
+
+int CheckTreeWidget::cellWidth(const QModelIndex &cell, int level) const
+{
+    ensurePolished();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int width = itemDelegate()->sizeHint(option, cell).width();
+    const int treeColumn = treePosition() < 0 ? header()->logicalIndex(0) : treePosition();
+    if (cell.column() != treeColumn)
+        return width;
+    return width + (level + (rootIsDecorated() ? 1 : 0)) * indentation();
+}
+
+void CheckTreeWidget::fitColumn(int column, int contents)
+{
+    const int heading = header()->isHidden() ? 0 : header()->sectionSizeHint(column);
+    header()->resizeSection(column, qMax(contents, heading));
 }

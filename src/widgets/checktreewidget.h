@@ -16,6 +16,13 @@ public:
     // changed state at once.
     void redraw();
 
+    // What resizeColumnToContents() makes of a cell like `cell` (of any model) at tree depth
+    // `level` in column `cell.column()`: the width the tree's delegate asks for, indentation
+    // included. Lets a column be fitted to rows that are not made yet.
+    int cellWidth(const QModelIndex &cell, int level) const;
+    // Sizes `column` as resizeColumnToContents() does when its widest cell is `contents` wide.
+    void fitColumn(int column, int contents);
+
 Q_SIGNALS:
     void itemCheckStateChanged(QTreeWidgetItem *item);
 

@@ -2,10 +2,11 @@
 
 #include "store/macrostore.h"
 #include "widgets/checktreewidget.h"
+#include "widgets/pendingrows.h"
 
 #include <QKeySequence>
 
-MacroTreeItems::MacroTreeItems(QTreeWidget *tree)
+MacroTreeItems::MacroTreeItems(CheckTreeWidget *tree)
     : m_tree(tree), m_masterIcon(QStringLiteral(":/images/icon_master_macro.png")),
       m_noteIcon(QStringLiteral(":/images/icon_macro.png"))
 {
@@ -13,18 +14,34 @@ MacroTreeItems::MacroTreeItems(QTreeWidget *tree)
     m_tree->setUniformRowHeights(true);
 }
 
+MacroTreeItems::~MacroTreeItems() = default;
+
 void MacroTreeItems::load(const MacroStore &store)
 {
+    m_pending.reset();
     m_tree->clear();
-    const QList<MacroStore::Outline> masters = store.outline(true);
-    for (const MacroStore::Outline &master : masters) {
-        QTreeWidgetItem *masterItem = addMaster(master.name);
-        for (const MacroStore::NoteCode &note : master.notes)
-            addNote(masterItem, note.name, note.code);
+    const QStringList names = store.masters();
+    QList<QTreeWidgetItem *> masters;
+    masters.reserve(names.size());
+    for (const QString &name : names) {
+        QTreeWidgetItem *master = newMasterItem(name);
+        master->setCheckState(0, Qt::Unchecked);
+        masters.append(master);
     }
-    m_tree->expandAll();
-    m_tree->resizeColumnToContents(0);
-    m_tree->resizeColumnToContents(1);
+    m_pending = std::make_unique<PendingRows>(m_tree, *this, store);
+    m_pending->start(masters);
+}
+
+void MacroTreeItems::fill(QTreeWidgetItem *master)
+{
+    if (m_pending && master)
+        m_pending->fill(master);
+}
+
+void MacroTreeItems::fillAll()
+{
+    if (m_pending)
+        m_pending->fillAll();
 }
 
 QString MacroTreeItems::codeText(int code)

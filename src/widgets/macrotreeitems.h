@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <QIcon>
 #include <QString>
 
+class CheckTreeWidget;
 class MacroStore;
-class QTreeWidget;
+class PendingRows;
 class QTreeWidgetItem;
 
 // The rows of the main window's macro tree: master macros at the top level with the in-use
@@ -12,10 +14,17 @@ class QTreeWidgetItem;
 class MacroTreeItems final
 {
 public:
-    explicit MacroTreeItems(QTreeWidget *tree);
+    explicit MacroTreeItems(CheckTreeWidget *tree);
+    ~MacroTreeItems();
 
-    // Every master macro and note of the store, expanded, columns fitted.
+    // Every master macro and note of the store, expanded, columns fitted; the rows of notes
+    // past the first screenful are made while the program is idle (PendingRows). `store` must
+    // outlive this.
     void load(const MacroStore &store);
+    // Makes the rows of `master`, or of every master macro, that load() has not made yet: to be
+    // called before anything walks or adds to them.
+    void fill(QTreeWidgetItem *master);
+    void fillAll();
     QTreeWidgetItem *addMaster(const QString &name);
     void addNote(QTreeWidgetItem *master, const QString &name, int code);
     // Shows a new code in a note's row.
@@ -34,7 +43,8 @@ public:
     const QIcon &noteIcon() const { return m_noteIcon; }
 
 private:
-    QTreeWidget *m_tree;
+    CheckTreeWidget *m_tree;
+    std::unique_ptr<PendingRows> m_pending;
     QIcon m_masterIcon;
     QIcon m_noteIcon;
 };

@@ -101,6 +101,26 @@ private Q_SLOTS:
         QCOMPARE(keys.activeMaster(), QString());
     }
 
+    // Note rows past the first screenful are made while idle: a command must not wait for them.
+    void commandsReachRowsNotMadeYet()
+    {
+        QSettings store;
+        for (int i = 0; i < 1000; ++i)
+            store.setValue(QString("MasterMacros/Big/Macros/%1/shortcut").arg(i), 0);
+        store.sync();
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        m_tree = child<QTreeWidget>("treeMacros");
+        select(2); // Work
+        m_dialogs->names = {"new", "Zed"};
+        trigger("Add Note");
+        select(1); // Home
+        trigger("Delete");
+        trigger("Add Master Macro"); // makes every row first
+        QCOMPARE(treeDump().size(), 1006);
+        QCOMPARE(treeDump().mid(1001),
+                 QStringList({"Work", "Work/bye|", "Work/hello|Ctrl+Alt+A", "Work/new|", "Zed"}));
+    }
+
     // Rows named after a command run it once Work is live.
     void trayMenuFollowsTree_data()
     {
