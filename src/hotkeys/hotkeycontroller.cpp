@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <QKeySequence>
+#include <QSet>
 
 HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
     : QObject(parent), m_platform(platform), m_registry(platform), m_delivery(platform, m_registry)
@@ -55,11 +56,15 @@ void HotKeyController::activate(const QString &master, const QList<int> &codes, 
     release();
     m_active = master;
     m_lookup = std::move(lookup);
-    m_shortcuts.reserve(codes.size());
     {
-        // All grabs of the master macro in one go to the server.
+        // All grabs of the master macro in one go to the server; one object per combination,
+        // however many notes share it (a press delivers the first of them).
         const ShortcutRegistry::Batch batch(m_registry);
+        QSet<int> made;
         for (int code : codes) {
+            if (code == 0 || made.contains(code))
+                continue;
+            made.insert(code);
             if (ConsoleKeys::isConsoleSwitchKey(code))
                 m_consoleCodes.append(code);
             else
@@ -140,10 +145,9 @@ QHash<int, QString> HotKeyController::unavailable() const
 QList<int> HotKeyController::liveCodes() const
 {
     QList<int> codes;
-    for (const auto &shortcut : m_shortcuts) {
-        if (!shortcut->shortcut().isEmpty())
-            codes.append(shortcut->shortcut()[0].toCombined());
-    }
+    codes.reserve(int(m_shortcuts.size()));
+    for (const auto &shortcut : m_shortcuts)
+        codes.append(shortcut->shortcut()[0].toCombined());
     return codes;
 }
 

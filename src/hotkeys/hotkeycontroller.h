@@ -65,7 +65,7 @@ public:
     QHash<int, QString> unavailable() const;
     // What holds for every registered hot key on this platform ("" when nothing needs saying).
     QString caveat() const { return m_platform.caveat(); }
-    // The codes of the live hot keys, one per note with a code, in store order.
+    // The combinations of the live hot keys, each once, in the order of their first note.
     QList<int> liveCodes() const;
     // True while at least one hot key of the active master macro is registered.
     bool hasLiveKeys() const;

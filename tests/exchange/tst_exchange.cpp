@@ -133,6 +133,7 @@ private Q_SLOTS:
         for (const QString &note : added)
             codes << note.section('|', 1, 1).toInt();
         codes.removeAll(0);
+        codes.erase(std::unique(codes.begin(), codes.end()), codes.end()); // each combination once
         QCOMPARE(m_window->hotKeys().activeMaster(), last->text(0));
         QCOMPARE(m_window->hotKeys().liveCodes(), codes);
     }
