@@ -42,6 +42,28 @@ void HotKeyController::setPreferences(const Preferences &preferences)
 {
     m_delivery.setPreferences(preferences);
     m_platform.setKeyboardToken(preferences.keyboardToken());
+    setQuickPickCode(preferences.quickPickShortcut());
+}
+
+void HotKeyController::setQuickPickCode(int code)
+{
+    if (code == m_quickPickCode)
+        return;
+    m_quickPick.reset();
+    m_quickPickCode = code;
+    if (code != 0 && !ConsoleKeys::isConsoleSwitchKey(code)) {
+        m_quickPick = std::make_unique<GlobalShortcut>(QKeySequence(code), m_registry);
+        connect(m_quickPick.get(), &GlobalShortcut::activated, this,
+                &HotKeyController::quickPickPressed);
+    }
+    // The live notes take or give way to the new combination.
+    if (!m_active.isEmpty())
+        activate(m_active, m_activeCodes, m_lookup);
+}
+
+bool HotKeyController::quickPickRegistered() const
+{
+    return m_quickPick && m_quickPick->isRegistered();
 }
 
 void HotKeyController::setTiming(const Timing &timing)
@@ -55,6 +77,7 @@ void HotKeyController::activate(const QString &master, const QList<int> &codes, 
 {
     release();
     m_active = master;
+    m_activeCodes = codes;
     m_lookup = std::move(lookup);
     {
         // All grabs of the master macro in one go to the server; one object per combination,
@@ -65,7 +88,7 @@ void HotKeyController::activate(const QString &master, const QList<int> &codes, 
             if (code == 0 || made.contains(code))
                 continue;
             made.insert(code);
-            if (ConsoleKeys::isConsoleSwitchKey(code))
+            if (ConsoleKeys::isConsoleSwitchKey(code) || code == m_quickPickCode)
                 m_consoleCodes.append(code);
             else
                 m_shortcuts.push_back(
@@ -138,7 +161,9 @@ QHash<int, QString> HotKeyController::unavailable() const
             result.insert(shortcut->shortcut()[0].toCombined(), refused);
     }
     for (int code : m_consoleCodes)
-        result.insert(code, ConsoleKeys::reason(code));
+        result.insert(code, code == m_quickPickCode
+                                ? tr("This hot key opens \"Pick a note\" (Preferences).")
+                                : ConsoleKeys::reason(code));
     return result;
 }
 
@@ -164,20 +189,29 @@ void HotKeyController::retryUnavailable()
 
 void HotKeyController::press(int code)
 {
-    m_pending.append(code);
+    QString text;
+    if (!m_lookup || !m_lookup(code, &text))
+        return;
+    queue({code, m_active, QString(), text});
+}
+
+void HotKeyController::deliverNote(const QString &master, const QString &note, const QString &text)
+{
+    queue({0, master, note, text});
+}
+
+void HotKeyController::queue(const Delivery &delivery)
+{
+    m_pending.append(delivery);
     if (!m_delivery.isBusy() && !m_settleTimer.isActive())
         deliverNext();
 }
 
 void HotKeyController::deliverNext()
 {
-    while (!m_pending.isEmpty()) {
-        const int code = m_pending.takeFirst();
-        QString text;
-        if (!m_lookup || !m_lookup(code, &text))
-            continue;
-        m_delivery.begin(code, text);
-        m_pasteTimer.start();
+    if (m_pending.isEmpty())
         return;
-    }
+    const Delivery next = m_pending.takeFirst();
+    m_delivery.begin(next.code, next.text);
+    m_pasteTimer.start();
 }

@@ -45,6 +45,15 @@ public:
         int giveUpMs = PasteDelivery::GiveUpMs;
     };
 
+    // One note on its way: from a press of its hot key (`code`) or picked by name (code 0).
+    struct Delivery
+    {
+        int code = 0;
+        QString master;
+        QString note;
+        QString text;
+    };
+
     // The text a press of `code` delivers; false when no note of the live master macro has it.
     using TextLookup = std::function<bool(int code, QString *text)>;
 
@@ -76,9 +85,16 @@ public:
     void setPreferences(const Preferences &preferences);
     void setTiming(const Timing &timing);
 
+    // The hot key of "Pick a note" as the preferences set it, 0 for none. A live note on the same
+    // combination gives way: it is reported unavailable while the quick pick holds it.
+    int quickPickCode() const { return m_quickPickCode; }
+    bool quickPickRegistered() const;
+
 public Q_SLOTS:
     // A press of `code`: queued for delivery.
     void press(int code);
+    // A note chosen by name: delivered as its hot key would be, in turn with the presses.
+    void deliverNote(const QString &master, const QString &note, const QString &text);
 
 Q_SIGNALS:
     void unavailableChanged();
@@ -88,23 +104,32 @@ Q_SIGNALS:
     void pasteFinished(const QString &failure);
     // The desktop renewed its permission to send keys: the preferences keep it for the next run.
     void keyboardTokenChanged(const QString &token);
+    // The hot key of "Pick a note" was pressed.
+    void quickPickPressed();
 
 private:
+    void setQuickPickCode(int code);
     void release();
+    void queue(const Delivery &delivery);
     void deliverNext();
     void reportUnavailable();
 
     HotKeyPlatform &m_platform;
     ShortcutRegistry m_registry; // outlives the shortcuts below
     QString m_active;
+    QList<int> m_activeCodes;
     TextLookup m_lookup;
     std::vector<std::unique_ptr<GlobalShortcut>> m_shortcuts;
-    QList<int> m_consoleCodes; // of the active master macro's notes, not registered
+    // Of the active master macro's notes, not registered: the server's console switches and
+    // the quick pick's combination.
+    QList<int> m_consoleCodes;
+    int m_quickPickCode = 0;
+    std::unique_ptr<GlobalShortcut> m_quickPick;
     bool m_hadUnavailable = false;
 
-    QList<int> m_pending; // fired codes not yet looked up, in press order
-    QTimer m_pasteTimer;  // the wait between a clipboard write and its paste
-    QTimer m_settleTimer; // lets the target fetch a paste before the next write
-    QTimer m_retryTimer;  // runs while the platform refuses some of the live hot keys
+    QList<Delivery> m_pending; // in press order
+    QTimer m_pasteTimer;       // the wait between a clipboard write and its paste
+    QTimer m_settleTimer;      // lets the target fetch a paste before the next write
+    QTimer m_retryTimer;       // runs while the platform refuses some of the live hot keys
     PasteDelivery m_delivery;
 };

@@ -1,5 +1,6 @@
 #include "preferences.h"
 
+#include "store/macrostore.h"
 #include "store/storewrite.h"
 
 #include <QSettings>
@@ -9,6 +10,7 @@ namespace {
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
 const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
 const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
+const QString QuickPickKey = QStringLiteral("quickPickShortcut");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
 // the settings layer would read as group separators.
 const QString PasteKeysArray = QStringLiteral("pasteKeys");
@@ -55,6 +57,7 @@ Preferences Preferences::load()
     preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
     preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
     preferences.m_keyboardToken = store.value(KeyboardTokenKey).toString();
+    preferences.m_quickPickShortcut = MacroStore::readCode(store.value(QuickPickKey));
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -77,6 +80,11 @@ bool Preferences::save() const
     store.remove(PasteKeysArray);
     store.setValue(RestoreClipboardKey, m_restoreClipboard);
     store.setValue(TickLastLiveKey, m_tickLastLiveAtStart);
+    // Off is no key at all, as before there was a quick pick.
+    if (m_quickPickShortcut != 0)
+        store.setValue(QuickPickKey, m_quickPickShortcut);
+    else
+        store.remove(QuickPickKey);
     store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
     int index = 0;
     for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {

@@ -52,9 +52,14 @@ public:
     QString keyboardToken() const { return m_keyboardToken; }
     static bool saveKeyboardToken(const QString &token);
 
+    // The hot key of "Pick a note" (a code as a note's shortcut holds); 0, the default, for none.
+    int quickPickShortcut() const { return m_quickPickShortcut; }
+    void setQuickPickShortcut(int code) { m_quickPickShortcut = code; }
+
 private:
     QHash<QString, int> m_pasteKeys;
     bool m_restoreClipboard = false;
     bool m_tickLastLiveAtStart = false;
     QString m_keyboardToken;
+    int m_quickPickShortcut = 0;
 };

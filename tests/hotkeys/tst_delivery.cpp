@@ -164,6 +164,33 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  situation == "echo" ? "on the paste key" : "C");
     }
+
+    // The quick pick's combination is taken from a live note that has it, and given back; a
+    // note picked by name goes out in turn with the presses.
+    void quickPickKeyAndPickedNotes()
+    {
+        m_keys->setTiming({50, 50, 300});
+        m_live->choose("A");
+        Preferences preferences;
+        preferences.setQuickPickShortcut(B);
+        m_keys->setPreferences(preferences);
+        QVERIFY(m_keys->quickPickRegistered());
+        QCOMPARE(m_keys->liveCodes(), QList<int>{A});
+        QVERIFY(m_keys->unavailable().value(B).contains("Pick a note"));
+        QSignalSpy opened(m_keys.get(), &HotKeyController::quickPickPressed);
+        m_fake->press(B);
+        QTRY_COMPARE(opened.size(), 1);
+        m_fake->press(A);
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(), "first A");
+        m_keys->deliverNote("C", "c", "picked"); // waits for the press's paste
+        QTRY_COMPARE(m_fake->pasted, QStringList({"first A", "picked"}));
+        m_keys->setPreferences(Preferences());
+        QVERIFY(!m_keys->quickPickRegistered());
+        QCOMPARE(m_keys->liveCodes(), QList<int>({A, B}));
+        m_fake->press(B);
+        QTRY_COMPARE(m_fake->pasted.size(), 3);
+        QCOMPARE(opened.size(), 1);
+    }
 };
 
 QTEST_MAIN(TestDelivery)
