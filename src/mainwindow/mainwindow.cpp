@@ -5,6 +5,8 @@
 #include "mainwindow/macrocommands.h"
 #include "mainwindow/traycontroller.h"
 #include "mainwindow/unavailablemarks.h"
+#include "quickpick/quickpick.h"
+#include "quickpick/treefilter.h"
 #include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
@@ -57,10 +59,12 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
 
     createActionsAndMenus();
     m_items->load(m_store);
+    new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
 
     m_updates.tellUser(m_dialogs, this);
     m_updates.start();
 
+    new QuickPick(m_store, m_hotKeys, this); // only shows while the preferences name its key
     m_tray = new TrayController(*this, *ui->treeMacros, m_live, m_hotKeys, m_quitAction);
     connect(&m_hotKeys, &HotKeyController::pasteFinished, m_tray,
             &TrayController::showPasteFailure);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeySequence>
 
 namespace {
 
@@ -29,6 +30,8 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
 {
     ui->restoreClipboard->setChecked(preferences.restoreClipboard());
     ui->tickLastLive->setChecked(preferences.tickLastLiveAtStart());
+    const int quickPick = preferences.quickPickShortcut();
+    ui->quickPickShortcut->setKeySequence(quickPick ? QKeySequence(quickPick) : QKeySequence());
 
     ui->pasteKeys->setRowCount(0);
     const QHash<QString, int> pasteKeys = preferences.pasteKeys();
@@ -45,6 +48,9 @@ Preferences PreferencesDlg::preferences() const
     Preferences preferences = m_preferences;
     preferences.setRestoreClipboard(ui->restoreClipboard->isChecked());
     preferences.setTickLastLiveAtStart(ui->tickLastLive->isChecked());
+    // A hot key is one combination: the first of a sequence.
+    const QKeySequence quickPick = ui->quickPickShortcut->keySequence();
+    preferences.setQuickPickShortcut(quickPick.isEmpty() ? 0 : quickPick[0].toCombined());
 
     QHash<QString, int> pasteKeys;
     for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {

@@ -1,0 +1,84 @@
+#include "quickpickpopup.h"
+#include "ui_quickpickpopup.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScreen>
+
+QuickPickPopup::QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
+                               QWidget *parent)
+    : QWidget(parent, Qt::Popup), ui(std::make_unique<Ui::QuickPickPopup>()),
+      m_matcher(std::move(entries)), m_model(m_matcher)
+{
+    ui->setupUi(this);
+    m_matcher.setRecent(recent);
+    ui->notes->setModel(&m_model);
+    ui->notes->header()->setStretchLastSection(false);
+    ui->notes->header()->setSectionResizeMode(QuickPickModel::TextColumn, QHeaderView::Stretch);
+    ui->search->installEventFilter(this);
+    connect(ui->search, &QLineEdit::textChanged, this, &QuickPickPopup::search);
+    connect(ui->notes, &QAbstractItemView::doubleClicked, this, &QuickPickPopup::pick);
+    search(QString());
+}
+
+QuickPickPopup::~QuickPickPopup() = default;
+
+void QuickPickPopup::popUp()
+{
+    const QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        setGeometry(frame);
+    }
+    // A popup takes the keyboard without taking the focus: the program the note is for keeps it.
+    show();
+    raise();
+    ui->search->setFocus();
+}
+
+void QuickPickPopup::search(const QString &query)
+{
+    m_model.setQuery(query);
+    ui->notes->setCurrentIndex(m_model.index(0, 0));
+}
+
+void QuickPickPopup::pick(const QModelIndex &index)
+{
+    const int entry = m_model.entryAt(index.row());
+    if (entry < 0)
+        return;
+    const NoteMatcher::Entry note = m_matcher.entry(entry);
+    // Closed first: the keyboard goes back to the program the note is for.
+    close();
+    Q_EMIT picked(note.master, note.note, note.text);
+}
+
+bool QuickPickPopup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->search || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // The list moves while the typing stays in the field.
+        QCoreApplication::sendEvent(ui->notes, event);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        pick(ui->notes->currentIndex());
+        return true;
+    case Qt::Key_Escape:
+        close();
+        return true;
+    default:
+        return false;
+    }
+}

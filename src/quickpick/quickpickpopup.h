@@ -1,0 +1,45 @@
+#pragma once
+
+#include "quickpick/notematcher.h"
+#include "quickpick/quickpickmodel.h"
+
+#include <memory>
+#include <QWidget>
+
+class QModelIndex;
+
+namespace Ui {
+class QuickPickPopup;
+}
+
+// The small window of "Pick a note": a search field over the notes it finds. Typing filters,
+// Up/Down/PgUp/PgDn move, Enter or a double click picks, Esc or a click elsewhere closes. It
+// holds its notes only while it lives: made when the hot key is pressed, gone once it closes.
+class QuickPickPopup final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `entries` in store order; `recent` names the notes used last, newest first.
+    QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
+                   QWidget *parent = nullptr);
+    ~QuickPickPopup() override;
+
+    // Shows it in front of everything, in the middle of the screen under the pointer.
+    void popUp();
+
+Q_SIGNALS:
+    // After the popup has closed: the note to deliver.
+    void picked(const QString &master, const QString &note, const QString &text);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void search(const QString &query);
+    void pick(const QModelIndex &index);
+
+    std::unique_ptr<Ui::QuickPickPopup> ui;
+    NoteMatcher m_matcher;
+    QuickPickModel m_model;
+};
