@@ -1,0 +1,94 @@
+// The quick pick's parts in the main window, offscreen: Ctrl+F filters the tree (also rows not
+// made yet), ticks work filtered, Esc puts the tree back as the user had it; and the hot key of
+// "Pick a note" set in the Preferences, off by default.
+#include "support/modalanswerer.h"
+#include "support/windowfixture.h"
+
+#include "hotkeys/hotkeycontroller.h"
+#include "store/preferences.h"
+
+class TestQuickPickWindow final : public WindowFixture
+{
+    Q_OBJECT
+
+    QLineEdit *field() const { return m_window->findChild<QLineEdit *>("treeFilter"); }
+    // The rows that show, as "master" or "master/note", and "+" before an expanded master.
+    QStringList shown() const
+    {
+        QStringList rows;
+        for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
+            const QTreeWidgetItem *item = *it;
+            if (item->isHidden() || (item->parent() && item->parent()->isHidden()))
+                continue;
+            rows << (item->parent() ? item->parent()->text(0) + '/' + item->text(0)
+                                    : (item->isExpanded() ? "+" : "") + item->text(0));
+        }
+        return rows;
+    }
+
+private Q_SLOTS:
+    void filterKeepsWhatMatches_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("note name") << "HEL" << QStringList{"+Work", "Work/hello"};
+        QTest::newRow("text") << "bye" << QStringList{"+Work", "Work/bye"};
+        QTest::newRow("master macro name") << "home" << QStringList{"+Home", "Home/h"};
+        QTest::newRow("a row not made yet") << "Needle 999" << QStringList{"+Big", "Big/n999"};
+        QTest::newRow("nothing") << "nowhere" << QStringList();
+    }
+    void filterKeepsWhatMatches()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, rows);
+        {
+            QSettings store;
+            for (int i = 0; i < 1000; ++i)
+                store.setValue(QString("MasterMacros/Big/Macros/n%1/text").arg(i),
+                               QString("needle %1").arg(i));
+        }
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_tree->topLevelItem(1)->setExpanded(false); // Home: the user's choice
+        const QStringList before = shown();
+        QVERIFY(!field()->isVisible());
+
+        QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(field()->isVisible() && field()->hasFocus());
+        QTest::keyClicks(field(), query);
+        QCOMPARE(shown(), rows);
+        // Ticking works on what shows.
+        if (!rows.isEmpty()) {
+            m_tree->findItems(rows.first().mid(1), Qt::MatchExactly)
+                .first()
+                ->setCheckState(0, Qt::Checked);
+            QCOMPARE(m_window->hotKeys().activeMaster(), rows.first().mid(1));
+        }
+        QTest::keyClick(field(), Qt::Key_Escape);
+        QVERIFY(!field()->isVisible() && field()->text().isEmpty());
+        QCOMPARE(shown(), before);
+    }
+
+    void quickPickKeyIsAPreference()
+    {
+        const int key = (Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined();
+        QCOMPARE(m_window->hotKeys().quickPickCode(), 0); // off by default
+        for (const int code : {key, 0}) {
+            ModalAnswerer answerer;
+            answerer.expect([code](QWidget *dialog) {
+                dialog->findChild<QKeySequenceEdit *>("quickPickShortcut")
+                    ->setKeySequence(code ? QKeySequence(code) : QKeySequence());
+                static_cast<QDialog *>(dialog)->accept();
+            });
+            trigger("Preferences…");
+            QCOMPARE(m_window->hotKeys().quickPickCode(), code);
+            QCOMPARE(m_window->hotKeys().quickPickRegistered(), code != 0);
+            QCOMPARE(QSettings().contains("Preferences/quickPickShortcut"), code != 0);
+        }
+    }
+};
+
+QTEST_MAIN(TestQuickPickWindow)
+#include "tst_quickpickwindow.moc"
