@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     Preferences preferences;
     preferences.setQuickPickShortcut(key);
     hotKeys.setPreferences(preferences);
-    QuickPick pick(store, hotKeys);
+    QuickPick pick(store, hotKeys, platform);
     std::printf("notes in the store: %lld\n", qlonglong(QuickPick::entries(store).size()));
 
     // The parts of opening: the store read, then the folding.

@@ -56,3 +56,8 @@ QString HotKeyPlatform::caveat() const
 }
 
 void HotKeyPlatform::setKeyboardToken(const QString &) {}
+
+QString HotKeyPlatform::takeActivationToken()
+{
+    return QString();
+}

@@ -54,6 +54,10 @@ public:
     // permission from an earlier run, so that it need not ask again; ignored elsewhere.
     virtual void setKeyboardToken(const QString &token);
 
+    // Where the desktop hands one over with a hot key's press, what lets the program's next
+    // window take the keyboard (a Wayland activation token); "" elsewhere. Given out once.
+    virtual QString takeActivationToken();
+
 Q_SIGNALS:
     // The platform learned what the session offers (a Wayland desktop answered).
     void descriptionChanged();

@@ -64,7 +64,7 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     m_updates.tellUser(m_dialogs, this);
     m_updates.start();
 
-    new QuickPick(m_store, m_hotKeys, this); // only shows while the preferences name its key
+    new QuickPick(m_store, m_hotKeys, m_platform, this); // shows once the preferences name a key
     m_tray = new TrayController(*this, *ui->treeMacros, m_live, m_hotKeys, m_quitAction);
     connect(&m_hotKeys, &HotKeyController::pasteFinished, m_tray,
             &TrayController::showPasteFailure);

@@ -1,14 +1,19 @@
 #include "quickpick.h"
 
 #include "hotkeys/hotkeycontroller.h"
+#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/pastedelivery.h"
 #include "quickpick/quickpickpopup.h"
 #include "store/macrostore.h"
 #include "store/recentnotes.h"
 
-QuickPick::QuickPick(const MacroStore &store, HotKeyController &hotKeys, QObject *parent)
-    : QObject(parent), m_store(store), m_hotKeys(hotKeys)
+QuickPick::QuickPick(const MacroStore &store, HotKeyController &hotKeys, HotKeyPlatform &platform,
+                     QObject *parent)
+    : QObject(parent), m_store(store), m_hotKeys(hotKeys), m_platform(platform)
 {
     connect(&m_hotKeys, &HotKeyController::quickPickPressed, this, &QuickPick::open);
+    m_focusPoll.setInterval(PasteDelivery::KeyPollMs);
+    connect(&m_focusPoll, &QTimer::timeout, this, &QuickPick::deliverOnceFocusIsBack);
 }
 
 QuickPick::~QuickPick()
@@ -36,15 +41,33 @@ void QuickPick::open()
     // A second press while it is open leaves it as it is.
     if (m_popup)
         return;
+    m_focused = m_platform.focusedWindowClass();
     m_popup = new QuickPickPopup(entries(m_store), RecentNotes::read());
     m_popup->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::deliver);
-    m_popup->popUp();
+    connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::picked);
+    m_popup->popUp(m_platform.takeActivationToken());
 }
 
-void QuickPick::deliver(const QString &master, const QString &note, const QString &text)
+void QuickPick::picked(const QString &master, const QString &note, const QString &text)
 {
     // Not kept is only a worse order next time.
     RecentNotes::use(NoteMatcher::key(master, note));
-    m_hotKeys.deliverNote(master, note, text);
+    if (m_focusPoll.isActive()) // an earlier pick still waiting goes first
+        m_hotKeys.deliverNote(m_picked.master, m_picked.note, m_picked.text);
+    m_picked = {master, note, text, 0};
+    m_sincePick.start();
+    deliverOnceFocusIsBack();
+}
+
+// The paste goes wherever the focus is: a Wayland desktop gives it back to the program that had
+// it only some time after the popup has gone. Where the platform cannot name the focused
+// program, the delivery's own wait has to do.
+void QuickPick::deliverOnceFocusIsBack()
+{
+    if (m_platform.focusedWindowClass() != m_focused && m_sincePick.elapsed() < FocusWaitMs) {
+        m_focusPoll.start();
+        return;
+    }
+    m_focusPoll.stop();
+    m_hotKeys.deliverNote(m_picked.master, m_picked.note, m_picked.text);
 }

@@ -2,24 +2,32 @@
 
 #include "quickpick/notematcher.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
+#include <QTimer>
 
 class HotKeyController;
+class HotKeyPlatform;
 class MacroStore;
 class QuickPickPopup;
 
 // "Pick a note": on the hot key the preferences name (the controller holds it), a popup of the
 // notes of every master macro, read from the store as it is on disk (unsaved edits in the editor
-// do not count); the note picked goes out as its own hot key would send it, and moves to the
-// front of the recent ones (RecentNotes).
+// do not count); the note picked goes out as its own hot key would send it, once the program that
+// had the focus before has it again, and moves to the front of the recent ones (RecentNotes).
 class QuickPick final : public QObject
 {
     Q_OBJECT
 
 public:
-    // Both must outlive this.
-    QuickPick(const MacroStore &store, HotKeyController &hotKeys, QObject *parent = nullptr);
+    // The focus is given back this soon, or the note goes out anyway.
+    static constexpr int FocusWaitMs = 2000;
+
+    // All three must outlive this.
+    QuickPick(const MacroStore &store, HotKeyController &hotKeys, HotKeyPlatform &platform,
+              QObject *parent = nullptr);
     ~QuickPick() override;
 
     // Every note of the store, in store order.
@@ -32,9 +40,15 @@ public Q_SLOTS:
     void open();
 
 private:
-    void deliver(const QString &master, const QString &note, const QString &text);
+    void picked(const QString &master, const QString &note, const QString &text);
+    void deliverOnceFocusIsBack();
 
     const MacroStore &m_store;
     HotKeyController &m_hotKeys;
+    HotKeyPlatform &m_platform;
     QPointer<QuickPickPopup> m_popup;
+    QStringList m_focused; // the program that had the focus when the popup opened
+    NoteMatcher::Entry m_picked;
+    QTimer m_focusPoll;
+    QElapsedTimer m_sincePick;
 };

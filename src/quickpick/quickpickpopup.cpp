@@ -7,9 +7,28 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+namespace {
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// On X11 a popup takes the keyboard without taking the focus, so the program the note is for
+// keeps it throughout. A Wayland popup needs a parent window of the program's own, which has
+// no focus to lend: there it is a window of its own that the desktop gives the keyboard to, and
+// gives back from when it closes.
+Qt::WindowFlags windowKind()
+{
+    return onWayland() ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                       : Qt::WindowFlags(Qt::Popup);
+}
+
+} // namespace
+
 QuickPickPopup::QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
                                QWidget *parent)
-    : QWidget(parent, Qt::Popup), ui(std::make_unique<Ui::QuickPickPopup>()),
+    : QWidget(parent, windowKind()), ui(std::make_unique<Ui::QuickPickPopup>()),
       m_matcher(std::move(entries)), m_model(m_matcher)
 {
     ui->setupUi(this);
@@ -25,7 +44,7 @@ QuickPickPopup::QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringL
 
 QuickPickPopup::~QuickPickPopup() = default;
 
-void QuickPickPopup::popUp()
+void QuickPickPopup::popUp(const QString &activationToken)
 {
     const QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
@@ -35,9 +54,12 @@ void QuickPickPopup::popUp()
         frame.moveCenter(screen->availableGeometry().center());
         setGeometry(frame);
     }
-    // A popup takes the keyboard without taking the focus: the program the note is for keeps it.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8()); // Qt's Wayland activation
     show();
     raise();
+    if (onWayland())
+        activateWindow();
     ui->search->setFocus();
 }
 
@@ -81,4 +103,14 @@ bool QuickPickPopup::eventFilter(QObject *watched, QEvent *event)
     default:
         return false;
     }
+}
+
+void QuickPickPopup::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // A click elsewhere, as it closes a popup.
+    if (event->type() == QEvent::ActivationChange && onWayland() && !isActiveWindow() &&
+        m_wasActive)
+        close();
+    m_wasActive = m_wasActive || isActiveWindow();
 }

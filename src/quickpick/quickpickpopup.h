@@ -25,8 +25,9 @@ public:
                    QWidget *parent = nullptr);
     ~QuickPickPopup() override;
 
-    // Shows it in front of everything, in the middle of the screen under the pointer.
-    void popUp();
+    // Shows it in front of everything, in the middle of the screen under the pointer; a Wayland
+    // desktop's `activationToken` lets it take the keyboard.
+    void popUp(const QString &activationToken = QString());
 
 Q_SIGNALS:
     // After the popup has closed: the note to deliver.
@@ -34,6 +35,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void search(const QString &query);
@@ -42,4 +44,5 @@ private:
     std::unique_ptr<Ui::QuickPickPopup> ui;
     NoteMatcher m_matcher;
     QuickPickModel m_model;
+    bool m_wasActive = false; // had the keyboard once: losing it closes the window
 };

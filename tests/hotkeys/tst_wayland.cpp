@@ -245,6 +245,29 @@ private Q_SLOTS:
         program.waitForFinished();
     }
 
+    // "Pick a note" on one more portal shortcut: the popup takes the keyboard, a typed word finds
+    // the note, and Enter sends it into the window that had the focus before.
+    void quickPickPastesIntoThePreviousWindow()
+    {
+        Preferences preferences;
+        preferences.setQuickPickShortcut(CtrlAltCode | Qt::Key_Q);
+        QVERIFY(preferences.save());
+        const auto off = qScopeGuard([] { Preferences().save(); });
+        MainWindow window(*m_platform);
+        window.close();
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_Q), CtrlAltCode | Qt::Key_Q);
+        const QString before = arrived();
+        m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_q));
+        QTRY_VERIFY(QApplication::activeWindow() &&
+                    QApplication::activeWindow()->inherits("QuickPickPopup"));
+        for (unsigned long key : {XK_g, XK_r, XK_e, XK_e, XK_t})
+            m_keyboard.press({}, m_keyboard.keycode(key));
+        QTRY_COMPARE(QApplication::activeWindow()->findChild<QLineEdit *>("search")->text(),
+                     QString("greet"));
+        m_keyboard.press({}, m_keyboard.keycode(XK_Return));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + Greeting, 5000);
+    }
+
     // KWin 5.27 does not let a program without the focus set the primary selection, which
     // Shift+Insert (xterm's paste key) pastes: what it held before must not be pasted instead.
     void noShiftInsertWithoutThePrimarySelection()

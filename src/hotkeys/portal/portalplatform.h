@@ -5,6 +5,7 @@
 #include "hotkeys/portal/portalkeysender.h"
 
 #include <QPointer>
+#include <utility>
 
 class PortalShortcutBackend;
 
@@ -37,6 +38,9 @@ public:
     bool echoesStrokes() const override { return true; }
     QString refusalReason() const override;
     void setKeyboardToken(const QString &token) override { m_keys.setToken(token); }
+    QString takeActivationToken() override { return std::exchange(m_activationToken, {}); }
+    // The one that came with the last press of a hot key.
+    void setActivationToken(const QString &token) { m_activationToken = token; }
 
 Q_SIGNALS:
     // The desktop answered: state() is Ready or Missing now.
@@ -62,4 +66,5 @@ private:
     Primary m_primary = Primary::NotSet;
     QObject *m_primaryWrite = nullptr;
     QList<QPair<int, StrokeDone>> m_waitingForPrimary;
+    QString m_activationToken;
 };

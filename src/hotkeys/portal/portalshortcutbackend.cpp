@@ -240,10 +240,12 @@ void PortalShortcutBackend::report(int code, bool bound)
 }
 
 void PortalShortcutBackend::activated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                      const QVariantMap &)
+                                      const QVariantMap &options)
 {
     if (session.path() != m_session)
         return;
+    // Desktops that give one let the window a press opens take the keyboard with it.
+    m_platform.setActivationToken(options.value(QStringLiteral("activation_token")).toString());
     bool ok = false;
     const int code = id.toInt(&ok);
     if (ok && m_wanted.contains(code) && m_handlers.activated)
