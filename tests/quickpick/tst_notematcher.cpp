@@ -1,6 +1,5 @@
-// Which notes a query finds and in what order, without a window: every word somewhere, case and
-// accents ignored, name before master macro before text, word starts before insides, then the
-// recent ones; and the memory of recent picks in the local preferences.
+// Which notes a query finds and in what order, without a window; and the memory of recent picks
+// in the local preferences.
 #include "support/testenv.h"
 
 #include "quickpick/notematcher.h"
@@ -34,14 +33,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("recent");
         QTest::addColumn<QList<int>>("found");
         const QStringList none;
-        QTest::newRow("name before text") << "regards" << none << QList<int>{1, 0, 3};
-        QTest::newRow("letter case ignored") << "REGARDS" << none << QList<int>{1, 0, 3};
+        QTest::newRow("name before text, case ignored") << "REGARDS" << none << QList<int>{1, 0, 3};
         QTest::newRow("accent in the name") << "cafe" << none << QList<int>{2};
         QTest::newRow("accent in the query") << "Égl" << none << QList<int>{2};
         QTest::newRow("master macro name") << "elan" << none << QList<int>{4};
         QTest::newRow("start before inside")
             << "reg" << none << QList<int>{1, 5, 0, 3}; // name start, name inside, text starts
-        QTest::newRow("inside only") << "gard" << none << QList<int>{1, 0, 3};
         QTest::newRow("every word must be there") << "kind regards" << none << QList<int>{0, 3};
         QTest::newRow("words across fields") << "  work   SIG " << none << QList<int>{3};
         QTest::newRow("nothing found") << "regards elan" << none << QList<int>();
@@ -73,11 +70,6 @@ private Q_SLOTS:
         for (const char *key : {"M/a", "M/b", "M/a", "M/a"})
             QVERIFY(RecentNotes::use(key));
         QCOMPARE(RecentNotes::read(), QStringList({"M/a", "M/b"}));
-        for (int i = 0; i < RecentNotes::Limit + 5; ++i)
-            RecentNotes::use(QString("M/%1").arg(i));
-        const QStringList kept = RecentNotes::read();
-        QCOMPARE(kept.size(), RecentNotes::Limit);
-        QCOMPARE(kept.first(), QString("M/%1").arg(RecentNotes::Limit + 4));
         // Nothing of it joins the master macros.
         QCOMPARE(MacroStore().masters(), QStringList{"M"});
     }

@@ -1,6 +1,5 @@
-// The quick pick's parts in the main window, offscreen: Ctrl+F filters the tree (also rows not
-// made yet), ticks work filtered, Esc puts the tree back as the user had it; and the hot key of
-// "Pick a note" set in the Preferences, off by default.
+// In the main window, offscreen: the Ctrl+F filter of the tree, and the hot key of "Pick a note"
+// in the Preferences.
 #include "support/modalanswerer.h"
 #include "support/windowfixture.h"
 
@@ -15,14 +14,10 @@ class TestQuickPickWindow final : public WindowFixture
     // The rows that show, as "master" or "master/note", and "+" before an expanded master.
     QStringList shown() const
     {
-        QStringList rows;
-        for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
-            const QTreeWidgetItem *item = *it;
-            if (item->isHidden() || (item->parent() && item->parent()->isHidden()))
-                continue;
-            rows << (item->parent() ? item->parent()->text(0) + '/' + item->text(0)
-                                    : (item->isExpanded() ? "+" : "") + item->text(0));
-        }
+        QStringList rows; // a hidden master macro's notes are hidden too
+        for (QTreeWidgetItemIterator it(m_tree, QTreeWidgetItemIterator::NotHidden); *it; ++it)
+            rows << ((*it)->parent() ? (*it)->parent()->text(0) + '/' + (*it)->text(0)
+                                     : ((*it)->isExpanded() ? "+" : "") + (*it)->text(0));
         return rows;
     }
 
@@ -59,19 +54,17 @@ private Q_SLOTS:
         QTest::keyClicks(field(), query);
         QCOMPARE(shown(), rows);
         // Ticking works on what shows.
-        if (!rows.isEmpty()) {
-            m_tree->findItems(rows.first().mid(1), Qt::MatchExactly)
-                .first()
-                ->setCheckState(0, Qt::Checked);
-            QCOMPARE(m_window->hotKeys().activeMaster(), rows.first().mid(1));
-        }
+        for (QTreeWidgetItem *master : m_tree->findItems(rows.value(0).mid(1), Qt::MatchExactly))
+            master->setCheckState(0, Qt::Checked);
+        QCOMPARE(m_window->hotKeys().activeMaster(), rows.value(0).mid(1));
         QTest::keyClick(field(), Qt::Key_Escape);
         QVERIFY(!field()->isVisible() && field()->text().isEmpty());
         // Big's rows are all made now, and it is expanded as it is once they are.
         const QStringList after = shown();
         QCOMPARE(after.size(), 1 + 1000 + 5);
         QCOMPARE(after.first(), "+Big");
-        QCOMPARE(after.mid(1001), QStringList({"Home", "Home/h", "+Work", "Work/bye", "Work/hello"}));
+        QCOMPARE(after.mid(1001),
+                 QStringList({"Home", "Home/h", "+Work", "Work/bye", "Work/hello"}));
     }
 
     void quickPickKeyIsAPreference()
