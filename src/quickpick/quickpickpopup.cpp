@@ -35,7 +35,10 @@ QuickPickPopup::QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringL
     m_matcher.setRecent(recent);
     ui->notes->setModel(&m_model);
     ui->notes->header()->setStretchLastSection(false);
+    // Fitting columns to thousands of rows would cost more than the whole search.
     ui->notes->header()->setSectionResizeMode(QuickPickModel::TextColumn, QHeaderView::Stretch);
+    ui->notes->header()->resizeSection(QuickPickModel::NoteColumn, 160);
+    ui->notes->header()->resizeSection(QuickPickModel::MasterColumn, 120);
     ui->search->installEventFilter(this);
     connect(ui->search, &QLineEdit::textChanged, this, &QuickPickPopup::search);
     connect(ui->notes, &QAbstractItemView::doubleClicked, this, &QuickPickPopup::pick);
