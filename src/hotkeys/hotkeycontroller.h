@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hotkeys/fillin.h"
 #include "hotkeys/pastedelivery.h"
 #include "hotkeys/shortcutregistry.h"
 
@@ -76,6 +77,13 @@ public:
     void setPreferences(const Preferences &preferences);
     void setTiming(const Timing &timing);
 
+    // For the placeholders: the name of the note a press of `code` delivers, and the text of a
+    // note of the active master macro by name.
+    void setNotes(std::function<QString(int code)> nameOf, FillIn::NoteLookup textOf);
+    // Asks the user for the {{input:...}} values; without it they are delivered as written.
+    void setInputAsk(FillIn::InputAsk ask) { m_ask = std::move(ask); }
+    bool fillsIn() const { return m_fillIn; }
+
 public Q_SLOTS:
     // A press of `code`: queued for delivery.
     void press(int code);
@@ -86,12 +94,18 @@ Q_SIGNALS:
     void liveChanged();
     // A press's paste went out ("") or not, and why: its text stays on the clipboard then.
     void pasteFinished(const QString &failure);
+    // The placeholders were switched on or off in the preferences.
+    void fillInSwitched(bool on);
+    // What a delivery left as written and why ("" when all was filled in).
+    void fillInWarning(const QString &warning);
     // The desktop renewed its permission to send keys: the preferences keep it for the next run.
     void keyboardTokenChanged(const QString &token);
 
 private:
     void release();
     void deliverNext();
+    bool fillIn(const QString &clipboard, int code, QString *text);
+    void moveCaret();
     void reportUnavailable();
 
     HotKeyPlatform &m_platform;
@@ -102,7 +116,18 @@ private:
     QList<int> m_consoleCodes; // of the active master macro's notes, not registered
     bool m_hadUnavailable = false;
 
-    QList<int> m_pending; // fired codes not yet looked up, in press order
+    struct Pending
+    {
+        int code;
+        QString clipboard; // at the press, when the placeholders may ask for it
+    };
+    QList<Pending> m_pending; // fired codes not yet looked up, in press order
+    bool m_fillIn = false;
+    bool m_asking = false; // the user is being asked for inputs: presses wait
+    int m_caretLeft = 0;   // Left presses still to send after the paste, for {{cursor}}
+    std::function<QString(int)> m_nameOf;
+    FillIn::NoteLookup m_textOf;
+    FillIn::InputAsk m_ask;
     QTimer m_pasteTimer;  // the wait between a clipboard write and its paste
     QTimer m_settleTimer; // lets the target fetch a paste before the next write
     QTimer m_retryTimer;  // runs while the platform refuses some of the live hot keys

@@ -56,3 +56,15 @@ QString HotKeyPlatform::caveat() const
 }
 
 void HotKeyPlatform::setKeyboardToken(const QString &) {}
+
+quintptr HotKeyPlatform::focusedWindow()
+{
+    return 0;
+}
+
+void HotKeyPlatform::giveFocusBack(quintptr) {}
+
+QString HotKeyPlatform::clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}

@@ -6,6 +6,8 @@
 LiveMaster::LiveMaster(MacroStore &store, HotKeyController &keys, QObject *parent)
     : QObject(parent), m_store(store), m_keys(keys)
 {
+    m_keys.setNotes([this](int code) { return nameOf(code); },
+                    [this](const QString &note, QString *text) { return textOf(note, text); });
 }
 
 LiveMaster::~LiveMaster()
@@ -13,6 +15,7 @@ LiveMaster::~LiveMaster()
     // The controller would otherwise look texts up here after this is gone.
     if (!m_name.isEmpty())
         m_keys.deactivate();
+    m_keys.setNotes({}, {});
 }
 
 void LiveMaster::choose(const QString &master)
@@ -23,6 +26,8 @@ void LiveMaster::choose(const QString &master)
     if (master.isEmpty()) {
         m_codes.clear();
         m_texts.clear();
+        m_names.clear();
+        m_byName.clear();
         m_keys.deactivate();
     } else {
         reload();
@@ -44,6 +49,8 @@ QList<int> LiveMaster::readNotes()
     m_read = m_store.stamp();
     m_codes.clear();
     m_texts.clear();
+    m_names.clear();
+    m_byName.clear();
     const QList<MacroStore::Note> notes = m_store.notes(m_name);
     QList<int> codes;
     codes.reserve(notes.size());
@@ -51,8 +58,11 @@ QList<int> LiveMaster::readNotes()
     for (const MacroStore::Note &note : notes) {
         codes.append(note.code);
         m_codes.insert(note.name, note.code);
-        if (note.code != 0 && !m_texts.contains(note.code))
+        m_byName.insert(note.name, note.text);
+        if (note.code != 0 && !m_texts.contains(note.code)) {
             m_texts.insert(note.code, note.text);
+            m_names.insert(note.code, note.name);
+        }
     }
     return codes;
 }
@@ -64,6 +74,24 @@ bool LiveMaster::lookup(int code, QString *text)
         readNotes();
     const auto it = m_texts.constFind(code);
     if (it == m_texts.constEnd())
+        return false;
+    *text = *it;
+    return true;
+}
+
+QString LiveMaster::nameOf(int code)
+{
+    if (m_store.stamp() != m_read)
+        readNotes();
+    return m_names.value(code);
+}
+
+bool LiveMaster::textOf(const QString &note, QString *text)
+{
+    if (m_store.stamp() != m_read)
+        readNotes();
+    const auto it = m_byName.constFind(note);
+    if (it == m_byName.constEnd())
         return false;
     *text = *it;
     return true;

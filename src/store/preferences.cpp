@@ -8,6 +8,7 @@ namespace {
 
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
 const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
+const QString ExpandPlaceholdersKey = QStringLiteral("expandPlaceholders");
 const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
 // the settings layer would read as group separators.
@@ -55,6 +56,7 @@ Preferences Preferences::load()
     preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
     preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
     preferences.m_keyboardToken = store.value(KeyboardTokenKey).toString();
+    preferences.m_expandPlaceholders = store.value(ExpandPlaceholdersKey, false).toBool();
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -77,6 +79,7 @@ bool Preferences::save() const
     store.remove(PasteKeysArray);
     store.setValue(RestoreClipboardKey, m_restoreClipboard);
     store.setValue(TickLastLiveKey, m_tickLastLiveAtStart);
+    store.setValue(ExpandPlaceholdersKey, m_expandPlaceholders);
     store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
     int index = 0;
     for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {
