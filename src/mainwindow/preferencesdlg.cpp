@@ -29,6 +29,7 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
 {
     ui->restoreClipboard->setChecked(preferences.restoreClipboard());
     ui->tickLastLive->setChecked(preferences.tickLastLiveAtStart());
+    ui->expandPlaceholders->setChecked(preferences.expandPlaceholders());
 
     ui->pasteKeys->setRowCount(0);
     const QHash<QString, int> pasteKeys = preferences.pasteKeys();
@@ -45,6 +46,7 @@ Preferences PreferencesDlg::preferences() const
     Preferences preferences = m_preferences;
     preferences.setRestoreClipboard(ui->restoreClipboard->isChecked());
     preferences.setTickLastLiveAtStart(ui->tickLastLive->isChecked());
+    preferences.setExpandPlaceholders(ui->expandPlaceholders->isChecked());
 
     QHash<QString, int> pasteKeys;
     for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {
