@@ -3,6 +3,19 @@
 #include "hotkeys/hotkeycontroller.h"
 #include "store/lastlivemaster.h"
 
+namespace {
+
+template <typename Key> bool found(const QHash<Key, QString> &table, const Key &key, QString *text)
+{
+    const auto it = table.constFind(key);
+    if (it == table.constEnd())
+        return false;
+    *text = *it;
+    return true;
+}
+
+} // namespace
+
 LiveMaster::LiveMaster(MacroStore &store, HotKeyController &keys, QObject *parent)
     : QObject(parent), m_store(store), m_keys(keys)
 {
@@ -67,34 +80,29 @@ QList<int> LiveMaster::readNotes()
     return codes;
 }
 
-bool LiveMaster::lookup(int code, QString *text)
+void LiveMaster::readIfChanged()
 {
     // A press costs a look at the file's stamp; the notes are read again only when it changed.
     if (m_store.stamp() != m_read)
         readNotes();
-    const auto it = m_texts.constFind(code);
-    if (it == m_texts.constEnd())
-        return false;
-    *text = *it;
-    return true;
+}
+
+bool LiveMaster::lookup(int code, QString *text)
+{
+    readIfChanged();
+    return found(m_texts, code, text);
 }
 
 QString LiveMaster::nameOf(int code)
 {
-    if (m_store.stamp() != m_read)
-        readNotes();
+    readIfChanged();
     return m_names.value(code);
 }
 
 bool LiveMaster::textOf(const QString &note, QString *text)
 {
-    if (m_store.stamp() != m_read)
-        readNotes();
-    const auto it = m_byName.constFind(note);
-    if (it == m_byName.constEnd())
-        return false;
-    *text = *it;
-    return true;
+    readIfChanged();
+    return found(m_byName, note, text);
 }
 
 void LiveMaster::renamed(const QString &from, const QString &to)

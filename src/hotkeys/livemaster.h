@@ -47,6 +47,7 @@ Q_SIGNALS:
 private:
     // Reads the live one's notes into the tables; their codes in store order.
     QList<int> readNotes();
+    void readIfChanged();
     bool lookup(int code, QString *text);
     // For the placeholders: the note a press of `code` delivers, and a note's text by name.
     QString nameOf(int code);
