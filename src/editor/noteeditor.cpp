@@ -2,13 +2,16 @@
 #include "ui_noteeditor.h"
 
 #include "hotkeys/consolekeys.h"
+#include "hotkeys/fillin.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 
 #include <algorithm>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalBlocker>
@@ -33,6 +36,7 @@ void NoteEditor::attach(MacroStore &store, Dialogs &dialogs)
         connect(box, &QCheckBox::clicked, this, &NoteEditor::edited);
     connect(ui->shortcutKey, &QComboBox::currentIndexChanged, this, &NoteEditor::edited);
     connect(ui->macro, &QTextEdit::textChanged, this, &NoteEditor::edited);
+    connect(ui->macro, &QTextEdit::textChanged, this, &NoteEditor::showPreview);
     connect(ui->btnUpdate, &QPushButton::clicked, this, &NoteEditor::save);
 }
 
@@ -82,6 +86,7 @@ void NoteEditor::showNote(const QString &master, const QString &note)
     ui->macro->setPlainText(stored.text);
     setDirty(false);
     markUsedKeys();
+    showPreview();
 }
 
 int NoteEditor::code() const
@@ -132,6 +137,40 @@ bool NoteEditor::save()
     markUsedKeys();
     Q_EMIT saved(m_master, m_note, newCode);
     return true;
+}
+
+void NoteEditor::setFillIn(bool on)
+{
+    m_fillIn = on;
+    showPreview();
+}
+
+// Inputs show as their labels in angle brackets, the caret's place as a caret mark; the other
+// notes as last saved.
+void NoteEditor::showPreview()
+{
+    const bool shown = m_fillIn && !m_note.isEmpty() && m_store;
+    ui->preview->setVisible(shown);
+    if (!shown)
+        return;
+    FillIn fillIn(QDateTime::currentDateTime(),
+                  [] { return QGuiApplication::clipboard()->text(); });
+    fillIn.setNotes([this](const QString &name, QString *text) {
+        if (!m_store->noteNames(m_master).contains(name))
+            return false;
+        *text = m_store->note(m_master, name).text;
+        return true;
+    });
+    fillIn.setInput([](const QStringList &labels, QStringList *values) {
+        for (const QString &label : labels)
+            *values << QStringLiteral("<%1>").arg(label);
+        return true;
+    });
+    FillIn::Result result = fillIn.expand(ui->macro->toPlainText(), m_note);
+    if (result.cursorAt >= 0)
+        result.text.insert(result.cursorAt, QChar(0x2038)); // ‸
+    QStringList lines{tr("Delivers: %1").arg(result.text)};
+    ui->preview->setText((lines + result.warnings).join(QLatin1Char('\n')));
 }
 
 void NoteEditor::revert()

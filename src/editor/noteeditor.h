@@ -36,6 +36,8 @@ public:
     int code() const;
 
 public Q_SLOTS:
+    // With the placeholders on, a line under the text shows what it delivers now.
+    void setFillIn(bool on);
     // True when the note was saved or nothing needed saving; false leaves the edits in place.
     bool save();
     void revert();
@@ -52,6 +54,7 @@ private:
     void edited();
     void setDirty(bool dirty);
     void markUsedKeys();
+    void showPreview();
     void warn(const QString &text);
 
     std::unique_ptr<Ui::NoteEditor> ui;
@@ -61,4 +64,5 @@ private:
     QString m_master;
     QString m_note;
     bool m_dirty = false;
+    bool m_fillIn = false;
 };

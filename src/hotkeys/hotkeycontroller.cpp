@@ -5,7 +5,9 @@
 #include "store/preferences.h"
 
 #include <algorithm>
+#include <QDateTime>
 #include <QKeySequence>
+#include <QPointer>
 #include <QSet>
 
 HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
@@ -22,15 +24,15 @@ HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
     // Also after a dropped press, and when nothing waits yet: a press right after the paste must
     // not overtake it.
     connect(&m_delivery, &PasteDelivery::finished, this, [this](const QString &failure) {
+        if (!failure.isEmpty())
+            m_caretLeft = 0; // the text is not where the caret is
         m_settleTimer.start();
         Q_EMIT pasteFinished(failure);
     });
     m_retryTimer.setInterval(RetryMs);
     connect(&m_retryTimer, &QTimer::timeout, this, &HotKeyController::retryUnavailable);
-    connect(&m_settleTimer, &QTimer::timeout, this, [this] {
-        m_delivery.end();
-        deliverNext();
-    });
+    // The caret goes back to {{cursor}} once the target has taken the whole text in.
+    connect(&m_settleTimer, &QTimer::timeout, this, &HotKeyController::moveCaret);
 }
 
 HotKeyController::~HotKeyController()
@@ -42,7 +44,15 @@ void HotKeyController::setPreferences(const Preferences &preferences)
 {
     m_delivery.setPreferences(preferences);
     m_platform.setKeyboardToken(preferences.keyboardToken());
+    if (std::exchange(m_fillIn, preferences.expandPlaceholders()) != m_fillIn)
+        Q_EMIT fillInSwitched(m_fillIn);
     setQuickPickCode(preferences.quickPickShortcut());
+}
+
+void HotKeyController::setNotes(std::function<QString(int)> nameOf, FillIn::NoteLookup textOf)
+{
+    m_nameOf = std::move(nameOf);
+    m_textOf = std::move(textOf);
 }
 
 void HotKeyController::setQuickPickCode(int code)
@@ -192,26 +202,84 @@ void HotKeyController::press(int code)
     QString text;
     if (!m_lookup || !m_lookup(code, &text))
         return;
-    queue({code, m_active, QString(), text});
+    queue({code, m_active, QString(), text, {}});
 }
 
-void HotKeyController::deliverNote(const QString &master, const QString &note, const QString &text)
+void HotKeyController::deliverNote(const QString &master, const QString &note, const QString &text,
+                                   FillIn::NoteLookup notes)
 {
-    queue({0, master, note, text});
+    queue({0, master, note, text, std::move(notes)});
 }
 
-void HotKeyController::queue(const Delivery &delivery)
+void HotKeyController::queue(Delivery delivery)
 {
+    // Read now: the delivery puts the note's own text there.
+    if (m_fillIn)
+        delivery.clipboard = m_platform.clipboardText();
     m_pending.append(delivery);
-    if (!m_delivery.isBusy() && !m_settleTimer.isActive())
+    if (!m_delivery.isBusy() && !m_settleTimer.isActive() && !m_asking)
         deliverNext();
 }
 
 void HotKeyController::deliverNext()
 {
-    if (m_pending.isEmpty())
+    while (!m_pending.isEmpty()) {
+        Delivery next = m_pending.takeFirst();
+        m_caretLeft = 0;
+        if (m_fillIn && !fillIn(next))
+            continue;
+        m_delivery.begin(next.code, next.text);
+        m_pasteTimer.start();
         return;
-    const Delivery next = m_pending.takeFirst();
-    m_delivery.begin(next.code, next.text);
-    m_pasteTimer.start();
+    }
+}
+
+// False when the user cancelled an input: nothing is delivered then.
+bool HotKeyController::fillIn(Delivery &delivery)
+{
+    const QString clipboard = delivery.clipboard;
+    FillIn fillIn(QDateTime::currentDateTime(), [clipboard] { return clipboard; });
+    // A picked note may belong to a master macro that is not live: its picker knows its notes.
+    fillIn.setNotes(delivery.notes ? delivery.notes : m_textOf);
+    if (m_ask) {
+        // The question runs an event loop of its own; presses meanwhile wait their turn.
+        fillIn.setInput([this](const QStringList &labels, QStringList *values) {
+            const quintptr focused = m_platform.focusedWindow();
+            m_asking = true;
+            const bool answered = m_ask(labels, values);
+            m_asking = false;
+            // Answered or cancelled, the keyboard goes back to where the user was.
+            m_platform.giveFocusBack(focused);
+            return answered;
+        });
+    }
+    const QString name = !delivery.note.isEmpty() ? delivery.note
+                         : m_nameOf               ? m_nameOf(delivery.code)
+                                                  : QString();
+    const FillIn::Result result = fillIn.expand(delivery.text, name);
+    Q_EMIT fillInWarning(result.warnings.join(QLatin1Char('\n')));
+    if (result.cancelled)
+        return false;
+    delivery.text = result.text;
+    m_caretLeft = result.cursorLeft;
+    return true;
+}
+
+void HotKeyController::moveCaret()
+{
+    if (m_caretLeft <= 0) {
+        m_delivery.end();
+        deliverNext();
+        return;
+    }
+    --m_caretLeft;
+    // One stroke at a time, each after the last went out; the desktop may answer later.
+    QPointer<HotKeyController> self(this);
+    m_platform.sendStroke(Qt::Key_Left, [self](const QString &failure) {
+        if (!self)
+            return;
+        if (!failure.isEmpty())
+            self->m_caretLeft = 0;
+        QMetaObject::invokeMethod(self, &HotKeyController::moveCaret, Qt::QueuedConnection);
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hotkeys/fillin.h"
 #include "hotkeys/pastedelivery.h"
 #include "hotkeys/shortcutregistry.h"
 
@@ -52,6 +53,9 @@ public:
         QString master;
         QString note;
         QString text;
+        // Its {{note:...}} texts where they are not the live master macro's.
+        FillIn::NoteLookup notes;
+        QString clipboard; // at the press, for the placeholders
     };
 
     // The text a press of `code` delivers; false when no note of the live master macro has it.
@@ -90,11 +94,19 @@ public:
     int quickPickCode() const { return m_quickPickCode; }
     bool quickPickRegistered() const;
 
+    // For the placeholders: the name of the note a press of `code` delivers, and the text of a
+    // note of the active master macro by name.
+    void setNotes(std::function<QString(int code)> nameOf, FillIn::NoteLookup textOf);
+    // Asks the user for the {{input:...}} values; without it they are delivered as written.
+    void setInputAsk(FillIn::InputAsk ask) { m_ask = std::move(ask); }
+    bool fillsIn() const { return m_fillIn; }
+
 public Q_SLOTS:
     // A press of `code`: queued for delivery.
     void press(int code);
     // A note chosen by name: delivered as its hot key would be, in turn with the presses.
-    void deliverNote(const QString &master, const QString &note, const QString &text);
+    void deliverNote(const QString &master, const QString &note, const QString &text,
+                     FillIn::NoteLookup notes = {});
 
 Q_SIGNALS:
     void unavailableChanged();
@@ -102,6 +114,10 @@ Q_SIGNALS:
     void liveChanged();
     // A press's paste went out ("") or not, and why: its text stays on the clipboard then.
     void pasteFinished(const QString &failure);
+    // The placeholders were switched on or off in the preferences.
+    void fillInSwitched(bool on);
+    // What a delivery left as written and why ("" when all was filled in).
+    void fillInWarning(const QString &warning);
     // The desktop renewed its permission to send keys: the preferences keep it for the next run.
     void keyboardTokenChanged(const QString &token);
     // The hot key of "Pick a note" was pressed.
@@ -110,8 +126,10 @@ Q_SIGNALS:
 private:
     void setQuickPickCode(int code);
     void release();
-    void queue(const Delivery &delivery);
+    void queue(Delivery delivery);
     void deliverNext();
+    bool fillIn(Delivery &delivery);
+    void moveCaret();
     void reportUnavailable();
 
     HotKeyPlatform &m_platform;
@@ -128,8 +146,14 @@ private:
     bool m_hadUnavailable = false;
 
     QList<Delivery> m_pending; // in press order
-    QTimer m_pasteTimer;       // the wait between a clipboard write and its paste
-    QTimer m_settleTimer;      // lets the target fetch a paste before the next write
-    QTimer m_retryTimer;       // runs while the platform refuses some of the live hot keys
+    bool m_fillIn = false;
+    bool m_asking = false; // the user is being asked for inputs: presses wait
+    int m_caretLeft = 0;   // Left presses still to send after the paste, for {{cursor}}
+    std::function<QString(int)> m_nameOf;
+    FillIn::NoteLookup m_textOf;
+    FillIn::InputAsk m_ask;
+    QTimer m_pasteTimer;  // the wait between a clipboard write and its paste
+    QTimer m_settleTimer; // lets the target fetch a paste before the next write
+    QTimer m_retryTimer;  // runs while the platform refuses some of the live hot keys
     PasteDelivery m_delivery;
 };

@@ -61,3 +61,15 @@ QString HotKeyPlatform::takeActivationToken()
 {
     return QString();
 }
+
+quintptr HotKeyPlatform::focusedWindow()
+{
+    return 0;
+}
+
+void HotKeyPlatform::giveFocusBack(quintptr) {}
+
+QString HotKeyPlatform::clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}

@@ -58,6 +58,13 @@ public:
     // window take the keyboard (a Wayland activation token); "" elsewhere. Given out once.
     virtual QString takeActivationToken();
 
+    // The window that has the keyboard focus now (0 where unknown), and giving it the focus
+    // again after a window of ours took it (a question asked before a paste).
+    virtual quintptr focusedWindow();
+    // The text other programs would paste now ("" for none).
+    virtual QString clipboardText();
+    virtual void giveFocusBack(quintptr window);
+
 Q_SIGNALS:
     // The platform learned what the session offers (a Wayland desktop answered).
     void descriptionChanged();

@@ -3,9 +3,24 @@
 #include "hotkeys/hotkeycontroller.h"
 #include "store/lastlivemaster.h"
 
+namespace {
+
+template <typename Key> bool found(const QHash<Key, QString> &table, const Key &key, QString *text)
+{
+    const auto it = table.constFind(key);
+    if (it == table.constEnd())
+        return false;
+    *text = *it;
+    return true;
+}
+
+} // namespace
+
 LiveMaster::LiveMaster(MacroStore &store, HotKeyController &keys, QObject *parent)
     : QObject(parent), m_store(store), m_keys(keys)
 {
+    m_keys.setNotes([this](int code) { return nameOf(code); },
+                    [this](const QString &note, QString *text) { return textOf(note, text); });
 }
 
 LiveMaster::~LiveMaster()
@@ -13,6 +28,7 @@ LiveMaster::~LiveMaster()
     // The controller would otherwise look texts up here after this is gone.
     if (!m_name.isEmpty())
         m_keys.deactivate();
+    m_keys.setNotes({}, {});
 }
 
 void LiveMaster::choose(const QString &master)
@@ -23,6 +39,8 @@ void LiveMaster::choose(const QString &master)
     if (master.isEmpty()) {
         m_codes.clear();
         m_texts.clear();
+        m_names.clear();
+        m_byName.clear();
         m_keys.deactivate();
     } else {
         reload();
@@ -44,6 +62,8 @@ QList<int> LiveMaster::readNotes()
     m_read = m_store.stamp();
     m_codes.clear();
     m_texts.clear();
+    m_names.clear();
+    m_byName.clear();
     const QList<MacroStore::Note> notes = m_store.notes(m_name);
     QList<int> codes;
     codes.reserve(notes.size());
@@ -51,22 +71,38 @@ QList<int> LiveMaster::readNotes()
     for (const MacroStore::Note &note : notes) {
         codes.append(note.code);
         m_codes.insert(note.name, note.code);
-        if (note.code != 0 && !m_texts.contains(note.code))
+        m_byName.insert(note.name, note.text);
+        if (note.code != 0 && !m_texts.contains(note.code)) {
             m_texts.insert(note.code, note.text);
+            m_names.insert(note.code, note.name);
+        }
     }
     return codes;
 }
 
-bool LiveMaster::lookup(int code, QString *text)
+void LiveMaster::readIfChanged()
 {
     // A press costs a look at the file's stamp; the notes are read again only when it changed.
     if (m_store.stamp() != m_read)
         readNotes();
-    const auto it = m_texts.constFind(code);
-    if (it == m_texts.constEnd())
-        return false;
-    *text = *it;
-    return true;
+}
+
+bool LiveMaster::lookup(int code, QString *text)
+{
+    readIfChanged();
+    return found(m_texts, code, text);
+}
+
+QString LiveMaster::nameOf(int code)
+{
+    readIfChanged();
+    return m_names.value(code);
+}
+
+bool LiveMaster::textOf(const QString &note, QString *text)
+{
+    readIfChanged();
+    return found(m_byName, note, text);
 }
 
 void LiveMaster::renamed(const QString &from, const QString &to)

@@ -47,7 +47,11 @@ Q_SIGNALS:
 private:
     // Reads the live one's notes into the tables; their codes in store order.
     QList<int> readNotes();
+    void readIfChanged();
     bool lookup(int code, QString *text);
+    // For the placeholders: the note a press of `code` delivers, and a note's text by name.
+    QString nameOf(int code);
+    bool textOf(const QString &note, QString *text);
     void remember();
 
     MacroStore &m_store;
@@ -55,6 +59,8 @@ private:
     QString m_name;
     QHash<QString, int> m_codes;
     QHash<int, QString> m_texts; // code -> text of the first note in store order with it
-    MacroStore::Stamp m_read;    // the file as it was when the notes were read
+    QHash<int, QString> m_names; // code -> name of that note
+    QHash<QString, QString> m_byName;
+    MacroStore::Stamp m_read; // the file as it was when the notes were read
     bool m_remember = false;
 };

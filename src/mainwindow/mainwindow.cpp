@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "editor/noteeditor.h"
+#include "mainwindow/inputsdlg.h"
 #include "mainwindow/macrocommands.h"
 #include "mainwindow/traycontroller.h"
 #include "mainwindow/unavailablemarks.h"
@@ -68,6 +69,8 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     m_tray = new TrayController(*this, *ui->treeMacros, m_live, m_hotKeys, m_quitAction);
     connect(&m_hotKeys, &HotKeyController::pasteFinished, m_tray,
             &TrayController::showPasteFailure);
+    m_hotKeys.setInputAsk(&InputsDlg::ask);
+    connect(&m_hotKeys, &HotKeyController::fillInSwitched, &editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.
     connect(&m_hotKeys, &HotKeyController::keyboardTokenChanged, this,
             [](const QString &token) { Preferences::saveKeyboardToken(token); });

@@ -32,6 +32,7 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
     ui->tickLastLive->setChecked(preferences.tickLastLiveAtStart());
     const int quickPick = preferences.quickPickShortcut();
     ui->quickPickShortcut->setKeySequence(quickPick ? QKeySequence(quickPick) : QKeySequence());
+    ui->expandPlaceholders->setChecked(preferences.expandPlaceholders());
 
     ui->pasteKeys->setRowCount(0);
     const QHash<QString, int> pasteKeys = preferences.pasteKeys();
@@ -51,6 +52,7 @@ Preferences PreferencesDlg::preferences() const
     // A hot key is one combination: the first of a sequence.
     const QKeySequence quickPick = ui->quickPickShortcut->keySequence();
     preferences.setQuickPickShortcut(quickPick.isEmpty() ? 0 : quickPick[0].toCombined());
+    preferences.setExpandPlaceholders(ui->expandPlaceholders->isChecked());
 
     QHash<QString, int> pasteKeys;
     for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {

@@ -20,6 +20,11 @@ TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, Liv
     connect(m_tray, &TrayIcon::masterChosen, this, &TrayController::choose);
     connect(&m_live, &LiveMaster::liveChanged, this, &TrayController::syncMasters);
     connect(&m_keys, &HotKeyController::liveChanged, this, &TrayController::showLive);
+    // A note left partly as written is said in the tool tip until the next delivery.
+    connect(&m_keys, &HotKeyController::fillInWarning, this, [this](const QString &warning) {
+        m_fillInWarning = warning;
+        showLive();
+    });
     // Adds, renames, deletes and imports all pass through the tree's rows.
     m_mastersSync.setSingleShot(true);
     m_mastersSync.setInterval(0);
@@ -53,9 +58,11 @@ void TrayController::syncMasters()
 
 void TrayController::showLive()
 {
-    m_tray->showLive(
-        TrayIcon::toolTip(m_window.windowTitle(), m_live.name(), m_unavailable, m_pasteFailure),
-        m_keys.hasLiveKeys());
+    QStringList news{m_pasteFailure, m_fillInWarning};
+    news.removeAll(QString());
+    m_tray->showLive(TrayIcon::toolTip(m_window.windowTitle(), m_live.name(), m_unavailable,
+                                       news.join(QLatin1Char('\n'))),
+                     m_keys.hasLiveKeys());
 }
 
 void TrayController::setUnavailable(int count)

@@ -59,4 +59,5 @@ private:
     bool m_mastersEnabled = true;
     int m_unavailable = 0;
     QString m_pasteFailure;
+    QString m_fillInWarning;
 };

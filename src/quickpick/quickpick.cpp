@@ -53,7 +53,7 @@ void QuickPick::picked(const QString &master, const QString &note, const QString
     // Not kept is only a worse order next time.
     RecentNotes::use(NoteMatcher::key(master, note));
     if (m_focusPoll.isActive()) // an earlier pick still waiting goes first
-        m_hotKeys.deliverNote(m_picked.master, m_picked.note, m_picked.text);
+        deliverPicked();
     m_picked = {master, note, text, 0};
     m_sincePick.start();
     deliverOnceFocusIsBack();
@@ -69,5 +69,18 @@ void QuickPick::deliverOnceFocusIsBack()
         return;
     }
     m_focusPoll.stop();
-    m_hotKeys.deliverNote(m_picked.master, m_picked.note, m_picked.text);
+    deliverPicked();
+}
+
+void QuickPick::deliverPicked()
+{
+    const MacroStore &store = m_store;
+    const QString master = m_picked.master;
+    m_hotKeys.deliverNote(master, m_picked.note, m_picked.text,
+                          [&store, master](const QString &name, QString *text) {
+                              if (!store.noteNames(master).contains(name))
+                                  return false;
+                              *text = store.note(master, name).text;
+                              return true;
+                          });
 }

@@ -42,6 +42,7 @@ public Q_SLOTS:
 private:
     void picked(const QString &master, const QString &note, const QString &text);
     void deliverOnceFocusIsBack();
+    void deliverPicked();
 
     const MacroStore &m_store;
     HotKeyController &m_hotKeys;

@@ -9,6 +9,7 @@ namespace {
 
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
 const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
+const QString ExpandPlaceholdersKey = QStringLiteral("expandPlaceholders");
 const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
 const QString QuickPickKey = QStringLiteral("quickPickShortcut");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
@@ -58,6 +59,7 @@ Preferences Preferences::load()
     preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
     preferences.m_keyboardToken = store.value(KeyboardTokenKey).toString();
     preferences.m_quickPickShortcut = MacroStore::readCode(store.value(QuickPickKey));
+    preferences.m_expandPlaceholders = store.value(ExpandPlaceholdersKey, false).toBool();
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -85,6 +87,7 @@ bool Preferences::save() const
         store.setValue(QuickPickKey, m_quickPickShortcut);
     else
         store.remove(QuickPickKey);
+    store.setValue(ExpandPlaceholdersKey, m_expandPlaceholders);
     store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
     int index = 0;
     for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {

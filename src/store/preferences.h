@@ -46,6 +46,11 @@ public:
     bool tickLastLiveAtStart() const { return m_tickLastLiveAtStart; }
     void setTickLastLiveAtStart(bool tick) { m_tickLastLiveAtStart = tick; }
 
+    // Fill in the placeholders of note texts ({{date}}, {{clipboard}}, ...) as they are
+    // delivered. Off unless the user asks: texts then go out exactly as stored.
+    bool expandPlaceholders() const { return m_expandPlaceholders; }
+    void setExpandPlaceholders(bool expand) { m_expandPlaceholders = expand; }
+
     // What the desktop gave the last time it let the program send keys (the remote desktop
     // portal's restore token on Wayland), so that it need not ask again. Kept apart: save()
     // leaves it alone, as a paste may renew it while the preferences are being edited.
@@ -60,6 +65,7 @@ private:
     QHash<QString, int> m_pasteKeys;
     bool m_restoreClipboard = false;
     bool m_tickLastLiveAtStart = false;
+    bool m_expandPlaceholders = false;
     QString m_keyboardToken;
     int m_quickPickShortcut = 0;
 };

@@ -13,6 +13,7 @@ namespace {
 constexpr int ControlKeysym = 0xffe3; // Control_L
 constexpr int ShiftKeysym = 0xffe1;   // Shift_L
 constexpr int InsertKeysym = 0xff63;
+constexpr int LeftKeysym = 0xff51; // moves the caret back to a note's {{cursor}}
 constexpr uint KeyboardDevice = 1;
 // Remembered until the user revokes it.
 constexpr uint PersistUntilRevoked = 2;
@@ -20,11 +21,14 @@ constexpr uint PersistUntilRevoked = 2;
 // Ctrl (a plain "v" arrived) or lost the release (the target repeated "v").
 constexpr int KeyGapMs = 15;
 
-// The key's own symbol: a lower-case letter (Shift makes the capital), or Insert; 0 for none.
+// The key's own symbol: a lower-case letter (Shift makes the capital), Insert or Left; 0 for
+// none.
 int keysymFor(int key)
 {
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
         return 'a' + (key - Qt::Key_A);
+    if (key == Qt::Key_Left)
+        return LeftKeysym;
     return key == Qt::Key_Insert ? InsertKeysym : 0;
 }
 

@@ -184,3 +184,26 @@ void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
     process->write(text.toUtf8());
     process->closeWriteChannel();
 }
+
+// As with setting it, Qt reads the clipboard only while the program has the keyboard focus (it
+// gives what was there when it last had it); wl-paste asks the compositor. It waits at most
+// ClipboardReadMs: a program that owns the clipboard and does not answer costs no more.
+QString PortalPlatform::clipboardText()
+{
+    const QString wlPaste = QStandardPaths::findExecutable(QStringLiteral("wl-paste"));
+    if (wlPaste.isEmpty())
+        return HotKeyPlatform::clipboardText();
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(wlPaste, {QStringLiteral("--no-newline"), QStringLiteral("--type"),
+                            QStringLiteral("text")});
+    if (!process.waitForFinished(ClipboardReadMs)) {
+        process.kill();
+        process.waitForFinished();
+        return QString();
+    }
+    // An empty clipboard ends it with an error.
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}

@@ -20,6 +20,8 @@ class PortalPlatform final : public HotKeyPlatform
 
 public:
     enum class State { Asking, Ready, Missing };
+    // The longest a press waits for the clipboard's text, when a note may ask for it.
+    static constexpr int ClipboardReadMs = 1000;
 
     PortalPlatform();
     ~PortalPlatform() override;
@@ -35,6 +37,7 @@ public:
     QStringList focusedWindowClass() override { return m_focus.focused(); }
     bool namesFocusedProgram() const override { return m_focus.isWatching(); }
     void setClipboard(const QString &text, QClipboard::Mode mode) override;
+    QString clipboardText() override;
     bool echoesStrokes() const override { return true; }
     QString refusalReason() const override;
     void setKeyboardToken(const QString &token) override { m_keys.setToken(token); }

@@ -99,6 +99,28 @@ bool X11Platform::keysFree(int code)
     return free;
 }
 
+quintptr X11Platform::focusedWindow()
+{
+    xcb_get_input_focus_reply_t *focus =
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
+    if (!focus)
+        return 0;
+    const xcb_window_t window = focus->focus;
+    std::free(focus);
+    return window == XCB_INPUT_FOCUS_POINTER_ROOT ? 0 : window;
+}
+
+// The exact window, a child of the program's (xterm's text area) as well; a window manager
+// lets a client hand the focus on like this.
+void X11Platform::giveFocusBack(quintptr window)
+{
+    if (window == 0)
+        return;
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window),
+                        XCB_CURRENT_TIME);
+    xcb_flush(m_connection);
+}
+
 // From the X input focus upwards: the focus may sit on a child of the program's window (xterm's
 // text area does); the class is on the client window, below the window manager's frame.
 QStringList X11Platform::focusedWindowClass()

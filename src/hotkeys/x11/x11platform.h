@@ -25,6 +25,8 @@ public:
     void sendStroke(int stroke, StrokeDone done) override;
     bool keysFree(int code) override;
     QStringList focusedWindowClass() override;
+    quintptr focusedWindow() override;
+    void giveFocusBack(quintptr window) override;
     bool namesFocusedProgram() const override { return true; }
     QString caveat() const override;
 
