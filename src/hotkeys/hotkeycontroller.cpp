@@ -23,7 +23,7 @@ HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
     // not overtake it.
     connect(&m_delivery, &PasteDelivery::finished, this, [this](const QString &failure) {
         m_settleTimer.start();
-        Q_EMIT pasteFinished(failure);
+        Q_EMIT pasteFinished(failure.isEmpty() ? m_delivery.warning() : failure);
     });
     m_retryTimer.setInterval(RetryMs);
     connect(&m_retryTimer, &QTimer::timeout, this, &HotKeyController::retryUnavailable);

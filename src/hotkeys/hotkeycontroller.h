@@ -84,7 +84,8 @@ Q_SIGNALS:
     void unavailableChanged();
     // The active master macro changed: another one, none, a new name, or its notes reloaded.
     void liveChanged();
-    // A press's paste went out ("") or not, and why: its text stays on the clipboard then.
+    // A press's paste went out ("", or a warning about how it went) or not, and why: its text
+    // stays on the clipboard then.
     void pasteFinished(const QString &failure);
     // The desktop renewed its permission to send keys: the preferences keep it for the next run.
     void keyboardTokenChanged(const QString &token);

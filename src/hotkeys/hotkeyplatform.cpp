@@ -56,3 +56,8 @@ QString HotKeyPlatform::caveat() const
 }
 
 void HotKeyPlatform::setKeyboardToken(const QString &) {}
+
+void HotKeyPlatform::typeText(const QString &, StrokeDone done)
+{
+    done(tr("This desktop cannot type text."));
+}
