@@ -76,9 +76,9 @@ QList<uint8_t> x11SpareKeycodes(Display *display)
     return spares;
 }
 
-void x11LendKeysym(Display *display, uint8_t keycode, unsigned long keysym)
+void x11LendKeysym(Display *display, uint8_t keycode, unsigned long keysym, unsigned long shifted)
 {
-    KeySym syms[2] = {keysym, keysym};
+    KeySym syms[2] = {keysym, shifted != 0 ? shifted : keysym};
     XChangeKeyboardMapping(display, keycode, 2, syms, 1);
     XSync(display, False);
 }

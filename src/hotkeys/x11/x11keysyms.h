@@ -12,6 +12,8 @@ uint32_t x11KeysymForQtKey(int key);
 // The keycodes that no key symbol and no modifier uses, highest first: a key symbol the layout
 // lacks is lent one of them for a while.
 QList<uint8_t> x11SpareKeycodes(_XDisplay *display);
-void x11LendKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym);
+// `shifted` (with Shift) is `keysym` again where 0.
+void x11LendKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym,
+                   unsigned long shifted = 0);
 // Empties the lent keycode again, unless a layout switch meanwhile put its own symbol there.
 void x11GiveBackKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym);

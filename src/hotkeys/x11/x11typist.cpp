@@ -120,6 +120,7 @@ void X11Typist::typeSome()
 {
     const qsizetype due =
         std::min<qsizetype>(m_keysyms.size(), 1 + m_since.elapsed() * m_perSecond / 1000);
+    int lends = 0;
     while (m_next < due) {
         const uint32_t keysym = m_keysyms.at(m_next);
         const auto onLayout = m_layout.constFind(TypedKeys::characterOf(keysym));
@@ -128,8 +129,9 @@ void X11Typist::typeSome()
             press(onLayout->keycode, onLayout->shift);
         } else if (named != m_named.cend()) {
             press(named->keycode, named->shift);
-        } else if (const uint8_t keycode = lentKey(keysym); keycode != 0) {
-            press(keycode, false);
+        } else if (const KeyOnLayout lent = lentKey(keysym, lends < LendsPerTick, &lends);
+                   lent.keycode != 0) {
+            press(lent.keycode, lent.shift);
         } else {
             break; // every spare key was pressed too recently: on the next tick
         }
@@ -140,24 +142,40 @@ void X11Typist::typeSome()
         finish(QString());
 }
 
-uint8_t X11Typist::lentKey(uint32_t keysym)
+X11Typist::KeyOnLayout X11Typist::lentKey(uint32_t keysym, bool mayLend, int *lends)
 {
+    for (Lent &lent : m_lent) {
+        for (const bool shift : {false, true}) {
+            if (lent.keysyms[shift] == keysym) {
+                lent.pressed.start();
+                return {lent.keycode, shift};
+            }
+        }
+    }
+    if (!mayLend)
+        return {0, false};
+    ++*lends;
+    // A key with its second place free; else one never lent; else the one pressed longest ago,
+    // if that is long enough ago.
     auto lent = std::find_if(m_lent.begin(), m_lent.end(),
-                             [keysym](const Lent &l) { return l.keysym == keysym; });
-    if (lent == m_lent.end()) {
-        // A free key, else the one pressed longest ago if that is long enough ago.
+                             [](const Lent &l) { return l.keysyms[0] != 0 && l.keysyms[1] == 0; });
+    const bool second = lent != m_lent.end();
+    if (!second) {
         lent = std::min_element(m_lent.begin(), m_lent.end(), [](const Lent &a, const Lent &b) {
             if (!a.pressed.isValid() || !b.pressed.isValid())
                 return !a.pressed.isValid() && b.pressed.isValid();
             return a.pressed.elapsed() > b.pressed.elapsed();
         });
         if (lent == m_lent.end() || (lent->pressed.isValid() && lent->pressed.elapsed() < RelendMs))
-            return 0;
-        x11LendKeysym(m_display, lent->keycode, keysym);
-        lent->keysym = keysym;
+            return {0, false};
+        lent->keysyms[0] = keysym;
+        lent->keysyms[1] = 0;
+    } else {
+        lent->keysyms[1] = keysym;
     }
+    x11LendKeysym(m_display, lent->keycode, lent->keysyms[0], lent->keysyms[1]);
     lent->pressed.start();
-    return lent->keycode;
+    return {lent->keycode, second};
 }
 
 void X11Typist::press(uint8_t keycode, bool shift)
@@ -178,7 +196,8 @@ void X11Typist::finish(const QString &failure)
     XSync(m_display, False);
     XCloseDisplay(m_display);
     m_display = nullptr;
-    if (std::any_of(m_lent.cbegin(), m_lent.cend(), [](const Lent &l) { return l.keysym != 0; }))
+    if (std::any_of(m_lent.cbegin(), m_lent.cend(),
+                    [](const Lent &l) { return l.keysyms[0] != 0; }))
         m_giveBack.start();
     std::exchange(m_done, nullptr)(failure);
 }
@@ -189,9 +208,9 @@ void X11Typist::giveBack()
     if (!display)
         return;
     for (Lent &lent : m_lent) {
-        if (lent.keysym != 0)
-            x11GiveBackKeysym(display, lent.keycode, lent.keysym);
-        lent.keysym = 0;
+        if (lent.keysyms[0] != 0)
+            x11GiveBackKeysym(display, lent.keycode, lent.keysyms[0]);
+        lent.keysyms[0] = lent.keysyms[1] = 0;
     }
     XCloseDisplay(display);
 }
