@@ -185,6 +185,12 @@ void PortalKeySender::queueText(const QString &text, Done done)
     for (uint32_t keysym : keysyms) {
         m_keys.append({int(keysym), true, nullptr, true});
         m_keys.append({int(keysym), false, nullptr, true});
+        // KWin 5.27 presses Shift for a capital and, where the layout has no key for it, never
+        // lets go: every character after it would come out shifted.
+        const bool plain =
+            (keysym >= 'a' && keysym <= 'z') || (keysym >= '0' && keysym <= '9') || keysym == ' ';
+        if (!plain)
+            m_keys.append({ShiftKeysym, false, nullptr, true});
     }
     m_keys.last().done = std::move(done);
     m_idle.stop();
