@@ -291,12 +291,9 @@ private Q_SLOTS:
         preferences.setDefaultPasteKey(PasteStroke::Type);
         PreferencesDlg dialog(preferences);
         auto *table = dialog.findChild<QTableWidget *>("pasteKeys");
-        QCOMPARE(table->rowCount(), 2);
         QCOMPARE(table->item(0, 0)->text(), "Every other program");
         auto *others = qobject_cast<QComboBox *>(table->cellWidget(0, 1));
         QCOMPARE(others->currentText(), "Type the text");
-        QCOMPARE(qobject_cast<QComboBox *>(table->cellWidget(1, 1))->currentText(),
-                 "Type the text");
         table->setCurrentCell(0, 0);
         dialog.findChild<QPushButton *>("btnRemovePasteKey")->click();
         QCOMPARE(table->rowCount(), 2);
