@@ -26,12 +26,11 @@ namespace {
 
 const QString Master = QStringLiteral("Live");
 const QString Text = QStringLiteral("Dear reader,\n\tthis arrives whole.");
-// Typed rather than pasted: much of it is on no layout, and on none the same part.
 const QString Typed = QStringLiteral("Привет, Ёлка! «Щ»\n\tCafé naïve — Ωμέγα, 中文 😀 ß\nend");
 const QString Earlier = QStringLiteral("what was there before");
 const int NoteCode = (Qt::CTRL | Qt::ALT | Qt::Key_1).toCombined();
 
-// Typed: under a Russian layout; TypedInGroup2: German in the second group.
+// Typed (a text of several scripts): under a Russian layout; TypedInGroup2: German in group 2.
 enum class Situation {
     Plain,
     Russian,
@@ -125,6 +124,7 @@ private Q_SLOTS:
         m_trayHost.stop();
         master()->setCheckState(0, Qt::Unchecked);
         QCOMPARE(QProcess::execute("setxkbmap", {"us"}), 0);
+        TestEnvironment::writeNote(Master, "note", NoteCode, Text); // a typed row changed it
     }
 
     void pastes_data()
