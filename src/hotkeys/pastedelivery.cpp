@@ -26,7 +26,6 @@ void PasteDelivery::begin(int code, const QString &text)
     m_text = text;
     m_selection.reset();
     m_restore = m_preferences.restoreClipboard();
-    m_sinceBegin.start();
     m_warning.clear();
     m_typing = false;
     // The program the user pressed the hot key in decides; asked only where typing is chosen.
@@ -38,14 +37,17 @@ void PasteDelivery::begin(int code, const QString &text)
             const auto halves = std::count_if(text.cbegin(), text.cend(),
                                               [](QChar c) { return c.isLowSurrogate(); });
             m_typing = text.size() - halves <= TypeLimit;
-            if (m_typing)
+            if (m_typing) {
+                m_sinceBegin.start();
                 return;
+            }
             m_warning = tr("The text has more than %1 characters, so it was pasted rather than "
                            "typed.")
                             .arg(TypeLimit);
         }
     }
     put(m_clipboard, QClipboard::Clipboard);
+    m_sinceBegin.start();
 }
 
 void PasteDelivery::put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode)
