@@ -10,6 +10,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libx11-dev libxtst-dev libxcb1-dev libxcb-xfixes0-dev
+    libxkbcommon-dev # the key symbol of each character a note's text types
     fonts-dejavu-core
     wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
 )

@@ -27,7 +27,7 @@ HotKeyController::HotKeyController(HotKeyPlatform &platform, QObject *parent)
         if (!failure.isEmpty())
             m_caretLeft = 0; // the text is not where the caret is
         m_settleTimer.start();
-        Q_EMIT pasteFinished(failure);
+        Q_EMIT pasteFinished(failure.isEmpty() ? m_delivery.warning() : failure);
     });
     m_retryTimer.setInterval(RetryMs);
     connect(&m_retryTimer, &QTimer::timeout, this, &HotKeyController::retryUnavailable);

@@ -112,7 +112,8 @@ Q_SIGNALS:
     void unavailableChanged();
     // The active master macro changed: another one, none, a new name, or its notes reloaded.
     void liveChanged();
-    // A press's paste went out ("") or not, and why: its text stays on the clipboard then.
+    // A press's paste went out ("", or a warning about how it went) or not, and why: its text
+    // stays on the clipboard then.
     void pasteFinished(const QString &failure);
     // The placeholders were switched on or off in the preferences.
     void fillInSwitched(bool on);

@@ -73,3 +73,8 @@ QString HotKeyPlatform::clipboardText()
 {
     return QGuiApplication::clipboard()->text();
 }
+
+void HotKeyPlatform::typeText(const QString &, StrokeDone done)
+{
+    done(tr("This desktop cannot type text."));
+}

@@ -50,6 +50,10 @@ public:
     // What holds for every hot key that does work here ("" when nothing needs saying).
     virtual QString caveat() const;
 
+    // Types `text` into the focused window as key events, leaving the clipboard alone: every
+    // character, also those the keyboard layout lacks; a line break as Return, a tab as Tab.
+    virtual void typeText(const QString &text, StrokeDone done);
+
     // Where the desktop asks the user before the program may send keys, its token for that
     // permission from an earlier run, so that it need not ask again; ignored elsewhere.
     virtual void setKeyboardToken(const QString &token);

@@ -5,6 +5,7 @@
 #include "hotkeys/pastekeytable.h"
 #include "hotkeys/shortcutregistry.h"
 
+#include <algorithm>
 #include <QPointer>
 
 PasteDelivery::PasteDelivery(HotKeyPlatform &platform, ShortcutRegistry &registry, QObject *parent)
@@ -25,6 +26,26 @@ void PasteDelivery::begin(int code, const QString &text)
     m_text = text;
     m_selection.reset();
     m_restore = m_preferences.restoreClipboard();
+    m_warning.clear();
+    m_typing = false;
+    // The program the user pressed the hot key in decides; asked only where typing is chosen.
+    const PasteKeyTable table(m_preferences.pasteKeys(), m_preferences.defaultPasteKey());
+    if (table.types()) {
+        const QStringList windowClass = m_platform.focusedWindowClass();
+        if (table.strokeFor(windowClass.value(0), windowClass.value(1)) == PasteStroke::Type) {
+            // Counted in characters, not in the halves of those beyond the 16-bit range.
+            const auto halves = std::count_if(text.cbegin(), text.cend(),
+                                              [](QChar c) { return c.isLowSurrogate(); });
+            m_typing = text.size() - halves <= TypeLimit;
+            if (m_typing) {
+                m_sinceBegin.start();
+                return;
+            }
+            m_warning = tr("The text has more than %1 characters, so it was pasted rather than "
+                           "typed.")
+                            .arg(TypeLimit);
+        }
+    }
     put(m_clipboard, QClipboard::Clipboard);
     m_sinceBegin.start();
 }
@@ -54,6 +75,8 @@ void PasteDelivery::pollKeys()
     if (m_sinceBegin.elapsed() >= m_giveUpMs) {
         // The text stays on the clipboard for the user to paste by hand.
         m_restore = false;
+        if (m_typing)
+            m_platform.setClipboard(m_text, QClipboard::Clipboard);
         Q_EMIT finished(tr("The keys were still held %1 seconds after the hot key, so "
                            "nothing was pasted; the text is on the clipboard.")
                             .arg(m_giveUpMs / 1000));
@@ -64,9 +87,13 @@ void PasteDelivery::pollKeys()
 
 void PasteDelivery::paste()
 {
+    if (m_typing) {
+        type();
+        return;
+    }
     const QStringList windowClass = m_platform.focusedWindowClass();
-    const int stroke = PasteKeyTable(m_preferences.pasteKeys())
-                           .strokeFor(windowClass.value(0), windowClass.value(1));
+    const int stroke = PasteKeyTable(m_preferences.pasteKeys(), m_preferences.defaultPasteKey())
+                           .pasteStrokeFor(windowClass.value(0), windowClass.value(1));
     if (PasteKeyTable::pastesPrimary(stroke))
         put(m_selection, QClipboard::Selection);
     QPointer<PasteDelivery> self(this);
@@ -76,6 +103,21 @@ void PasteDelivery::paste()
         // Nothing to put back when the paste never went: the text stays for the user.
         if (!failure.isEmpty())
             self->m_restore = false;
+        Q_EMIT self->finished(failure);
+    });
+}
+
+void PasteDelivery::type()
+{
+    QPointer<PasteDelivery> self(this);
+    m_platform.typeText(m_text, [self](const QString &failure) {
+        if (!self)
+            return;
+        // Left for the user to paste by hand; nothing to put back, as nothing was kept.
+        if (!failure.isEmpty()) {
+            self->m_restore = false;
+            self->m_platform.setClipboard(self->m_text, QClipboard::Clipboard);
+        }
         Q_EMIT self->finished(failure);
     });
 }

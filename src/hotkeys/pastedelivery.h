@@ -27,6 +27,8 @@ public:
     // A press still held back this long after its clipboard write is dropped; the text stays
     // on the clipboard for the user to paste by hand.
     static constexpr int GiveUpMs = 10000;
+    // A longer text is pasted even where the user chose typing: typed, it would take minutes.
+    static constexpr int TypeLimit = 20000;
 
     PasteDelivery(HotKeyPlatform &platform, ShortcutRegistry &registry, QObject *parent = nullptr);
     ~PasteDelivery() override;
@@ -36,7 +38,8 @@ public:
     void setGiveUpMs(int ms) { m_giveUpMs = ms; }
 
     // Puts `text` on the clipboard for the hot key `code`, keeping a copy of what was there
-    // when the preferences ask to put it back.
+    // when the preferences ask to put it back; where the focused program is to get the text
+    // typed, leaves the clipboard alone.
     void begin(int code, const QString &text);
     // Sends the paste as soon as the keyboard is free; then emits finished().
     void pasteWhenKeysAreFree();
@@ -45,6 +48,8 @@ public:
     void end();
     // From begin() to end(): a new press must wait.
     bool isBusy() const { return m_busy; }
+    // What the user should know about a delivery that went out ("" when nothing).
+    QString warning() const { return m_warning; }
 
 Q_SIGNALS:
     // The paste went out (""), or it did not and `failure` says why: the text stays on the
@@ -54,6 +59,7 @@ Q_SIGNALS:
 private:
     void pollKeys();
     void paste();
+    void type();
     void put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode);
 
     HotKeyPlatform &m_platform;
@@ -68,4 +74,6 @@ private:
     std::unique_ptr<ClipboardSnapshot> m_selection;
     bool m_restore = false;
     bool m_busy = false;
+    bool m_typing = false;
+    QString m_warning;
 };

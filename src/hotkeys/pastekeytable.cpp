@@ -1,5 +1,7 @@
 #include "pastekeytable.h"
 
+#include <algorithm>
+
 QHash<QString, int> PasteKeyTable::builtIn()
 {
     QHash<QString, int> table;
@@ -15,7 +17,9 @@ QHash<QString, int> PasteKeyTable::builtIn()
     return table;
 }
 
-PasteKeyTable::PasteKeyTable(const QHash<QString, int> &userEntries) : m_builtIn(builtIn())
+PasteKeyTable::PasteKeyTable(const QHash<QString, int> &userEntries, int fallback)
+    : m_builtIn(builtIn()),
+      m_fallback(PasteStroke::all().contains(fallback) ? fallback : PasteStroke::CtrlV)
 {
     for (auto it = userEntries.cbegin(); it != userEntries.cend(); ++it) {
         if (PasteStroke::all().contains(it.value()))
@@ -25,14 +29,31 @@ PasteKeyTable::PasteKeyTable(const QHash<QString, int> &userEntries) : m_builtIn
 
 int PasteKeyTable::strokeFor(const QString &instance, const QString &className) const
 {
+    return lookUp(instance, className, true);
+}
+
+int PasteKeyTable::pasteStrokeFor(const QString &instance, const QString &className) const
+{
+    return lookUp(instance, className, false);
+}
+
+bool PasteKeyTable::types() const
+{
+    return m_fallback == PasteStroke::Type ||
+           std::find(m_user.cbegin(), m_user.cend(), PasteStroke::Type) != m_user.cend();
+}
+
+int PasteKeyTable::lookUp(const QString &instance, const QString &className, bool typing) const
+{
     // The user's entries win over the built-in ones whichever part they name; within one
     // table the instance name, the more specific of the two, is looked up first.
     for (const QHash<QString, int> *table : {&m_user, &m_builtIn}) {
         for (const QString &name : {instance, className}) {
             const auto it = table->constFind(name.toLower());
-            if (!name.isEmpty() && it != table->cend())
+            if (!name.isEmpty() && it != table->cend() &&
+                (typing || it.value() != PasteStroke::Type))
                 return it.value();
         }
     }
-    return PasteStroke::CtrlV;
+    return typing || m_fallback != PasteStroke::Type ? m_fallback : PasteStroke::CtrlV;
 }

@@ -19,13 +19,24 @@ public:
     static QHash<QString, int> builtIn();
 
     // userEntries override the built-in ones; keys are matched without regard to letter case.
-    explicit PasteKeyTable(const QHash<QString, int> &userEntries = {});
+    // `fallback` serves programs that neither names.
+    explicit PasteKeyTable(const QHash<QString, int> &userEntries = {},
+                           int fallback = PasteStroke::CtrlV);
 
     // The stroke for a window whose WM_CLASS is (instance, className): an entry for either
-    // part, the user's first; Ctrl+V when there is none.
+    // part, the user's first; the fallback (Ctrl+V unless the user chose) when there is none.
+    // May be PasteStroke::Type.
     int strokeFor(const QString &instance, const QString &className) const;
+    // The same, passing over the entries that type: the paste key for a text too long to type.
+    int pasteStrokeFor(const QString &instance, const QString &className) const;
+    // True when some entry, or the fallback, types: only then is the focus asked before the
+    // clipboard is written.
+    bool types() const;
 
 private:
+    int lookUp(const QString &instance, const QString &className, bool typing) const;
+
     QHash<QString, int> m_user; // lower-case class -> stroke
     QHash<QString, int> m_builtIn;
+    int m_fallback;
 };

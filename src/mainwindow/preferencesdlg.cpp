@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <QComboBox>
 #include <QEvent>
+#include <QFont>
 #include <QHeaderView>
 #include <QKeySequence>
 
@@ -13,6 +14,14 @@ namespace {
 
 constexpr int ClassColumn = 0;
 constexpr int StrokeColumn = 1;
+// Marks the first row, which holds the paste key of every program the table does not name.
+constexpr int DefaultRowRole = Qt::UserRole + 1;
+
+bool isDefaultRow(const QTableWidget *table, int row)
+{
+    const QTableWidgetItem *item = table->item(row, ClassColumn);
+    return item && item->data(DefaultRowRole).toBool();
+}
 
 } // namespace
 
@@ -35,6 +44,13 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
     ui->expandPlaceholders->setChecked(preferences.expandPlaceholders());
 
     ui->pasteKeys->setRowCount(0);
+    addPasteKeyRow(tr("Every other program"), preferences.defaultPasteKey());
+    QTableWidgetItem *others = ui->pasteKeys->item(0, ClassColumn);
+    others->setData(DefaultRowRole, true);
+    others->setFlags(others->flags() & ~Qt::ItemIsEditable);
+    QFont italic = others->font();
+    italic.setItalic(true);
+    others->setFont(italic);
     const QHash<QString, int> pasteKeys = preferences.pasteKeys();
     QStringList classes = pasteKeys.keys();
     std::sort(classes.begin(), classes.end(), [](const QString &a, const QString &b) {
@@ -60,7 +76,9 @@ Preferences PreferencesDlg::preferences() const
         const QString windowClass = item ? item->text().trimmed() : QString();
         const auto *stroke =
             qobject_cast<QComboBox *>(ui->pasteKeys->cellWidget(row, StrokeColumn));
-        if (!windowClass.isEmpty() && stroke)
+        if (stroke && isDefaultRow(ui->pasteKeys, row))
+            preferences.setDefaultPasteKey(stroke->currentData().toInt());
+        else if (!windowClass.isEmpty() && stroke)
             pasteKeys.insert(windowClass, stroke->currentData().toInt());
     }
     preferences.setPasteKeys(pasteKeys);
@@ -93,7 +111,9 @@ void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
     ui->pasteKeys->setItem(row, ClassColumn, new QTableWidgetItem(windowClass));
     auto *strokes = new QComboBox(ui->pasteKeys);
     for (int offered : PasteStroke::all())
-        strokes->addItem(PasteStroke::text(offered), offered);
+        strokes->addItem(offered == PasteStroke::Type ? tr("Type the text")
+                                                      : PasteStroke::text(offered),
+                         offered);
     strokes->setCurrentIndex(std::max(0, strokes->findData(stroke)));
     ui->pasteKeys->setCellWidget(row, StrokeColumn, strokes);
 }
@@ -109,7 +129,7 @@ void PreferencesDlg::on_btnAddPasteKey_clicked()
 void PreferencesDlg::on_btnRemovePasteKey_clicked()
 {
     const int row = ui->pasteKeys->currentRow();
-    if (row >= 0)
+    if (row >= 0 && !isDefaultRow(ui->pasteKeys, row))
         ui->pasteKeys->removeRow(row);
 }
 

@@ -17,12 +17,14 @@ const QString QuickPickKey = QStringLiteral("quickPickShortcut");
 const QString PasteKeysArray = QStringLiteral("pasteKeys");
 const QString WindowClassKey = QStringLiteral("windowClass");
 const QString StrokeKey = QStringLiteral("stroke");
+// Written only when it is not Ctrl+V, so files of earlier versions read the same.
+const QString DefaultPasteKey = QStringLiteral("defaultPasteKey");
 
 } // namespace
 
 QList<int> PasteStroke::all()
 {
-    return {CtrlV, CtrlShiftV, ShiftInsert};
+    return {CtrlV, CtrlShiftV, ShiftInsert, Type};
 }
 
 QString PasteStroke::text(int stroke)
@@ -34,6 +36,8 @@ QString PasteStroke::text(int stroke)
         return QStringLiteral("Ctrl+Shift+V");
     case ShiftInsert:
         return QStringLiteral("Shift+Insert");
+    case Type:
+        return QStringLiteral("Type");
     default:
         return QString();
     }
@@ -69,6 +73,9 @@ Preferences Preferences::load()
             preferences.m_pasteKeys.insert(windowClass, stroke);
     }
     store.endArray();
+    const int defaultStroke = PasteStroke::fromText(store.value(DefaultPasteKey).toString());
+    if (defaultStroke != 0)
+        preferences.m_defaultPasteKey = defaultStroke;
     return preferences;
 }
 
@@ -96,6 +103,10 @@ bool Preferences::save() const
         store.setValue(StrokeKey, PasteStroke::text(it.value()));
     }
     store.endArray();
+    if (m_defaultPasteKey == PasteStroke::CtrlV || PasteStroke::text(m_defaultPasteKey).isEmpty())
+        store.remove(DefaultPasteKey);
+    else
+        store.setValue(DefaultPasteKey, PasteStroke::text(m_defaultPasteKey));
     store.endGroup();
     return write.commit();
 }

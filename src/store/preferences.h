@@ -11,10 +11,12 @@ namespace PasteStroke {
 constexpr int CtrlV = 0x04000000 | 0x56; // Qt::CTRL | Qt::Key_V
 constexpr int CtrlShiftV = 0x04000000 | 0x02000000 | 0x56;
 constexpr int ShiftInsert = 0x02000000 | 0x01000006; // Qt::SHIFT | Qt::Key_Insert
+// Not a stroke: the text is typed as key events instead of pasted (stored as "Type").
+constexpr int Type = -1;
 
 // The strokes a user may choose, in the order offered.
 QList<int> all();
-// "Ctrl+V", "Ctrl+Shift+V", "Shift+Insert"; and back (0 for anything else).
+// "Ctrl+V", "Ctrl+Shift+V", "Shift+Insert", "Type"; and back (0 for anything else).
 QString text(int stroke);
 int fromText(const QString &text);
 
@@ -36,6 +38,9 @@ public:
     // Window class -> paste stroke (PasteStroke); these override the program's built-in table.
     QHash<QString, int> pasteKeys() const { return m_pasteKeys; }
     void setPasteKeys(const QHash<QString, int> &pasteKeys) { m_pasteKeys = pasteKeys; }
+    // The stroke (or Type) for programs that neither table names; Ctrl+V unless the user chose.
+    int defaultPasteKey() const { return m_defaultPasteKey; }
+    void setDefaultPasteKey(int stroke) { m_defaultPasteKey = stroke; }
 
     // After a paste, put back what the clipboard held before it. Off unless the user asks.
     bool restoreClipboard() const { return m_restoreClipboard; }
@@ -63,6 +68,7 @@ public:
 
 private:
     QHash<QString, int> m_pasteKeys;
+    int m_defaultPasteKey = PasteStroke::CtrlV;
     bool m_restoreClipboard = false;
     bool m_tickLastLiveAtStart = false;
     bool m_expandPlaceholders = false;

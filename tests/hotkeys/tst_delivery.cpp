@@ -6,6 +6,7 @@
 
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/livemaster.h"
+#include "hotkeys/typedkeys.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
 
@@ -187,6 +188,104 @@ private Q_SLOTS:
         m_keys->setPreferences(Preferences());
         QVERIFY(!m_keys->quickPickRegistered());
         QCOMPARE(m_keys->liveCodes(), QList<int>({A, B}));
+    }
+
+    // Typing rather than pasting, by window class: the choice, the row for every other program,
+    // the length beyond which a text is pasted after all, a desktop that cannot type.
+    void typing_data()
+    {
+        QTest::addColumn<QString>("windowClass");
+        QTest::addColumn<int>("fallback"); // the row for every other program
+        QTest::addColumn<int>("length");   // of the text, in characters
+        QTest::addColumn<bool>("canType");
+        QTest::addColumn<QList<int>>("strokes"); // none: typed, or failed
+        const int type = PasteStroke::Type;
+        QTest::newRow("class types") << "vmviewer" << CtrlV << 40 << true << QList<int>();
+        QTest::newRow("every other program types") << "gedit" << type << 40 << true << QList<int>();
+        QTest::newRow("a built-in terminal still pastes")
+            << "urxvt" << type << 40 << true << QList<int>{PasteStroke::ShiftInsert};
+        QTest::newRow("at the limit") << "vmviewer" << CtrlV << 20000 << true << QList<int>();
+        QTest::newRow("beyond it: pasted, with its terminal's key")
+            << "xterm" << CtrlV << 20001 << true << QList<int>{PasteStroke::ShiftInsert};
+        QTest::newRow("beyond it, everywhere typed: Ctrl+V")
+            << "gedit" << type << 20001 << true << QList<int>{CtrlV};
+        QTest::newRow("the desktop cannot type")
+            << "vmviewer" << CtrlV << 40 << false << QList<int>();
+    }
+    void typing()
+    {
+        QFETCH(QString, windowClass);
+        QFETCH(int, fallback);
+        QFETCH(int, length);
+        QFETCH(bool, canType);
+        QFETCH(QList<int>, strokes);
+        // Characters beyond 16 bits count once towards the limit.
+        QString text;
+        for (int i = 0; i < length; ++i)
+            text += i % 2 ? QString("\U0001F600") : QString("ж");
+        TestEnvironment::writeNote("C", "c", C, text);
+        Preferences preferences;
+        preferences.setPasteKeys({{"VmViewer", PasteStroke::Type}, {"xterm", PasteStroke::Type}});
+        preferences.setDefaultPasteKey(fallback);
+        m_keys->setPreferences(preferences);
+        m_keys->setTiming({50, 50, 300});
+        m_fake->windowClass = QStringList{windowClass, windowClass};
+        m_fake->typeFailure = canType ? "" : "no typing here";
+        QGuiApplication::clipboard()->setText("before");
+        QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
+        m_live->choose("C");
+        m_fake->press(C);
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(m_fake->strokes, strokes);
+        const bool typed = strokes.isEmpty() && canType;
+        QCOMPARE(m_fake->typed, typed ? QStringList{text} : QStringList());
+        const QString said = finished.first().first().toString();
+        QCOMPARE(said.isEmpty(), canType && length <= PasteDelivery::TypeLimit);
+        QVERIFY(length <= PasteDelivery::TypeLimit || said.contains("20000 characters"));
+        // Typed, the clipboard was never touched; not typed, the text is there (to paste by hand
+        // where the desktop cannot type).
+        QCOMPARE(QGuiApplication::clipboard()->text(), typed ? "before" : text);
+    }
+
+    void storedPasteKeys()
+    {
+        // As an earlier version wrote them: no row for every other program.
+        QSettings file;
+        file.setValue("Preferences/pasteKeys/size", 1);
+        file.setValue("Preferences/pasteKeys/1/windowClass", "vmviewer");
+        file.setValue("Preferences/pasteKeys/1/stroke", "type");
+        file.sync();
+        Preferences preferences = Preferences::load();
+        QCOMPARE(preferences.defaultPasteKey(), CtrlV);
+        QCOMPARE(preferences.pasteKeys(), (QHash<QString, int>{{"vmviewer", PasteStroke::Type}}));
+        QVERIFY(preferences.save());
+        QVERIFY(!QSettings().contains("Preferences/defaultPasteKey")); // as before, untouched
+        preferences.setDefaultPasteKey(PasteStroke::Type);
+        QVERIFY(preferences.save());
+        QCOMPARE(QSettings().value("Preferences/defaultPasteKey").toString(), "Type");
+        QCOMPARE(Preferences::load().defaultPasteKey(), PasteStroke::Type);
+    }
+
+    void typedKeys_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<uint32_t>>("keysyms");
+        QTest::newRow("Latin-1") << "a É" << QList<uint32_t>{'a', ' ', 0xc9};
+        QTest::newRow("named Cyrillic") << "Жю" << QList<uint32_t>{0x6f6, 0x6c0};
+        QTest::newRow("no name: Unicode range")
+            << "中\U0001F600" << QList<uint32_t>{0x1004e2d, 0x101f600};
+        QTest::newRow("line breaks and tabs")
+            << "a\r\nb\nc\rd\te" << QList<uint32_t>{'a', TypedKeys::Return, 'b', TypedKeys::Return,
+                                                    'c', TypedKeys::Return, 'd', TypedKeys::Tab,
+                                                    'e'};
+        QTest::newRow("other controls left out") << "\x01x\x7f\u0085y" << QList<uint32_t>{'x', 'y'};
+    }
+    void typedKeys()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<uint32_t>, keysyms);
+        QCOMPARE(TypedKeys::keysymsFor(text), keysyms);
+        QCOMPARE(TypedKeys::characterOf(keysyms.last()), text.toUcs4().last()); // and back
     }
 };
 

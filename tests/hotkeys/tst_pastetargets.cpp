@@ -4,6 +4,7 @@
 // back or not; the hot keys that cannot work marked before anyone is surprised; the tray, with a
 // real tray host and without one; and the guard between real processes of the program, seen
 // from outside: exit codes and windows (through xdotool and xprop, as a window manager sees them).
+// A text of several scripts typed rather than pasted, under layouts that lack most of it.
 #include "app/guardsegment.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
@@ -25,10 +26,24 @@ namespace {
 
 const QString Master = QStringLiteral("Live");
 const QString Text = QStringLiteral("Dear reader,\n\tthis arrives whole.");
+const QString Typed = QStringLiteral("Привет, Ёлка! «Щ»\n\tCafé naïve — Ωμέγα, 中文 😀 ß\nend");
 const QString Earlier = QStringLiteral("what was there before");
 const int NoteCode = (Qt::CTRL | Qt::ALT | Qt::Key_1).toCombined();
 
-enum class Situation { Plain, Russian, NumLock, CapsLock, CtrlV, Held, HeldSeen, KeyMoved, VMoved };
+// Typed (a text of several scripts): under a Russian layout; TypedInGroup2: German in group 2.
+enum class Situation {
+    Plain,
+    Russian,
+    NumLock,
+    CapsLock,
+    CtrlV,
+    Held,
+    HeldSeen,
+    KeyMoved,
+    VMoved,
+    Typed,
+    TypedInGroup2
+};
 
 QString output(const QString &program, const QStringList &arguments)
 {
@@ -109,6 +124,7 @@ private Q_SLOTS:
         m_trayHost.stop();
         master()->setCheckState(0, Qt::Unchecked);
         QCOMPARE(QProcess::execute("setxkbmap", {"us"}), 0);
+        TestEnvironment::writeNote(Master, "note", NoteCode, Text); // a typed row changed it
     }
 
     void pastes_data()
@@ -135,6 +151,10 @@ private Q_SLOTS:
         row("held, detectable", "xterm", Situation::HeldSeen, 400);
         row("layout moves the hot key", "qt", Situation::KeyMoved);
         row("layout moves V", "qt", Situation::VMoved);
+        row("typed, xterm", "xterm", Situation::Typed);
+        row("typed, VTE terminal", "xfce4-terminal", Situation::Typed);
+        row("typed, Qt, CapsLock on", "qt", Situation::Typed);
+        row("typed, Qt, second group", "qt", Situation::TypedInGroup2);
     }
 
     void pastes()
@@ -143,11 +163,24 @@ private Q_SLOTS:
         QFETCH(Situation, situation);
         QFETCH(int, holdMs);
         QFETCH(bool, restore);
+        const bool typing = situation == Situation::Typed || situation == Situation::TypedInGroup2;
+        const QString text = typing ? Typed : Text;
+        TestEnvironment::writeNote(Master, "note", NoteCode, text);
         Preferences preferences;
         preferences.setRestoreClipboard(restore);
+        if (typing) { // the terminals by name, the Qt field as every other program
+            preferences.setPasteKeys({{target, PasteStroke::Type}});
+            preferences.setDefaultPasteKey(PasteStroke::Type);
+        }
         m_window->hotKeys().setPreferences(preferences);
-        QCOMPARE(QProcess::execute("setxkbmap", {situation == Situation::Russian ? "ru" : "us"}),
+        const bool russian = situation == Situation::Russian || situation == Situation::Typed;
+        QCOMPARE(QProcess::execute("setxkbmap", {"-layout", russian  ? "ru"
+                                                            : typing ? "us,de"
+                                                                     : "us"}),
                  0);
+        Display *display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+        XkbLockGroup(display, XkbUseCoreKbd, situation == Situation::TypedInGroup2 ? 1 : 0);
+        XSync(display, False);
         QGuiApplication::clipboard()->setText(Earlier);
 
         QProcess terminal;
@@ -155,7 +188,11 @@ private Q_SLOTS:
         QFile::remove(typed);
         if (target == "qt") {
             // No window manager here: the field takes the X input focus itself.
+            // The focus a terminal had goes back by hand: no window manager here.
             m_field.clear();
+            QCOMPARE(QProcess::execute("xdotool",
+                                       {"windowfocus", "--sync", QString::number(m_field.winId())}),
+                     0);
             m_field.activateWindow();
             QTRY_VERIFY(m_field.hasFocus());
         } else {
@@ -163,6 +200,9 @@ private Q_SLOTS:
             // file that it makes once the terminal is set up. The terminal gets the focus as a user
             // would give it.
             const QString options = target == "xterm" ? "-e" : "--disable-server -x";
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LC_ALL", "C.UTF-8"); // what is typed arrives as UTF-8
+            terminal.setProcessEnvironment(env);
             terminal.startCommand(
                 QString("%1 -T keyquill-target %2 sh -c \"stty -icanon -echo; cat > %3\"")
                     .arg(target, options, typed));
@@ -179,9 +219,11 @@ private Q_SLOTS:
         unsigned keycode = m_keyboard.keycode(key);
         std::function<void()> back = [] {};
         const auto restoreKeyboard = qScopeGuard([&] { back(); });
-        const unsigned long lock = situation == Situation::NumLock    ? XK_Num_Lock
-                                   : situation == Situation::CapsLock ? XK_Caps_Lock
-                                                                      : NoSymbol;
+        const unsigned long lock =
+            situation == Situation::NumLock ? XK_Num_Lock
+            : situation == Situation::CapsLock || (typing && target == "qt" && russian)
+                ? XK_Caps_Lock
+                : NoSymbol;
         if (lock != NoSymbol) {
             m_keyboard.press({}, m_keyboard.keycode(lock)); // the server has it on return
             back = [this, lock] { m_keyboard.press({}, m_keyboard.keycode(lock)); };
@@ -217,13 +259,14 @@ private Q_SLOTS:
             return target == "qt" ? m_field.toPlainText().toUtf8()
                                   : TestEnvironment::fileBytes(typed);
         };
-        QTRY_COMPARE_WITH_TIMEOUT(arrived(), Text.toUtf8(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), text.toUtf8(), 5000);
         QVERIFY(clock.elapsed() >= HotKeyController::PasteDelayMs);
         // One press, one paste: a repeat, or the program's own paste caught by its own Ctrl+V
         // grab, would paste again a second and a half later. By then the clipboard is back too.
         QTest::qWait(2500);
-        QCOMPARE(arrived(), Text.toUtf8());
-        QCOMPARE(QGuiApplication::clipboard()->text(), restore ? Earlier : Text);
+        QCOMPARE(arrived(), text.toUtf8());
+        // Typing leaves the clipboard alone.
+        QCOMPARE(QGuiApplication::clipboard()->text(), restore || typing ? Earlier : Text);
         terminal.kill();
         terminal.waitForFinished();
     }

@@ -4,6 +4,9 @@
 #include "support/modalanswerer.h"
 #include "support/windowfixture.h"
 
+#include "mainwindow/preferencesdlg.h"
+#include "store/preferences.h"
+
 namespace {
 
 const QString App = QStringLiteral("Keyquill|");
@@ -278,6 +281,26 @@ private Q_SLOTS:
         });
         QVERIFY(Dialogs().question(m_window.get(), "Delete", "Delete?"));
         QCOMPARE(defaultButton, int(QMessageBox::Cancel));
+    }
+    // The paste-key table's first row is every other program's: kept, never removed, and
+    // "Type the text" is offered on every row.
+    void pasteKeyRowForOtherPrograms()
+    {
+        Preferences preferences;
+        preferences.setPasteKeys({{"vmviewer", PasteStroke::Type}});
+        preferences.setDefaultPasteKey(PasteStroke::Type);
+        PreferencesDlg dialog(preferences);
+        auto *table = dialog.findChild<QTableWidget *>("pasteKeys");
+        QCOMPARE(table->item(0, 0)->text(), "Every other program");
+        auto *others = qobject_cast<QComboBox *>(table->cellWidget(0, 1));
+        QCOMPARE(others->currentText(), "Type the text");
+        table->setCurrentCell(0, 0);
+        dialog.findChild<QPushButton *>("btnRemovePasteKey")->click();
+        QCOMPARE(table->rowCount(), 2);
+        others->setCurrentIndex(others->findText("Ctrl+Shift+V"));
+        QCOMPARE(dialog.preferences().defaultPasteKey(), PasteStroke::CtrlShiftV);
+        QCOMPARE(dialog.preferences().pasteKeys(),
+                 (QHash<QString, int>{{"vmviewer", PasteStroke::Type}}));
     }
 };
 

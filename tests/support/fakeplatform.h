@@ -8,7 +8,8 @@
 
 // A platform of the test's own: every combination is grabbed but those in `refused`, the keys
 // are held while `keysDown` is set, the focused window is `windowClass`, and every stroke is
-// recorded with what the clipboard held when it went out. press() is the user's key.
+// recorded with what the clipboard held when it went out, every typed text as it went. press() is
+// the user's key.
 class FakePlatform final : public HotKeyPlatform
 {
 public:
@@ -21,6 +22,8 @@ public:
     QSet<int> refused;
     QList<int> strokes;
     QStringList pasted; // the clipboard at each stroke
+    QStringList typed;  // each text typed, where typing is chosen
+    QString typeFailure = QStringLiteral("no typing here"); // "" lets texts be typed
 
     QString description() const override { return QStringLiteral("fake"); }
     std::unique_ptr<ShortcutBackend>
@@ -38,6 +41,12 @@ public:
                 press(stroke);
         }
         done(strokeFailure);
+    }
+    void typeText(const QString &text, StrokeDone done) override
+    {
+        if (typeFailure.isEmpty())
+            typed << text;
+        done(typeFailure);
     }
     bool keysFree(int) override { return !keysDown; }
     QStringList focusedWindowClass() override { return windowClass; }

@@ -1,6 +1,7 @@
 #include "portalkeysender.h"
 
 #include "hotkeys/portal/portalrequest.h"
+#include "hotkeys/typedkeys.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -20,6 +21,8 @@ constexpr uint PersistUntilRevoked = 2;
 // Between two key events of the stroke. Sent back to back, the compositor at times saw V before
 // Ctrl (a plain "v" arrived) or lost the release (the target repeated "v").
 constexpr int KeyGapMs = 15;
+// Between the keys of a typed text, where no modifier is held.
+constexpr int TypedGapMs = 2;
 
 // The key's own symbol: a lower-case letter (Shift makes the capital), Insert or Left; 0 for
 // none.
@@ -49,13 +52,26 @@ void PortalKeySender::setToken(const QString &token)
 
 void PortalKeySender::sendStroke(int stroke, Done done)
 {
+    send({stroke, std::move(done), QString()});
+}
+
+void PortalKeySender::typeText(const QString &text, Done done)
+{
+    send({0, std::move(done), text});
+}
+
+void PortalKeySender::send(Pending pending)
+{
     switch (m_state) {
     case State::Refused:
-        done(tr("The desktop does not let Keyquill control the keyboard, so the text was left "
-                "on the clipboard to be pasted by hand."));
+        pending.done(tr("The desktop does not let Keyquill control the keyboard, so the text was "
+                        "left on the clipboard to be pasted by hand."));
         return;
     case State::Started:
-        queueKeys(stroke, std::move(done));
+        if (pending.stroke == 0)
+            queueText(pending.text, std::move(pending.done));
+        else
+            queueKeys(pending.stroke, std::move(pending.done));
         return;
     case State::Idle:
         start();
@@ -63,7 +79,7 @@ void PortalKeySender::sendStroke(int stroke, Done done)
     case State::Starting:
         break;
     }
-    m_waiting.append({stroke, std::move(done)});
+    m_waiting.append(std::move(pending));
 }
 
 void PortalKeySender::start()
@@ -126,7 +142,7 @@ void PortalKeySender::started(const QVariantMap &results)
     }
     m_state = State::Started;
     for (Pending &pending : std::exchange(m_waiting, {}))
-        queueKeys(pending.stroke, std::move(pending.done));
+        send(std::move(pending));
 }
 
 void PortalKeySender::refuse()
@@ -136,7 +152,7 @@ void PortalKeySender::refuse()
         Portal::closeSession(m_session);
     m_state = State::Refused;
     for (Pending &pending : std::exchange(m_waiting, {}))
-        sendStroke(pending.stroke, std::move(pending.done));
+        send(std::move(pending));
 }
 
 void PortalKeySender::queueKeys(int stroke, Done done)
@@ -157,6 +173,29 @@ void PortalKeySender::queueKeys(int stroke, Done done)
     m_keys.append({key, false, nullptr});
     for (auto it = held.crbegin(); it != held.crend(); ++it)
         m_keys.append({*it, false, nullptr});
+    m_keys.last().done = std::move(done);
+    m_idle.stop();
+    if (!m_keyInFlight)
+        sendNextKey();
+}
+
+void PortalKeySender::queueText(const QString &text, Done done)
+{
+    const QList<uint32_t> keysyms = TypedKeys::keysymsFor(text);
+    if (keysyms.isEmpty()) {
+        done(QString());
+        return;
+    }
+    for (uint32_t keysym : keysyms) {
+        m_keys.append({int(keysym), true, nullptr, true});
+        m_keys.append({int(keysym), false, nullptr, true});
+        // KWin 5.27 presses Shift for a capital and, where the layout has no key for it, never
+        // lets go: every character after it would come out shifted.
+        const bool plain =
+            (keysym >= 'a' && keysym <= 'z') || (keysym >= '0' && keysym <= '9') || keysym == ' ';
+        if (!plain)
+            m_keys.append({ShiftKeysym, false, nullptr, true});
+    }
     m_keys.last().done = std::move(done);
     m_idle.stop();
     if (!m_keyInFlight)
@@ -184,14 +223,15 @@ void PortalKeySender::sendNextKey()
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(
         watcher, &QDBusPendingCallWatcher::finished, this,
-        [this, done = std::move(next.done)](QDBusPendingCallWatcher *w) {
+        [this, done = std::move(next.done), typed = next.typed](QDBusPendingCallWatcher *w) {
             w->deleteLater();
             if (done)
                 done(
                     w->isError()
                         ? tr("The desktop did not take the paste key: %1").arg(w->error().message())
                         : QString());
-            QTimer::singleShot(KeyGapMs, Qt::PreciseTimer, this, &PortalKeySender::sendNextKey);
+            QTimer::singleShot(typed ? TypedGapMs : KeyGapMs, Qt::PreciseTimer, this,
+                               &PortalKeySender::sendNextKey);
         });
 }
 

@@ -30,6 +30,8 @@ public:
     // Sends `stroke` (a Qt key OR-ed with Ctrl and/or Shift), starting the keyboard session
     // first if need be.
     void sendStroke(int stroke, Done done);
+    // Types `text` key symbol by key symbol; the desktop finds each one's key.
+    void typeText(const QString &text, Done done);
     // The token an earlier session left; one the desktop gave in this run stays in use.
     void setToken(const QString &token);
 
@@ -46,13 +48,16 @@ private:
     {
         int stroke;
         Done done;
+        QString text; // typed instead, where stroke is 0
     };
 
     void start();
     void step(uint response, const QVariantMap &results);
     void started(const QVariantMap &results);
     void refuse();
+    void send(Pending pending);
     void queueKeys(int stroke, Done done);
+    void queueText(const QString &text, Done done);
     void sendNextKey();
     void letGo();
 
@@ -67,6 +72,7 @@ private:
         int keysym;
         bool down;
         Done done; // set on the last key of a stroke
+        bool typed = false;
     };
     QList<Key> m_keys; // still to send
     bool m_keyInFlight = false;

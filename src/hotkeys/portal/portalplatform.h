@@ -34,6 +34,10 @@ public:
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override;
     void sendStroke(int stroke, StrokeDone done) override;
+    void typeText(const QString &text, StrokeDone done) override
+    {
+        m_keys.typeText(text, std::move(done));
+    }
     QStringList focusedWindowClass() override { return m_focus.focused(); }
     bool namesFocusedProgram() const override { return m_focus.isWatching(); }
     void setClipboard(const QString &text, QClipboard::Mode mode) override;

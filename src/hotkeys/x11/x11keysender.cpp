@@ -22,41 +22,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("X11KeySender", text);
 }
 
-// A keycode that no key symbol and no modifier uses, highest first; 0 when there is none.
-KeyCode spareKeycode(Display *display)
-{
-    int min = 0;
-    int max = 0;
-    XDisplayKeycodes(display, &min, &max);
-    int perKeycode = 0;
-    KeySym *map =
-        XGetKeyboardMapping(display, static_cast<KeyCode>(min), max - min + 1, &perKeycode);
-    if (!map)
-        return 0;
-    XModifierKeymap *modifiers = XGetModifierMapping(display);
-    KeyCode spare = 0;
-    for (int keycode = max; keycode >= min && spare == 0; --keycode) {
-        bool empty = true;
-        for (int i = 0; i < perKeycode && empty; ++i)
-            empty = map[(keycode - min) * perKeycode + i] == NoSymbol;
-        for (int i = 0; modifiers && i < 8 * modifiers->max_keypermod && empty; ++i)
-            empty = modifiers->modifiermap[i] != keycode;
-        if (empty)
-            spare = static_cast<KeyCode>(keycode);
-    }
-    if (modifiers)
-        XFreeModifiermap(modifiers);
-    XFree(map);
-    return spare;
-}
-
-void setKeysym(Display *display, KeyCode keycode, KeySym keysym)
-{
-    KeySym syms[2] = {keysym, keysym};
-    XChangeKeyboardMapping(display, keycode, 2, syms, 1);
-    XSync(display, False);
-}
-
 } // namespace
 
 X11KeySender::X11KeySender(const QByteArray &displayName) : m_displayName(displayName)
@@ -95,8 +60,8 @@ QString X11KeySender::send(int stroke)
         // meaning. A layout without the key at all gets it on a spare keycode for a moment.
         KeyCode key = XKeysymToKeycode(display, keysym);
         bool lent = key != 0 && key == m_lentKeycode; // still lent from the last stroke
-        if (key == 0 && (key = spareKeycode(display)) != 0) {
-            setKeysym(display, key, keysym);
+        if (key == 0 && (key = x11SpareKeycodes(display).value(0)) != 0) {
+            x11LendKeysym(display, key, keysym);
             m_lentKeycode = key;
             m_lentKeysym = keysym;
             lent = true;
@@ -129,12 +94,7 @@ void X11KeySender::giveBackLentKey()
     Display *display = keycode != 0 ? XOpenDisplay(m_displayName.constData()) : nullptr;
     if (!display)
         return;
-    int perKeycode = 0;
-    KeySym *now = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
     // A layout switch meanwhile has put its own mapping in place: leave that alone.
-    if (now && perKeycode > 0 && now[0] == m_lentKeysym)
-        setKeysym(display, keycode, NoSymbol);
-    if (now)
-        XFree(now);
+    x11GiveBackKeysym(display, keycode, m_lentKeysym);
     XCloseDisplay(display);
 }

@@ -3,6 +3,7 @@
 #include <Qt>
 
 #include <X11/keysym.h>
+#include <X11/Xlib.h>
 
 uint32_t x11KeysymForQtKey(int key)
 {
@@ -46,4 +47,48 @@ uint32_t x11KeysymForQtKey(int key)
             return pair.x;
     }
     return 0;
+}
+
+QList<uint8_t> x11SpareKeycodes(Display *display)
+{
+    int min = 0;
+    int max = 0;
+    XDisplayKeycodes(display, &min, &max);
+    int perKeycode = 0;
+    KeySym *map =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(min), max - min + 1, &perKeycode);
+    if (!map)
+        return {};
+    XModifierKeymap *modifiers = XGetModifierMapping(display);
+    QList<uint8_t> spares;
+    for (int keycode = max; keycode >= min; --keycode) {
+        bool empty = true;
+        for (int i = 0; i < perKeycode && empty; ++i)
+            empty = map[(keycode - min) * perKeycode + i] == NoSymbol;
+        for (int i = 0; modifiers && i < 8 * modifiers->max_keypermod && empty; ++i)
+            empty = modifiers->modifiermap[i] != keycode;
+        if (empty)
+            spares.append(static_cast<uint8_t>(keycode));
+    }
+    if (modifiers)
+        XFreeModifiermap(modifiers);
+    XFree(map);
+    return spares;
+}
+
+void x11LendKeysym(Display *display, uint8_t keycode, unsigned long keysym, unsigned long shifted)
+{
+    KeySym syms[2] = {keysym, shifted != 0 ? shifted : keysym};
+    XChangeKeyboardMapping(display, keycode, 2, syms, 1);
+    XSync(display, False);
+}
+
+void x11GiveBackKeysym(Display *display, uint8_t keycode, unsigned long keysym)
+{
+    int perKeycode = 0;
+    KeySym *now = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
+    if (now && perKeycode > 0 && now[0] == keysym)
+        x11LendKeysym(display, keycode, NoSymbol);
+    if (now)
+        XFree(now);
 }

@@ -1,7 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <QList>
+
+struct _XDisplay;
 
 // The X keysym of the key part of a Qt key code (the unshifted one for letters); 0 for keys we
 // cannot grab or press.
 uint32_t x11KeysymForQtKey(int key);
+
+// The keycodes that no key symbol and no modifier uses, highest first: a key symbol the layout
+// lacks is lent one of them for a while.
+QList<uint8_t> x11SpareKeycodes(_XDisplay *display);
+// `shifted` (with Shift) is `keysym` again where 0.
+void x11LendKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym,
+                   unsigned long shifted = 0);
+// Empties the lent keycode again, unless a layout switch meanwhile put its own symbol there.
+void x11GiveBackKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym);

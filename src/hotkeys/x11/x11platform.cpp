@@ -5,6 +5,7 @@
 #include "hotkeys/x11/x11keysender.h"
 #include "hotkeys/x11/x11keysyms.h"
 #include "hotkeys/x11/x11shortcutbackend.h"
+#include "hotkeys/x11/x11typist.h"
 
 #include <cstdlib>
 #include <QGuiApplication>
@@ -45,6 +46,7 @@ std::unique_ptr<HotKeyPlatform> createX11Platform()
 X11Platform::X11Platform(xcb_connection_t *connection, _XDisplay *display)
     : m_connection(connection), m_display(display),
       m_sender(std::make_unique<X11KeySender>(XDisplayString(display))),
+      m_typist(std::make_unique<X11Typist>(XDisplayString(display))),
       m_xwayland(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
                  qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
 {
@@ -77,6 +79,11 @@ X11Platform::createShortcutBackend(ShortcutBackend::Handlers handlers)
 void X11Platform::sendStroke(int stroke, StrokeDone done)
 {
     done(m_sender->send(stroke));
+}
+
+void X11Platform::typeText(const QString &text, StrokeDone done)
+{
+    m_typist->type(text, std::move(done));
 }
 
 // From the server's key map: the physical state, whatever grabs exist.

@@ -5,6 +5,7 @@
 #include <memory>
 
 class X11KeySender;
+class X11Typist;
 struct _XDisplay;
 struct xcb_connection_t;
 
@@ -29,10 +30,12 @@ public:
     void giveFocusBack(quintptr window) override;
     bool namesFocusedProgram() const override { return true; }
     QString caveat() const override;
+    void typeText(const QString &text, StrokeDone done) override;
 
 private:
     xcb_connection_t *m_connection;
     _XDisplay *m_display;
     std::unique_ptr<X11KeySender> m_sender;
+    std::unique_ptr<X11Typist> m_typist;
     bool m_xwayland; // an X server inside a Wayland session
 };
