@@ -76,7 +76,7 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
             continue;
         QJsonDocument document;
         if (!JsonFile::read(folder.filePath(file), batch, &document)) {
-            batch.fail(tr("%1 in %2").arg(batch.summary().error, file), batch.summary().errorLine);
+            batch.fail(tr("%1: %2").arg(file, batch.summary().error), batch.summary().errorLine);
             return false;
         }
         const QJsonObject phrase = document.object();
@@ -93,7 +93,7 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
             return false;
         }
         if (!batch.decodeUtf8(bytes, &text)) {
-            batch.fail(tr("%1 in %2.txt").arg(batch.summary().error, base),
+            batch.fail(tr("%1.txt: %2").arg(base, batch.summary().error),
                        batch.summary().errorLine);
             return false;
         }

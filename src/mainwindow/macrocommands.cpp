@@ -148,10 +148,14 @@ void MacroCommands::import()
         const ImportBatch batch = SnippetFiles::read(path);
         const ImportSummary summary = batch.summary();
         if (summary.failed())
-            return warn(tr("The file \"%1\" could not be imported: %2 (line %3). Nothing was "
-                           "imported.")
-                            .arg(file, summary.error)
-                            .arg(summary.errorLine));
+            return warn(summary.errorLine > 0
+                            ? tr("The file \"%1\" could not be imported; reading stopped at line "
+                                 "%2: %3 Nothing was imported.")
+                                  .arg(file)
+                                  .arg(summary.errorLine)
+                                  .arg(summary.error)
+                            : tr("The file \"%1\" could not be imported: %2 Nothing was imported.")
+                                  .arg(file, summary.error));
         if (ImportSummaryDlg(file, summary, m_window).exec() != QDialog::Accepted)
             return;
         m_items.fillAll();

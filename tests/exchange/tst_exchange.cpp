@@ -163,7 +163,8 @@ private Q_SLOTS:
         QTest::newRow("broken file")
             << "x;\"open\n"
             << true << QStringList() << QStringList()
-            << "could not be imported: A quoted field is not closed. (line 1). Nothing";
+            << "could not be imported; reading stopped at line 1: A quoted field is not closed. "
+               "Nothing was imported.";
     }
     void snippetFilesAfterTheirSummary()
     {

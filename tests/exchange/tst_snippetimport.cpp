@@ -262,7 +262,7 @@ private Q_SLOTS:
             << QStringList{"f.json", "{\"groups\": []}"} << "no \"combos\" list" << 1;
         QTest::newRow("AutoKey, broken description")
             << QStringList{"P/a.txt", "a", "P/.a.json", "{\n\"type\": \"phrase\",\n\"x\" 1}"}
-            << "in .a.json" << 3;
+            << ".a.json: The file is not valid JSON" << 3;
         QTest::newRow("AutoKey, no phrases") << QStringList{"Q/a.txt", "a"} << "no phrases" << 0;
         QTest::newRow("CSV, open quote")
             << QStringList{"g.csv", "a,b\nc,\"d\ne,f\n"} << "not closed" << 2;
