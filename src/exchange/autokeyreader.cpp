@@ -34,22 +34,10 @@ int hotKeyCode(const QJsonObject &hotkey, ImportBatch &batch)
     // Keys other than characters are written in angle brackets: "<f5>", "<enter>".
     if (key.size() > 2 && key.startsWith(QLatin1Char('<')) && key.endsWith(QLatin1Char('>')))
         key = key.mid(1, key.size() - 2);
-    bool ctrl = false;
-    bool alt = false;
-    bool shift = false;
-    bool other = false;
-    for (const QJsonValue &modifier : hotkey.value(QLatin1String("modifiers")).toArray()) {
-        const QString name = modifier.toString();
-        if (name == QLatin1String("<ctrl>"))
-            ctrl = true;
-        else if (name == QLatin1String("<alt>"))
-            alt = true;
-        else if (name == QLatin1String("<shift>"))
-            shift = true;
-        else
-            other = true; // super, hyper, meta, AltGr: not held by a note here
-    }
-    return batch.offeredCode(ctrl, alt, shift, key, other);
+    QStringList modifiers;
+    for (const auto &modifier : hotkey.value(QLatin1String("modifiers")).toArray())
+        modifiers << modifier.toString();
+    return batch.offeredCode(modifiers, key);
 }
 
 } // namespace

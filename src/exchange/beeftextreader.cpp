@@ -108,7 +108,7 @@ void BeeftextReader::read(const QString &path, ImportBatch &batch)
     const QString snippetKey = old ? QStringLiteral("substitutionText") : QStringLiteral("snippet");
 
     QHash<QString, QString> groupName;
-    for (const QJsonValue &group : root.value(QLatin1String("groups")).toArray()) {
+    for (const auto &group : root.value(QLatin1String("groups")).toArray()) {
         const QJsonObject object = group.toObject();
         groupName.insert(object.value(QLatin1String("uuid")).toString(),
                          object.value(QLatin1String("name")).toString());
@@ -117,7 +117,7 @@ void BeeftextReader::read(const QString &path, ImportBatch &batch)
     // Every note named first, so that a text can name any other, before it or after it.
     QList<Combo> combos;
     QHash<QString, QString> noteOfKeyword;
-    for (const QJsonValue &value : root.value(QLatin1String("combos")).toArray()) {
+    for (const auto &value : root.value(QLatin1String("combos")).toArray()) {
         const QJsonObject combo = value.toObject();
         const QString keyword = combo.value(keywordKey).toString();
         const QString snippet = combo.value(snippetKey).toString();

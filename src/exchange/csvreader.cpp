@@ -27,23 +27,9 @@ int headerColumn(const QString &word)
 
 int hotKeyCode(const QString &written, ImportBatch &batch)
 {
-    const QStringList parts = written.split(QLatin1Char('+'));
-    bool ctrl = false;
-    bool alt = false;
-    bool shift = false;
-    bool other = false;
-    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
-        const QString modifier = parts.at(i).trimmed().toCaseFolded();
-        if (modifier == QLatin1String("ctrl") || modifier == QLatin1String("control"))
-            ctrl = true;
-        else if (modifier == QLatin1String("alt"))
-            alt = true;
-        else if (modifier == QLatin1String("shift"))
-            shift = true;
-        else
-            other = true;
-    }
-    return batch.offeredCode(ctrl, alt, shift, parts.last().trimmed(), other);
+    QStringList modifiers = written.split(QLatin1Char('+'));
+    const QString key = modifiers.takeLast().trimmed();
+    return batch.offeredCode(modifiers, key);
 }
 
 } // namespace

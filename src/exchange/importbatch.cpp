@@ -98,14 +98,30 @@ void ImportBatch::fail(const QString &message, int line)
     m_summary.errorLine = line;
 }
 
-int ImportBatch::offeredCode(bool ctrl, bool alt, bool shift, const QString &key,
-                             bool otherModifier)
+int ImportBatch::offeredCode(const QStringList &modifiers, const QString &key)
 {
     if (key.isEmpty())
         return 0;
+    bool ctrl = false;
+    bool alt = false;
+    bool shift = false;
+    bool other = false; // Super, Hyper, Meta, AltGr: no note holds them
+    for (const QString &written : modifiers) {
+        QString modifier = written.trimmed().toCaseFolded();
+        if (modifier.startsWith(QLatin1Char('<')) && modifier.endsWith(QLatin1Char('>')))
+            modifier = modifier.mid(1, modifier.size() - 2);
+        if (modifier == QLatin1String("ctrl") || modifier == QLatin1String("control"))
+            ctrl = true;
+        else if (modifier == QLatin1String("alt"))
+            alt = true;
+        else if (modifier == QLatin1String("shift"))
+            shift = true;
+        else
+            other = true;
+    }
     const int keyCode = offeredKey(key);
     // A key without Ctrl, Alt or Shift would be taken from every program: never a hot key here.
-    if (keyCode == 0 || otherModifier || !(ctrl || alt || shift)) {
+    if (keyCode == 0 || other || !(ctrl || alt || shift)) {
         skip(tr("hot keys Keyquill does not offer"));
         return 0;
     }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 // Gathers what a reader of another program's file finds into master macros the store can take:
 // names the settings layer would split get look-alike characters, an empty note name comes
@@ -31,9 +32,10 @@ public:
     void fail(const QString &message, int line);
     bool failed() const { return m_summary.failed(); }
 
-    // The code of Ctrl/Alt/Shift with one key the note editor offers (F1-F12, 0-9, A-Z);
-    // 0, counted as dropped, when the combination is none of those. An empty key is no hot key.
-    int offeredCode(bool ctrl, bool alt, bool shift, const QString &key, bool otherModifier);
+    // The code of Ctrl, Alt and Shift (any letter case, in angle brackets or not) with one key
+    // the note editor offers (F1-F12, 0-9, A-Z); 0, counted as dropped, for any other
+    // combination. An empty key is no hot key.
+    int offeredCode(const QStringList &modifiers, const QString &key);
 
     // Master macros without notes are left out: the store would not keep them.
     QList<MacroStore::Master> masters() const;
