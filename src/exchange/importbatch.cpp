@@ -30,7 +30,7 @@ int offeredKey(const QString &key)
 QString ImportBatch::storableName(QString name)
 {
     // Look-alikes keep the name readable where the settings layer would split it into groups.
-    name.replace(QLatin1Char('/'), QChar(0x2215)).replace(QLatin1Char('\\'), QChar(0x29f5));
+    name.replace(QLatin1Char('/'), QChar(0x2215)).replace(QLatin1Char('\\'), QChar(0x2216));
     return name;
 }
 
