@@ -21,13 +21,31 @@ bool MasterMacroImporter::isReadableFile(const QString &path)
 MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
 {
     m_imported.clear();
-    m_taken.clear();
     if (!isReadableFile(path))
         return Outcome::Unreadable;
     QSettings file(path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
         return Outcome::Unreadable;
 
+    QList<MacroStore::Master> masters;
+    const QStringList groups = file.childGroups();
+    for (const QString &master : groups) {
+        // A name holding a group separator cannot be one group of the store.
+        if (!MacroStore::isStorableName(master))
+            continue;
+        file.beginGroup(master);
+        file.beginGroup(MacroStore::MacrosGroup);
+        masters.append({master, importableNotes(file)});
+        file.endGroup();
+        file.endGroup();
+    }
+    return save(masters);
+}
+
+MasterMacroImporter::Outcome MasterMacroImporter::save(const QList<MacroStore::Master> &masters)
+{
+    m_imported.clear();
+    m_taken.clear();
     // The clash test ignores letter case; a set of the folded names keeps a file of many master
     // macros from a search of the store per name.
     const QStringList existing = m_store.masters();
@@ -35,19 +53,11 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
         m_taken.insert(name.toCaseFolded());
 
     Outcome outcome = Outcome::Finished;
-    const QStringList masters = file.childGroups();
-    for (const QString &master : masters) {
-        // A name holding a group separator cannot be one group of the store, and a master
-        // macro without a note would be a tree item the store does not hold: skip both.
-        if (!MacroStore::isStorableName(master))
+    for (const MacroStore::Master &master : masters) {
+        // A master macro without a note would be a tree item the store does not hold: skipped.
+        if (master.notes.isEmpty())
             continue;
-        file.beginGroup(master);
-        file.beginGroup(MacroStore::MacrosGroup);
-        MacroStore::Master imported{master, importableNotes(file)};
-        file.endGroup();
-        file.endGroup();
-        if (imported.notes.isEmpty())
-            continue;
+        MacroStore::Master imported = master;
         if (!chooseName(&imported.name)) {
             outcome = Outcome::Stopped;
             break;

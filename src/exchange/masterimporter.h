@@ -28,6 +28,8 @@ public:
     MasterMacroImporter(MacroStore &store, AskNewName askNewName);
 
     Outcome run(const QString &path);
+    // The same for master macros read from another program's file.
+    Outcome save(const QList<MacroStore::Master> &masters);
 
     // What the run saved, in file order (nothing after Unreadable or NotSaved).
     QList<MacroStore::Master> imported() const { return m_imported; }

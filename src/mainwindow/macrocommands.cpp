@@ -1,6 +1,8 @@
 #include "macrocommands.h"
 
+#include "exchange/importsummarydlg.h"
 #include "exchange/masterimporter.h"
+#include "exchange/snippetfiles.h"
 #include "hotkeys/livemaster.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
@@ -130,8 +132,7 @@ void MacroCommands::remove()
 void MacroCommands::import()
 {
     const QString caption = tr("Import Master Macro");
-    const QString path =
-        m_dialogs.openFileName(m_window, caption, tr("Master Macro Files (*.mmacro)"));
+    const QString path = m_dialogs.openFileName(m_window, caption, SnippetFiles::filter());
     if (path.isEmpty())
         return;
     MasterMacroImporter importer(m_store, [this, caption](const QString &candidate) {
@@ -141,8 +142,29 @@ void MacroCommands::import()
         return m_dialogs.getText(m_window, caption, label, &name) ? name : QString();
     });
     const QString file = QDir::toNativeSeparators(path);
-    m_items.fillAll();
-    switch (importer.run(path)) {
+    MasterMacroImporter::Outcome outcome = MasterMacroImporter::Outcome::Finished;
+    if (SnippetFiles::isSnippetFile(path)) {
+        // Read whole and shown before anything is written; a broken file writes nothing.
+        const ImportBatch batch = SnippetFiles::read(path);
+        const ImportSummary summary = batch.summary();
+        if (summary.failed())
+            return warn(summary.errorLine > 0
+                            ? tr("The file \"%1\" could not be imported; reading stopped at line "
+                                 "%2: %3 Nothing was imported.")
+                                  .arg(file)
+                                  .arg(summary.errorLine)
+                                  .arg(summary.error)
+                            : tr("The file \"%1\" could not be imported: %2 Nothing was imported.")
+                                  .arg(file, summary.error));
+        if (ImportSummaryDlg(file, summary, m_window).exec() != QDialog::Accepted)
+            return;
+        m_items.fillAll();
+        outcome = importer.save(batch.masters());
+    } else {
+        m_items.fillAll();
+        outcome = importer.run(path);
+    }
+    switch (outcome) {
     case MasterMacroImporter::Outcome::Unreadable:
         return warn(tr("The file \"%1\" could not be read as a Master Macro file.").arg(file));
     case MasterMacroImporter::Outcome::NotSaved:

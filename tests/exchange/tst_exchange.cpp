@@ -2,6 +2,7 @@
 // nobody honest, and what the export writes, as its check boxes say; offscreen, through the
 // window's commands, with the questions answered by a script.
 #include "support/filesizelimit.h"
+#include "support/modalanswerer.h"
 #include "support/windowfixture.h"
 
 #include "exchange/exportdlg.h"
@@ -136,6 +137,64 @@ private Q_SLOTS:
         codes.erase(std::unique(codes.begin(), codes.end()), codes.end()); // each combination once
         QCOMPARE(m_window->hotKeys().activeMaster(), last->text(0));
         QCOMPARE(m_window->hotKeys().liveCodes(), codes);
+    }
+
+    // Another program's file: its summary first, then one change of the store, or none.
+    void snippetFilesAfterTheirSummary_data()
+    {
+        QTest::addColumn<QString>("csv");
+        QTest::addColumn<bool>("accept");       // the summary's answer
+        QTest::addColumn<QStringList>("names"); // answers to the new-name question
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QString>("said"); // the summary, or the warning, in part
+        const QString csv = "name;text;master macro;hot key\nx;\"a\nb\";Work;Ctrl+Alt+B\n"
+                            "y;c;New;\n";
+        QTest::newRow("imported, a clash renamed")
+            << csv << true << QStringList{"Work 2"}
+            << QStringList{"New/y|0|c",
+                           "Work 2/x|" +
+                               QString::number((Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined()) +
+                               "|a\nb"}
+            << "Master Macros: 2\nNotes: 2\nHot keys kept: 1";
+        QTest::newRow("summary cancelled")
+            << csv << false << QStringList() << QStringList() << "Notes: 2";
+        QTest::newRow("clash question cancelled, nothing after it")
+            << csv << true << QStringList{QString()} << QStringList() << "Notes: 2";
+        QTest::newRow("broken file")
+            << "x;\"open\n"
+            << true << QStringList() << QStringList()
+            << "could not be imported; reading stopped at line 1: A quoted field is not closed. "
+               "Nothing was imported.";
+    }
+    void snippetFilesAfterTheirSummary()
+    {
+        QFETCH(QString, csv);
+        QFETCH(bool, accept);
+        QFETCH(QString, said);
+        QFETCH(QStringList, names);
+        const QString path = m_dir.filePath("table.csv");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv.toUtf8()) > 0);
+        file.close();
+        const QStringList before = TestEnvironment::storeDump();
+        QString shown;
+        ModalAnswerer answerer;
+        answerer.expect([&](QWidget *dialog) {
+            shown = dialog->findChild<QPlainTextEdit *>()->toPlainText();
+            auto *buttons = dialog->findChild<QDialogButtonBox *>();
+            buttons->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        });
+        m_dialogs->names = names;
+        import(path);
+        if (said.contains("Nothing"))
+            QVERIFY2(m_dialogs->asked.last().contains(said), qPrintable(m_dialogs->asked.last()));
+        else
+            QVERIFY2(shown.contains(said), qPrintable(shown));
+        QStringList stored = TestEnvironment::storeDump();
+        stored.removeIf([&before](const QString &note) { return before.contains(note); });
+        stored.sort();
+        QTEST(stored, "added");
+        QCOMPARE(treeDump().size(), 5 + stored.size() + (stored.isEmpty() ? 0 : 2));
     }
 
     void failedExportKeepsTheDialogAndTheTarget_data()

@@ -1,0 +1,157 @@
+// Import of 10,000 snippets from each other program's format: reading the file into master
+// macros (parse and conversion) and writing them to an empty store as one change. Prints the
+// figures; it never passes or fails on time.
+#include "exchange/masterimporter.h"
+#include "exchange/snippetfiles.h"
+#include "store/macrostore.h"
+#include "support/testenv.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <vector>
+
+namespace {
+
+constexpr int Snippets = 10000;
+constexpr int Rounds = 5;
+
+QString text(int n)
+{
+    return QStringLiteral("Dear customer %1,\nthank you for your message; we answer within two "
+                          "days. Kind regards, Se\u00f1or M\u00fcller \u20ac 100%")
+        .arg(n);
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray espanso()
+{
+    QByteArray yaml = "matches:\n";
+    for (int n = 0; n < Snippets; ++n) {
+        yaml += QStringLiteral("  - trigger: \":s%1\"\n    replace: |\n      ").arg(n).toUtf8();
+        yaml += text(n).replace(QLatin1Char('\n'), QLatin1String("\n      ")).toUtf8();
+        yaml += n % 10 == 0 ? "\n      {{d}}\n    vars:\n      - name: d\n        type: date\n"
+                              "        params:\n          format: \"%Y-%m-%d\"\n"
+                            : "\n";
+    }
+    return yaml;
+}
+
+QByteArray beeftext()
+{
+    QByteArray json = R"({"fileFormatVersion": 8, "groups": [{"uuid": "{g1}", "name": "One"},
+ {"uuid": "{g2}", "name": "Two"}], "combos": [)";
+    for (int n = 0; n < Snippets; ++n) {
+        QString snippet = text(n) + (n % 10 == 0 ? QStringLiteral(" #{clipboard}") : QString());
+        snippet.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        json += QStringLiteral(R"(%1{"uuid": "{c%2}", "name": "Combo %2", "keyword": "k%2",
+ "snippet": "%3", "group": "{g%4}", "enabled": true})")
+                    .arg(n ? QStringLiteral(",") : QString())
+                    .arg(n)
+                    .arg(snippet)
+                    .arg(n % 2 + 1)
+                    .toUtf8();
+    }
+    return json + "]}";
+}
+
+bool autoKey(const QString &folder)
+{
+    for (int n = 0; n < Snippets; ++n) {
+        const QString name = QStringLiteral("Phrase %1").arg(n);
+        const QByteArray description =
+            QStringLiteral(R"({"type": "phrase", "description": "%1", "abbreviation":
+ {"abbreviations": ["p%2"]}, "hotkey": {"modifiers": ["<ctrl>", "<alt>"], "hotKey": %3}})")
+                .arg(name)
+                .arg(n)
+                .arg(n < 26 ? QStringLiteral("\"%1\"").arg(QChar('a' + n)) : QStringLiteral("null"))
+                .toUtf8();
+        if (!write(folder + QStringLiteral("/.%1.json").arg(name), description) ||
+            !write(folder + QStringLiteral("/%1.txt").arg(name), text(n).toUtf8()))
+            return false;
+    }
+    return true;
+}
+
+QByteArray csv()
+{
+    QByteArray table = "name;text;master macro;hot key\r\n";
+    for (int n = 0; n < Snippets; ++n)
+        table += QStringLiteral("Note %1;\"%2 \"\"quoted\"\"\";Master %3;%4\r\n")
+                     .arg(n)
+                     .arg(text(n))
+                     .arg(n / 1000)
+                     .arg(n % 1000 < 26 ? QStringLiteral("Ctrl+Alt+%1").arg(QChar('A' + n % 1000))
+                                        : QString())
+                     .toUtf8();
+    return table;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestEnvironment environment; // its own settings folder, as the tests have
+    const QString dir = environment.configDir() + QStringLiteral("/snippets");
+    const QString autoKeyFolder = dir + QStringLiteral("/My Phrases");
+    struct Format
+    {
+        const char *name;
+        QString path;
+        bool written;
+    };
+    const std::vector<Format> formats = {
+        {"espanso YAML", dir + "/base.yml", write(dir + "/base.yml", espanso())},
+        {"Beeftext JSON", dir + "/combos.json", write(dir + "/combos.json", beeftext())},
+        {"AutoKey folder", autoKeyFolder + "/Phrase 0.txt", autoKey(autoKeyFolder)},
+        {"CSV", dir + "/notes.csv", write(dir + "/notes.csv", csv())}};
+    std::printf("%d snippets per format, %d rounds, median (min) in ms\n", Snippets, Rounds);
+    int failures = 0;
+    for (const Format &format : formats) {
+        std::vector<double> reads, saves;
+        int notes = 0;
+        for (int round = 0; round < Rounds && format.written; ++round) {
+            {
+                QSettings store;
+                store.clear();
+                store.sync();
+            }
+            QElapsedTimer timer;
+            timer.start();
+            const ImportBatch batch = SnippetFiles::read(format.path);
+            reads.push_back(timer.nsecsElapsed() / 1e6);
+            MacroStore store;
+            MasterMacroImporter importer(store, [](const QString &) { return QString(); });
+            timer.restart();
+            importer.save(batch.masters());
+            saves.push_back(timer.nsecsElapsed() / 1e6);
+            notes = batch.summary().notes;
+        }
+        if (notes != Snippets || reads.empty()) {
+            std::printf("%-15s FAILED (%d notes read)\n", format.name, notes);
+            ++failures;
+            continue;
+        }
+        std::printf("%-15s read %7.1f (%.1f)  write %7.1f (%.1f)  total %7.1f\n", format.name,
+                    median(reads), *std::min_element(reads.begin(), reads.end()), median(saves),
+                    *std::min_element(saves.begin(), saves.end()), median(reads) + median(saves));
+    }
+    return failures;
+}

@@ -1,0 +1,106 @@
+#include "autokeyreader.h"
+
+#include "importbatch.h"
+#include "jsonfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+// Folders below folders: deep enough for any real tree, short of a link loop.
+constexpr int MaxDepth = 16;
+
+// The title the folder's own description gives it, else the folder's name.
+QString folderTitle(const QDir &folder)
+{
+    QJsonDocument document;
+    ImportBatch unused; // a broken folder description only costs the title
+    if (JsonFile::read(folder.filePath(QStringLiteral(".folder.json")), unused, &document)) {
+        const QString title = document.object().value(QLatin1String("title")).toString();
+        if (!title.isEmpty())
+            return title;
+    }
+    return folder.dirName();
+}
+
+int hotKeyCode(const QJsonObject &hotkey, ImportBatch &batch)
+{
+    QString key = hotkey.value(QLatin1String("hotKey")).toString();
+    if (key.isEmpty())
+        return 0;
+    // Keys other than characters are written in angle brackets: "<f5>", "<enter>".
+    if (key.size() > 2 && key.startsWith(QLatin1Char('<')) && key.endsWith(QLatin1Char('>')))
+        key = key.mid(1, key.size() - 2);
+    QStringList modifiers;
+    for (const auto &modifier : hotkey.value(QLatin1String("modifiers")).toArray())
+        modifiers << modifier.toString();
+    return batch.offeredCode(modifiers, key);
+}
+
+} // namespace
+
+void AutoKeyReader::read(const QString &path, ImportBatch &batch)
+{
+    const QFileInfo info(path);
+    const QDir folder(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
+    if (!readFolder(folder, batch, 0) || batch.failed())
+        return;
+    if (batch.masters().isEmpty() && batch.summary().skipped.isEmpty())
+        batch.fail(tr("The folder holds no phrases (a hidden .<name>.json beside each "
+                      "<name>.txt)."),
+                   0);
+}
+
+bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth)
+{
+    const QStringList descriptions =
+        folder.entryList({QStringLiteral(".*.json")}, QDir::Files | QDir::Hidden, QDir::Name);
+    int master = -1;
+    for (const QString &file : descriptions) {
+        if (file == QLatin1String(".folder.json"))
+            continue;
+        QJsonDocument document;
+        if (!JsonFile::read(folder.filePath(file), batch, &document)) {
+            batch.fail(tr("%1: %2").arg(file, batch.summary().error), batch.summary().errorLine);
+            return false;
+        }
+        const QJsonObject phrase = document.object();
+        if (phrase.value(QLatin1String("type")).toString() != QLatin1String("phrase")) {
+            batch.skip(tr("scripts"));
+            continue;
+        }
+        // ".<name>.json" describes "<name>.txt".
+        const QString base = file.mid(1, file.size() - 6);
+        QByteArray bytes;
+        QString text;
+        if (!batch.readFile(folder.filePath(base + QStringLiteral(".txt")), &bytes)) {
+            batch.fail(tr("The text of the phrase %1 cannot be read.").arg(base), 0);
+            return false;
+        }
+        if (!batch.decodeUtf8(bytes, &text)) {
+            batch.fail(tr("%1.txt: %2").arg(base, batch.summary().error),
+                       batch.summary().errorLine);
+            return false;
+        }
+        if (master < 0)
+            master = batch.master(folderTitle(folder));
+        const int code = hotKeyCode(phrase.value(QLatin1String("hotkey")).toObject(), batch);
+        QString name = phrase.value(QLatin1String("description")).toString();
+        if (name.isEmpty())
+            name = base;
+        text = ImportBatch::literal(text);
+        text.replace(QLatin1String("<cursor>"), QLatin1String("{{cursor}}"));
+        batch.addNote(master, name, code, text);
+    }
+    if (depth >= MaxDepth)
+        return true;
+    const QStringList folders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &sub : folders) {
+        if (!readFolder(QDir(folder.filePath(sub)), batch, depth + 1))
+            return false;
+    }
+    return true;
+}

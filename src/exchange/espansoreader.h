@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+class ImportBatch;
+
+// Match files of espanso (YAML): the `matches:` of one file become one master macro named after
+// the file, each match a note named after its (first) trigger. Date, clipboard and echo
+// variables become placeholders or text; matches that need a program run, a form, an image or
+// a regular expression have no equivalent here and are left out, counted.
+class EspansoReader final
+{
+    Q_DECLARE_TR_FUNCTIONS(MainWindow)
+
+public:
+    static void read(const QString &path, ImportBatch &batch);
+
+    // A strftime format as a Qt date format; "" when it uses a conversion Qt has none for.
+    static QString qtDateFormat(const QString &strftime);
+};

@@ -1,0 +1,194 @@
+#include "importbatch.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace {
+
+// The key part of a code for a key the note editor offers, or 0.
+int offeredKey(const QString &key)
+{
+    const QString upper = key.toUpper();
+    if (upper.size() == 1) {
+        const QChar c = upper.at(0);
+        if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+            (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            return c.unicode();
+        return 0;
+    }
+    if (upper.startsWith(QLatin1Char('F'))) {
+        bool ok = false;
+        const int number = upper.mid(1).toInt(&ok);
+        if (ok && number >= 1 && number <= 12 && !upper.mid(1).startsWith(QLatin1Char('0')))
+            return static_cast<int>(Qt::Key_F1) + number - 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString ImportBatch::storableName(QString name)
+{
+    // Look-alikes keep the name readable where the settings layer would split it into groups.
+    name.replace(QLatin1Char('/'), QChar(0x2215)).replace(QLatin1Char('\\'), QChar(0x2216));
+    return name;
+}
+
+int ImportBatch::master(const QString &name)
+{
+    const QString storable = storableName(name);
+    const auto found = m_index.constFind(storable);
+    if (found != m_index.cend())
+        return found.value();
+    Building building;
+    building.master.name = storable;
+    m_masters.append(building);
+    m_index.insert(storable, m_masters.size() - 1);
+    return m_masters.size() - 1;
+}
+
+int ImportBatch::addNote(int master, const QString &name, int code, const QString &text)
+{
+    Building &building = m_masters[master];
+    QString base = name;
+    if (base.trimmed().isEmpty()) {
+        // A snippet without a name is known by the start of its text.
+        base = text.section(QLatin1Char('\n'), 0, 0).left(40).trimmed();
+        if (base.isEmpty())
+            base = tr("Note");
+    }
+    base = storableName(base);
+    QString unique = base;
+    for (int n = 2; building.names.contains(unique); ++n)
+        unique = QStringLiteral("%1 (%2)").arg(base).arg(n);
+    if (unique != name)
+        ++m_summary.renamedNotes;
+    building.names.insert(unique);
+    if (code != 0) {
+        if (building.codes.contains(code)) {
+            skip(tr("hot keys another note of the Master Macro holds"));
+            code = 0;
+        } else {
+            building.codes.insert(code);
+            ++m_summary.hotKeysKept;
+        }
+    }
+    building.master.notes.append({unique, code, text});
+    return building.master.notes.size() - 1;
+}
+
+QString ImportBatch::noteName(int master, int note) const
+{
+    return m_masters.at(master).master.notes.at(note).name;
+}
+
+void ImportBatch::setText(int master, int note, const QString &text)
+{
+    m_masters[master].master.notes[note].text = text;
+}
+
+void ImportBatch::skip(const QString &reason)
+{
+    ++m_summary.skipped[reason];
+}
+
+void ImportBatch::fail(const QString &message, int line)
+{
+    m_summary.error = message;
+    m_summary.errorLine = line;
+}
+
+int ImportBatch::offeredCode(const QStringList &modifiers, const QString &key)
+{
+    if (key.isEmpty())
+        return 0;
+    bool ctrl = false;
+    bool alt = false;
+    bool shift = false;
+    bool other = false; // Super, Hyper, Meta, AltGr: no note holds them
+    for (const QString &written : modifiers) {
+        QString modifier = written.trimmed().toCaseFolded();
+        if (modifier.startsWith(QLatin1Char('<')) && modifier.endsWith(QLatin1Char('>')))
+            modifier = modifier.mid(1, modifier.size() - 2);
+        if (modifier == QLatin1String("ctrl") || modifier == QLatin1String("control"))
+            ctrl = true;
+        else if (modifier == QLatin1String("alt"))
+            alt = true;
+        else if (modifier == QLatin1String("shift"))
+            shift = true;
+        else
+            other = true;
+    }
+    const int keyCode = offeredKey(key);
+    // A key without Ctrl, Alt or Shift would be taken from every program: never a hot key here.
+    if (keyCode == 0 || other || !(ctrl || alt || shift)) {
+        skip(tr("hot keys Keyquill does not offer"));
+        return 0;
+    }
+    return MacroStore::buildCode(ctrl, alt, shift, keyCode);
+}
+
+QList<MacroStore::Master> ImportBatch::masters() const
+{
+    QList<MacroStore::Master> masters;
+    for (const Building &building : m_masters) {
+        if (!building.master.notes.isEmpty())
+            masters.append(building.master);
+    }
+    return masters;
+}
+
+ImportSummary ImportBatch::summary() const
+{
+    ImportSummary summary = m_summary;
+    for (const Building &building : m_masters) {
+        if (!building.master.notes.isEmpty()) {
+            ++summary.masters;
+            summary.notes += building.master.notes.size();
+        }
+    }
+    return summary;
+}
+
+QString ImportBatch::literal(QString text)
+{
+    return text.replace(QLatin1String("{{"), QLatin1String("{{{{"));
+}
+
+bool ImportBatch::readFile(const QString &path, QByteArray *bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(tr("The file cannot be read (%1).").arg(file.errorString()), 0);
+        return false;
+    }
+    *bytes = file.readAll();
+    return true;
+}
+
+bool ImportBatch::decodeUtf8(const QByteArray &bytes, QString *text)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *text = decoder(bytes);
+    if (!decoder.hasError()) {
+        if (text->startsWith(QChar(0xfeff)))
+            text->remove(0, 1);
+        return true;
+    }
+    // Find the first line that does not decode on its own, for the message.
+    int line = 1;
+    for (const QByteArray &piece : bytes.split('\n')) {
+        QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = check(piece);
+        if (check.hasError())
+            break;
+        ++line;
+    }
+    fail(tr("The file is not UTF-8 text."), line);
+    return false;
+}
+
+int ImportBatch::lineAt(const QByteArray &bytes, qsizetype offset)
+{
+    return static_cast<int>(bytes.left(offset).count('\n')) + 1;
+}

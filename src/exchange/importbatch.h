@@ -1,0 +1,65 @@
+#pragma once
+
+#include "importsummary.h"
+#include "store/macrostore.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// Gathers what a reader of another program's file finds into master macros the store can take:
+// names the settings layer would split get look-alike characters, an empty note name comes
+// from the text, a name taken in its master macro gets " (2)", " (3)", ..., and a hot key
+// another note of the master macro holds already is dropped. Counts all of it for the summary.
+class ImportBatch final
+{
+    Q_DECLARE_TR_FUNCTIONS(MainWindow)
+
+public:
+    // The master macro of that name, made on first use; its index.
+    int master(const QString &name);
+    // Adds a note; its index in `master`.
+    int addNote(int master, const QString &name, int code, const QString &text);
+    QString noteName(int master, int note) const;
+    // For texts that name other notes, which can be written only once every note has its name.
+    void setText(int master, int note, const QString &text);
+
+    void skip(const QString &reason);
+    void fail(const QString &message, int line);
+    bool failed() const { return m_summary.failed(); }
+
+    // The code of Ctrl, Alt and Shift (any letter case, in angle brackets or not) with one key
+    // the note editor offers (F1-F12, 0-9, A-Z); 0, counted as dropped, for any other
+    // combination. An empty key is no hot key.
+    int offeredCode(const QStringList &modifiers, const QString &key);
+
+    // Master macros without notes are left out: the store would not keep them.
+    QList<MacroStore::Master> masters() const;
+    ImportSummary summary() const;
+
+    static QString storableName(QString name);
+    // Text that the placeholders must take as it is: "{{" is written "{{{{".
+    static QString literal(QString text);
+
+    // The file's bytes, or a failure said; false then.
+    bool readFile(const QString &path, QByteArray *bytes);
+    // UTF-8 (a byte order mark dropped), or a failure at the line of the first bad byte.
+    bool decodeUtf8(const QByteArray &bytes, QString *text);
+    // The line (from 1) that the byte at `offset` is on.
+    static int lineAt(const QByteArray &bytes, qsizetype offset);
+
+private:
+    struct Building
+    {
+        MacroStore::Master master;
+        QSet<QString> names;
+        QSet<int> codes;
+    };
+    QList<Building> m_masters;
+    QHash<QString, int> m_index;
+    ImportSummary m_summary;
+};

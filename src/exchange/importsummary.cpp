@@ -1,0 +1,16 @@
+#include "importsummary.h"
+
+QStringList ImportSummary::lines() const
+{
+    QStringList lines;
+    lines << tr("Master Macros: %1").arg(masters) << tr("Notes: %1").arg(notes)
+          << tr("Hot keys kept: %1").arg(hotKeysKept);
+    if (renamedNotes > 0)
+        lines << tr("Notes renamed (name taken or holding / or \\): %1").arg(renamedNotes);
+    if (!skipped.isEmpty()) {
+        lines << tr("Left out:");
+        for (auto it = skipped.cbegin(); it != skipped.cend(); ++it)
+            lines << tr("  %1: %2").arg(it.key()).arg(it.value());
+    }
+    return lines;
+}

@@ -1,0 +1,316 @@
+// The readers of other snippet programs' files, without windows: small files written here, the
+// master macros and notes they give, what the summary says, and where a broken file stops.
+#include "exchange/espansoreader.h"
+#include "exchange/snippetfiles.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString CtrlAltA = QString::number((Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined());
+const QString CtrlAltH = QString::number((Qt::CTRL | Qt::ALT | Qt::Key_H).toCombined());
+const QString ShiftF5 = QString::number((Qt::SHIFT | Qt::Key_F5).toCombined());
+
+const char *const EspansoDefault = R"(# espanso match file
+# Matches are substitution rules: the trigger is replaced by the replace text.
+global_vars:
+  - name: clip
+    type: clipboard
+
+matches:
+  # Simple text replacement
+  - trigger: ":espanso"
+    replace: "Hi there!"
+
+  # The current date
+  - trigger: ":date"
+    replace: "{{mydate}}"
+    vars:
+      - name: mydate
+        type: date
+        params:
+          format: "%m/%d/%Y"
+
+  # The output of a shell command
+  - trigger: ":shell"
+    replace: "{{output}}"
+    vars:
+      - name: output
+        type: shell
+        params:
+          cmd: "echo 'Hello from your shell'"
+
+  - triggers: [":sig", ":signature"]
+    label: "Signature"
+    replace: |
+      Best regards,
+      Jane $|$
+  - trigger: ":paste"
+    replace: "Copied: {{clip}}, at {{now}}; {{ kept }} {{unknown}}"
+    vars:
+      - name: now
+        type: date
+        params:
+          format: "%-d %B at %H:%M"
+  - trigger: ":me"
+    replace: "I am {{who}}"
+    vars:
+      - name: who
+        type: echo
+        params:
+          echo: "Jane {{x}}"
+  - trigger: ":espanso"
+    replace: "again"
+  - trigger: ":a/b"
+    replace: "slash"
+  - trigger: ":day"
+    replace: "{{d}}"
+    vars:
+      - name: d
+        type: date
+        params:
+          format: "%j"
+  - regex: ":(?P<n>\\d+)x"
+    replace: "{{n}}"
+  - trigger: ":form"
+    form: "Hi [[name]]"
+)";
+
+const char *const Beeftext = R"({
+  "fileFormatVersion": 8,
+  "groups": [
+    {"uuid": "{1f0c}", "name": "Mail", "description": "Letters"},
+    {"uuid": "{2e1d}", "name": "Code", "description": ""}
+  ],
+  "combos": [
+    {"uuid": "{a}", "name": "Signature", "keyword": "sig", "group": "{1f0c}", "enabled": true,
+     "snippet": "Regards,\n#{input:Your name}"},
+    {"uuid": "{b}", "name": "", "keyword": "addr", "group": "{1f0c}", "enabled": false,
+     "snippet": "#{clipboard} on #{dateTime:yyyy-MM-dd} #{dateTime}"},
+    {"uuid": "{c}", "name": "Stamp", "keyword": "td", "group": "{2e1d}",
+     "snippet": "#{date} #{time}#{cursor}"},
+    {"uuid": "{d}", "name": "Ref", "keyword": "ref", "group": "{2e1d}",
+     "snippet": "See #{combo:sig} and #{combo:addr}"},
+    {"uuid": "{e}", "name": "Loose", "keyword": "loose", "snippet": "{{literal}} #{broken"},
+    {"uuid": "{f}", "name": "Run", "keyword": "run", "group": "{2e1d}",
+     "snippet": "#{powershell:C:\\x.ps1}"},
+    {"uuid": "{g}", "name": "Later", "keyword": "later", "group": "{2e1d}",
+     "snippet": "#{dateTime:+1d:yyyy}"}
+  ]
+})";
+
+QByteArray phrase(const char *description, const char *modifiers, const char *key,
+                  const char *type = "phrase")
+{
+    return QStringLiteral(R"({"usageCount": 0, "omitTrigger": false, "prompt": false,
+ "description": "%1", "abbreviation": {"wordChars": "[\\w]", "abbreviations": ["adr"],
+ "immediate": false, "ignoreCase": false, "backspace": true, "triggerInside": false},
+ "hotkey": {"modifiers": [%2], "hotKey": %3}, "modes": [1, 3], "showInTrayMenu": false,
+ "matchCase": false, "filter": {"regex": null, "isRecursive": false}, "type": "%4",
+ "sendMode": "kb"})")
+        .arg(description, modifiers, key, type)
+        .toUtf8();
+}
+
+} // namespace
+
+class TestSnippetImport final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // Writes "path", "content", ... below a fresh folder; the first path is the one imported.
+    QString write(const QStringList &files)
+    {
+        const QString root = m_dir.filePath(QTest::currentDataTag());
+        for (qsizetype i = 0; i + 1 < files.size(); i += 2) {
+            const QString path = root + '/' + files.at(i);
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(files.at(i + 1).toUtf8()) < 0)
+                return {};
+        }
+        return root + '/' + files.first();
+    }
+
+private Q_SLOTS:
+    void filesGiveMastersAndNotes_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("notes"); // "master/note|code|text", in reading order
+        QTest::addColumn<QStringList>("summary");
+        QTest::newRow("espanso default")
+            << QStringList{"base.yml", EspansoDefault}
+            << QStringList{"base/:espanso|0|Hi there!",
+                           "base/:date|0|{{date:MM/dd/yyyy}}",
+                           "base/:sig|0|Best regards,\nJane {{cursor}}\n",
+                           "base/:paste|0|Copied: {{clipboard}}, at {{date:d MMMM' at 'HH:mm}}; "
+                           "{{{{ kept }} {{{{unknown}}",
+                           "base/:me|0|I am Jane {{{{x}}",
+                           "base/:espanso (2)|0|again",
+                           "base/:a\u2215b|0|slash"}
+            << QStringList{"Master Macros: 1",
+                           "Notes: 7",
+                           "Notes renamed",
+                           "matches using a shell variable: 1",
+                           "form matches: 1",
+                           "matches with a regular expression: 1",
+                           "matches with a date format without equivalent: 1"};
+        QTest::newRow("Beeftext, two groups")
+            << QStringList{"export.json", Beeftext}
+            << QStringList{"Mail/Signature|0|Regards,\n{{input:Your name}}",
+                           "Mail/addr|0|{{clipboard}} on {{date:yyyy-MM-dd}} {{date}} {{time}}",
+                           "Code/Stamp|0|{{date}} {{time}}{{cursor}}",
+                           "Code/Ref|0|See {{note:Signature}} and {{note:addr}}",
+                           "export/Loose|0|{{{{literal}} #{broken"}
+            << QStringList{"Master Macros: 3", "Notes: 5", "combos using #{powershell}: 1",
+                           "combos using #{dateTime}: 1"};
+        QTest::newRow("AutoKey folder")
+            << QStringList{"My Phrases/Home Address.txt",
+                           "1 Main St\n<cursor>{{x}}",
+                           "My Phrases/.Home Address.json",
+                           phrase("Home Address", R"("<ctrl>", "<alt>")", R"("h")"),
+                           "My Phrases/.folder.json",
+                           R"({"title": "Phrases", "type": "folder"})",
+                           "My Phrases/.win.json",
+                           phrase("Win", R"("<super>")", R"("w")"),
+                           "My Phrases/win.txt",
+                           "super",
+                           "My Phrases/.f5.json",
+                           phrase("Five", R"("<shift>")", R"("<f5>")"),
+                           "My Phrases/f5.txt",
+                           "five",
+                           "My Phrases/.tab.json",
+                           phrase("Tab", R"("<ctrl>")", R"("<tab>")"),
+                           "My Phrases/tab.txt",
+                           "tab",
+                           "My Phrases/.run.json",
+                           phrase("Run", "", "null", "script"),
+                           "My Phrases/run.py",
+                           "print(1)",
+                           "My Phrases/Sub/.s.json",
+                           phrase("", "", "null"),
+                           "My Phrases/Sub/s.txt",
+                           "inner"}
+            << QStringList{"Phrases/Five|" + ShiftF5 + "|five",
+                           "Phrases/Home Address|" + CtrlAltH + "|1 Main St\n{{cursor}}{{{{x}}",
+                           "Phrases/Tab|0|tab", "Phrases/Win|0|super", "Sub/s|0|inner"}
+            << QStringList{"Master Macros: 2", "Hot keys kept: 2",
+                           "hot keys Keyquill does not offer: 2", "scripts: 1"};
+        QTest::newRow("CSV, header, quotes and line breaks")
+            << QStringList{"notes.csv", "\ufeffHot key;Text;Name;Master Macro\r\n"
+                                        "Ctrl+Alt+A;\"Dear \"\"Sir\"\";\r\nbye\";Letter;Mail\r\n"
+                                        "ctrl+alt+a;second;Other;Mail\r\n"
+                                        "Meta+A;x;Meta;\r\n"
+                                        ";;;\r\n"
+                                        "Alt+F12;\"{{date}}\";Today;\r\n"}
+            << QStringList{"Mail/Letter|" + CtrlAltA + "|Dear \"Sir\";\nbye", "Mail/Other|0|second",
+                           "notes/Meta|0|x",
+                           "notes/Today|" + QString::number((Qt::ALT | Qt::Key_F12).toCombined()) +
+                               "|{{date}}"}
+            << QStringList{"Master Macros: 2", "Notes: 4", "Hot keys kept: 2",
+                           "hot keys another note of the Master Macro holds: 1",
+                           "hot keys Keyquill does not offer: 1"};
+        QTest::newRow("CSV without header, commas")
+            << QStringList{"plain.csv", "a,\"x, y\"\nb,\"\"\n,\n"}
+            << QStringList{"plain/a|0|x, y", "plain/b|0|"} << QStringList{"Notes: 2"};
+    }
+    void filesGiveMastersAndNotes()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, notes);
+        const ImportBatch batch = SnippetFiles::read(write(files));
+        const ImportSummary said = batch.summary();
+        QVERIFY2(!said.failed(), qPrintable(said.error));
+        QStringList found;
+        for (const MacroStore::Master &master : batch.masters())
+            for (const MacroStore::Note &note : master.notes)
+                found << master.name + '/' + note.name + '|' + QString::number(note.code) + '|' +
+                             note.text;
+        // The order of a folder's files is the file system's business.
+        if (QByteArray(QTest::currentDataTag()).startsWith("AutoKey"))
+            found.sort();
+        QCOMPARE(found, notes);
+        const QString lines = said.lines().join('\n');
+        QFETCH(QStringList, summary);
+        for (const QString &line : summary)
+            QVERIFY2(lines.contains(line), qPrintable(lines));
+    }
+
+    void brokenFilesStopAtTheirLine_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("line");
+        QTest::newRow("YAML, bad indentation")
+            << QStringList{"a.yml", "matches:\n  - trigger: \":a\"\n   replace: \"x\"\n"
+                                    "  - trigger: :b\n    replace: y\n"}
+            << "not valid YAML" << 3;
+        QTest::newRow("YAML, no matches")
+            << QStringList{"b.yml", "backend: Clipboard\n"} << "no \"matches:\" list" << 1;
+        QTest::newRow("YAML, match not a map")
+            << QStringList{"c.yml", "matches:\n  - trigger: a\n    replace: b\n  - plain\n"}
+            << "not a list of keys" << 4;
+        QTest::newRow("YAML, not UTF-8")
+            << QStringList{"d.yml", QString::fromLatin1("matches:\n  - trigger: a\n")} << QString()
+            << 0;
+        QTest::newRow("JSON, cut short")
+            << QStringList{"e.json", "{\n  \"combos\": [\n    {\"keyword\": \"a\",\n"}
+            << "not valid JSON" << 4;
+        QTest::newRow("JSON, no combos")
+            << QStringList{"f.json", "{\"groups\": []}"} << "no \"combos\" list" << 1;
+        QTest::newRow("AutoKey, broken description")
+            << QStringList{"P/a.txt", "a", "P/.a.json", "{\n\"type\": \"phrase\",\n\"x\" 1}"}
+            << ".a.json: The file is not valid JSON" << 3;
+        QTest::newRow("AutoKey, no phrases") << QStringList{"Q/a.txt", "a"} << "no phrases" << 0;
+        QTest::newRow("CSV, open quote")
+            << QStringList{"g.csv", "a,b\nc,\"d\ne,f\n"} << "not closed" << 2;
+        QTest::newRow("CSV, text after quote")
+            << QStringList{"h.csv", "a,b\nc,\"d\n\"e\n"} << "follows a closing quote" << 3;
+    }
+    void brokenFilesStopAtTheirLine()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, error);
+        QFETCH(int, line);
+        QString path = write(files);
+        if (error.isEmpty()) {
+            // Bytes that are no UTF-8 at all, on the third line.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append) && file.write("    replace: \xe9t\xe9\n") > 0);
+            file.close();
+            error = "not UTF-8";
+            line = 3;
+        }
+        const ImportBatch batch = SnippetFiles::read(path);
+        QVERIFY2(batch.summary().error.contains(error), qPrintable(batch.summary().error));
+        QCOMPARE(batch.summary().errorLine, line);
+    }
+
+    void strftimeBecomesQtFormat_data()
+    {
+        QTest::addColumn<QString>("strftime");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("date") << "%Y-%m-%d"
+                              << "yyyy-MM-dd";
+        QTest::newRow("unpadded and words") << "%A, %-d. %b %y"
+                                            << "dddd, d. MMM yy";
+        QTest::newRow("12 hours") << "%I:%M %p"
+                                  << "hh:mm AP";
+        QTest::newRow("quote and letters") << "%T o'clock %%"
+                                           << "HH:mm:ss' o''clock %'";
+        QTest::newRow("no equivalent") << "%j"
+                                       << "";
+        QTest::newRow("cut short") << "%Y%"
+                                   << "";
+    }
+    void strftimeBecomesQtFormat()
+    {
+        QFETCH(QString, strftime);
+        QTEST(EspansoReader::qtDateFormat(strftime), "qt");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSnippetImport)
+#include "tst_snippetimport.moc"
