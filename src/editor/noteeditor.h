@@ -1,12 +1,13 @@
 #pragma once
 
+#include "store/macrostore.h"
+
 #include <memory>
 #include <QIcon>
 #include <QString>
 #include <QWidget>
 
 class Dialogs;
-class MacroStore;
 
 namespace Ui {
 class NoteEditor;
@@ -54,8 +55,13 @@ private:
     void markUsedKeys();
     void warn(const QString &text);
 
+    // The note changed on disk since it was shown: true to save over it anyway (the user said
+    // so), false when the user took the other version or cancelled.
+    bool keepMine();
+
     std::unique_ptr<Ui::NoteEditor> ui;
     MacroStore *m_store = nullptr;
+    MacroStore::Note m_shown; // as read when shown or saved
     Dialogs *m_dialogs = nullptr;
     QIcon m_inUseIcon;
     QString m_master;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 
 namespace {
@@ -29,6 +31,7 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
 {
     ui->restoreClipboard->setChecked(preferences.restoreClipboard());
     ui->tickLastLive->setChecked(preferences.tickLastLiveAtStart());
+    ui->storeFolder->setText(QDir::toNativeSeparators(preferences.storeFolder()));
 
     ui->pasteKeys->setRowCount(0);
     const QHash<QString, int> pasteKeys = preferences.pasteKeys();
@@ -76,6 +79,20 @@ void PreferencesDlg::setPasteKeysHonoured(bool honoured)
     for (QWidget *widget : table)
         widget->setEnabled(honoured);
     ui->labelPasteKeysUnavailable->setVisible(!honoured);
+}
+
+QString PreferencesDlg::storeFolder() const
+{
+    const QString folder = ui->storeFolder->text().trimmed();
+    return folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
+}
+
+void PreferencesDlg::on_btnChooseStoreFolder_clicked()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, ui->labelStoreFolder->text(), storeFolder());
+    if (!folder.isEmpty())
+        ui->storeFolder->setText(QDir::toNativeSeparators(folder));
 }
 
 void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)

@@ -9,6 +9,7 @@ namespace {
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
 const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
 const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
+const QString StoreFolderKey = QStringLiteral("storeFolder");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
 // the settings layer would read as group separators.
 const QString PasteKeysArray = QStringLiteral("pasteKeys");
@@ -55,6 +56,7 @@ Preferences Preferences::load()
     preferences.m_restoreClipboard = store.value(RestoreClipboardKey, false).toBool();
     preferences.m_tickLastLiveAtStart = store.value(TickLastLiveKey, false).toBool();
     preferences.m_keyboardToken = store.value(KeyboardTokenKey).toString();
+    preferences.m_storeFolder = store.value(StoreFolderKey).toString();
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -93,5 +95,12 @@ bool Preferences::saveKeyboardToken(const QString &token)
 {
     StoreWrite write({Group});
     write.settings().setValue(Group + QLatin1Char('/') + KeyboardTokenKey, token);
+    return write.commit();
+}
+
+bool Preferences::saveStoreFolder(const QString &folder)
+{
+    StoreWrite write({Group});
+    write.settings().setValue(Group + QLatin1Char('/') + StoreFolderKey, folder);
     return write.commit();
 }

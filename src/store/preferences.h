@@ -52,9 +52,15 @@ public:
     QString keyboardToken() const { return m_keyboardToken; }
     static bool saveKeyboardToken(const QString &token);
 
+    // The folder the master macros live in (MacroStore::chosenFile()), "" for this settings
+    // file. Kept apart: it changes only once the store there has been taken on.
+    QString storeFolder() const { return m_storeFolder; }
+    static bool saveStoreFolder(const QString &folder);
+
 private:
     QHash<QString, int> m_pasteKeys;
     bool m_restoreClipboard = false;
     bool m_tickLastLiveAtStart = false;
     QString m_keyboardToken;
+    QString m_storeFolder;
 };

@@ -61,8 +61,8 @@ bool copyOwedNow(const QString &store)
 
 } // namespace
 
-StoreWrite::StoreWrite(const QStringList &groups)
-    : m_settings(std::make_unique<QSettings>()), m_fileName(m_settings->fileName())
+StoreWrite::StoreWrite(const QStringList &groups, const QString &file)
+    : m_settings(MacroStore::openSettings(file)), m_fileName(m_settings->fileName())
 {
     m_refused = !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
     // A refused change goes to a settings object that can never be written, so that nothing of

@@ -20,7 +20,8 @@ class StoreWrite final
 {
 public:
     // groups: the paths below the store root ("MasterMacros/M", ...) that the change touches.
-    explicit StoreWrite(const QStringList &groups);
+    // file: the store's file, "" for the native settings file.
+    explicit StoreWrite(const QStringList &groups, const QString &file = QString());
     ~StoreWrite();
     StoreWrite(const StoreWrite &) = delete;
     StoreWrite &operator=(const StoreWrite &) = delete;

@@ -1,0 +1,203 @@
+// The store in a folder of the user's choice: where each part is kept, writes that start from
+// the disk, the watch on the file, bringing in another store, and finding conflict copies.
+#include "support/testenv.h"
+
+#include "store/conflictcopies.h"
+#include "store/lastlivemaster.h"
+#include "store/macrostore.h"
+#include "store/preferences.h"
+#include "store/storemerge.h"
+#include "store/storewatcher.h"
+
+#include <QtTest>
+
+namespace {
+
+// What another machine's copy of the store looks like when a sync tool brings it: the file
+// written whole, in place or as a new file renamed over the old one. Raw bytes, so that nothing
+// of this process's settings layer knows of the change.
+void otherMachineWrites(const QString &file, const QByteArray &ini, bool replace)
+{
+    QFile out(replace ? file + QStringLiteral(".tmp") : file);
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(out.write(ini), ini.size());
+    out.close();
+    if (replace) {
+        QFile::remove(file);
+        QVERIFY(QFile::rename(out.fileName(), file));
+    }
+}
+
+QByteArray iniOf(const QStringList &notes)
+{
+    QByteArray ini("[MasterMacros]\n");
+    for (const QString &note : notes) {
+        const QStringList parts = note.split(QLatin1Char('|'));
+        const QString key = parts.at(0) + QStringLiteral("\\Macros\\") + parts.at(1);
+        ini += (key + QStringLiteral("\\shortcut=") + parts.at(2) + QLatin1Char('\n')).toUtf8();
+        ini += (key + QStringLiteral("\\text=") + parts.at(3) + QLatin1Char('\n')).toUtf8();
+    }
+    return ini;
+}
+
+QStringList dump(const MacroStore &store)
+{
+    QStringList lines;
+    const QStringList masters = store.masters();
+    for (const QString &master : masters) {
+        const QList<MacroStore::Note> notes = store.notes(master);
+        for (const MacroStore::Note &note : notes)
+            lines << QStringLiteral("%1|%2|%3|%4")
+                         .arg(master, note.name)
+                         .arg(note.code)
+                         .arg(note.text);
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestStoreFolder : public QObject
+{
+    Q_OBJECT
+
+    TestEnvironment m_env;
+    QTemporaryDir m_folder;
+    QString m_file;
+
+private Q_SLOTS:
+    void init()
+    {
+        TestEnvironment::clearStore();
+        for (const QString &name : QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(m_folder.filePath(name));
+        m_file = m_folder.filePath(MacroStore::FileName);
+    }
+
+    void partsKeptApart()
+    {
+        QCOMPARE(MacroStore::chosenFile(), QString());
+        QCOMPARE(MacroStore().fileName(), QSettings().fileName());
+        QVERIFY(Preferences::saveStoreFolder(m_folder.path()));
+        QCOMPARE(MacroStore::chosenFile(), m_file);
+        MacroStore store;
+        QVERIFY(store.saveNote("Work", "hello", 0, "Hello"));
+        Preferences preferences = Preferences::load();
+        preferences.setRestoreClipboard(true);
+        QVERIFY(preferences.save());
+        QVERIFY(LastLiveMaster::write("Work"));
+        QVERIFY(Preferences::saveKeyboardToken("token"));
+
+        const QByteArray shared = TestEnvironment::fileBytes(m_file);
+        const QByteArray local = TestEnvironment::fileBytes(QSettings().fileName());
+        QVERIFY(shared.contains("[MasterMacros]"));
+        QVERIFY(!shared.contains("Preferences"));
+        QVERIFY(!local.contains("MasterMacros"));
+        for (const char *key :
+             {"storeFolder", "restoreClipboard", "lastLiveMasterMacro", "keyboardToken"})
+            QVERIFY2(local.contains(key), key);
+        QCOMPARE(Preferences::load().storeFolder(), m_folder.path());
+    }
+
+    void writesStartFromTheDisk_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("written in place") << false;
+        QTest::newRow("replaced by a rename") << true;
+    }
+    void writesStartFromTheDisk()
+    {
+        QFETCH(bool, replace);
+        MacroStore store(m_file);
+        QVERIFY(store.saveNote("Work", "mine", 0, "a"));
+        QCOMPARE(dump(store), QStringList{"Work|mine|0|a"});
+        // Between this machine's read and its write, another one's change arrives.
+        otherMachineWrites(m_file, iniOf({"Work|mine|0|a", "Work|theirs|0|from there"}), replace);
+        QVERIFY(store.saveNote("Work", "mine", 0, "changed"));
+        QCOMPARE(dump(MacroStore(m_file)),
+                 (QStringList{"Work|mine|0|changed", "Work|theirs|0|from there"}));
+    }
+
+    void watcherSeesChanges_data() { writesStartFromTheDisk_data(); }
+    void watcherSeesChanges()
+    {
+        QFETCH(bool, replace);
+        MacroStore store(m_file);
+        QVERIFY(store.saveNote("Work", "mine", 0, "a"));
+        StoreWatcher watcher(store);
+        watcher.watch(m_file);
+        QSignalSpy changed(&watcher, &StoreWatcher::changed);
+        otherMachineWrites(m_file, iniOf({"Work|mine|0|b"}), replace);
+        QVERIFY(changed.wait(2000));
+        QCOMPARE(dump(store), QStringList{"Work|mine|0|b"});
+        // The watch goes on with the file now there.
+        otherMachineWrites(m_file, iniOf({"Work|mine|0|c", "Work|two|0|d"}), false);
+        QVERIFY(changed.wait(2000));
+        QCOMPARE(changed.count(), 2);
+        watcher.watch(QString());
+        otherMachineWrites(m_file, iniOf({"Work|mine|0|e"}), replace);
+        QVERIFY(!changed.wait(1500));
+    }
+
+    void merge_data()
+    {
+        QTest::addColumn<QStringList>("ours");
+        QTest::addColumn<QStringList>("theirs");
+        QTest::addColumn<QStringList>("names"); // answers to the clash question
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QStringList>("result");
+        QTest::newRow("nothing new")
+            << QStringList{"W|a|0|x"} << QStringList{"W|a|0|x"} << QStringList{}
+            << int(StoreMerge::Outcome::Nothing) << QStringList{"W|a|0|x"};
+        QTest::newRow("master and note missing")
+            << QStringList{"W|a|0|x"} << QStringList{"H|c|0|z", "W|b|5|y"} << QStringList{}
+            << int(StoreMerge::Outcome::Merged) << QStringList{"H|c|0|z", "W|a|0|x", "W|b|5|y"};
+        QTest::newRow("note differs")
+            << QStringList{"W|a|0|x"} << QStringList{"W|a|0|other"} << QStringList{"W 2"}
+            << int(StoreMerge::Outcome::Merged) << QStringList{"W|a|0|x", "W 2|a|0|other"};
+        QTest::newRow("name differs in case only")
+            << QStringList{"W|a|0|x"} << QStringList{"w|b|0|y"} << QStringList{"w 2"}
+            << int(StoreMerge::Outcome::Merged) << QStringList{"W|a|0|x", "w 2|b|0|y"};
+        QTest::newRow("clash left unnamed")
+            << QStringList{"W|a|0|x"} << QStringList{"H|c|0|z", "W|a|1|x"} << QStringList{}
+            << int(StoreMerge::Outcome::Stopped) << QStringList{"W|a|0|x"};
+    }
+    void merge()
+    {
+        QFETCH(QStringList, ours);
+        QFETCH(QStringList, theirs);
+        QFETCH(QStringList, names);
+        QFETCH(int, outcome);
+        QFETCH(QStringList, result);
+        otherMachineWrites(m_file, iniOf(ours), false);
+        const QString other = m_folder.filePath("other.conf");
+        otherMachineWrites(other, iniOf(theirs), false);
+        MacroStore store(m_file);
+        StoreMerge merge(store, [&names](const QString &) {
+            return names.isEmpty() ? QString() : names.takeFirst();
+        });
+        QCOMPARE(int(merge.bringIn(MacroStore(other))), outcome);
+        QCOMPARE(dump(MacroStore(m_file)), result);
+        QCOMPARE(dump(MacroStore(other)), theirs);
+    }
+
+    void conflictCopiesFound()
+    {
+        const QStringList copies{
+            "Keyquill (Laptop's conflicted copy 2026-12-07).conf",
+            "Keyquill (conflicted copy 2026-12-07 101500).conf",
+            "Keyquill.sync-conflict-20261207-101500-ABCDEF7.conf",
+        };
+        const QStringList others{"Keyquill.conf", "Keyquill.conf.tmp", "Other.sync-conflict-1.conf",
+                                 ".syncthing.Keyquill.conf.tmp", "Keyquill.conf.damaged-1"};
+        for (const QString &name : copies + others)
+            otherMachineWrites(m_folder.filePath(name), "[MasterMacros]\n", false);
+        QStringList found;
+        for (const QString &path : ConflictCopies::find(m_file))
+            found << QFileInfo(path).fileName();
+        QCOMPARE(found, copies);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreFolder)
+#include "tst_storefolder.moc"
