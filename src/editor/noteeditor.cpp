@@ -123,8 +123,7 @@ bool NoteEditor::save()
             return false;
         }
     }
-    if (const MacroStore::Note now = m_store->note(m_master, m_note);
-        (now.code != m_shown.code || now.text != m_shown.text) && !keepMine())
+    if (changedOnDisk() && !keepMine())
         return !m_dirty;
     const QString text = ui->macro->toPlainText();
     if (!m_store->saveNote(m_master, m_note, newCode, text)) {
@@ -138,6 +137,14 @@ bool NoteEditor::save()
     markUsedKeys();
     Q_EMIT saved(m_master, m_note, newCode);
     return true;
+}
+
+bool NoteEditor::changedOnDisk() const
+{
+    if (m_note.isEmpty() || !m_store)
+        return false;
+    const MacroStore::Note now = m_store->note(m_master, m_note);
+    return now.code != m_shown.code || now.text != m_shown.text;
 }
 
 bool NoteEditor::keepMine()

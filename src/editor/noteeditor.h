@@ -35,6 +35,8 @@ public:
     QString note() const { return m_note; }
     // The code the inputs make now.
     int code() const;
+    // The note on disk is no longer as the editor showed it (another machine changed it).
+    bool changedOnDisk() const;
 
 public Q_SLOTS:
     // True when the note was saved or nothing needed saving; false leaves the edits in place.

@@ -9,6 +9,7 @@
 #include "widgets/dialogs.h"
 #include "widgets/treerefresh.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,12 +17,21 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+namespace {
+
+constexpr int LaterMs = 250;
+
+} // namespace
+
 StoreFollower::StoreFollower(QWidget *window, QTreeWidget *tree, MacroTreeItems &items,
                              MacroStore &store, LiveMaster &live, NoteEditor &editor,
                              Dialogs &dialogs)
     : QObject(window), m_window(window), m_tree(tree), m_items(items), m_store(store), m_live(live),
       m_editor(editor), m_dialogs(dialogs), m_watcher(store)
 {
+    m_later.setSingleShot(true);
+    m_later.setInterval(LaterMs);
+    connect(&m_later, &QTimer::timeout, this, &StoreFollower::follow);
     connect(&m_watcher, &StoreWatcher::changed, this, &StoreFollower::follow);
     connect(&m_watcher, &StoreWatcher::folderChanged, this, &StoreFollower::offerConflictCopies);
     m_watcher.watch(store.file());
@@ -82,14 +92,22 @@ bool StoreFollower::moveTo(const QString &folder)
 
 void StoreFollower::follow()
 {
+    // A command waiting on a question holds rows of the tree: they must not go meanwhile.
+    if (QApplication::activeModalWidget()) {
+        m_later.start();
+        return;
+    }
     TreeRefresh::apply(m_tree, m_items, m_store);
     m_live.storeChanged();
-    // Edits not saved yet stay; the save asks if the note changed meanwhile.
+    // Edits not saved yet stay (the save asks if the note changed meanwhile); a note shown as it
+    // is on disk stays as it is, cursor and all.
     if (!m_editor.isDirty()) {
         const QTreeWidgetItem *current = m_tree->currentItem();
-        const QTreeWidgetItem *master = current && current->parent() ? current->parent() : current;
-        m_editor.showNote(master ? master->text(0) : QString(),
-                          current != master ? current->text(0) : QString());
+        const QTreeWidgetItem *item = current && current->parent() ? current->parent() : current;
+        const QString master = item ? item->text(0) : QString();
+        const QString note = current != item ? current->text(0) : QString();
+        if (master != m_editor.master() || note != m_editor.note() || m_editor.changedOnDisk())
+            m_editor.showNote(master, note);
     }
     Q_EMIT followed();
 }

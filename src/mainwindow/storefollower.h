@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 class Dialogs;
 class LiveMaster;
@@ -52,6 +53,7 @@ private:
     NoteEditor &m_editor;
     Dialogs &m_dialogs;
     StoreWatcher m_watcher;
+    QTimer m_later;          // a follow put off while a dialog is open
     QSet<QString> m_offered; // conflict copies the user was asked about
     bool m_asking = false;
 };
