@@ -20,7 +20,11 @@ StoreWatcher::StoreWatcher(const MacroStore &store, QObject *parent)
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { noticed(false); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { noticed(true); });
     connect(&m_settle, &QTimer::timeout, this, &StoreWatcher::check);
-    connect(&m_poll, &QTimer::timeout, this, &StoreWatcher::check);
+    // Not in the midst of a burst of notices: a file written in place may be half there.
+    connect(&m_poll, &QTimer::timeout, this, [this] {
+        if (!m_settle.isActive())
+            check();
+    });
 }
 
 void StoreWatcher::watch(const QString &file)

@@ -11,6 +11,8 @@
 
 #include <QtTest>
 
+#include <cstdio>
+
 namespace {
 
 // What another machine's copy of the store looks like when a sync tool brings it: the file
@@ -22,10 +24,8 @@ void otherMachineWrites(const QString &file, const QByteArray &ini, bool replace
     QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(out.write(ini), ini.size());
     out.close();
-    if (replace) {
-        QFile::remove(file);
-        QVERIFY(QFile::rename(out.fileName(), file));
-    }
+    if (replace)
+        QVERIFY(::rename(QFile::encodeName(out.fileName()), QFile::encodeName(file)) == 0);
 }
 
 QByteArray iniOf(const QStringList &notes)
@@ -131,9 +131,9 @@ private Q_SLOTS:
         QVERIFY(changed.wait(2000));
         QCOMPARE(dump(store), QStringList{"Work|mine|0|b"});
         // The watch goes on with the file now there.
+        const qsizetype seen = changed.count();
         otherMachineWrites(m_file, iniOf({"Work|mine|0|c", "Work|two|0|d"}), false);
-        QVERIFY(changed.wait(2000));
-        QCOMPARE(changed.count(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(changed.count() > seen, 2000);
         watcher.watch(QString());
         otherMachineWrites(m_file, iniOf({"Work|mine|0|e"}), replace);
         QVERIFY(!changed.wait(1500));
