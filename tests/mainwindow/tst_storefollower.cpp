@@ -11,28 +11,10 @@ namespace {
 
 const int CtrlAltB = (Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined();
 
-// Raw bytes, as a sync tool writes them: this process's settings layer hears nothing of it.
-void writeFile(const QString &file, const QByteArray &bytes, bool replace = true)
+// "master/note|code|text" each, written as a sync tool writes another machine's file.
+void writeFile(const QString &file, const QStringList &notes, bool replace = true)
 {
-    QFile out(replace ? file + QStringLiteral(".tmp") : file);
-    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    out.write(bytes);
-    out.close();
-    if (replace)
-        QVERIFY(::rename(QFile::encodeName(out.fileName()), QFile::encodeName(file)) == 0);
-}
-
-// "master|note|code|text" each.
-QByteArray iniOf(const QStringList &notes)
-{
-    QByteArray ini("[MasterMacros]\n");
-    for (const QString &note : notes) {
-        const QStringList parts = note.split(QLatin1Char('|'));
-        const QString key = parts.at(0) + QStringLiteral("\\Macros\\") + parts.at(1);
-        ini += (key + "\\shortcut=" + parts.at(2) + "\n" + key + "\\text=" + parts.at(3) + "\n")
-                   .toUtf8();
-    }
-    return ini;
+    QVERIFY(TestEnvironment::writeAsSyncTool(file, TestEnvironment::storeBytes(notes), replace));
 }
 
 } // namespace
@@ -42,7 +24,7 @@ class TestStoreFollower : public WindowFixture
     Q_OBJECT
 
     QString m_file;
-    const QString m_hello = QStringLiteral("Work|hello|%1|Hello").arg(CtrlAltA);
+    const QString m_hello = QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA);
 
     StoreFollower *follower() { return m_window->findChild<StoreFollower *>(); }
     QTreeWidgetItem *row(const QString &master, const QString &note = QString())
@@ -64,7 +46,7 @@ class TestStoreFollower : public WindowFixture
     // The window again, over a store in the test's folder that holds `notes`.
     void useFolder(const QStringList &notes)
     {
-        writeFile(m_file, iniOf(notes));
+        writeFile(m_file, notes);
         QVERIFY(Preferences::saveStoreFolder(m_dir.path()));
         m_window.reset();
         m_dialogs = std::make_unique<ScriptedDialogs>();
@@ -83,17 +65,16 @@ private Q_SLOTS:
     {
         QFETCH(bool, replace);
         clearFolder();
-        useFolder({m_hello, "Work|bye|0|Bye", "Home|h|0|Home"});
+        useFolder({m_hello, "Work/bye|0|Bye", "Home/h|0|Home"});
         m_tree->setCurrentItem(row("Work", "bye"));
         row("Home")->setExpanded(false);
         m_window->live().choose("Work");
         QSignalSpy followed(follower(), &StoreFollower::followed);
 
-        writeFile(
-            m_file,
-            iniOf({m_hello, "Work|bye|0|Bye now", QStringLiteral("Work|new|%1|N").arg(CtrlAltB),
-                   "Home|h|0|Home", "Extra|e|0|E"}),
-            replace);
+        writeFile(m_file,
+                  {m_hello, "Work/bye|0|Bye now", QStringLiteral("Work/new|%1|N").arg(CtrlAltB),
+                   "Home/h|0|Home", "Extra/e|0|E"},
+                  replace);
         QVERIFY(followed.wait(2000));
         const QString a = MacroTreeItems::codeText(CtrlAltA);
         const QString b = MacroTreeItems::codeText(CtrlAltB);
@@ -107,7 +88,7 @@ private Q_SLOTS:
         QCOMPARE(m_window->findChild<QTextEdit *>("macro")->toPlainText(), QString("Bye now"));
 
         // The live master macro gone: nothing is live, nothing ticked.
-        writeFile(m_file, iniOf({"Home|h|0|Home"}), replace);
+        writeFile(m_file, {"Home/h|0|Home"}, replace);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->live().name(), QString(), 2000);
         QCOMPARE(treeDump(), (QStringList{"Home", "Home/h|"}));
         QCOMPARE(row("Home")->checkState(0), Qt::Unchecked);
@@ -131,13 +112,13 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QString, shown);
         clearFolder();
-        useFolder({m_hello, "Work|bye|0|Bye"});
+        useFolder({m_hello, "Work/bye|0|Bye"});
         m_tree->setCurrentItem(row("Work", "bye"));
         auto *text = m_window->findChild<QTextEdit *>("macro");
         text->setPlainText("mine");
         QVERIFY(m_window->editor().isDirty());
         QSignalSpy followed(follower(), &StoreFollower::followed);
-        writeFile(m_file, iniOf({m_hello, "Work|bye|0|theirs"}));
+        writeFile(m_file, {m_hello, "Work/bye|0|theirs"});
         QVERIFY(followed.wait(2000));
         QCOMPARE(text->toPlainText(), QString("mine"));
 
@@ -164,7 +145,7 @@ private Q_SLOTS:
         QFETCH(bool, atStart);
         QFETCH(bool, bringIn);
         const QString copy = m_dir.filePath("Keyquill.sync-conflict-20261207-101500-ABCDEF7.conf");
-        const QByteArray copied = iniOf({"Work|hello|0|Hello there", "Work|extra|0|X"});
+        const QStringList copied{"Work/hello|0|Hello there", "Work/extra|0|X"};
         clearFolder();
         if (atStart)
             writeFile(copy, copied);
@@ -204,7 +185,7 @@ private Q_SLOTS:
         QFETCH(QStringList, masters);
         clearFolder();
         if (remote)
-            writeFile(m_file, iniOf({"Remote|r|0|R"}));
+            writeFile(m_file, {"Remote/r|0|R"});
         m_dialogs->choices << answer;
         QCOMPARE(follower()->moveTo(m_dir.path()), answer != -1);
         QCOMPARE(m_dialogs->asked.size(), remote ? 1 : 0);

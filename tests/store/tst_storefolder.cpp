@@ -11,48 +11,16 @@
 
 #include <QtTest>
 
-#include <cstdio>
-
 namespace {
 
-// What another machine's copy of the store looks like when a sync tool brings it: the file
-// written whole, in place or as a new file renamed over the old one. Raw bytes, so that nothing
-// of this process's settings layer knows of the change.
-void otherMachineWrites(const QString &file, const QByteArray &ini, bool replace)
+void otherMachineWrites(const QString &file, const QStringList &notes, bool replace)
 {
-    QFile out(replace ? file + QStringLiteral(".tmp") : file);
-    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(out.write(ini), ini.size());
-    out.close();
-    if (replace)
-        QVERIFY(::rename(QFile::encodeName(out.fileName()), QFile::encodeName(file)) == 0);
-}
-
-QByteArray iniOf(const QStringList &notes)
-{
-    QByteArray ini("[MasterMacros]\n");
-    for (const QString &note : notes) {
-        const QStringList parts = note.split(QLatin1Char('|'));
-        const QString key = parts.at(0) + QStringLiteral("\\Macros\\") + parts.at(1);
-        ini += (key + QStringLiteral("\\shortcut=") + parts.at(2) + QLatin1Char('\n')).toUtf8();
-        ini += (key + QStringLiteral("\\text=") + parts.at(3) + QLatin1Char('\n')).toUtf8();
-    }
-    return ini;
+    QVERIFY(TestEnvironment::writeAsSyncTool(file, TestEnvironment::storeBytes(notes), replace));
 }
 
 QStringList dump(const MacroStore &store)
 {
-    QStringList lines;
-    const QStringList masters = store.masters();
-    for (const QString &master : masters) {
-        const QList<MacroStore::Note> notes = store.notes(master);
-        for (const MacroStore::Note &note : notes)
-            lines << QStringLiteral("%1|%2|%3|%4")
-                         .arg(master, note.name)
-                         .arg(note.code)
-                         .arg(note.text);
-    }
-    return lines;
+    return TestEnvironment::storeDump(store);
 }
 
 } // namespace
@@ -110,12 +78,12 @@ private Q_SLOTS:
         QFETCH(bool, replace);
         MacroStore store(m_file);
         QVERIFY(store.saveNote("Work", "mine", 0, "a"));
-        QCOMPARE(dump(store), QStringList{"Work|mine|0|a"});
+        QCOMPARE(dump(store), QStringList{"Work/mine|0|a"});
         // Between this machine's read and its write, another one's change arrives.
-        otherMachineWrites(m_file, iniOf({"Work|mine|0|a", "Work|theirs|0|from there"}), replace);
+        otherMachineWrites(m_file, {"Work/mine|0|a", "Work/theirs|0|from there"}, replace);
         QVERIFY(store.saveNote("Work", "mine", 0, "changed"));
         QCOMPARE(dump(MacroStore(m_file)),
-                 (QStringList{"Work|mine|0|changed", "Work|theirs|0|from there"}));
+                 (QStringList{"Work/mine|0|changed", "Work/theirs|0|from there"}));
     }
 
     void watcherSeesChanges_data() { writesStartFromTheDisk_data(); }
@@ -127,15 +95,16 @@ private Q_SLOTS:
         StoreWatcher watcher(store);
         watcher.watch(m_file);
         QSignalSpy changed(&watcher, &StoreWatcher::changed);
-        otherMachineWrites(m_file, iniOf({"Work|mine|0|b"}), replace);
+        // Another size: the settings layer knows a file by its size and time (to the ms).
+        otherMachineWrites(m_file, {"Work/mine|0|bb"}, replace);
         QVERIFY(changed.wait(2000));
-        QCOMPARE(dump(store), QStringList{"Work|mine|0|b"});
+        QCOMPARE(dump(store), QStringList{"Work/mine|0|bb"});
         // The watch goes on with the file now there.
         const qsizetype seen = changed.count();
-        otherMachineWrites(m_file, iniOf({"Work|mine|0|c", "Work|two|0|d"}), false);
+        otherMachineWrites(m_file, {"Work/mine|0|c", "Work/two|0|d"}, false);
         QTRY_VERIFY_WITH_TIMEOUT(changed.count() > seen, 2000);
         watcher.watch(QString());
-        otherMachineWrites(m_file, iniOf({"Work|mine|0|e"}), replace);
+        otherMachineWrites(m_file, {"Work/mine|0|e"}, replace);
         QVERIFY(!changed.wait(1500));
     }
 
@@ -147,20 +116,20 @@ private Q_SLOTS:
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QStringList>("result");
         QTest::newRow("nothing new")
-            << QStringList{"W|a|0|x"} << QStringList{"W|a|0|x"} << QStringList{}
-            << int(StoreMerge::Outcome::Nothing) << QStringList{"W|a|0|x"};
+            << QStringList{"W/a|0|x"} << QStringList{"W/a|0|x"} << QStringList{}
+            << int(StoreMerge::Outcome::Nothing) << QStringList{"W/a|0|x"};
         QTest::newRow("master and note missing")
-            << QStringList{"W|a|0|x"} << QStringList{"H|c|0|z", "W|b|5|y"} << QStringList{}
-            << int(StoreMerge::Outcome::Merged) << QStringList{"H|c|0|z", "W|a|0|x", "W|b|5|y"};
+            << QStringList{"W/a|0|x"} << QStringList{"H/c|0|z", "W/b|5|y"} << QStringList{}
+            << int(StoreMerge::Outcome::Merged) << QStringList{"H/c|0|z", "W/a|0|x", "W/b|5|y"};
         QTest::newRow("note differs")
-            << QStringList{"W|a|0|x"} << QStringList{"W|a|0|other"} << QStringList{"W 2"}
-            << int(StoreMerge::Outcome::Merged) << QStringList{"W|a|0|x", "W 2|a|0|other"};
+            << QStringList{"W/a|0|x"} << QStringList{"W/a|0|other"} << QStringList{"W 2"}
+            << int(StoreMerge::Outcome::Merged) << QStringList{"W/a|0|x", "W 2/a|0|other"};
         QTest::newRow("name differs in case only")
-            << QStringList{"W|a|0|x"} << QStringList{"w|b|0|y"} << QStringList{"w 2"}
-            << int(StoreMerge::Outcome::Merged) << QStringList{"W|a|0|x", "w 2|b|0|y"};
+            << QStringList{"W/a|0|x"} << QStringList{"w/b|0|y"} << QStringList{"w 2"}
+            << int(StoreMerge::Outcome::Merged) << QStringList{"W/a|0|x", "w 2/b|0|y"};
         QTest::newRow("clash left unnamed")
-            << QStringList{"W|a|0|x"} << QStringList{"H|c|0|z", "W|a|1|x"} << QStringList{}
-            << int(StoreMerge::Outcome::Stopped) << QStringList{"W|a|0|x"};
+            << QStringList{"W/a|0|x"} << QStringList{"H/c|0|z", "W/a|1|x"} << QStringList{}
+            << int(StoreMerge::Outcome::Stopped) << QStringList{"W/a|0|x"};
     }
     void merge()
     {
@@ -169,9 +138,9 @@ private Q_SLOTS:
         QFETCH(QStringList, names);
         QFETCH(int, outcome);
         QFETCH(QStringList, result);
-        otherMachineWrites(m_file, iniOf(ours), false);
+        otherMachineWrites(m_file, ours, false);
         const QString other = m_folder.filePath("other.conf");
-        otherMachineWrites(other, iniOf(theirs), false);
+        otherMachineWrites(other, theirs, false);
         MacroStore store(m_file);
         StoreMerge merge(store, [&names](const QString &) {
             return names.isEmpty() ? QString() : names.takeFirst();
@@ -191,7 +160,7 @@ private Q_SLOTS:
         const QStringList others{"Keyquill.conf", "Keyquill.conf.tmp", "Other.sync-conflict-1.conf",
                                  ".syncthing.Keyquill.conf.tmp", "Keyquill.conf.damaged-1"};
         for (const QString &name : copies + others)
-            otherMachineWrites(m_folder.filePath(name), "[MasterMacros]\n", false);
+            otherMachineWrites(m_folder.filePath(name), {}, false);
         QStringList found;
         for (const QString &path : ConflictCopies::find(m_file))
             found << QFileInfo(path).fileName();
