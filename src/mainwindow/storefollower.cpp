@@ -35,8 +35,16 @@ StoreFollower::StoreFollower(QWidget *window, QTreeWidget *tree, MacroTreeItems 
     connect(&m_watcher, &StoreWatcher::changed, this, &StoreFollower::follow);
     connect(&m_watcher, &StoreWatcher::folderChanged, this, &StoreFollower::offerConflictCopies);
     m_watcher.watch(store.file());
-    if (!store.file().isEmpty())
-        QTimer::singleShot(0, this, &StoreFollower::offerConflictCopies);
+    if (store.file().isEmpty())
+        return;
+    const QString folder = QFileInfo(store.file()).path();
+    if (!QFileInfo(folder).isDir())
+        QTimer::singleShot(0, this, [this, folder] {
+            warn(tr("The folder %1 that keeps your master macros cannot be found; nothing can be "
+                    "saved until it is back (or another one is chosen in the Preferences).")
+                     .arg(QDir::toNativeSeparators(folder)));
+        });
+    QTimer::singleShot(0, this, &StoreFollower::offerConflictCopies);
 }
 
 bool StoreFollower::moveTo(const QString &folder)

@@ -39,6 +39,10 @@ private Q_SLOTS:
         QVERIFY(!local.contains("MasterMacros"));
         for (const char *key : {"storeFolder", "restoreClipboard", "lastLiveMasterMacro"})
             QVERIFY2(local.contains(key), key);
+        // A chosen folder that is gone is not made anew.
+        const QString gone = m_folder.filePath("gone/Keyquill.conf");
+        QVERIFY(!MacroStore(gone).addMaster("Work") &&
+                !QFileInfo::exists(m_folder.filePath("gone")));
         TestEnvironment::clearStore();
     }
 
