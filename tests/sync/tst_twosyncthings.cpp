@@ -1,8 +1,8 @@
 // Two Keyquills over two folders that two Syncthing instances keep in step (twosyncthings.sh
 // starts them and passes the folders). Each Keyquill is this program again ("--peer <folder>"):
 // its own settings folder and instance key, a main window offscreen, questions answered OK.
-// A peer reads "save<TAB>master<TAB>note" (a note saved as the editor does) and "dump" (the
-// tree's notes with their texts, sorted, in one line).
+// A peer reads "save<TAB>master<TAB>note" (a note saved as the editor does; answers "saved") and
+// "dump" (answers the notes its tree shows, sorted, in one line).
 #include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
