@@ -32,6 +32,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     # a Wayland terminal (konsole) and the session bus tools.
     packages+=(kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
                qtwayland5 qt6-wayland konsole dbus)
+    # A real sync engine for the store in a shared folder: two instances on loopback.
+    packages+=(syncthing)
 fi
 
 missing=()

@@ -3,6 +3,7 @@
 #include "app/terminationsignals.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "mainwindow/mainwindow.h"
+#include "store/macrostore.h"
 #include "store/storewrite.h"
 
 #include <QApplication>
@@ -33,8 +34,8 @@ int main(int argc, char *argv[])
     }
 
     // Kept while the window lives: the start check and the window read one parse of the store.
-    QSettings store;
-    const QString storeProblem = StoreWrite::prepareAtStart(store);
+    const std::unique_ptr<QSettings> store = MacroStore::openSettings(MacroStore::chosenFile());
+    const QString storeProblem = StoreWrite::prepareAtStart(*store);
     if (!storeProblem.isEmpty())
         QMessageBox::warning(nullptr, QCoreApplication::applicationName(), storeProblem);
 

@@ -84,6 +84,7 @@ void NoteEditor::showNote(const QString &master, const QString &note)
                : -1);
     // Plain text both ways: a note that looks like markup keeps its characters.
     ui->macro->setPlainText(stored.text);
+    m_shown = stored;
     setDirty(false);
     markUsedKeys();
     showPreview();
@@ -127,12 +128,16 @@ bool NoteEditor::save()
             return false;
         }
     }
-    if (!m_store->saveNote(m_master, m_note, newCode, ui->macro->toPlainText())) {
+    if (changedOnDisk() && !keepMine())
+        return !m_dirty;
+    const QString text = ui->macro->toPlainText();
+    if (!m_store->saveNote(m_master, m_note, newCode, text)) {
         // The edits stay in the dirty editor, so the user can try again once the disk allows.
         warn(tr("The Note \"%1\" was not saved: the macro store %2 cannot be written.")
                  .arg(m_note, m_store->fileName()));
         return false;
     }
+    m_shown = {m_note, newCode, text};
     setDirty(false);
     markUsedKeys();
     Q_EMIT saved(m_master, m_note, newCode);
@@ -171,6 +176,27 @@ void NoteEditor::showPreview()
         result.text.insert(result.cursorAt, QChar(0x2038)); // ‸
     QStringList lines{tr("Delivers: %1").arg(result.text)};
     ui->preview->setText((lines + result.warnings).join(QLatin1Char('\n')));
+}
+
+bool NoteEditor::changedOnDisk() const
+{
+    if (m_note.isEmpty() || !m_store)
+        return false;
+    const MacroStore::Note now = m_store->note(m_master, m_note);
+    return now.code != m_shown.code || now.text != m_shown.text;
+}
+
+bool NoteEditor::keepMine()
+{
+    const int answer = m_dialogs->choice(
+        window(), tr("Save Note"),
+        tr("The Note \"%1\" was changed elsewhere (on another computer, perhaps) since you began "
+           "editing it.")
+            .arg(m_note),
+        {tr("Keep mine"), tr("Take the other")});
+    if (answer == 1)
+        revert();
+    return answer == 0;
 }
 
 void NoteEditor::revert()

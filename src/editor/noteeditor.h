@@ -1,12 +1,13 @@
 #pragma once
 
+#include "store/macrostore.h"
+
 #include <memory>
 #include <QIcon>
 #include <QString>
 #include <QWidget>
 
 class Dialogs;
-class MacroStore;
 
 namespace Ui {
 class NoteEditor;
@@ -34,6 +35,8 @@ public:
     QString note() const { return m_note; }
     // The code the inputs make now.
     int code() const;
+    // The note on disk is no longer as the editor showed it (another machine changed it).
+    bool changedOnDisk() const;
 
 public Q_SLOTS:
     // With the placeholders on, a line under the text shows what it delivers now.
@@ -57,8 +60,13 @@ private:
     void showPreview();
     void warn(const QString &text);
 
+    // The note changed on disk since it was shown: true to save over it anyway (the user said
+    // so), false when the user took the other version or cancelled.
+    bool keepMine();
+
     std::unique_ptr<Ui::NoteEditor> ui;
     MacroStore *m_store = nullptr;
+    MacroStore::Note m_shown; // as read when shown or saved
     Dialogs *m_dialogs = nullptr;
     QIcon m_inUseIcon;
     QString m_master;

@@ -57,6 +57,20 @@ void LiveMaster::reload()
     m_keys.activate(m_name, codes, [this](int code, QString *text) { return lookup(code, text); });
 }
 
+void LiveMaster::storeChanged()
+{
+    if (m_name.isEmpty())
+        return;
+    if (!m_store.masters().contains(m_name))
+        return choose(QString());
+    const QHash<QString, int> before = m_codes;
+    const QList<int> codes = readNotes();
+    // Texts alone are looked up at the press; only another set of hot keys is grabbed anew.
+    if (m_codes != before)
+        m_keys.activate(m_name, codes,
+                        [this](int code, QString *text) { return lookup(code, text); });
+}
+
 QList<int> LiveMaster::readNotes()
 {
     m_read = m_store.stamp();

@@ -31,6 +31,9 @@ public:
     void choose(const QString &master);
     // The live one again, after its notes changed in the store.
     void reload();
+    // The store changed on disk: the live one's hot keys follow its notes, and it is no longer
+    // live once it is gone.
+    void storeChanged();
     void renamed(const QString &from, const QString &to);
     void removed(const QString &master);
 

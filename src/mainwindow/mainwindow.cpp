@@ -61,6 +61,8 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     createActionsAndMenus();
     m_items->load(m_store);
     new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
+    m_follower =
+        new StoreFollower(this, ui->treeMacros, *m_items, m_store, m_live, editor(), m_dialogs);
 
     m_updates.tellUser(m_dialogs, this);
     m_updates.start();

@@ -3,6 +3,7 @@
 #include "editor/noteeditor.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/livemaster.h"
+#include "mainwindow/storefollower.h"
 #include "online/updatechecker.h"
 #include "store/macrostore.h"
 
@@ -94,6 +95,7 @@ private:
     std::unique_ptr<MacroCommands> m_commands;
     UpdateChecker m_updates;
     TrayController *m_tray = nullptr;
+    StoreFollower *m_follower = nullptr;
     bool m_showingLive = false;  // the tree's ticks follow the live master macro
     bool m_toldRemember = false; // a failure to keep the live one is said once
     QAction *m_quitAction = nullptr;

@@ -104,6 +104,7 @@ void MainWindow::editPreferences()
             tr("The preferences were not saved: the settings file %1 cannot be written.")
                 .arg(m_store.fileName()));
     }
+    m_follower->moveTo(dialog.storeFolder());
     const bool start = dialog.startAtLogin();
     // Written again when on: the entry then names the program where it is now.
     if (!Autostart::setEnabled(start)) {

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFont>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -42,6 +44,7 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
     const int quickPick = preferences.quickPickShortcut();
     ui->quickPickShortcut->setKeySequence(quickPick ? QKeySequence(quickPick) : QKeySequence());
     ui->expandPlaceholders->setChecked(preferences.expandPlaceholders());
+    ui->storeFolder->setText(QDir::toNativeSeparators(preferences.storeFolder()));
 
     ui->pasteKeys->setRowCount(0);
     addPasteKeyRow(tr("Every other program"), preferences.defaultPasteKey());
@@ -102,6 +105,20 @@ void PreferencesDlg::setPasteKeysHonoured(bool honoured)
     for (QWidget *widget : table)
         widget->setEnabled(honoured);
     ui->labelPasteKeysUnavailable->setVisible(!honoured);
+}
+
+QString PreferencesDlg::storeFolder() const
+{
+    const QString folder = ui->storeFolder->text().trimmed();
+    return folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
+}
+
+void PreferencesDlg::on_btnChooseStoreFolder_clicked()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, ui->labelStoreFolder->text(), storeFolder());
+    if (!folder.isEmpty())
+        ui->storeFolder->setText(QDir::toNativeSeparators(folder));
 }
 
 void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)

@@ -27,6 +27,9 @@ public:
     // Starting at log-in is kept by the session's autostart entry, not with the preferences.
     void setStartAtLogin(bool start);
     bool startAtLogin() const;
+    // The folder of the master macros as entered, "" for this computer's settings file. Taken
+    // on apart from the preferences (StoreFollower::moveTo()).
+    QString storeFolder() const;
     // False where the session does not name the focused program: the paste-key entries are
     // kept but cannot be edited, and a line says why.
     void setPasteKeysHonoured(bool honoured);
@@ -37,6 +40,7 @@ protected:
 private Q_SLOTS:
     void on_btnAddPasteKey_clicked();
     void on_btnRemovePasteKey_clicked();
+    void on_btnChooseStoreFolder_clicked();
 
 private:
     void showPreferences(const Preferences &preferences);

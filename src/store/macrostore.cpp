@@ -1,8 +1,10 @@
 #include "macrostore.h"
 
+#include "store/preferences.h"
 #include "store/storewrite.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QVariant>
 
@@ -12,7 +14,7 @@ namespace {
 class NotesOf final
 {
 public:
-    explicit NotesOf(const QString &master)
+    NotesOf(const QString &file, const QString &master) : m_open(MacroStore::openSettings(file))
     {
         m_settings.beginGroup(MacroStore::MasterMacrosGroup);
         m_settings.beginGroup(master);
@@ -33,7 +35,8 @@ public:
     }
 
 private:
-    QSettings m_settings;
+    std::unique_ptr<QSettings> m_open;
+    QSettings &m_settings = *m_open;
 };
 
 } // namespace
@@ -79,7 +82,30 @@ bool MacroStore::isStorableName(const QString &name)
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
-MacroStore::MacroStore() = default;
+MacroStore::MacroStore() : MacroStore(chosenFile()) {}
+
+MacroStore::MacroStore(const QString &file) : m_file(file), m_keeper(openSettings(file)) {}
+
+MacroStore::~MacroStore() = default;
+
+void MacroStore::setFile(const QString &file)
+{
+    m_file = file;
+    m_keeper = openSettings(file);
+}
+
+QString MacroStore::chosenFile()
+{
+    const QString folder = Preferences::load().storeFolder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(FileName);
+}
+
+std::unique_ptr<QSettings> MacroStore::openSettings(const QString &file)
+{
+    // INI wherever the file is: a store in a shared folder is read by every system alike.
+    return file.isEmpty() ? std::make_unique<QSettings>()
+                          : std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
 
 MacroStore::Stamp MacroStore::stamp() const
 {
@@ -92,14 +118,15 @@ MacroStore::Stamp MacroStore::stamp() const
 
 QStringList MacroStore::masters() const
 {
-    QSettings store;
-    store.beginGroup(MasterMacrosGroup);
-    return store.childGroups();
+    const std::unique_ptr<QSettings> store = openSettings(m_file);
+    store->beginGroup(MasterMacrosGroup);
+    return store->childGroups();
 }
 
 QList<MacroStore::Outline> MacroStore::outline() const
 {
-    QSettings store;
+    const std::unique_ptr<QSettings> open = openSettings(m_file);
+    QSettings &store = *open;
     store.beginGroup(MasterMacrosGroup);
     const QStringList masters = store.childGroups();
     QList<Outline> result;
@@ -114,7 +141,8 @@ QList<MacroStore::Outline> MacroStore::outline() const
 
 QList<MacroStore::Outline> MacroStore::outline(const QStringList &masters) const
 {
-    QSettings store;
+    const std::unique_ptr<QSettings> open = openSettings(m_file);
+    QSettings &store = *open;
     store.beginGroup(MasterMacrosGroup);
     QList<Outline> result;
     result.reserve(masters.size());
@@ -138,7 +166,7 @@ bool MacroStore::hasMaster(const QString &name) const
 QList<MacroStore::Note> MacroStore::notes(const QString &master) const
 {
     QList<Note> result;
-    NotesOf(master).forEach([&result](const QString &name, const QSettings &note) {
+    NotesOf(m_file, master).forEach([&result](const QString &name, const QSettings &note) {
         result.append({name, readCode(note), readText(note)});
         return true;
     });
@@ -148,7 +176,7 @@ QList<MacroStore::Note> MacroStore::notes(const QString &master) const
 QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
 {
     QList<NoteCode> result;
-    NotesOf(master).forEach([&result](const QString &name, const QSettings &note) {
+    NotesOf(m_file, master).forEach([&result](const QString &name, const QSettings &note) {
         result.append({name, readCode(note)});
         return true;
     });
@@ -157,13 +185,13 @@ QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
 
 QStringList MacroStore::noteNames(const QString &master) const
 {
-    NotesOf notes(master);
+    NotesOf notes(m_file, master);
     return notes.settings().childGroups();
 }
 
 QList<int> MacroStore::codes(const QString &master, const QStringList &notes) const
 {
-    NotesOf group(master);
+    NotesOf group(m_file, master);
     QSettings &store = group.settings();
     QList<int> result;
     result.reserve(notes.size());
@@ -174,7 +202,7 @@ QList<int> MacroStore::codes(const QString &master, const QStringList &notes) co
 
 MacroStore::Note MacroStore::note(const QString &master, const QString &name) const
 {
-    NotesOf notes(master);
+    NotesOf notes(m_file, master);
     notes.settings().beginGroup(name);
     return {name, readCode(notes.settings()), readText(notes.settings())};
 }
@@ -182,7 +210,7 @@ MacroStore::Note MacroStore::note(const QString &master, const QString &name) co
 bool MacroStore::addMaster(const QString &name)
 {
     const QString path = StoreWrite::groupPath(name);
-    StoreWrite write({path});
+    StoreWrite write({path}, m_file);
     write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
     return write.commit();
 }
@@ -190,7 +218,7 @@ bool MacroStore::addMaster(const QString &name)
 bool MacroStore::addNote(const QString &master, const QString &name)
 {
     const QString path = StoreWrite::groupPath(master, name);
-    StoreWrite write({path});
+    StoreWrite write({path}, m_file);
     write.settings().beginGroup(path);
     // Strings both: a new note reads back as having no hot key and no text.
     write.settings().setValue(ShortcutKey, QString());
@@ -202,7 +230,7 @@ bool MacroStore::addNote(const QString &master, const QString &name)
 bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
 {
     const QString path = StoreWrite::groupPath(master, name);
-    StoreWrite write({path});
+    StoreWrite write({path}, m_file);
     write.settings().beginGroup(path);
     write.settings().setValue(ShortcutKey, code);
     write.settings().setValue(TextKey, text);
@@ -217,7 +245,7 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
         isMaster ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
     const QString to =
         isMaster ? StoreWrite::groupPath(newName) : StoreWrite::groupPath(master, newName);
-    StoreWrite write({from, to});
+    StoreWrite write({from, to}, m_file);
     if (isMaster) {
         // A master macro keeps (or gains) its description.
         const QString description = QLatin1Char('/') + DescriptionKey;
@@ -233,14 +261,14 @@ bool MacroStore::remove(const QString &master, const QString &note)
 {
     const QString path =
         note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
-    StoreWrite write({path});
+    StoreWrite write({path}, m_file);
     write.settings().remove(path);
     return write.commit();
 }
 
 bool MacroStore::addMasters(const QList<Master> &masters)
 {
-    StoreWrite write({});
+    StoreWrite write({}, m_file);
     QSettings &store = write.settings();
     for (const Master &master : masters) {
         const QString group = StoreWrite::groupPath(master.name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <QList>
 #include <QSettings>
 #include <QString>
@@ -8,7 +9,8 @@
 class QVariant;
 
 // The one reader and writer of the macro store: MasterMacros/<master>/description and
-// MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings. Every operation
+// MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings or in a file of a
+// folder the user chose. Every operation
 // reads the file afresh (the program keeps no copy of the notes); every change goes through
 // StoreWrite and says whether it reached the disk. Master macros and notes are addressed by name.
 class MacroStore final
@@ -80,7 +82,11 @@ public:
         bool operator!=(const Stamp &other) const { return !(*this == other); }
     };
 
+    // The store where the preferences keep it (chosenFile()).
     MacroStore();
+    // The store in `file`; "" for the native settings file.
+    explicit MacroStore(const QString &file);
+    ~MacroStore();
     MacroStore(const MacroStore &) = delete;
     MacroStore &operator=(const MacroStore &) = delete;
 
@@ -110,13 +116,25 @@ public:
     bool addMasters(const QList<Master> &masters);
 
     // The file the store lives in, for messages.
-    QString fileName() const { return m_keeper.fileName(); }
+    QString fileName() const { return m_keeper->fileName(); }
     Stamp stamp() const;
 
+    // The file given at construction or to setFile(): "" for the native settings file.
+    QString file() const { return m_file; }
+    // The store moves to `file` ("" for the native settings file); nothing is copied.
+    void setFile(const QString &file);
+    // What the preferences name: Keyquill.conf in the folder the user chose, "" (the native
+    // settings file, beside the preferences) when none is chosen.
+    static QString chosenFile();
+    static inline const QString FileName = QStringLiteral("Keyquill.conf");
+    // A settings object on `file` ("" for the native settings file).
+    static std::unique_ptr<QSettings> openSettings(const QString &file);
+
 private:
+    QString m_file;
     // Qt drops its parsed copy of a settings file when the last QSettings on it goes, and then
     // parses the whole file again for the next one (some 25 ms at 10,000 notes). This object
     // keeps the parse; each operation still reads through a fresh object of its own, which
     // checks the file on disk and re-reads it when it changed.
-    QSettings m_keeper;
+    std::unique_ptr<QSettings> m_keeper;
 };

@@ -12,6 +12,7 @@ const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
 const QString ExpandPlaceholdersKey = QStringLiteral("expandPlaceholders");
 const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
 const QString QuickPickKey = QStringLiteral("quickPickShortcut");
+const QString StoreFolderKey = QStringLiteral("storeFolder");
 // An array rather than one key per class: a window class may hold characters ('/', '\\') that
 // the settings layer would read as group separators.
 const QString PasteKeysArray = QStringLiteral("pasteKeys");
@@ -64,6 +65,7 @@ Preferences Preferences::load()
     preferences.m_keyboardToken = store.value(KeyboardTokenKey).toString();
     preferences.m_quickPickShortcut = MacroStore::readCode(store.value(QuickPickKey));
     preferences.m_expandPlaceholders = store.value(ExpandPlaceholdersKey, false).toBool();
+    preferences.m_storeFolder = store.value(StoreFolderKey).toString();
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -115,5 +117,12 @@ bool Preferences::saveKeyboardToken(const QString &token)
 {
     StoreWrite write({Group});
     write.settings().setValue(Group + QLatin1Char('/') + KeyboardTokenKey, token);
+    return write.commit();
+}
+
+bool Preferences::saveStoreFolder(const QString &folder)
+{
+    StoreWrite write({Group});
+    write.settings().setValue(Group + QLatin1Char('/') + StoreFolderKey, folder);
     return write.commit();
 }

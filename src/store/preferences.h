@@ -65,6 +65,10 @@ public:
     // The hot key of "Pick a note" (a code as a note's shortcut holds); 0, the default, for none.
     int quickPickShortcut() const { return m_quickPickShortcut; }
     void setQuickPickShortcut(int code) { m_quickPickShortcut = code; }
+    // The folder the master macros live in (MacroStore::chosenFile()), "" for this settings
+    // file. Kept apart: it changes only once the store there has been taken on.
+    QString storeFolder() const { return m_storeFolder; }
+    static bool saveStoreFolder(const QString &folder);
 
 private:
     QHash<QString, int> m_pasteKeys;
@@ -74,4 +78,5 @@ private:
     bool m_expandPlaceholders = false;
     QString m_keyboardToken;
     int m_quickPickShortcut = 0;
+    QString m_storeFolder;
 };

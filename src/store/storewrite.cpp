@@ -61,10 +61,14 @@ bool copyOwedNow(const QString &store)
 
 } // namespace
 
-StoreWrite::StoreWrite(const QStringList &groups)
-    : m_settings(std::make_unique<QSettings>()), m_fileName(m_settings->fileName())
+StoreWrite::StoreWrite(const QStringList &groups, const QString &file)
+    : m_settings(MacroStore::openSettings(file)), m_fileName(m_settings->fileName()),
+      m_chosenFolder(!file.isEmpty())
 {
-    m_refused = !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
+    // A folder the user chose that is not there (a share not mounted, a sync folder moved) is
+    // not made anew: the notes would go where no sync tool looks.
+    m_refused = (m_chosenFolder && !QFileInfo(QFileInfo(m_fileName).path()).isDir()) ||
+                !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
     // A refused change goes to a settings object that can never be written, so that nothing of
     // it is left pending for the store (the settings layer would wait on the lock again).
     if (m_refused)

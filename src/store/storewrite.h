@@ -20,7 +20,8 @@ class StoreWrite final
 {
 public:
     // groups: the paths below the store root ("MasterMacros/M", ...) that the change touches.
-    explicit StoreWrite(const QStringList &groups);
+    // file: the store's file, "" for the native settings file.
+    explicit StoreWrite(const QStringList &groups, const QString &file = QString());
     ~StoreWrite();
     StoreWrite(const StoreWrite &) = delete;
     StoreWrite &operator=(const StoreWrite &) = delete;
@@ -67,7 +68,8 @@ private:
 
     std::unique_ptr<QSettings> m_settings;
     QString m_fileName;
-    bool m_refused = false; // the store's lock could not be had: nothing may reach the store
+    bool m_chosenFolder = false; // the store is in a folder the user chose, not the native one
+    bool m_refused = false;      // the store's lock could not be had: nothing may reach the store
     QStringList m_groups;
     QList<QPair<QString, QVariant>> m_snapshot; // full key paths and values before the change
 };

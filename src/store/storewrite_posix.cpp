@@ -77,7 +77,9 @@ StoreWrite::Outcome StoreWrite::writeAndCheck()
     const bool existed = kept || QFileInfo::exists(file);
 
     keepPrivate(file);
-    keepPrivate(QFileInfo(m_fileName).path());
+    // A folder the user chose is theirs (and their sync tool's) to set up.
+    if (!m_chosenFolder)
+        keepPrivate(QFileInfo(m_fileName).path());
     // The store is otherwise left to write itself when its objects go; syncing here is the only
     // way to learn whether the disk took the change while the user can still be told. What Qt
     // creates on the way (the file, missing folders) is made for the owner only from the start.

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 QString Dialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
 {
@@ -36,6 +37,23 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
 {
     return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+QString Dialogs::folderName(QWidget *parent, const QString &caption, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, start);
+}
+
+int Dialogs::choice(QWidget *parent, const QString &title, const QString &text,
+                    const QStringList &choices)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Cancel, parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
 QString Dialogs::askNewName(QWidget *parent, const QString &title, const QString &label,

@@ -5,6 +5,8 @@
 
 #include <QtNetwork>
 
+#include <cstdio>
+
 QuietUpdateServer::QuietUpdateServer(QObject *parent) : QTcpServer(parent)
 {
     connect(this, &QTcpServer::newConnection, this, [this] {
@@ -59,7 +61,11 @@ QByteArray TestEnvironment::fileBytes(const QString &path)
 
 QStringList TestEnvironment::storeDump()
 {
-    const MacroStore store;
+    return storeDump(MacroStore());
+}
+
+QStringList TestEnvironment::storeDump(const MacroStore &store)
+{
     QStringList lines;
     const QStringList masters = store.masters();
     for (const QString &master : masters) {
@@ -71,4 +77,25 @@ QStringList TestEnvironment::storeDump()
                          .arg(note.text);
     }
     return lines;
+}
+
+QByteArray TestEnvironment::storeBytes(const QStringList &notes)
+{
+    QByteArray ini("[MasterMacros]\n");
+    for (const QString &line : notes) {
+        const QStringList parts = line.split(QLatin1Char('|'));
+        const QString key = QString(parts.at(0)).replace(QLatin1Char('/'), "\\Macros\\");
+        ini += (key + "\\shortcut=" + parts.at(1) + "\n" + key + "\\text=" + parts.at(2) + "\n")
+                   .toUtf8();
+    }
+    return ini;
+}
+
+bool TestEnvironment::writeAsSyncTool(const QString &path, const QByteArray &bytes, bool replace)
+{
+    QFile out(replace ? path + QStringLiteral(".tmp") : path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+        return false;
+    out.close();
+    return !replace || ::rename(QFile::encodeName(out.fileName()), QFile::encodeName(path)) == 0;
 }

@@ -5,6 +5,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+class MacroStore;
+
 // A quiet stand-in for the update server: answers every query "NO", so a window built in a test
 // never shows an update box and nothing leaves the machine.
 class QuietUpdateServer final : public QTcpServer
@@ -40,6 +42,12 @@ public:
     static QByteArray fileBytes(const QString &path);
     // Every note of the store as "master/note|code|text", in store order.
     static QStringList storeDump();
+    static QStringList storeDump(const MacroStore &store);
+    // A store file holding `notes` ("master/note|code|text" each, as storeDump() gives them).
+    static QByteArray storeBytes(const QStringList &notes);
+    // Writes `bytes` as a sync tool brings another machine's file: in place, or as a new file
+    // renamed over the old one. Raw bytes, so that this process's settings layer hears nothing.
+    static bool writeAsSyncTool(const QString &path, const QByteArray &bytes, bool replace);
 
 private:
     QTemporaryDir m_config;

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "store/storewatcher.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+class Dialogs;
+class LiveMaster;
+class MacroStore;
+class MacroTreeItems;
+class NoteEditor;
+class QTreeWidget;
+class QWidget;
+
+// The store in a folder the user chose, kept by a sync tool: takes a folder on (adding this
+// computer's master macros to what is there, or using that as it is), and while one is chosen
+// makes the tree, the live hot keys and the editor follow every change of the file on disk,
+// whoever made it, and offers to bring in the conflict copies a sync tool leaves beside it.
+// The native store is written by this program alone, so nothing else is followed there.
+class StoreFollower final : public QObject
+{
+    Q_OBJECT
+
+public:
+    StoreFollower(QWidget *window, QTreeWidget *tree, MacroTreeItems &items, MacroStore &store,
+                  LiveMaster &live, NoteEditor &editor, Dialogs &dialogs);
+
+    // Keeps the master macros in `folder` from now on ("" for this computer's settings file).
+    // False when the user cancelled or the change could not be made; nothing moved then.
+    bool moveTo(const QString &folder);
+    // Shows the store as it is on disk now.
+    void follow();
+    // Puts the conflict copies beside the store not put to the user yet to them.
+    void offerConflictCopies();
+
+Q_SIGNALS:
+    // The tree and the live hot keys show the store as it is now.
+    void followed();
+
+private:
+    QString askNewName(const QString &title, const QString &candidate) const;
+    void warn(const QString &text) const;
+
+    QWidget *m_window;
+    QTreeWidget *m_tree;
+    MacroTreeItems &m_items;
+    MacroStore &m_store;
+    LiveMaster &m_live;
+    NoteEditor &m_editor;
+    Dialogs &m_dialogs;
+    StoreWatcher m_watcher;
+    QTimer m_later;          // a follow put off while a dialog is open
+    QSet<QString> m_offered; // conflict copies the user was asked about
+    bool m_asking = false;
+};

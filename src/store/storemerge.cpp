@@ -1,0 +1,76 @@
+#include "storemerge.h"
+
+#include <QHash>
+#include <QSet>
+#include <utility>
+
+StoreMerge::StoreMerge(MacroStore &into, AskNewName askNewName)
+    : m_into(into), m_askNewName(std::move(askNewName))
+{
+}
+
+StoreMerge::Outcome StoreMerge::bringIn(const MacroStore &from)
+{
+    m_added.clear();
+    Outcome outcome = Outcome::Merged;
+    if (!plan(from))
+        outcome = Outcome::Stopped;
+    else if (m_added.isEmpty())
+        outcome = Outcome::Nothing;
+    else if (!m_into.addMasters(m_added))
+        outcome = Outcome::NotSaved;
+    if (outcome != Outcome::Merged)
+        m_added.clear();
+    return outcome;
+}
+
+bool StoreMerge::plan(const MacroStore &from)
+{
+    const QStringList present = m_into.masters();
+    QSet<QString> taken;
+    for (const QString &name : present)
+        taken.insert(name.toCaseFolded());
+    const auto chooseName = [&](QString *name) {
+        while (taken.contains(name->toCaseFolded()) || !MacroStore::isStorableName(*name)) {
+            *name = m_askNewName(*name);
+            if (name->isEmpty())
+                return false;
+        }
+        taken.insert(name->toCaseFolded());
+        return true;
+    };
+
+    const QStringList masters = from.masters();
+    for (const QString &name : masters) {
+        const QList<MacroStore::Note> theirs = from.notes(name);
+        if (!present.contains(name)) {
+            // New here, or a name that differs from one here only in letter case: a clash.
+            MacroStore::Master master{name, theirs};
+            if (!chooseName(&master.name))
+                return false;
+            m_added.append(master);
+            continue;
+        }
+        QHash<QString, MacroStore::Note> ours;
+        const QList<MacroStore::Note> notes = m_into.notes(name);
+        for (const MacroStore::Note &note : notes)
+            ours.insert(note.name, note);
+        MacroStore::Master missing{name, {}};
+        MacroStore::Master differing{name, {}};
+        for (const MacroStore::Note &note : theirs) {
+            const auto it = ours.constFind(note.name);
+            if (it == ours.constEnd())
+                missing.notes.append(note);
+            else if (it->code != note.code || it->text != note.text)
+                differing.notes.append(note);
+        }
+        if (!missing.notes.isEmpty())
+            m_added.append(missing);
+        if (!differing.notes.isEmpty()) {
+            if (!chooseName(&differing.name))
+                return false;
+            m_added.append(differing);
+        }
+    }
+    return true;
+}

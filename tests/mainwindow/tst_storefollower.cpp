@@ -1,0 +1,177 @@
+// A main window over a store in a chosen folder: it follows changes another machine makes, keeps
+// unsaved edits, brings in conflict copies and takes a folder on.
+#include "support/windowfixture.h"
+
+#include "mainwindow/storefollower.h"
+#include "store/preferences.h"
+#include "widgets/macrotreeitems.h"
+
+class TestStoreFollower : public WindowFixture
+{
+    Q_OBJECT
+
+    const int CtrlAltB = (Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined();
+    const QString m_hello = QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA);
+    QString m_file;
+
+    StoreFollower *follower() { return m_window->findChild<StoreFollower *>(); }
+    QTreeWidgetItem *row(const QString &master, const QString &note = QString())
+    {
+        const QList<QTreeWidgetItem *> rows = m_tree->findItems(
+            note.isEmpty() ? master : note, Qt::MatchExactly | Qt::MatchRecursive);
+        for (QTreeWidgetItem *found : rows)
+            if (note.isEmpty() != bool(found->parent()))
+                return found;
+        return nullptr;
+    }
+    // As a sync tool brings another machine's file ("master/note|code|text" each).
+    void write(const QString &file, const QStringList &notes, bool replace = true)
+    {
+        QVERIFY(
+            TestEnvironment::writeAsSyncTool(file, TestEnvironment::storeBytes(notes), replace));
+    }
+    // The window again, over a store in the test's (emptied) folder that holds `notes`.
+    void useFolder(const QStringList &notes, const QString &beside = QString())
+    {
+        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(m_dir.filePath(name));
+        m_file = m_dir.filePath(MacroStore::FileName);
+        write(m_file, notes);
+        if (!beside.isEmpty())
+            write(beside, {"Work/hello|0|Hello there", "Work/extra|0|X"});
+        QVERIFY(Preferences::saveStoreFolder(m_dir.path()));
+        m_window.reset();
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
+    }
+
+private Q_SLOTS:
+    void followsTheFile_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("written in place") << false;
+        QTest::newRow("replaced by a rename") << true;
+    }
+    void followsTheFile()
+    {
+        QFETCH(bool, replace);
+        useFolder({m_hello, "Work/bye|0|Bye", "Home/h|0|Home"});
+        m_tree->setCurrentItem(row("Work", "bye"));
+        row("Home")->setExpanded(false);
+        m_window->live().choose("Work");
+        QSignalSpy followed(follower(), &StoreFollower::followed);
+        write(m_file,
+              {m_hello, "Work/bye|0|Bye now", QStringLiteral("Work/new|%1|N").arg(CtrlAltB),
+               "Home/h|0|Home", "Extra/e|0|E"},
+              replace);
+        QVERIFY(followed.wait(2000));
+        const QString a = MacroTreeItems::codeText(CtrlAltA);
+        QCOMPARE(treeDump(), (QStringList{"Extra", "Extra/e|", "Home", "Home/h|", "Work",
+                                          "Work/bye|", "Work/hello|" + a,
+                                          "Work/new|" + MacroTreeItems::codeText(CtrlAltB)}));
+        QCOMPARE(m_tree->currentItem(), row("Work", "bye"));
+        QVERIFY(!row("Home")->isExpanded() && row("Extra")->isExpanded());
+        QCOMPARE(row("Work")->checkState(0), Qt::Checked);
+        QCOMPARE(m_window->live().codes().value("new"), CtrlAltB);
+        QCOMPARE(m_window->findChild<QTextEdit *>("macro")->toPlainText(), QString("Bye now"));
+        // The live master macro gone: nothing is live, nothing ticked.
+        write(m_file, {"Home/h|0|Home"}, replace);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->live().name(), QString(), 2000);
+        QCOMPARE(treeDump(), (QStringList{"Home", "Home/h|"}));
+        QCOMPARE(row("Home")->checkState(0), Qt::Unchecked);
+    }
+
+    void unsavedEditsKept_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("keep mine") << 0 << "mine"
+                                   << "mine";
+        QTest::newRow("take the other") << 1 << "theirs"
+                                        << "theirs";
+        QTest::newRow("cancel") << -1 << "theirs"
+                                << "mine";
+    }
+    void unsavedEditsKept()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        useFolder({"Work/bye|0|Bye"});
+        m_tree->setCurrentItem(row("Work", "bye"));
+        auto *text = m_window->findChild<QTextEdit *>("macro");
+        text->setPlainText("mine");
+        QSignalSpy followed(follower(), &StoreFollower::followed);
+        write(m_file, {"Work/bye|0|theirs"});
+        QVERIFY(followed.wait(2000));
+        QCOMPARE(text->toPlainText(), QString("mine"));
+        m_dialogs->choices << answer;
+        m_window->editor().save();
+        QCOMPARE(m_dialogs->asked.last(),
+                 QString("Save Note|The Note \"bye\" was changed elsewhere (on another computer, "
+                         "perhaps) since you began editing it."));
+        QCOMPARE(TestEnvironment::storeDump(), QStringList{"Work/bye|0|" + stored});
+        QCOMPARE(text->toPlainText(), shown);
+        QCOMPARE(m_window->editor().isDirty(), answer < 0);
+    }
+
+    void conflictCopiesBroughtIn_data()
+    {
+        QTest::addColumn<bool>("bringIn");
+        QTest::newRow("brought in") << true;
+        QTest::newRow("declined") << false;
+    }
+    void conflictCopiesBroughtIn()
+    {
+        QFETCH(bool, bringIn);
+        const QString copy = m_dir.filePath("Keyquill.sync-conflict-20261207-101500-ABCDEF7.conf");
+        useFolder({m_hello}, copy);
+        m_dialogs->questions << bringIn;
+        m_dialogs->names << "Work 2";
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->asked.isEmpty(), 2000);
+        QVERIFY(m_dialogs->asked.first().startsWith("Conflict copies|A sync tool kept copies"));
+        QVERIFY(m_dialogs->asked.first().contains(QDir::toNativeSeparators(copy)));
+        const QStringList kept{"Work/extra|0|X", m_hello, "Work 2/hello|0|Hello there"};
+        QCOMPARE(TestEnvironment::storeDump(), bringIn ? kept : QStringList{m_hello});
+        QCOMPARE(QFile::exists(copy), !bringIn);
+        QCOMPARE(bool(row("Work 2")), bringIn);
+    }
+
+    void folderTakenOn_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("masters");
+        QTest::newRow("empty folder") << false << -2 << QStringList{"Home", "Work"};
+        QTest::newRow("cancelled") << true << -1 << QStringList{"Home", "Work"};
+        QTest::newRow("used as it is") << true << 0 << QStringList{"Remote"};
+        QTest::newRow("mine added") << true << 1 << QStringList{"Home", "Remote", "Work"};
+    }
+    void folderTakenOn()
+    {
+        QFETCH(bool, remote);
+        QFETCH(int, answer);
+        QFETCH(QStringList, masters);
+        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
+            QFile::remove(m_dir.filePath(name));
+        const QString file = m_dir.filePath(MacroStore::FileName);
+        if (remote)
+            write(file, {"Remote/r|0|R"});
+        m_dialogs->choices << answer;
+        QCOMPARE(follower()->moveTo(m_dir.path()), answer != -1);
+        QCOMPARE(m_dialogs->asked.size(), remote ? 1 : 0);
+        QCOMPARE(Preferences::load().storeFolder(), answer == -1 ? QString() : m_dir.path());
+        QCOMPARE(m_window->store().masters(), masters);
+        QCOMPARE(m_tree->topLevelItemCount(), masters.size());
+        // And back: this computer's own master macros are where they were, the folder's stay.
+        QVERIFY(follower()->moveTo(QString()));
+        QCOMPARE(m_window->store().masters(), (QStringList{"Home", "Work"}));
+        QCOMPARE(MacroStore(file).masters(),
+                 remote && answer == -1 ? QStringList{"Remote"} : masters);
+    }
+};
+
+QTEST_MAIN(TestStoreFollower)
+#include "tst_storefollower.moc"
