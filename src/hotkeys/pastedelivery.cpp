@@ -110,7 +110,7 @@ void PasteDelivery::paste()
 void PasteDelivery::type()
 {
     QPointer<PasteDelivery> self(this);
-    m_platform.typeText(m_text, [self](const QString &failure) {
+    m_registry.typeText(m_text, [self](const QString &failure) {
         if (!self)
             return;
         // Left for the user to paste by hand; nothing to put back, as nothing was kept.

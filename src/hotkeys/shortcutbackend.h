@@ -52,5 +52,8 @@ public:
     // trigger, so it reaches the window with the focus rather than this program, and takes them
     // again. The release is done on the server when suspendPasteGrabs() returns.
     virtual void suspendPasteGrabs(int stroke) { Q_UNUSED(stroke) }
+    // The same around a typed text: every grab without Ctrl or Alt, which a typed character
+    // (Shift and a key) would trigger. resumePasteGrabs() takes them again.
+    virtual void suspendTypingGrabs() {}
     virtual void resumePasteGrabs() {}
 };

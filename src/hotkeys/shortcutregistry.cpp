@@ -2,6 +2,7 @@
 
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/shortcutbackend.h"
+#include "store/macrostore.h"
 
 #include <QPointer>
 
@@ -136,8 +137,26 @@ void ShortcutRegistry::sendStroke(int stroke, HotKeyPlatform::StrokeDone done)
     });
 }
 
+void ShortcutRegistry::typeText(const QString &text, HotKeyPlatform::StrokeDone done)
+{
+    if (m_backend)
+        m_backend->suspendTypingGrabs();
+    m_typing = true;
+    m_platform.typeText(text, [this, alive = std::weak_ptr<const bool>(m_alive),
+                               done = std::move(done)](const QString &failure) {
+        if (!alive.expired()) {
+            m_typing = false;
+            if (m_backend)
+                m_backend->resumePasteGrabs();
+        }
+        done(failure);
+    });
+}
+
 void ShortcutRegistry::activate(int code)
 {
+    if (m_typing && (code & (MacroStore::CtrlBit | MacroStore::AltBit)) == 0)
+        return;
     if (code == m_echo && m_sinceStroke.isValid() && m_sinceStroke.elapsed() < EchoMs) {
         m_sinceStroke.invalidate();
         return;

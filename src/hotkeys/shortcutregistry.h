@@ -48,6 +48,10 @@ public:
     // Ctrl+V would otherwise catch the program's own paste and fire again. Where the desktop
     // hands the stroke back as a press, that press is dropped.
     void sendStroke(int stroke, HotKeyPlatform::StrokeDone done);
+    // The platform's typing with the grabs a typed character would trigger let go meanwhile;
+    // where the desktop still hands such a press over, it is dropped: a hot key on Shift and a
+    // letter would otherwise catch a typed capital and type its own note again and again.
+    void typeText(const QString &text, HotKeyPlatform::StrokeDone done);
 
     // True while a chord the back-end reported pressed has not been reported let go of: where
     // the platform cannot see the keys, the paste waits for this.
@@ -77,7 +81,8 @@ private:
     int m_batchDepth = 0;
     QHash<int, Combination> m_combinations;
     QList<int> m_pendingGrabs; // new combinations of the running batch
-    int m_echo = 0;            // the last stroke sent, while its echo may come
+    bool m_typing = false;
+    int m_echo = 0; // the last stroke sent, while its echo may come
     QElapsedTimer m_sinceStroke;
     QHash<int, QElapsedTimer> m_held; // chords pressed and not yet let go of, since when
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);

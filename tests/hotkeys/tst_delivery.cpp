@@ -247,6 +247,27 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), typed ? "before" : text);
     }
 
+    // A typed capital is Shift and its letter: a hot key on that chord must not type its note
+    // again and again.
+    void typedTextDoesNotPressItsOwnHotKey()
+    {
+        const int shiftA = MacroStore::buildCode(false, false, true, Qt::Key_A);
+        TestEnvironment::writeNote("C", "shift", shiftA, "Also typed");
+        Preferences preferences;
+        preferences.setDefaultPasteKey(PasteStroke::Type);
+        m_keys->setPreferences(preferences);
+        m_keys->setTiming({50, 50, 300});
+        m_fake->windowClass = QStringList{"gedit", "gedit"};
+        m_fake->typeFailure = "";
+        m_fake->typedChord = shiftA;
+        QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
+        m_live->choose("C");
+        m_fake->press(shiftA);
+        QVERIFY(finished.wait(2000));
+        QVERIFY(!finished.wait(500));
+        QCOMPARE(m_fake->typed, QStringList{"Also typed"});
+    }
+
     void storedPasteKeys()
     {
         // As an earlier version wrote them: no row for every other program.

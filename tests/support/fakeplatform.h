@@ -23,6 +23,7 @@ public:
     QList<int> strokes;
     QStringList pasted; // the clipboard at each stroke
     QStringList typed;  // each text typed, where typing is chosen
+    int typedChord = 0; // pressed by each text typed
     QString typeFailure = QStringLiteral("no typing here"); // "" lets texts be typed
 
     QString description() const override { return QStringLiteral("fake"); }
@@ -46,6 +47,8 @@ public:
     {
         if (typeFailure.isEmpty())
             typed << text;
+        if (typedChord != 0) // the desktop saw a typed capital as that chord
+            press(typedChord);
         done(typeFailure);
     }
     bool keysFree(int) override { return !keysDown; }

@@ -245,8 +245,21 @@ void X11ShortcutBackend::suspendPasteGrabs(int stroke)
     const Grab paste = resolve(stroke);
     if (paste.keycode == 0)
         return;
+    suspendWhere([paste](const Grab &grab) {
+        return grab.keycode == paste.keycode && grab.modifiers == paste.modifiers;
+    });
+}
+
+void X11ShortcutBackend::suspendTypingGrabs()
+{
+    const uint16_t chord = XCB_MOD_MASK_CONTROL | m_altMask;
+    suspendWhere([chord](const Grab &grab) { return (grab.modifiers & chord) == 0; });
+}
+
+void X11ShortcutBackend::suspendWhere(const std::function<bool(const Grab &)> &triggered)
+{
     for (auto it = m_grabs.begin(); it != m_grabs.end(); ++it) {
-        if (it->held && it->keycode == paste.keycode && it->modifiers == paste.modifiers) {
+        if (it->held && triggered(*it)) {
             ungrabOnServer(*it);
             it->held = false;
             m_suspended.append(it.key());

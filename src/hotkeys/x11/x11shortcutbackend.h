@@ -3,6 +3,7 @@
 #include "hotkeys/shortcutbackend.h"
 #include "hotkeys/x11/x11keymap.h"
 
+#include <functional>
 #include <QAbstractNativeEventFilter>
 #include <QHash>
 #include <QList>
@@ -21,6 +22,7 @@ public:
     void flush() override;
     void retryRefused(const QList<int> &codes) override;
     void suspendPasteGrabs(int stroke) override;
+    void suspendTypingGrabs() override;
     void resumePasteGrabs() override;
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
@@ -37,6 +39,7 @@ private:
     void loadMapping();
     void mappingChanged();
     Grab resolve(int code) const;
+    void suspendWhere(const std::function<bool(const Grab &)> &triggered);
     QList<uint16_t> lockVariants() const;
     static quint32 physicalKey(xcb_keycode_t keycode, uint16_t modifiers)
     {
