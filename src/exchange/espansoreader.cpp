@@ -171,19 +171,20 @@ QString EspansoReader::qtDateFormat(const QString &strftime)
         }
         if (++i >= strftime.size())
             return {};
-        QChar spec = strftime.at(i);
+        QChar conversion = strftime.at(i);
         const QHash<QChar, QString> *table = &fields;
-        if (spec == QLatin1Char('-') && i + 1 < strftime.size()) {
+        if (conversion == QLatin1Char('-') && i + 1 < strftime.size()) {
             table = &unpadded;
-            spec = strftime.at(++i);
+            conversion = strftime.at(++i);
         }
-        if (spec == QLatin1Char('%') || spec == QLatin1Char('n') || spec == QLatin1Char('t')) {
-            literal += spec == QLatin1Char('%')   ? QLatin1Char('%')
-                       : spec == QLatin1Char('n') ? QLatin1Char('\n')
-                                                  : QLatin1Char('\t');
+        if (conversion == QLatin1Char('%') || conversion == QLatin1Char('n') ||
+            conversion == QLatin1Char('t')) {
+            literal += conversion == QLatin1Char('%')   ? QLatin1Char('%')
+                       : conversion == QLatin1Char('n') ? QLatin1Char('\n')
+                                                        : QLatin1Char('\t');
             continue;
         }
-        const auto field = table->constFind(spec);
+        const auto field = table->constFind(conversion);
         if (field == table->cend())
             return {};
         format += quotedLiteral(literal) + field.value();
