@@ -39,11 +39,6 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-QString Dialogs::folderName(QWidget *parent, const QString &caption, const QString &start)
-{
-    return QFileDialog::getExistingDirectory(parent, caption, start);
-}
-
 int Dialogs::choice(QWidget *parent, const QString &title, const QString &text,
                     const QStringList &choices)
 {

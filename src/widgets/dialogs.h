@@ -24,8 +24,6 @@ public:
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
     // OK and Cancel, Cancel the default; true for OK.
     virtual bool question(QWidget *parent, const QString &title, const QString &text);
-    // A folder, "" when cancelled.
-    virtual QString folderName(QWidget *parent, const QString &caption, const QString &start);
     // One button per choice and Cancel; the index of the choice, -1 for Cancel.
     virtual int choice(QWidget *parent, const QString &title, const QString &text,
                        const QStringList &choices);

@@ -13,7 +13,6 @@ public:
     QStringList names;     // answers to getText; a null QString cancels
     QStringList files;     // answers to the file questions
     QList<bool> questions; // answers to the delete question
-    QStringList folders;   // answers to the folder question
     QList<int> choices;    // answers to the questions with choices; none scripted is Cancel
     QStringList asked;
 
@@ -42,11 +41,6 @@ public:
     {
         asked << title + QLatin1Char('|') + text;
         return questions.isEmpty() || questions.takeFirst();
-    }
-    QString folderName(QWidget *, const QString &caption, const QString &) override
-    {
-        asked << QStringLiteral("folder|") + caption;
-        return folders.isEmpty() ? QString() : folders.takeFirst();
     }
     int choice(QWidget *, const QString &title, const QString &text, const QStringList &) override
     {
