@@ -8,6 +8,7 @@
 #include "app/guardsegment.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/x11/x11targetping.h"
 #include "mainwindow/mainwindow.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"
@@ -22,11 +23,17 @@
 #include <X11/X.h>
 #include <X11/XKBlib.h>
 
+#include <csignal>
+
 namespace {
 
 const QString Master = QStringLiteral("Live");
 const QString Text = QStringLiteral("Dear reader,\n\tthis arrives whole.");
-const QString Typed = QStringLiteral("Привет, Ёлка! «Щ»\n\tCafé naïve — Ωμέγα, 中文 😀 ß\nend");
+// More characters the layouts lack than there are spare places, so that places are lent anew.
+const QString Typed =
+    QStringLiteral("Привет, Ёлка! «Щ»\n\tCafé naïve — Ωμέγα, 中文 😀 ß\n"
+                   "天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏闰余成岁律吕调阳"
+                   "云腾致雨露结为霜金生丽水玉出昆冈剑号巨阙珠称夜光果珍李柰菜重芥姜\nend");
 const QString Earlier = QStringLiteral("what was there before");
 const int NoteCode = (Qt::CTRL | Qt::ALT | Qt::Key_1).toCombined();
 
@@ -93,6 +100,36 @@ class TestPasteTargets final : public QObject
             if (!master()->child(i)->icon(1).isNull())
                 notes << master()->child(i)->text(0) + ": " + master()->child(i)->toolTip(1);
         return notes;
+    }
+
+    // Gives `target` the focus: the Qt field, or a terminal running a shell that writes what the
+    // terminal gives it, byte for byte as it comes, to `typed`, which it makes once the terminal
+    // is set up.
+    void focus(const QString &target, QProcess &terminal, const QString &typed)
+    {
+        QFile::remove(typed);
+        if (target == "qt") {
+            // No window manager here: the field takes the X input focus itself.
+            m_field.clear();
+            QCOMPARE(QProcess::execute("xdotool",
+                                       {"windowfocus", "--sync", QString::number(m_field.winId())}),
+                     0);
+            m_field.activateWindow();
+            QTRY_VERIFY(m_field.hasFocus());
+            return;
+        }
+        const QString options = target == "xterm" ? "-e" : "--disable-server -x";
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "C.UTF-8"); // what is typed arrives as UTF-8
+        terminal.setProcessEnvironment(env);
+        terminal.startCommand(
+            QString("%1 -T keyquill-target %2 sh -c \"stty -icanon -echo; cat > %3\"")
+                .arg(target, options, typed));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(typed), 20000);
+        // The terminal gets the focus as a user would give it.
+        QCOMPARE(QProcess::execute("xdotool", {"search", "--sync", "--name", "keyquill-target",
+                                               "windowfocus", "--sync"}),
+                 0);
     }
 
 private Q_SLOTS:
@@ -185,32 +222,9 @@ private Q_SLOTS:
 
         QProcess terminal;
         const QString typed = m_env.configDir() + "/typed-" + target;
-        QFile::remove(typed);
-        if (target == "qt") {
-            // No window manager here: the field takes the X input focus itself.
-            // The focus a terminal had goes back by hand: no window manager here.
-            m_field.clear();
-            QCOMPARE(QProcess::execute("xdotool",
-                                       {"windowfocus", "--sync", QString::number(m_field.winId())}),
-                     0);
-            m_field.activateWindow();
-            QTRY_VERIFY(m_field.hasFocus());
-        } else {
-            // A shell that writes what the terminal gives it, byte for byte as it comes, to a
-            // file that it makes once the terminal is set up. The terminal gets the focus as a user
-            // would give it.
-            const QString options = target == "xterm" ? "-e" : "--disable-server -x";
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("LC_ALL", "C.UTF-8"); // what is typed arrives as UTF-8
-            terminal.setProcessEnvironment(env);
-            terminal.startCommand(
-                QString("%1 -T keyquill-target %2 sh -c \"stty -icanon -echo; cat > %3\"")
-                    .arg(target, options, typed));
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(typed), 20000);
-            QCOMPARE(QProcess::execute("xdotool", {"search", "--sync", "--name", "keyquill-target",
-                                                   "windowfocus", "--sync"}),
-                     0);
-        }
+        focus(target, terminal, typed);
+        if (QTest::currentTestFailed())
+            return;
         master()->setCheckState(0, Qt::Checked);
 
         const bool pasteKey = situation == Situation::CtrlV;
@@ -267,6 +281,50 @@ private Q_SLOTS:
         QCOMPARE(arrived(), text.toUtf8());
         // Typing leaves the clipboard alone.
         QCOMPARE(QGuiApplication::clipboard()->text(), restore || typing ? Earlier : Text);
+        terminal.kill();
+        terminal.waitForFinished();
+    }
+
+    // A target that echoes pings tells when it has handled the keys typed before, until it
+    // stops echoing; one that does not is never waited for.
+    void targetsEchoPings_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("echoes");
+        QTest::newRow("Qt field") << "qt" << true;
+        QTest::newRow("VTE terminal, stopped a while") << "xfce4-terminal" << true;
+        QTest::newRow("xterm: offers none") << "xterm" << false;
+    }
+
+    void targetsEchoPings()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, echoes);
+        QProcess terminal;
+        focus(target, terminal, m_env.configDir() + "/echo-" + target);
+        if (QTest::currentTestFailed())
+            return;
+        Display *display = XOpenDisplay(nullptr);
+        const auto closeDisplay = qScopeGuard([display] { XCloseDisplay(display); });
+        X11TargetPing ping(display);
+        QCOMPARE(ping.answers(), echoes);
+        if (echoes) {
+            QCOMPARE(ping.send(), 1u);
+            QCOMPARE(ping.send(), 2u);
+            QTRY_COMPARE(ping.answered(), 2u);
+            QVERIFY(ping.answers());
+        }
+        if (target == "xfce4-terminal") {
+            ::kill(pid_t(terminal.processId()), SIGSTOP);
+            const auto resume = qScopeGuard([&] { ::kill(pid_t(terminal.processId()), SIGCONT); });
+            ping.send();
+            QTest::qWait(X11TargetPing::OverdueMs + 500);
+            QCOMPARE(ping.answered(), 2u);
+            QVERIFY(!ping.answers()); // left to the wait
+            ::kill(pid_t(terminal.processId()), SIGCONT);
+            QTRY_COMPARE(ping.answered(), 3u);
+            QVERIFY(ping.answers());
+        }
         terminal.kill();
         terminal.waitForFinished();
     }

@@ -2,7 +2,10 @@
 
 #include <Qt>
 
+#include <algorithm>
+
 #include <X11/keysym.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 uint32_t x11KeysymForQtKey(int key)
@@ -91,4 +94,53 @@ void x11GiveBackKeysym(Display *display, uint8_t keycode, unsigned long keysym)
         x11LendKeysym(display, keycode, NoSymbol);
     if (now)
         XFree(now);
+}
+
+void x11LendKeysyms(Display *display, const QList<X11KeyLending> &lendings)
+{
+    XkbDescPtr xkb = lendings.isEmpty()
+                         ? nullptr
+                         : XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!xkb) {
+        for (const X11KeyLending &lending : lendings) {
+            if (lending.keysym != 0)
+                x11LendKeysym(display, lending.keycode, lending.keysym, lending.shifted);
+            else
+                x11GiveBackKeysym(display, lending.keycode, lending.holding);
+        }
+        return;
+    }
+    XkbMapChangesRec changes{};
+    int first = 0;
+    int last = -1;
+    for (const X11KeyLending &lending : lendings) {
+        const int keycode = lending.keycode;
+        if (keycode < xkb->min_key_code || keycode > xkb->max_key_code)
+            continue;
+        if (lending.keysym == 0 &&
+            (XkbKeyNumSyms(xkb, keycode) == 0 || XkbKeySym(xkb, keycode, 0) != lending.holding))
+            continue;
+        // Two levels chosen by Shift alone, whatever the symbols: the core request would make a
+        // letter's key alphabetic and so subject to Caps Lock.
+        int types[XkbNumKbdGroups] = {XkbTwoLevelIndex};
+        if (XkbChangeTypesOfKey(xkb, keycode, lending.keysym != 0 ? 1 : 0, XkbGroup1Mask, types,
+                                nullptr) != Success)
+            continue;
+        if (lending.keysym != 0) {
+            KeySym *syms = XkbKeySymsPtr(xkb, keycode);
+            syms[0] = lending.keysym;
+            syms[1] = lending.shifted != 0 ? lending.shifted : lending.keysym;
+        }
+        first = last < 0 ? keycode : std::min(first, keycode);
+        last = std::max(last, keycode);
+    }
+    if (last >= 0) {
+        // The keys between are sent as they are.
+        changes.changed = XkbKeySymsMask;
+        changes.first_key_sym = static_cast<KeyCode>(first);
+        changes.num_key_syms = static_cast<unsigned char>(last - first + 1);
+        XkbChangeMap(display, xkb, &changes);
+        XSync(display, False);
+    }
+    XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
 }

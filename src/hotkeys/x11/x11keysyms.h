@@ -15,5 +15,18 @@ QList<uint8_t> x11SpareKeycodes(_XDisplay *display);
 // `shifted` (with Shift) is `keysym` again where 0.
 void x11LendKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym,
                    unsigned long shifted = 0);
+// Several keycodes in one change of the key mapping: every program on the display reads the
+// whole mapping again after each change, so lending key by key at typing speed loads them all.
+// Each key gets `keysym` and, with Shift, `shifted` (`keysym` again where 0); a key with
+// `keysym` 0 is emptied, but only while it still holds `holding` (a layout switch meanwhile may
+// have put a symbol of its own there).
+struct X11KeyLending
+{
+    uint8_t keycode = 0;
+    unsigned long keysym = 0;
+    unsigned long shifted = 0;
+    unsigned long holding = 0;
+};
+void x11LendKeysyms(_XDisplay *display, const QList<X11KeyLending> &lendings);
 // Empties the lent keycode again, unless a layout switch meanwhile put its own symbol there.
 void x11GiveBackKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym);

@@ -2,6 +2,7 @@
 
 #include "hotkeys/typedkeys.h"
 #include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11targetping.h"
 
 #include <algorithm>
 
@@ -57,13 +58,12 @@ void X11Typist::type(const QString &text, HotKeyPlatform::StrokeDone done)
         return;
     }
     m_done = std::move(done);
+    m_ping = std::make_unique<X11TargetPing>(m_display);
     m_keysyms = TypedKeys::keysymsFor(text);
     m_next = 0;
     readLayout();
-    const bool lacksKeys = std::any_of(m_keysyms.cbegin(), m_keysyms.cend(), [this](uint32_t s) {
-        return !m_layout.contains(TypedKeys::characterOf(s)) && !m_named.contains(s);
-    });
-    if (lacksKeys && m_lent.isEmpty()) {
+    if (m_places.isEmpty() && std::any_of(m_keysyms.cbegin(), m_keysyms.cend(),
+                                          [this](uint32_t s) { return lacksKey(s); })) {
         finish(tr("The keyboard layout lacks some of the characters, and no spare key is free to "
                   "lend them."));
         return;
@@ -82,7 +82,7 @@ void X11Typist::readLayout()
 {
     m_layout.clear();
     m_named.clear();
-    m_lent.clear();
+    m_places.clear();
     m_shift = XKeysymToKeycode(m_display, XK_Shift_L);
     XkbStateRec state{};
     XkbGetState(m_display, XkbUseCoreKbd, &state);
@@ -110,17 +110,35 @@ void X11Typist::readLayout()
     }
     XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
     for (const uint8_t spare : x11SpareKeycodes(m_display)) {
-        Lent lent;
-        lent.keycode = spare;
-        m_lent.append(lent);
+        for (const bool shift : {false, true}) {
+            Place place;
+            place.keycode = spare;
+            place.shift = shift;
+            m_places.append(place);
+        }
     }
+}
+
+bool X11Typist::lacksKey(uint32_t keysym) const
+{
+    return !m_layout.contains(TypedKeys::characterOf(keysym)) && !m_named.contains(keysym);
+}
+
+qsizetype X11Typist::placeOf(uint32_t keysym) const
+{
+    for (qsizetype i = 0; i < m_places.size(); ++i) {
+        if (m_places.at(i).keysym == keysym)
+            return i;
+    }
+    return -1;
 }
 
 void X11Typist::typeSome()
 {
     const qsizetype due =
         std::min<qsizetype>(m_keysyms.size(), 1 + m_since.elapsed() * m_perSecond / 1000);
-    int lends = 0;
+    bool lent = false;
+    bool pressedLent = false;
     while (m_next < due) {
         const uint32_t keysym = m_keysyms.at(m_next);
         const auto onLayout = m_layout.constFind(TypedKeys::characterOf(keysym));
@@ -129,53 +147,97 @@ void X11Typist::typeSome()
             press(onLayout->keycode, onLayout->shift);
         } else if (named != m_named.cend()) {
             press(named->keycode, named->shift);
-        } else if (const KeyOnLayout lent = lentKey(keysym, lends < LendsPerTick, &lends);
-                   lent.keycode != 0) {
-            press(lent.keycode, lent.shift);
         } else {
-            break; // every spare key was pressed too recently: on the next tick
+            qsizetype place = placeOf(keysym);
+            if (place < 0 && !lent) {
+                lent = true; // once a tick at most
+                if (lendAhead())
+                    place = placeOf(keysym);
+            }
+            if (place < 0)
+                break; // every place was pressed too recently: on a later tick
+            m_places[place].pressed.start();
+            m_places[place].echo = m_ping->next();
+            pressedLent = true;
+            press(m_places.at(place).keycode, m_places.at(place).shift);
         }
         ++m_next;
     }
+    if (pressedLent)
+        m_ping->send();
     XSync(m_display, False);
     if (m_next == m_keysyms.size())
         finish(QString());
 }
 
-X11Typist::KeyOnLayout X11Typist::lentKey(uint32_t keysym, bool mayLend, int *lends)
+bool X11Typist::lendAhead()
 {
-    for (Lent &lent : m_lent) {
-        for (const bool shift : {false, true}) {
-            if (lent.keysyms[shift] == keysym) {
-                lent.pressed.start();
-                return {lent.keycode, shift};
-            }
+    // The lent characters of the text ahead, in order, as many as there are places (within the
+    // next few hundred characters of a long text); those that hold a place keep it.
+    QList<uint32_t> ahead;
+    QList<bool> kept(m_places.size(), false);
+    const qsizetype end = std::min(m_keysyms.size(), m_next + 500);
+    for (qsizetype i = m_next; i < end && ahead.size() < m_places.size(); ++i) {
+        const uint32_t keysym = m_keysyms.at(i);
+        if (!lacksKey(keysym) || ahead.contains(keysym))
+            continue;
+        ahead.append(keysym);
+        if (const qsizetype place = placeOf(keysym); place >= 0)
+            kept[place] = true;
+    }
+    // The others that may be lent anew: those never pressed first, then those pressed longest ago.
+    const bool echoes = m_ping->answers();
+    const uint64_t answered = m_ping->answered();
+    QList<qsizetype> free;
+    for (qsizetype i = 0; i < m_places.size(); ++i) {
+        if (!kept.at(i) && mayRelend(m_places.at(i), echoes, answered))
+            free.append(i);
+    }
+    std::stable_sort(free.begin(), free.end(), [this](qsizetype a, qsizetype b) {
+        const QElapsedTimer &pa = m_places.at(a).pressed;
+        const QElapsedTimer &pb = m_places.at(b).pressed;
+        if (!pa.isValid() || !pb.isValid())
+            return !pa.isValid() && pb.isValid();
+        return pa.elapsed() > pb.elapsed();
+    });
+    QList<qsizetype> lent;
+    for (const uint32_t keysym : std::as_const(ahead)) {
+        if (lent.size() == free.size())
+            break;
+        if (placeOf(keysym) < 0) {
+            const qsizetype place = free.at(lent.size());
+            m_places[place].keysym = keysym;
+            lent.append(place);
         }
     }
-    if (!mayLend)
-        return {0, false};
-    ++*lends;
-    // A key with its second place free; else one never lent; else the one pressed longest ago,
-    // if that is long enough ago.
-    auto lent = std::find_if(m_lent.begin(), m_lent.end(),
-                             [](const Lent &l) { return l.keysyms[0] != 0 && l.keysyms[1] == 0; });
-    const bool second = lent != m_lent.end();
-    if (!second) {
-        lent = std::min_element(m_lent.begin(), m_lent.end(), [](const Lent &a, const Lent &b) {
-            if (!a.pressed.isValid() || !b.pressed.isValid())
-                return !a.pressed.isValid() && b.pressed.isValid();
-            return a.pressed.elapsed() > b.pressed.elapsed();
-        });
-        if (lent == m_lent.end() || (lent->pressed.isValid() && lent->pressed.elapsed() < RelendMs))
-            return {0, false};
-        lent->keysyms[0] = keysym;
-        lent->keysyms[1] = 0;
-    } else {
-        lent->keysyms[1] = keysym;
+    lend(lent);
+    return !lent.isEmpty();
+}
+
+bool X11Typist::mayRelend(const Place &place, bool echoes, uint64_t answered) const
+{
+    if (!place.pressed.isValid())
+        return true;
+    return echoes ? place.echo <= answered : place.pressed.elapsed() >= RelendMs;
+}
+
+// Each key of `places` gets both its places' symbols in one change.
+void X11Typist::lend(const QList<qsizetype> &places)
+{
+    QList<X11KeyLending> lendings;
+    for (const qsizetype place : places) {
+        const uint8_t keycode = m_places.at(place).keycode;
+        if (std::any_of(lendings.cbegin(), lendings.cend(),
+                        [keycode](const X11KeyLending &l) { return l.keycode == keycode; }))
+            continue;
+        const qsizetype first = place - (m_places.at(place).shift ? 1 : 0);
+        const uint32_t plain = m_places.at(first).keysym;
+        const uint32_t shifted = m_places.at(first + 1).keysym;
+        // A key whose first place was never lent still needs a symbol there; it is never pressed
+        // without Shift until lent.
+        lendings.append({keycode, plain != 0 ? plain : shifted, shifted, 0});
     }
-    x11LendKeysym(m_display, lent->keycode, lent->keysyms[0], lent->keysyms[1]);
-    lent->pressed.start();
-    return {lent->keycode, second};
+    x11LendKeysyms(m_display, lendings);
 }
 
 void X11Typist::press(uint8_t keycode, bool shift)
@@ -194,10 +256,11 @@ void X11Typist::finish(const QString &failure)
     if (m_capsLocked)
         XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, LockMask);
     XSync(m_display, False);
+    m_ping.reset();
     XCloseDisplay(m_display);
     m_display = nullptr;
-    if (std::any_of(m_lent.cbegin(), m_lent.cend(),
-                    [](const Lent &l) { return l.keysyms[0] != 0; }))
+    if (std::any_of(m_places.cbegin(), m_places.cend(),
+                    [](const Place &p) { return p.keysym != 0; }))
         m_giveBack.start();
     std::exchange(m_done, nullptr)(failure);
 }
@@ -207,10 +270,14 @@ void X11Typist::giveBack()
     Display *display = XOpenDisplay(m_displayName.constData());
     if (!display)
         return;
-    for (Lent &lent : m_lent) {
-        if (lent.keysyms[0] != 0)
-            x11GiveBackKeysym(display, lent.keycode, lent.keysyms[0]);
-        lent.keysyms[0] = lent.keysyms[1] = 0;
+    QList<X11KeyLending> lendings;
+    for (qsizetype i = 0; i + 1 < m_places.size(); i += 2) {
+        const uint32_t plain = m_places.at(i).keysym;
+        const uint32_t holding = plain != 0 ? plain : m_places.at(i + 1).keysym;
+        if (holding != 0)
+            lendings.append({m_places.at(i).keycode, 0, 0, holding});
+        m_places[i].keysym = m_places[i + 1].keysym = 0;
     }
+    x11LendKeysyms(display, lendings);
     XCloseDisplay(display);
 }

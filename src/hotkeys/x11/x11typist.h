@@ -10,16 +10,20 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
 struct _XDisplay;
+class X11TargetPing;
 
 // Types a text into the focused window through XTest, a few characters per tick. A character
 // of the current layout and group is typed on its own key (with Shift where that is its level);
-// any other is lent a spare keycode (two characters to a key, the second with Shift), which keeps
-// it for later characters and is given back a while after the text. A key lent before is only
-// lent anew once the target has long had the key events made under its old symbols: programs
-// read a new key mapping when they get to it, and would read the older keys with it. (Lending a
-// key its second symbol leaves its first as it was, so that needs no wait.) Caps Lock is let go of
-// for the text and locked again.
+// any other is lent a place on a spare keycode (two places to a key, the second with Shift), which
+// keeps it for later characters and is given back a while after the text. The places the text
+// ahead needs are lent together, in one change of the key mapping. A place is only lent anew
+// once the target has handled the keys pressed under its old symbol: programs read the key
+// mapping as it is when they get to a change, and would read older keys with it. A program that
+// echoes pings tells when it has; for any other, a wait stands in. Caps Lock is let go of for the
+// text and locked again.
 class X11Typist final : public QObject
 {
     Q_OBJECT
@@ -28,13 +32,15 @@ public:
     // xterm, a GTK and a Qt program took every character even unpaced; paced, the target keeps
     // up, so that RelendMs stays ample, and 20,000 characters take 40 seconds.
     static constexpr int CharactersPerSecond = 500;
+    // Also the most often the key mapping changes: each change makes every program on the
+    // display read all of it again.
     static constexpr int TickMs = 10;
-    // A spare key is lent another symbol no sooner than this after its last press.
-    static constexpr int RelendMs = 250;
+    // Where the target does not echo pings, a place is lent another symbol no sooner than this
+    // after its last press. With the 38 places of a common key map this allows some 350
+    // different lent characters a second; xterm keeps up with it on a machine loaded beyond its
+    // cores.
+    static constexpr int RelendMs = 100;
     static constexpr int GiveBackMs = 1500;
-    // Each lending makes every program on the display read the whole key mapping again: a burst
-    // of them puts the target behind by more than RelendMs.
-    static constexpr int LendsPerTick = 2;
 
     explicit X11Typist(const QByteArray &displayName, QObject *parent = nullptr);
     ~X11Typist() override;
@@ -49,18 +55,27 @@ private:
         uint8_t keycode;
         bool shift;
     };
-    struct Lent
+    struct Place
     {
         uint8_t keycode = 0;
-        uint32_t keysyms[2] = {0, 0}; // without and with Shift; 0 for none
+        bool shift = false;
+        uint32_t keysym = 0; // 0 while not lent
         QElapsedTimer pressed;
+        uint64_t echo = 0; // the ping sent after its last press
     };
 
     void readLayout();
     void typeSome();
-    // The key for `keysym` where the layout has none, lent now if need be (counted in `lends`)
-    // and `mayLend`; keycode 0 when no key may be lent yet.
-    KeyOnLayout lentKey(uint32_t keysym, bool mayLend, int *lends);
+    bool lacksKey(uint32_t keysym) const;
+    // Whether the target has handled the last press of `place`, as told by the echo of the ping
+    // after it or else guessed from the time.
+    bool mayRelend(const Place &place, bool echoes, uint64_t answered) const;
+    // The place holding `keysym`, or -1.
+    qsizetype placeOf(uint32_t keysym) const;
+    // Lends places to the characters ahead that lack one, as far as places may be lent anew;
+    // false when none could be.
+    bool lendAhead();
+    void lend(const QList<qsizetype> &places);
     void press(uint8_t keycode, bool shift);
     void finish(const QString &failure);
     void giveBack();
@@ -76,7 +91,8 @@ private:
     QHash<uint32_t, KeyOnLayout> m_named;  // Return and Tab -> their keys
     uint8_t m_shift = 0;
     bool m_capsLocked = false;
-    QList<Lent> m_lent; // the spare keycodes, lent or not
+    std::unique_ptr<X11TargetPing> m_ping;
+    QList<Place> m_places; // those of the spare keycodes, lent or not, the key's two together
     QTimer m_tick;
     QTimer m_giveBack;
 };
