@@ -65,15 +65,28 @@ void HotKeyController::setQuickPickCode(int code)
         m_quickPick = std::make_unique<GlobalShortcut>(QKeySequence(code), m_registry);
         connect(m_quickPick.get(), &GlobalShortcut::activated, this,
                 &HotKeyController::quickPickPressed);
+        connect(m_quickPick.get(), &GlobalShortcut::registrationChanged, this,
+                &HotKeyController::reportUnavailable);
     }
     // The live notes take or give way to the new combination.
     if (!m_active.isEmpty())
         activate(m_active, m_activeCodes, m_lookup);
+    else
+        reportUnavailable();
 }
 
 bool HotKeyController::quickPickRegistered() const
 {
     return m_quickPick && m_quickPick->isRegistered();
+}
+
+QString HotKeyController::quickPickRefusal() const
+{
+    if (!m_quickPick || m_quickPick->isRegistered() || !m_registry.hasBackend())
+        return QString();
+    return tr("\"Pick a note\" (%1) is unavailable: %2")
+        .arg(QKeySequence(m_quickPickCode).toString(QKeySequence::NativeText),
+             m_platform.refusalReason());
 }
 
 void HotKeyController::setTiming(const Timing &timing)
@@ -147,16 +160,17 @@ void HotKeyController::reportUnavailable()
 {
     // A hot key another program holds may be let go of any time: asked for again until then.
     const bool refused =
-        m_registry.hasBackend() &&
-        std::any_of(m_shortcuts.cbegin(), m_shortcuts.cend(), [](const auto &shortcut) {
-            return !shortcut->isRegistered() && !shortcut->shortcut().isEmpty();
-        });
+        !quickPickRefusal().isEmpty() ||
+        (m_registry.hasBackend() &&
+         std::any_of(m_shortcuts.cbegin(), m_shortcuts.cend(), [](const auto &shortcut) {
+             return !shortcut->isRegistered() && !shortcut->shortcut().isEmpty();
+         }));
     if (refused && !m_retryTimer.isActive())
         m_retryTimer.start();
     else if (!refused)
         m_retryTimer.stop();
     // Only news is reported: nothing was unavailable and nothing is.
-    const bool hasUnavailable = !unavailable().isEmpty();
+    const bool hasUnavailable = !unavailable().isEmpty() || !quickPickRefusal().isEmpty();
     if (hasUnavailable || m_hadUnavailable)
         Q_EMIT unavailableChanged();
     m_hadUnavailable = hasUnavailable;
@@ -202,13 +216,13 @@ void HotKeyController::press(int code)
     QString text;
     if (!m_lookup || !m_lookup(code, &text))
         return;
-    queue({code, m_active, QString(), text, {}});
+    queue({code, m_active, QString(), text, {}, QString()});
 }
 
 void HotKeyController::deliverNote(const QString &master, const QString &note, const QString &text,
                                    FillIn::NoteLookup notes)
 {
-    queue({0, master, note, text, std::move(notes)});
+    queue({0, master, note, text, std::move(notes), QString()});
 }
 
 void HotKeyController::queue(Delivery delivery)

@@ -93,6 +93,8 @@ public:
     // combination gives way: it is reported unavailable while the quick pick holds it.
     int quickPickCode() const { return m_quickPickCode; }
     bool quickPickRegistered() const;
+    // Why the platform refused the key of "Pick a note"; empty when it took it or there is none.
+    QString quickPickRefusal() const;
 
     // For the placeholders: the name of the note a press of `code` delivers, and the text of a
     // note of the active master macro by name.

@@ -30,7 +30,7 @@ namespace {
 const QString Master = QStringLiteral("Live");
 const QString Text = QStringLiteral("Dear reader,\n\tthis arrives whole.");
 // More characters the layouts lack than there are spare places, so that places are lent anew.
-const QString Typed =
+const QString TypedText =
     QStringLiteral("Привет, Ёлка! «Щ»\n\tCafé naïve — Ωμέγα, 中文 😀 ß\n"
                    "天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏闰余成岁律吕调阳"
                    "云腾致雨露结为霜金生丽水玉出昆冈剑号巨阙珠称夜光果珍李柰菜重芥姜\nend");
@@ -201,7 +201,7 @@ private Q_SLOTS:
         QFETCH(int, holdMs);
         QFETCH(bool, restore);
         const bool typing = situation == Situation::Typed || situation == Situation::TypedInGroup2;
-        const QString text = typing ? Typed : Text;
+        const QString text = typing ? TypedText : Text;
         TestEnvironment::writeNote(Master, "note", NoteCode, text);
         Preferences preferences;
         preferences.setRestoreClipboard(restore);
@@ -351,6 +351,20 @@ private Q_SLOTS:
         master()->setCheckState(0, Qt::Checked);
         QCOMPARE(marked(), warned.mid(0, 1));
         QVERIFY(tray->toolTip().endsWith(QLatin1String("\n1 hot key unavailable")));
+
+        // The key of "Pick a note" held by another program is told of too, and taken once free.
+        const unsigned q = m_keyboard.keycode(XK_q);
+        QVERIFY(other.grab(q, ctrlAlt));
+        Preferences preferences;
+        preferences.setQuickPickShortcut((Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined());
+        m_window->hotKeys().setPreferences(preferences);
+        QVERIFY2(tray->toolTip().contains("\"Pick a note\" (Ctrl+Alt+Q) is unavailable"),
+                 qPrintable(tray->toolTip()));
+        other.ungrab(q, ctrlAlt);
+        m_window->hotKeys().retryUnavailable();
+        QTRY_VERIFY(!tray->toolTip().contains("Pick a note"));
+        QVERIFY(m_window->hotKeys().quickPickRegistered());
+        m_window->hotKeys().setPreferences(Preferences());
     }
 
     void masterChosenInTrayPastes()
