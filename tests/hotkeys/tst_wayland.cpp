@@ -156,13 +156,14 @@ private Q_SLOTS:
     // A client cannot take its own window out of the minimized state on Wayland.
     void secondStartBringsMinimizedWindowBack()
     {
+        // KWin may take its time on a loaded machine.
         MainWindow window(*m_platform);
         window.showMaximized();
-        QTRY_VERIFY(window.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 15000);
         window.showMinimized();
-        QTRY_VERIFY(!window.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isActiveWindow(), 15000);
         window.restore();
-        QTRY_VERIFY(window.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 15000);
     }
 
     // A paste into the Wayland window; a switch of master macro that moves the keys; a
