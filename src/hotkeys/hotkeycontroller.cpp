@@ -159,8 +159,9 @@ void HotKeyController::release()
 void HotKeyController::reportUnavailable()
 {
     // A hot key another program holds may be let go of any time: asked for again until then.
+    const bool quickPickRefused = !quickPickRefusal().isEmpty();
     const bool refused =
-        !quickPickRefusal().isEmpty() ||
+        quickPickRefused ||
         (m_registry.hasBackend() &&
          std::any_of(m_shortcuts.cbegin(), m_shortcuts.cend(), [](const auto &shortcut) {
              return !shortcut->isRegistered() && !shortcut->shortcut().isEmpty();
@@ -170,7 +171,7 @@ void HotKeyController::reportUnavailable()
     else if (!refused)
         m_retryTimer.stop();
     // Only news is reported: nothing was unavailable and nothing is.
-    const bool hasUnavailable = !unavailable().isEmpty() || !quickPickRefusal().isEmpty();
+    const bool hasUnavailable = quickPickRefused || !unavailable().isEmpty();
     if (hasUnavailable || m_hadUnavailable)
         Q_EMIT unavailableChanged();
     m_hadUnavailable = hasUnavailable;

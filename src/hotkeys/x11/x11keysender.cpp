@@ -61,7 +61,7 @@ QString X11KeySender::send(int stroke)
         KeyCode key = XKeysymToKeycode(display, keysym);
         bool lent = key != 0 && key == m_lentKeycode; // still lent from the last stroke
         if (key == 0 && (key = x11SpareKeycodes(display).value(0)) != 0) {
-            x11LendKeysym(display, key, keysym);
+            x11LendKeysyms(display, {{key, keysym, 0, 0}});
             m_lentKeycode = key;
             m_lentKeysym = keysym;
             lent = true;
@@ -95,6 +95,6 @@ void X11KeySender::giveBackLentKey()
     if (!display)
         return;
     // A layout switch meanwhile has put its own mapping in place: leave that alone.
-    x11GiveBackKeysym(display, keycode, m_lentKeysym);
+    x11LendKeysyms(display, {{keycode, 0, 0, m_lentKeysym}});
     XCloseDisplay(display);
 }

@@ -79,37 +79,13 @@ QList<uint8_t> x11SpareKeycodes(Display *display)
     return spares;
 }
 
-void x11LendKeysym(Display *display, uint8_t keycode, unsigned long keysym, unsigned long shifted)
-{
-    KeySym syms[2] = {keysym, shifted != 0 ? shifted : keysym};
-    XChangeKeyboardMapping(display, keycode, 2, syms, 1);
-    XSync(display, False);
-}
-
-void x11GiveBackKeysym(Display *display, uint8_t keycode, unsigned long keysym)
-{
-    int perKeycode = 0;
-    KeySym *now = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
-    if (now && perKeycode > 0 && now[0] == keysym)
-        x11LendKeysym(display, keycode, NoSymbol);
-    if (now)
-        XFree(now);
-}
-
 void x11LendKeysyms(Display *display, const QList<X11KeyLending> &lendings)
 {
-    XkbDescPtr xkb = lendings.isEmpty()
-                         ? nullptr
-                         : XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
-    if (!xkb) {
-        for (const X11KeyLending &lending : lendings) {
-            if (lending.keysym != 0)
-                x11LendKeysym(display, lending.keycode, lending.keysym, lending.shifted);
-            else
-                x11GiveBackKeysym(display, lending.keycode, lending.holding);
-        }
+    if (lendings.isEmpty())
         return;
-    }
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!xkb)
+        return;
     XkbMapChangesRec changes{};
     int first = 0;
     int last = -1;

@@ -12,12 +12,9 @@ uint32_t x11KeysymForQtKey(int key);
 // The keycodes that no key symbol and no modifier uses, highest first: a key symbol the layout
 // lacks is lent one of them for a while.
 QList<uint8_t> x11SpareKeycodes(_XDisplay *display);
-// `shifted` (with Shift) is `keysym` again where 0.
-void x11LendKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym,
-                   unsigned long shifted = 0);
-// Several keycodes in one change of the key mapping: every program on the display reads the
-// whole mapping again after each change, so lending key by key at typing speed loads them all.
-// Each key gets `keysym` and, with Shift, `shifted` (`keysym` again where 0); a key with
+// Lends keycodes symbols, several in one change of the key mapping: every program on the display
+// reads the whole mapping again after each change, so lending key by key at typing speed loads
+// them all. Each key gets `keysym` and, with Shift, `shifted` (`keysym` again where 0); a key with
 // `keysym` 0 is emptied, but only while it still holds `holding` (a layout switch meanwhile may
 // have put a symbol of its own there).
 struct X11KeyLending
@@ -28,5 +25,3 @@ struct X11KeyLending
     unsigned long holding = 0;
 };
 void x11LendKeysyms(_XDisplay *display, const QList<X11KeyLending> &lendings);
-// Empties the lent keycode again, unless a layout switch meanwhile put its own symbol there.
-void x11GiveBackKeysym(_XDisplay *display, uint8_t keycode, unsigned long keysym);
