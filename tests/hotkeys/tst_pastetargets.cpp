@@ -5,7 +5,7 @@
 // real tray host and without one; and the guard between real processes of the program, seen
 // from outside: exit codes and windows (through xdotool and xprop, as a window manager sees them).
 // A text of several scripts typed rather than pasted, under layouts that lack most of it.
-#include "app/guardsegment.h"
+#include "app/guardchannel.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "hotkeys/x11/x11targetping.h"
@@ -154,8 +154,6 @@ private Q_SLOTS:
         m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
     }
 
-    // The program's processes were killed: a next first start removes what they left behind.
-    void cleanupTestCase() { GuardSegment(m_env.instanceKey()).open(); }
     void cleanup()
     {
         m_trayHost.stop();
@@ -438,7 +436,7 @@ private Q_SLOTS:
         start(first, {"--minimize-to-tray"});
         // Its window stays hidden: it is ready once it holds the guard.
         QVERIFY(
-            QTest::qWaitFor([this] { return GuardSegment::isHeld(m_env.instanceKey()); }, 10000));
+            QTest::qWaitFor([this] { return GuardChannel::isHeld(m_env.instanceKey()); }, 10000));
         QTest::qWait(500);
         QVERIFY(window(first).isEmpty()); // --minimize-to-tray: no window, only the tray icon
         QProcess second;
@@ -454,7 +452,7 @@ private Q_SLOTS:
         QVERIFY(first.waitForFinished(10000));
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
-        QVERIFY(!GuardSegment::isHeld(m_env.instanceKey()));
+        QVERIFY(!GuardChannel::isHeld(m_env.instanceKey()));
     }
 
     void guardThatCannotBeMadeShowsWhyThenRuns()
