@@ -8,8 +8,10 @@
 #include "app/guardchannel.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/x11/x11keysyms.h"
 #include "hotkeys/x11/x11targetping.h"
 #include "mainwindow/mainwindow.h"
+#include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
@@ -19,6 +21,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <X11/X.h>
 #include <X11/XKBlib.h>
@@ -453,6 +456,66 @@ private Q_SLOTS:
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
         QVERIFY(!GuardChannel::isHeld(m_env.instanceKey()));
+    }
+
+    // Killed while typing, the program leaves spare keys lent; the next start gives them back
+    // and types such characters again.
+    void killedWhileTypingNextStartGivesKeysBack()
+    {
+        QVERIFY(m_trayHost.start());
+        Display *display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+        const qsizetype spares = x11SpareKeycodes(display).size();
+        QString longText; // more different characters than places, for seconds
+        for (int i = 0; i < 3000; ++i)
+            longText += QChar(0x4e00 + i % 400);
+        TestEnvironment::writeNote(Master, "note", NoteCode, longText);
+        Preferences preferences;
+        preferences.setDefaultPasteKey(PasteStroke::Type);
+        preferences.setTickLastLiveAtStart(true);
+        QVERIFY(preferences.save() && LastLiveMaster::write(Master));
+        const auto forget = qScopeGuard([] {
+            Preferences().save();
+            LastLiveMaster::forget();
+        });
+        QProcess none;
+        focus("qt", none, QString());
+        // Pressed until the program has come up and taken the hot key.
+        const auto pressUntil = [this](const std::function<bool()> &done) {
+            return QTest::qWaitFor(
+                [&] {
+                    m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
+                    return QTest::qWaitFor(done, 3000);
+                },
+                20000);
+        };
+        QProcess killed;
+        start(killed, {"--minimize-to-tray"});
+        QVERIFY(pressUntil([&] { return x11SpareKeycodes(display).size() < spares; }));
+        ::kill(pid_t(killed.processId()), SIGKILL);
+        QVERIFY(killed.waitForFinished());
+        QVERIFY(x11SpareKeycodes(display).size() < spares);
+        // A key it was pressing is let go of, and the field has every key it got.
+        char down[32];
+        XQueryKeymap(display, down);
+        for (int keycode = 8; keycode < 256; ++keycode)
+            if (down[keycode / 8] & (1 << (keycode % 8)))
+                XTestFakeKeyEvent(display, unsigned(keycode), False, CurrentTime);
+        XSync(display, False);
+        Display *pinging = XOpenDisplay(nullptr);
+        const auto closePinging = qScopeGuard([pinging] { XCloseDisplay(pinging); });
+        X11TargetPing ping(pinging);
+        ping.send();
+        QTRY_COMPARE(ping.answered(), 1u);
+        m_field.clear();
+
+        const QString shortText = QStringLiteral("中文字 ok");
+        TestEnvironment::writeNote(Master, "note", NoteCode, shortText);
+        QProcess next;
+        start(next, {"--minimize-to-tray"});
+        QTRY_COMPARE_WITH_TIMEOUT(x11SpareKeycodes(display).size(), spares, 10000);
+        QVERIFY(pressUntil([&] { return m_field.toPlainText() == shortText; }));
+        next.terminate();
+        QVERIFY(next.waitForFinished());
     }
 
     void guardThatCannotBeMadeShowsWhyThenRuns()

@@ -4,6 +4,7 @@
 #include "hotkeys/x11/x11keymap.h"
 #include "hotkeys/x11/x11keysender.h"
 #include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11shortcutbackend.h"
 #include "hotkeys/x11/x11typist.h"
 
@@ -45,8 +46,9 @@ std::unique_ptr<HotKeyPlatform> createX11Platform()
 
 X11Platform::X11Platform(xcb_connection_t *connection, _XDisplay *display)
     : m_connection(connection), m_display(display),
-      m_sender(std::make_unique<X11KeySender>(XDisplayString(display))),
-      m_typist(std::make_unique<X11Typist>(XDisplayString(display))),
+      m_lent(std::make_unique<X11LentKeys>(XDisplayString(display))),
+      m_sender(std::make_unique<X11KeySender>(XDisplayString(display), *m_lent)),
+      m_typist(std::make_unique<X11Typist>(XDisplayString(display), *m_lent)),
       m_xwayland(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
                  qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
 {
