@@ -89,6 +89,24 @@ QString X11KeySender::send(int stroke)
     return failure;
 }
 
+void X11KeySender::tapKeyWithoutSymbol()
+{
+    Display *display = XOpenDisplay(m_displayName.constData());
+    if (!display)
+        return;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    const KeyCode key = x11SpareKeycodes(display).value(0);
+    if (key != 0 && XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        XTestFakeKeyEvent(display, key, True, CurrentTime);
+        XTestFakeKeyEvent(display, key, False, CurrentTime);
+        XSync(display, False);
+    }
+    XCloseDisplay(display);
+}
+
 void X11KeySender::giveBackLentKey()
 {
     const KeyCode keycode = static_cast<KeyCode>(m_lentKeycode);

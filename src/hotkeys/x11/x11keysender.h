@@ -21,6 +21,8 @@ public:
 
     // Sends `stroke` (a Qt key OR-ed with Ctrl and/or Shift); "" when it went out, else why not.
     QString send(int stroke);
+    // Presses and lets go of a keycode that gives no symbol, which programs take no action on.
+    void tapKeyWithoutSymbol();
 
 private:
     void giveBackLentKey();

@@ -34,6 +34,8 @@ public:
     void typeText(const QString &text, StrokeDone done) override;
 
 private:
+    void endKeycapPicture();
+
     xcb_connection_t *m_connection;
     _XDisplay *m_display;
     std::unique_ptr<X11LentKeys> m_lent; // before the two that lend through it
