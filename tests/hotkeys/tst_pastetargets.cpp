@@ -11,6 +11,7 @@
 #include "hotkeys/x11/x11keysyms.h"
 #include "hotkeys/x11/x11targetping.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/trayicon.h"
 #include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"
@@ -132,9 +133,10 @@ class TestPasteTargets final : public QObject
             QString("%1 -T keyquill-target %2 sh -c \"stty -icanon -echo; cat > %3\"")
                 .arg(target, options, typed));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(typed), 20000);
-        // The terminal gets the focus as a user would give it.
-        QCOMPARE(QProcess::execute("xdotool", {"search", "--sync", "--name", "keyquill-target",
-                                               "windowfocus", "--sync"}),
+        // The terminal gets the focus as a user would give it, once its window is mapped: the
+        // focus cannot be given to one that is not (BadMatch).
+        QCOMPARE(QProcess::execute("xdotool", {"search", "--sync", "--onlyvisible", "--name",
+                                               "keyquill-target", "windowfocus", "--sync"}),
                  0);
     }
 
@@ -329,9 +331,11 @@ private Q_SLOTS:
             ::kill(pid_t(terminal.processId()), SIGSTOP);
             const auto resume = qScopeGuard([&] { ::kill(pid_t(terminal.processId()), SIGCONT); });
             ping.send();
-            QTest::qWait(X11TargetPing::OverdueMs + 500);
+            QElapsedTimer clock;
+            clock.start();
+            QTRY_VERIFY_WITH_TIMEOUT(!ping.answers(), X11TargetPing::OverdueMs + 10000);
+            QVERIFY(clock.elapsed() >= X11TargetPing::OverdueMs); // left to the wait
             QCOMPARE(ping.answered(), 2u);
-            QVERIFY(!ping.answers()); // left to the wait
             ::kill(pid_t(terminal.processId()), SIGCONT);
             QTRY_COMPARE(ping.answered(), 3u);
             QVERIFY(ping.answers());
@@ -413,11 +417,13 @@ private Q_SLOTS:
         QTRY_COMPARE(QSystemTrayIcon::isSystemTrayAvailable(), hostAtClose);
         MainWindow window(*m_platform);
         window.showMaximized();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, 20000));
+        // Until the session bus has said whether a tray of its kind runs, a close only hides.
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<TrayIcon *>()->knowsTray(), 20000);
         window.close();
         QCOMPARE(window.isVisible() && window.isMinimized(), !hostAtClose);
         QVERIFY(!hostLater || m_trayHost.start());
-        QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), !hostAtClose && !hostLater, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), !hostAtClose && !hostLater, 20000);
         if (shownAtQuit) {
             // In an X11 tray a single click does nothing; a double click shows the window.
             auto *icon = window.findChild<QSystemTrayIcon *>();
@@ -437,7 +443,7 @@ private Q_SLOTS:
         QAction *quit = window.findChild<QSystemTrayIcon *>()->contextMenu()->actions().last();
         QCOMPARE(quit->text(), QStringLiteral("&Quit"));
         QTimer::singleShot(0, quit, &QAction::trigger);
-        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
+        QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); }); // not a hang
         QCOMPARE(QCoreApplication::exec(), 0);
     }
 
