@@ -88,7 +88,7 @@ private Q_SLOTS:
             QCOMPARE(first.claim(), Role::First);
             QSignalSpy restores(&first, &SingleInstanceGuard::restoreRequested);
             first.poll();
-            QCOMPARE(restores.count(), 0); // a new segment reads as empty
+            QCOMPARE(restores.count(), 0); // a new channel holds nothing
             for (int i = 0; i < 2; ++i) {  // two second starts before one tick
                 SingleInstanceGuard second(base);
                 QCOMPARE(second.claim(), Role::Second);

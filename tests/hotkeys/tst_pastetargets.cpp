@@ -495,18 +495,20 @@ private Q_SLOTS:
         });
         QProcess none;
         focus("qt", none, QString());
-        // Pressed until the program has come up and taken the hot key.
-        const auto pressUntil = [this](const std::function<bool()> &done) {
-            return QTest::qWaitFor(
-                [&] {
-                    m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
-                    return QTest::qWaitFor(done, 3000);
-                },
-                20000);
+        // The program has come up once no other client can take its hot key.
+        const unsigned one = m_keyboard.keycode(XK_1);
+        const unsigned ctrlAlt = ControlMask | Mod1Mask;
+        const auto hotKeyTaken = [&] {
+            const bool free = m_keyboard.grab(one, ctrlAlt);
+            if (free)
+                m_keyboard.ungrab(one, ctrlAlt);
+            return !free;
         };
         QProcess killed;
         start(killed, {"--minimize-to-tray"});
-        QVERIFY(pressUntil([&] { return x11SpareKeycodes(display).size() < spares; }));
+        QTRY_VERIFY_WITH_TIMEOUT(hotKeyTaken(), 20000);
+        m_keyboard.press({XK_Control_L, XK_Alt_L}, one);
+        QTRY_VERIFY_WITH_TIMEOUT(x11SpareKeycodes(display).size() < spares, 20000);
         ::kill(pid_t(killed.processId()), SIGKILL);
         QVERIFY(killed.waitForFinished());
         QVERIFY(x11SpareKeycodes(display).size() < spares);
@@ -528,8 +530,10 @@ private Q_SLOTS:
         TestEnvironment::writeNote(Master, "note", NoteCode, shortText);
         QProcess next;
         start(next, {"--minimize-to-tray"});
-        QTRY_COMPARE_WITH_TIMEOUT(x11SpareKeycodes(display).size(), spares, 10000);
-        QVERIFY(pressUntil([&] { return m_field.toPlainText() == shortText; }));
+        QTRY_COMPARE_WITH_TIMEOUT(x11SpareKeycodes(display).size(), spares, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(hotKeyTaken(), 20000);
+        m_keyboard.press({XK_Control_L, XK_Alt_L}, one);
+        QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), shortText, 20000);
         next.terminate();
         QVERIFY(next.waitForFinished());
     }

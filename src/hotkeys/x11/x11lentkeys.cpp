@@ -93,6 +93,8 @@ X11LentKeys::X11LentKeys(const QByteArray &displayName) : m_display(displayOnly(
     const QStringList notes =
         QDir(folder).entryList({QLatin1String(Prefix) + QLatin1Char('*')}, QDir::Files);
     for (const QString &name : notes) {
+        if (name.endsWith(QLatin1String(".new")))
+            continue; // being made by a start right now
         const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
         const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd == -1)
