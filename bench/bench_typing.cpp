@@ -10,6 +10,7 @@
 #include "support/testenv.h"
 
 #include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11typist.h"
 
 #include <QApplication>
@@ -165,7 +166,8 @@ int main(int argc, char *argv[])
                             qPrintable(readFile(file).mid(before.size())));
             }
         } else {
-            X11Typist typist(qgetenv("DISPLAY"));
+            X11LentKeys lent(qgetenv("DISPLAY"));
+            X11Typist typist(qgetenv("DISPLAY"), lent);
             const auto type = [&](const QString &text, HotKeyPlatform::StrokeDone done) {
                 typist.type(text, std::move(done));
             };

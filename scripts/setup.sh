@@ -25,8 +25,9 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(xvfb xauth xdotool x11-utils poppler-utils qtbase5-dev clang-format clang-tidy trayer)
     # The package test's checkers.
     packages+=(lintian desktop-file-utils appstream)
-    # Real terminals for the paste tests (xterm, a VTE one) and setxkbmap for another layout.
-    packages+=(xterm xfce4-terminal x11-xkb-utils)
+    # Real terminals for the paste tests (xterm, a VTE one, urxvt) and setxkbmap for another
+    # layout.
+    packages+=(xterm xfce4-terminal rxvt-unicode x11-xkb-utils)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
     # a Wayland terminal (konsole) and the session bus tools.

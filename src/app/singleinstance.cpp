@@ -1,14 +1,12 @@
 #include "singleinstance.h"
 
-#include "guardsegment.h"
+#include "guardchannel.h"
 
-#include <cstring>
 #include <QByteArray>
 
 namespace {
 
-constexpr char RestoreRequest[] = "restore"; // 7 letters and the terminating zero: 8 bytes
-constexpr int SecondStartWaitMs = 500;
+constexpr char RestoreRequest[] = "restore";
 
 } // namespace
 
@@ -19,7 +17,7 @@ QString SingleInstanceGuard::baseKey()
 }
 
 SingleInstanceGuard::SingleInstanceGuard(const QString &base, QObject *parent)
-    : QObject(parent), m_segment(std::make_unique<GuardSegment>(base))
+    : QObject(parent), m_channel(std::make_unique<GuardChannel>(base))
 {
     // Whole seconds are enough for a restore request, and let the system bundle wake-ups.
     m_pollTimer.setTimerType(Qt::VeryCoarseTimer);
@@ -31,15 +29,15 @@ SingleInstanceGuard::~SingleInstanceGuard() = default;
 
 SingleInstanceGuard::Role SingleInstanceGuard::claim()
 {
-    switch (m_segment->open()) {
-    case GuardSegment::Found::Created:
+    switch (m_channel->open()) {
+    case GuardChannel::Found::Created:
         m_role = Role::First;
         m_pollTimer.start();
         break;
-    case GuardSegment::Found::Live:
+    case GuardChannel::Found::Live:
         m_role = Role::Second;
         break;
-    case GuardSegment::Found::Failed:
+    case GuardChannel::Found::Failed:
         m_role = Role::Unguarded;
         break;
     }
@@ -48,30 +46,17 @@ SingleInstanceGuard::Role SingleInstanceGuard::claim()
 
 QString SingleInstanceGuard::problem() const
 {
-    return m_segment->problem();
+    return m_channel->problem();
 }
 
 bool SingleInstanceGuard::sendRestoreRequest()
 {
-    if (m_role != Role::Second || !m_segment->lock(SecondStartWaitMs))
-        return false;
-    std::memcpy(m_segment->data(), RestoreRequest, sizeof RestoreRequest);
-    m_segment->unlock();
-    return true;
+    return m_role == Role::Second && m_channel->send(RestoreRequest);
 }
 
 void SingleInstanceGuard::poll()
 {
-    char *bytes = m_segment->data();
-    // An idle tick reads one byte and makes no system call; the lock is only taken when a
-    // second start has written something.
-    if (m_role != Role::First || static_cast<volatile const char *>(bytes)[0] == '\0')
-        return;
-    if (!m_segment->lock(0))
-        return; // a second start is writing: the next tick reads it
-    const QByteArray text(bytes, static_cast<int>(qstrnlen(bytes, GuardSegment::Size)));
-    if (text == RestoreRequest)
+    // Several second starts within one tick make one restore.
+    if (m_role == Role::First && m_channel->receive().contains(RestoreRequest))
         Q_EMIT restoreRequested();
-    bytes[0] = '\0';
-    m_segment->unlock();
 }

@@ -1,8 +1,8 @@
 // The guard inside one process, against leftovers of a killed instance, between processes that
-// start at the same moment, and against objects that another user (nobody, in a child process)
-// put on every key they could guess.
+// start at the same moment, with what a running instance may lack, and against what another
+// user (nobody, in a child process) can do: fill the system's shared-memory table, start it too.
 #include "app/appidentity.h"
-#include "app/guardsegment.h"
+#include "app/guardchannel.h"
 #include "app/singleinstance.h"
 #include "support/testenv.h"
 
@@ -10,14 +10,16 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
-#include <sys/sem.h>
+#include <sched.h>
+#include <sys/file.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using Role = SingleInstanceGuard::Role;
-using Found = GuardSegment::Found;
+using Found = GuardChannel::Found;
 
 namespace {
 
@@ -43,10 +45,10 @@ void end(pid_t child)
     ::waitpid(child, nullptr, 0);
 }
 
-bool exists(int segment)
+int exitCode(pid_t child)
 {
-    struct shmid_ds status;
-    return ::shmctl(segment, IPC_STAT, &status) == 0;
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace
@@ -86,7 +88,7 @@ private Q_SLOTS:
             QCOMPARE(first.claim(), Role::First);
             QSignalSpy restores(&first, &SingleInstanceGuard::restoreRequested);
             first.poll();
-            QCOMPARE(restores.count(), 0); // a new segment reads as empty
+            QCOMPARE(restores.count(), 0); // a new channel holds nothing
             for (int i = 0; i < 2; ++i) {  // two second starts before one tick
                 SingleInstanceGuard second(base);
                 QCOMPARE(second.claim(), Role::Second);
@@ -96,16 +98,15 @@ private Q_SLOTS:
             first.poll();
             QCOMPARE(restores.count(), 1);
 
-            GuardSegment writer(base);
+            GuardChannel writer(base);
             QCOMPARE(writer.open(), Found::Live);
             for (const QByteArray &text : {QByteArray("Restore"), QByteArray("restore!"),
-                                           QByteArray("restor"), QByteArray(512, 'r')}) {
-                std::memcpy(writer.data(), text.constData(), qMin(text.size() + 1, qsizetype(512)));
+                                           QByteArray("restor"), QByteArray(511, 'r')}) {
+                QVERIFY(writer.send(text));
                 first.poll();
                 QCOMPARE(restores.count(), 1);
-                QCOMPARE(writer.data()[0], '\0');
-                QCOMPARE(writer.data()[1], text.at(1)); // only byte 0 is cleared
             }
+            QVERIFY(!writer.send(QByteArray(512, 'r')));
         }
         // Once the first has gone, the next start is a first instance again.
         SingleInstanceGuard next(base);
@@ -115,21 +116,28 @@ private Q_SLOTS:
     void leftoverOfAKilledInstanceIsReplaced()
     {
         const QString base = freshBase();
-        const pid_t killed = inChild([&base] { // an instance that dies holding its lock
-            GuardSegment guard(base);
-            return guard.open() == Found::Created && guard.lock(0) ? ::raise(SIGSTOP) : 1;
+        const pid_t killed = inChild([&base] { // an instance that dies before it reads a request
+            GuardChannel guard(base);
+            return guard.open() == Found::Created ? ::raise(SIGSTOP) : 1;
         });
         QVERIFY(stopped(killed));
-        const int leftover = ::shmget(GuardSegment::publishedKey(base), 0, 0);
+        {
+            SingleInstanceGuard second(base);
+            QCOMPARE(second.claim(), Role::Second);
+            QVERIFY(second.sendRestoreRequest());
+        }
         end(killed);
-        QVERIFY(exists(leftover));
 
         SingleInstanceGuard first(base);
         QCOMPARE(first.claim(), Role::First);
-        QVERIFY(!exists(leftover)); // removed, not reused
+        QSignalSpy restores(&first, &SingleInstanceGuard::restoreRequested);
+        first.poll();
+        QCOMPARE(restores.count(), 0); // the request was the killed one's
         SingleInstanceGuard second(base);
         QCOMPARE(second.claim(), Role::Second);
-        QVERIFY(second.sendRestoreRequest()); // the lock is a fresh one, free
+        QVERIFY(second.sendRestoreRequest());
+        first.poll();
+        QCOMPARE(restores.count(), 1);
     }
 
     void startsAtTheSameMomentMakeOneFirst()
@@ -143,7 +151,7 @@ private Q_SLOTS:
                 ::close(go[1]);
                 char byte;
                 ::read(go[0], &byte, 1); // all go on when the parent closes its end
-                GuardSegment guard(base);
+                GuardChannel guard(base);
                 const Found found = guard.open();
                 if (found == Found::Created)
                     ::raise(SIGSTOP); // holds the guard until every start has looked
@@ -165,88 +173,96 @@ private Q_SLOTS:
         QCOMPARE(found, QList<Found>({Found::Created, Found::Live, Found::Live, Found::Live}));
     }
 
-    // What the guard finds (or cannot make) is shown, never written into, and never ends the
-    // start.
-    void guardThatCannotBeHadSaysWhy_data()
+    // Whoever holds the lock runs: a second start leaves with -2 whatever else it finds, and
+    // writes nothing into what is not a channel of ours. Without any lock the program runs and
+    // says why.
+    void guardFoundWithoutAChannel_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("size"); // of the segment the live instance names; 0: none
-        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("channel"); // what lies where the first keeps its channel
+        QTest::addColumn<Role>("role");
         QTest::addColumn<QString>("said");
-        QTest::newRow("no folder for the key file")
-            << "/no/such/folder" << 0 << 0 << "No such file";
-        QTest::newRow("live instance unreachable") << QString() << 0 << 0 << "cannot reach";
-        QTest::newRow("segment too small") << QString() << 100 << 0600 << "100 bytes";
-        QTest::newRow("read-only segment") << QString() << 512 << 0400 << "not write";
+        QTest::newRow("no folder for the lock file")
+            << "/no/such/folder" << QString() << Role::Unguarded << "No such file";
+        QTest::newRow("first without its channel") << QString() << "" << Role::Second << "";
+        QTest::newRow("a file instead of the channel") << QString() << "file" << Role::Second << "";
     }
-    void guardThatCannotBeHadSaysWhy()
+    void guardFoundWithoutAChannel()
     {
         QFETCH(QString, name);
-        QFETCH(int, size);
-        QFETCH(int, mode);
+        QFETCH(QString, channel);
+        QFETCH(Role, role);
         QFETCH(QString, said);
         const QString base = freshBase() + name;
-        // A live instance whose named segment is replaced by another one of ours.
-        GuardSegment live(base);
-        if (live.open() == Found::Created)
-            ::shmctl(::shmget(GuardSegment::publishedKey(base), 0, 0), IPC_RMID, nullptr);
-        const int segment =
-            size == 0 ? -1
-                      : ::shmget(GuardSegment::publishedKey(base), size_t(size), IPC_CREAT | mode);
-        const void *bytes = segment == -1 ? nullptr : ::shmat(segment, nullptr, SHM_RDONLY);
-        QVERIFY(size == 0 || (bytes && bytes != reinterpret_cast<void *>(-1)));
-        {
-            SingleInstanceGuard guard(base);
-            QCOMPARE(guard.claim(), Role::Unguarded);
-            QVERIFY2(guard.problem().contains(said), qPrintable(guard.problem()));
-            guard.poll();
-            QVERIFY(!guard.sendRestoreRequest());
-        }
-        if (bytes) {
-            QCOMPARE(static_cast<const char *>(bytes)[0], '\0');
-            ::shmdt(bytes);
-            ::shmctl(segment, IPC_RMID, nullptr);
-        }
+        const QString files = m_runtime.path() + '/' + base;
+        // A first that holds the lock and has made no channel (yet, or ever).
+        const int lock = ::open(QFile::encodeName(files + ".lock"), O_RDONLY | O_CREAT, 0600);
+        const auto unlock = qScopeGuard([lock] { ::close(lock); });
+        QCOMPARE(lock == -1 || ::flock(lock, LOCK_EX) == 0, true);
+        QFile file(files + ".fifo");
+        QVERIFY(channel != "file" || file.open(QIODevice::WriteOnly));
+        file.close();
+
+        SingleInstanceGuard guard(base);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(guard.claim(), role);
+        QVERIFY2(guard.problem().contains(said), qPrintable(guard.problem()));
+        QVERIFY(!guard.sendRestoreRequest());
+        QVERIFY(clock.elapsed() < 5000); // a first that cannot be reached is not waited for
+        guard.poll();
+        QCOMPARE(file.size(), 0);
     }
 
-    void otherUserCannotTakeOurGuard()
+    // Nothing another user can do switches the guard off: filling the system's table of shared
+    // memory segments (in an IPC namespace of its own here, as it would for everyone), or
+    // starting the program itself, which finds a guard of its own and cannot reach ours.
+    void othersCannotSwitchTheGuardOff_data()
     {
+        QTest::addColumn<bool>("fillIpcTable");
+        QTest::newRow("shared memory table full") << true;
+        QTest::newRow("another user starts it") << false;
+    }
+    void othersCannotSwitchTheGuardOff()
+    {
+        QFETCH(bool, fillIpcTable);
         if (::geteuid() != 0)
             QSKIP("acting as another user needs root");
         const QString base = freshBase();
-        SingleInstanceGuard(base).claim(); // leaves the files the guard keeps between starts
-        // Every key that ftok gives for those files, as if the other user could see them.
-        QList<key_t> keys;
-        const QFileInfoList files = QDir(m_runtime.path()).entryInfoList({base + QLatin1Char('*')});
-        for (const QFileInfo &file : files)
-            for (int id = 1; id < 256; ++id)
-                keys.append(::ftok(QFile::encodeName(file.filePath()).constData(), id));
-        QVERIFY(!keys.isEmpty());
-        // On each a segment and a held lock that anyone may use.
-        const pid_t squatter = inChild([&keys] {
-            if (::setgroups(0, nullptr) || ::setgid(65534) || ::setuid(65534))
-                return 1;
-            for (const key_t key : keys)
-                if (::shmget(key, GuardSegment::Size, IPC_CREAT | 0666) == -1 ||
-                    ::semget(key, 1, IPC_CREAT | 0666) == -1)
-                    return 1;
-            return ::raise(SIGSTOP);
-        });
-        const auto removeThem = qScopeGuard([&keys, squatter] {
-            end(squatter);
-            for (const key_t key : keys) {
-                ::shmctl(::shmget(key, 0, 0), IPC_RMID, nullptr);
-                ::semctl(::semget(key, 0, 0), 0, IPC_RMID);
-            }
-        });
-        QVERIFY(stopped(squatter));
-
         SingleInstanceGuard first(base);
         QCOMPARE(first.claim(), Role::First);
+        QSignalSpy restores(&first, &SingleInstanceGuard::restoreRequested);
+        const QByteArray ours = QFile::encodeName(m_runtime.path() + '/' + base + ".fifo");
+        const pid_t other = inChild([&] {
+            if (fillIpcTable) {
+                if (::unshare(CLONE_NEWIPC) != 0)
+                    return 2;
+                int made = 0;
+                while (made < 1000000 && ::shmget(IPC_PRIVATE, 1, 0600) != -1)
+                    ++made;
+                if (errno != ENOSPC)
+                    return 3;
+                // Our own starts, in that namespace: one first, one second that reaches it.
+                GuardChannel again(base + "-full");
+                GuardChannel second(base + "-full");
+                return again.open() == Found::Created && second.open() == Found::Live &&
+                               second.send("restore") && again.receive().contains("restore")
+                           ? 0
+                           : 4;
+            }
+            if (::setgroups(0, nullptr) || ::setgid(65534) || ::setuid(65534))
+                return 2;
+            GuardChannel theirs(base);
+            if (theirs.open() != Found::Created)
+                return 3;
+            return ::open(ours.constData(), O_WRONLY | O_NONBLOCK) == -1 && errno == EACCES ? 0 : 4;
+        });
+        QCOMPARE(exitCode(other), 0);
+        first.poll();
+        QCOMPARE(restores.count(), 0);
         SingleInstanceGuard second(base);
         QCOMPARE(second.claim(), Role::Second);
         QVERIFY(second.sendRestoreRequest());
-        QSignalSpy restores(&first, &SingleInstanceGuard::restoreRequested);
         first.poll();
         QCOMPARE(restores.count(), 1);
     }

@@ -1,6 +1,7 @@
 #include "x11keysender.h"
 
 #include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11lentkeys.h"
 
 #include <QCoreApplication>
 #include <QKeySequence>
@@ -24,7 +25,8 @@ QString tr(const char *text)
 
 } // namespace
 
-X11KeySender::X11KeySender(const QByteArray &displayName) : m_displayName(displayName)
+X11KeySender::X11KeySender(const QByteArray &displayName, X11LentKeys &lent)
+    : m_displayName(displayName), m_lent(lent)
 {
     m_giveBack.setSingleShot(true);
     m_giveBack.setInterval(LentKeyMs);
@@ -61,7 +63,7 @@ QString X11KeySender::send(int stroke)
         KeyCode key = XKeysymToKeycode(display, keysym);
         bool lent = key != 0 && key == m_lentKeycode; // still lent from the last stroke
         if (key == 0 && (key = x11SpareKeycodes(display).value(0)) != 0) {
-            x11LendKeysyms(display, {{key, keysym, 0, 0}});
+            m_lent.lend(display, {{key, keysym, 0, 0}});
             m_lentKeycode = key;
             m_lentKeysym = keysym;
             lent = true;
@@ -87,6 +89,24 @@ QString X11KeySender::send(int stroke)
     return failure;
 }
 
+void X11KeySender::tapKeyWithoutSymbol()
+{
+    Display *display = XOpenDisplay(m_displayName.constData());
+    if (!display)
+        return;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    const KeyCode key = x11SpareKeycodes(display).value(0);
+    if (key != 0 && XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        XTestFakeKeyEvent(display, key, True, CurrentTime);
+        XTestFakeKeyEvent(display, key, False, CurrentTime);
+        XSync(display, False);
+    }
+    XCloseDisplay(display);
+}
+
 void X11KeySender::giveBackLentKey()
 {
     const KeyCode keycode = static_cast<KeyCode>(m_lentKeycode);
@@ -95,6 +115,6 @@ void X11KeySender::giveBackLentKey()
     if (!display)
         return;
     // A layout switch meanwhile has put its own mapping in place: leave that alone.
-    x11LendKeysyms(display, {{keycode, 0, 0, m_lentKeysym}});
+    m_lent.lend(display, {{keycode, 0, 0, m_lentKeysym}});
     XCloseDisplay(display);
 }

@@ -4,6 +4,7 @@
 #include "hotkeys/x11/x11keymap.h"
 #include "hotkeys/x11/x11keysender.h"
 #include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11shortcutbackend.h"
 #include "hotkeys/x11/x11typist.h"
 
@@ -45,8 +46,9 @@ std::unique_ptr<HotKeyPlatform> createX11Platform()
 
 X11Platform::X11Platform(xcb_connection_t *connection, _XDisplay *display)
     : m_connection(connection), m_display(display),
-      m_sender(std::make_unique<X11KeySender>(XDisplayString(display))),
-      m_typist(std::make_unique<X11Typist>(XDisplayString(display))),
+      m_lent(std::make_unique<X11LentKeys>(XDisplayString(display))),
+      m_sender(std::make_unique<X11KeySender>(XDisplayString(display), *m_lent)),
+      m_typist(std::make_unique<X11Typist>(XDisplayString(display), *m_lent)),
       m_xwayland(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
                  qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
 {
@@ -78,12 +80,23 @@ X11Platform::createShortcutBackend(ShortcutBackend::Handlers handlers)
 
 void X11Platform::sendStroke(int stroke, StrokeDone done)
 {
+    endKeycapPicture();
     done(m_sender->send(stroke));
 }
 
 void X11Platform::typeText(const QString &text, StrokeDone done)
 {
+    endKeycapPicture();
     m_typist->type(text, std::move(done));
+}
+
+// urxvt takes a bare Ctrl+Shift tap for the start of a keycap picture (ISO 14755) and turns the
+// next key into one. A hot key of Ctrl+Shift leaves it just that, as our grab takes the key
+// between. A key without a symbol ends the mode with nothing typed, and does nothing otherwise.
+void X11Platform::endKeycapPicture()
+{
+    if (focusedWindowClass().value(1).compare(QLatin1String("URxvt"), Qt::CaseInsensitive) == 0)
+        m_sender->tapKeyWithoutSymbol();
 }
 
 // From the server's key map: the physical state, whatever grabs exist.

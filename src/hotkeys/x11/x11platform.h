@@ -5,6 +5,7 @@
 #include <memory>
 
 class X11KeySender;
+class X11LentKeys;
 class X11Typist;
 struct _XDisplay;
 struct xcb_connection_t;
@@ -33,8 +34,11 @@ public:
     void typeText(const QString &text, StrokeDone done) override;
 
 private:
+    void endKeycapPicture();
+
     xcb_connection_t *m_connection;
     _XDisplay *m_display;
+    std::unique_ptr<X11LentKeys> m_lent; // before the two that lend through it
     std::unique_ptr<X11KeySender> m_sender;
     std::unique_ptr<X11Typist> m_typist;
     bool m_xwayland; // an X server inside a Wayland session

@@ -2,6 +2,7 @@
 
 #include "hotkeys/typedkeys.h"
 #include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11targetping.h"
 
 #include <algorithm>
@@ -11,8 +12,8 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
-X11Typist::X11Typist(const QByteArray &displayName, QObject *parent)
-    : QObject(parent), m_displayName(displayName)
+X11Typist::X11Typist(const QByteArray &displayName, X11LentKeys &lent, QObject *parent)
+    : QObject(parent), m_displayName(displayName), m_lent(lent)
 {
     m_tick.setInterval(TickMs);
     m_tick.setTimerType(Qt::PreciseTimer);
@@ -237,7 +238,7 @@ void X11Typist::lend(const QList<qsizetype> &places)
         // without Shift until lent.
         lendings.append({keycode, plain != 0 ? plain : shifted, shifted, 0});
     }
-    x11LendKeysyms(m_display, lendings);
+    m_lent.lend(m_display, lendings);
 }
 
 void X11Typist::press(uint8_t keycode, bool shift)
@@ -278,6 +279,6 @@ void X11Typist::giveBack()
             lendings.append({m_places.at(i).keycode, 0, 0, holding});
         m_places[i].keysym = m_places[i + 1].keysym = 0;
     }
-    x11LendKeysyms(display, lendings);
+    m_lent.lend(display, lendings);
     XCloseDisplay(display);
 }

@@ -13,6 +13,7 @@
 #include <memory>
 
 struct _XDisplay;
+class X11LentKeys;
 class X11TargetPing;
 
 // Types a text into the focused window through XTest, a few characters per tick. A character
@@ -42,7 +43,8 @@ public:
     static constexpr int RelendMs = 100;
     static constexpr int GiveBackMs = 1500;
 
-    explicit X11Typist(const QByteArray &displayName, QObject *parent = nullptr);
+    // Lends its keys through `lent`, which must outlive it.
+    X11Typist(const QByteArray &displayName, X11LentKeys &lent, QObject *parent = nullptr);
     ~X11Typist() override;
 
     // One text at a time: a second one while typing is refused.
@@ -81,6 +83,7 @@ private:
     void giveBack();
 
     QByteArray m_displayName;
+    X11LentKeys &m_lent;
     _XDisplay *m_display = nullptr;
     int m_perSecond = CharactersPerSecond;
     QList<uint32_t> m_keysyms;
