@@ -1,6 +1,11 @@
 // Import of 10,000 snippets from each other program's format: reading the file into master
 // macros (parse and conversion) and writing them to an empty store as one change. Prints the
 // figures; it never passes or fails on time.
+//
+// Hostile files, one process each so that /usr/bin/time -v can tell its peak memory:
+//   bench_snippetimport --hostile DIR [MB]  writes them to DIR (a CSV field of MB megabytes,
+//                                           default 200) and prints the commands
+//   bench_snippetimport FILE                imports FILE into an empty store and says how long
 #include "exchange/masterimporter.h"
 #include "exchange/snippetfiles.h"
 #include "store/macrostore.h"
@@ -13,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -97,6 +103,82 @@ QByteArray csv()
     return table;
 }
 
+// Files that attack the import: links that make a folder its own child, FIFOs, one name many
+// times, YAML aliases that repeat a large text, a large CSV field.
+int writeHostile(const QString &dir, int fieldMegabytes)
+{
+    QStringList paths;
+    const QString links = dir + QStringLiteral("/links");
+    const QByteArray description = R"({"type": "phrase", "description": "p", "hotkey": {}})";
+    if (!write(links + QStringLiteral("/.p.json"), description) ||
+        !write(links + QStringLiteral("/p.txt"), "text"))
+        return 1;
+    for (const char *link : {"/a", "/b", "/c"})
+        QFile::link(QStringLiteral("."), links + QLatin1String(link));
+    paths << links + QStringLiteral("/p.txt");
+
+    const QString fifo = dir + QStringLiteral("/fifo");
+    QDir().mkpath(fifo);
+    if (!write(fifo + QStringLiteral("/.f.json"), description))
+        return 1;
+    mkfifo(QFile::encodeName(fifo + QStringLiteral("/f.txt")).constData(), 0600);
+    mkfifo(QFile::encodeName(dir + QStringLiteral("/fifo.csv")).constData(), 0600);
+    paths << fifo + QStringLiteral("/f.txt") << dir + QStringLiteral("/fifo.csv");
+
+    QByteArray same = "name;text\n";
+    for (int n = 0; n < 20000; ++n)
+        same += "Same;text " + QByteArray::number(n) + '\n';
+    if (!write(dir + QStringLiteral("/same.csv"), same))
+        return 1;
+    paths << dir + QStringLiteral("/same.csv");
+
+    // One anchored text of 100 KB that every match repeats: 409 KB of file, 850 MB of text.
+    QByteArray bomb = "t: &t \"" + QByteArray(100 * 1024, 'x') + "\"\nmatches:\n";
+    for (int n = 0; bomb.size() < 409 * 1024; ++n)
+        bomb += "- {trigger: \":a" + QByteArray::number(n) + "\", replace: *t}\n";
+    if (!write(dir + QStringLiteral("/bomb.yml"), bomb))
+        return 1;
+    paths << dir + QStringLiteral("/bomb.yml");
+
+    QFile field(dir + QStringLiteral("/field.csv"));
+    if (!field.open(QIODevice::WriteOnly) || field.write("big;\"") < 0)
+        return 1;
+    const QByteArray megabyte(1024 * 1024, 'y');
+    for (int n = 0; n < fieldMegabytes; ++n)
+        field.write(megabyte);
+    if (field.write("\"\n") < 0)
+        return 1;
+    paths << field.fileName();
+
+    for (const QString &path : std::as_const(paths))
+        std::printf("/usr/bin/time -v bench_snippetimport '%s'\n", qPrintable(path));
+    return 0;
+}
+
+// Reads one file as the import does and writes what it gives to an empty store.
+int importOne(const QString &path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const ImportBatch batch = SnippetFiles::read(path);
+    const double read = timer.nsecsElapsed() / 1e9;
+    const ImportSummary summary = batch.summary();
+    std::printf(
+        "read in %.2f s: %s\n", read,
+        qPrintable(summary.failed()
+                       ? QStringLiteral("line %1: %2").arg(summary.errorLine).arg(summary.error)
+                       : summary.lines().join(QStringLiteral("; "))));
+    std::fflush(stdout);
+    if (summary.failed())
+        return 0;
+    MacroStore store;
+    MasterMacroImporter importer(store, [](const QString &) { return QString(); });
+    timer.restart();
+    importer.save(batch.masters());
+    std::printf("written in %.2f s\n", timer.nsecsElapsed() / 1e9);
+    return 0;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -109,6 +191,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     TestEnvironment environment; // its own settings folder, as the tests have
+    const QStringList arguments = app.arguments();
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("--hostile"))
+        return writeHostile(arguments.at(2), arguments.value(3, QStringLiteral("200")).toInt());
+    if (arguments.size() == 2)
+        return importOne(arguments.at(1));
     const QString dir = environment.configDir() + QStringLiteral("/snippets");
     const QString autoKeyFolder = dir + QStringLiteral("/My Phrases");
     struct Format
