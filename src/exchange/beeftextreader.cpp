@@ -172,15 +172,20 @@ private:
 
 } // namespace
 
-void BeeftextReader::read(const QString &path, ImportBatch &batch)
+namespace {
+
+// The combos of the file, each made a note without its text yet, so that a text can name any
+// other, before it or after it. False when the file is no combo file (failed then).
+bool readCombos(const QString &path, ImportBatch &batch, QList<Combo> *combos,
+                QHash<QString, int> *comboOfKeyword)
 {
     QJsonDocument document;
     if (!JsonFile::read(path, batch, &document))
-        return;
+        return false;
     const QJsonObject root = document.object();
     if (!root.value(QLatin1String("combos")).isArray()) {
-        batch.fail(tr("The file holds no \"combos\" list."), 1);
-        return;
+        batch.fail(BeeftextReader::tr("The file holds no \"combos\" list."), 1);
+        return false;
     }
     // Files before format version 2 name the keyword and the snippet differently.
     const bool old = root.value(QLatin1String("fileFormatVersion")).toInt(2) < 2;
@@ -194,29 +199,38 @@ void BeeftextReader::read(const QString &path, ImportBatch &batch)
                          object.value(QLatin1String("name")).toString());
     }
     const QString fileMaster = QFileInfo(path).completeBaseName();
-    // Every note named first, so that a text can name any other, before it or after it.
-    QList<Combo> combos;
-    QHash<QString, int> comboOfKeyword;
     for (const auto &value : root.value(QLatin1String("combos")).toArray()) {
         const QJsonObject combo = value.toObject();
         if (!value.isObject() || !combo.value(snippetKey).isString()) {
-            batch.skip(tr("entries of \"combos\" that are not combos"));
+            batch.skip(BeeftextReader::tr("entries of \"combos\" that are not combos"));
             continue;
         }
         const QString keyword = combo.value(keywordKey).toString();
         const QString snippet = combo.value(snippetKey).toString();
         const QString variable = unsupported(snippet);
         if (!variable.isEmpty()) {
-            batch.skip(tr("combos using #{%1}").arg(variable));
+            batch.skip(BeeftextReader::tr("combos using #{%1}").arg(variable));
             continue;
         }
         const QString group = groupName.value(combo.value(QLatin1String("group")).toString());
         const int master = batch.master(group.isEmpty() ? fileMaster : group);
         const QString name = combo.value(QLatin1String("name")).toString();
         const int note = batch.addNote(master, name.isEmpty() ? keyword : name, 0, QString());
-        comboOfKeyword.insert(keyword, static_cast<int>(combos.size()));
-        combos.append({master, note, snippet});
+        comboOfKeyword->insert(keyword, static_cast<int>(combos->size()));
+        combos->append({master, note, snippet});
     }
+    return true;
+}
+
+} // namespace
+
+void BeeftextReader::read(const QString &path, ImportBatch &batch)
+{
+    // The parsed file is let go before the texts are made: only one of the two is held at once.
+    QList<Combo> combos;
+    QHash<QString, int> comboOfKeyword;
+    if (!readCombos(path, batch, &combos, &comboOfKeyword))
+        return;
     ComboTexts texts(combos, comboOfKeyword, batch, batch.limits().fileBytes);
     batch.converting(combos.size());
     for (qsizetype i = 0; i < combos.size(); ++i) {
