@@ -21,7 +21,7 @@ QString folderTitle(const QDir &folder, ImportBatch &batch)
     QByteArray bytes;
     bool notRegular = false;
     // A broken folder description only costs the title; its bytes count as read all the same.
-    if (QFileInfo::exists(path) && batch.readFile(path, &bytes, &notRegular)) {
+    if (QFileInfo(path).isReadable() && batch.readFile(path, &bytes, &notRegular)) {
         const QString title =
             QJsonDocument::fromJson(bytes).object().value(QLatin1String("title")).toString();
         if (!title.isEmpty())
@@ -75,6 +75,8 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
     for (const QString &file : descriptions) {
         if (file == QLatin1String(".folder.json"))
             continue;
+        if (!batch.advance(seen.size()))
+            return false;
         QJsonDocument document;
         bool notRegular = false;
         if (!JsonFile::read(folder.filePath(file), batch, &document, &notRegular)) {

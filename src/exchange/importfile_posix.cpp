@@ -1,5 +1,5 @@
 // ImportFile on POSIX systems: open(2) with O_NONBLOCK so that a FIFO never waits for a writer,
-// fstat(2) on what was opened (not on the name, which may change meanwhile).
+// then fstat(2) on what was opened.
 #include "importfile.h"
 
 #include "importprogress.h"
@@ -37,13 +37,17 @@ ImportFile::Outcome ImportFile::read(const QString &path, qint64 limit, ImportPr
                                      QByteArray *bytes, QString *error)
 {
     bytes->clear();
-    const Descriptor file(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    // Not even opened when it is no regular file: opening some devices does something.
+    struct stat info;
+    const QByteArray name = QFile::encodeName(path);
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return Outcome::NotRegular;
+    const Descriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.fd() < 0) {
         *error = qt_error_string(errno);
         return Outcome::Failed;
     }
-    struct stat info;
+    // What was opened is checked again: the name may have been given to another file meanwhile.
     if (::fstat(file.fd(), &info) != 0) {
         *error = qt_error_string(errno);
         return Outcome::Failed;
