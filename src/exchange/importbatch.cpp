@@ -313,5 +313,6 @@ bool ImportBatch::loadYaml(const QByteArray &bytes, YamlTree *tree)
 
 int ImportBatch::lineAt(const QByteArray &bytes, qsizetype offset)
 {
-    return static_cast<int>(QByteArrayView(bytes).first(offset).count('\n')) + 1;
+    const qsizetype end = std::clamp<qsizetype>(offset, 0, bytes.size());
+    return static_cast<int>(QByteArrayView(bytes).first(end).count('\n')) + 1;
 }

@@ -96,11 +96,14 @@ const char *const Beeftext = R"({
     {"uuid": "{d}", "name": "Ref", "keyword": "ref", "group": "{2e1d}",
      "snippet": "See #{combo:sig} and #{combo:addr} #{combo:td} #{combo:run}"},
     42, "text", {"name": "no snippet", "keyword": "none"},
-    {"uuid": "{e}", "name": "Loose", "keyword": "loose", "snippet": "{{literal}} #{broken"},
+    {"uuid": "{e}", "name": "Loose", "keyword": "loose",
+     "snippet": "#{combo:cy}{{literal}} #{broken"},
     {"uuid": "{f}", "name": "Run", "keyword": "run", "group": "{2e1d}",
      "snippet": "#{powershell:C:\\x.ps1}"},
     {"uuid": "{g}", "name": "Later", "keyword": "later", "group": "{2e1d}",
-     "snippet": "#{dateTime:+1d:yyyy}"}
+     "snippet": "#{dateTime:+1d:yyyy}"},
+    {"uuid": "{h}", "name": "", "keyword": "cy", "group": "{1f0c}", "snippet": "y#{combo:cz}"},
+    {"uuid": "{i}", "name": "", "keyword": "cz", "group": "{2e1d}", "snippet": "z#{combo:cy}"}
   ]
 })";
 
@@ -173,17 +176,19 @@ private Q_SLOTS:
             << QStringList{"export.json", Beeftext}
             << QStringList{"Mail/Signature|0|Regards,\n{{input:Your name}}",
                            "Mail/addr|0|{{clipboard}} on {{date:yyyy-MM-dd}} {{date}} {{time}}",
-                           "Code/Stamp|0|{{date}} {{time}}{{cursor}}",
+                           "Mail/cy|0|yz{{note:cy}}", "Code/Stamp|0|{{date}} {{time}}{{cursor}}",
                            "Code/Ref|0|See Regards,\n{{input:Your name}} and {{clipboard}} on "
                            "{{date:yyyy-MM-dd}} {{date}} {{time}} {{note:Stamp}} {{note:run}}",
-                           "export/Loose|0|{{{{literal}} #{broken"}
+                           "Code/cz|0|zy{{note:cz}}",
+                           // Taken in through two other groups, cy would take itself in.
+                           "export/Loose|0|yz{{note:cy}}{{{{literal}} #{broken"}
             << QStringList{"Master Macros: 3",
-                           "Notes: 5",
+                           "Notes: 7",
                            "combos using #{powershell}: 1",
                            "combos using #{dateTime}: 1",
                            "entries of \"combos\" that are not combos: 3",
                            "combos naming a combo that cannot be taken in (#{combo:...} kept as "
-                           "{{note:...}}): 1"};
+                           "{{note:...}}): 2"};
         QTest::newRow("AutoKey folder")
             << QStringList{"My Phrases/Home Address.txt",
                            "1 Main St\n<cursor>{{x}}",
