@@ -209,12 +209,16 @@ int importThroughWindow(const QString &path)
     dialogs.files = {path};
     FakePlatform platform;
     MainWindow window(platform, &dialogs);
-    // The summary is answered "Import"; the progress dialog before it is left alone.
+    // The summary is answered "Import" (Cancel where there is nothing to import); the progress
+    // dialog before it is left alone.
     QTimer answerer;
     QObject::connect(&answerer, &QTimer::timeout, [] {
         for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<ImportSummaryDlg *>(widget) && widget->isVisible())
-                widget->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            if (!qobject_cast<ImportSummaryDlg *>(widget) || !widget->isVisible())
+                continue;
+            auto *buttons = widget->findChild<QDialogButtonBox *>();
+            QPushButton *import = buttons->button(QDialogButtonBox::Ok);
+            (import->isEnabled() ? import : buttons->button(QDialogButtonBox::Cancel))->click();
         }
     });
     answerer.start(10);

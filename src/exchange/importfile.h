@@ -21,6 +21,10 @@ public:
     // so that a walk through links sees each folder once; "" when the folder cannot be reached.
     static QByteArray folderIdentity(const QString &path);
 
+    // Hands what a reading freed back to the system where the C library can: the heap of the
+    // worker thread that read would otherwise keep it while the store is written.
+    static void releaseFreedMemory();
+
     // Bytes are read in pieces of this size, between which progress is told and Cancel heard.
     static constexpr qint64 PieceSize = 1 << 20;
 };

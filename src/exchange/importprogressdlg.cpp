@@ -1,6 +1,7 @@
 #include "importprogressdlg.h"
 
 #include "importbatch.h"
+#include "importfile.h"
 #include "importprogress.h"
 #include "ui_importprogressdlg.h"
 
@@ -39,6 +40,7 @@ bool ImportProgressDlg::run(const QString &file, const Reading &reading, QWidget
         worker->wait();
     }
     read.setProgress(nullptr);
+    ImportFile::releaseFreedMemory();
     if (progress.cancelled())
         return false;
     *batch = std::move(read);
