@@ -1,6 +1,7 @@
 #include "autokeyreader.h"
 
 #include "importbatch.h"
+#include "importfile.h"
 #include "jsonfile.h"
 
 #include <QDir>
@@ -14,12 +15,15 @@ namespace {
 constexpr int MaxDepth = 16;
 
 // The title the folder's own description gives it, else the folder's name.
-QString folderTitle(const QDir &folder)
+QString folderTitle(const QDir &folder, ImportBatch &batch)
 {
-    QJsonDocument document;
-    ImportBatch unused; // a broken folder description only costs the title
-    if (JsonFile::read(folder.filePath(QStringLiteral(".folder.json")), unused, &document)) {
-        const QString title = document.object().value(QLatin1String("title")).toString();
+    const QString path = folder.filePath(QStringLiteral(".folder.json"));
+    QByteArray bytes;
+    bool notRegular = false;
+    // A broken folder description only costs the title; its bytes count as read all the same.
+    if (QFileInfo(path).isReadable() && batch.readFile(path, &bytes, &notRegular)) {
+        const QString title =
+            QJsonDocument::fromJson(bytes).object().value(QLatin1String("title")).toString();
         if (!title.isEmpty())
             return title;
     }
@@ -46,7 +50,8 @@ void AutoKeyReader::read(const QString &path, ImportBatch &batch)
 {
     const QFileInfo info(path);
     const QDir folder(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
-    if (!readFolder(folder, batch, 0) || batch.failed())
+    QSet<QByteArray> seen;
+    if (!readFolder(folder, batch, 0, seen) || batch.failed())
         return;
     if (batch.masters().isEmpty() && batch.summary().skipped.isEmpty())
         batch.fail(tr("The folder holds no phrases (a hidden .<name>.json beside each "
@@ -54,16 +59,31 @@ void AutoKeyReader::read(const QString &path, ImportBatch &batch)
                    0);
 }
 
-bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth)
+bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth,
+                               QSet<QByteArray> &seen)
 {
+    // A link back to a folder above would otherwise have every folder read again through it.
+    const QByteArray identity = ImportFile::folderIdentity(folder.absolutePath());
+    if (identity.isEmpty() || seen.contains(identity))
+        return true;
+    seen.insert(identity);
+    if (!batch.advance(seen.size()))
+        return false;
     const QStringList descriptions =
         folder.entryList({QStringLiteral(".*.json")}, QDir::Files | QDir::Hidden, QDir::Name);
     int master = -1;
     for (const QString &file : descriptions) {
         if (file == QLatin1String(".folder.json"))
             continue;
+        if (!batch.advance(seen.size()))
+            return false;
         QJsonDocument document;
-        if (!JsonFile::read(folder.filePath(file), batch, &document)) {
+        bool notRegular = false;
+        if (!JsonFile::read(folder.filePath(file), batch, &document, &notRegular)) {
+            if (notRegular) {
+                batch.skip(tr("phrases that are not regular files"));
+                continue;
+            }
             batch.fail(tr("%1: %2").arg(file, batch.summary().error), batch.summary().errorLine);
             return false;
         }
@@ -76,8 +96,15 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
         const QString base = file.mid(1, file.size() - 6);
         QByteArray bytes;
         QString text;
-        if (!batch.readFile(folder.filePath(base + QStringLiteral(".txt")), &bytes)) {
-            batch.fail(tr("The text of the phrase %1 cannot be read.").arg(base), 0);
+        if (!batch.readFile(folder.filePath(base + QStringLiteral(".txt")), &bytes, &notRegular)) {
+            if (notRegular) {
+                batch.skip(tr("phrases that are not regular files"));
+                continue;
+            }
+            if (!batch.cancelled())
+                batch.fail(tr("The text of the phrase %1 cannot be read: %2")
+                               .arg(base, batch.summary().error),
+                           0);
             return false;
         }
         if (!batch.decodeUtf8(bytes, &text)) {
@@ -86,7 +113,7 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
             return false;
         }
         if (master < 0)
-            master = batch.master(folderTitle(folder));
+            master = batch.master(folderTitle(folder, batch));
         const int code = hotKeyCode(phrase.value(QLatin1String("hotkey")).toObject(), batch);
         QString name = phrase.value(QLatin1String("description")).toString();
         if (name.isEmpty())
@@ -99,7 +126,7 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
         return true;
     const QStringList folders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &sub : folders) {
-        if (!readFolder(QDir(folder.filePath(sub)), batch, depth + 1))
+        if (!readFolder(QDir(folder.filePath(sub)), batch, depth + 1, seen))
             return false;
     }
     return true;

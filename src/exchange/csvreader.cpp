@@ -1,6 +1,7 @@
 #include "csvreader.h"
 
 #include "importbatch.h"
+#include "importprogress.h"
 
 #include <algorithm>
 #include <QFileInfo>
@@ -53,7 +54,8 @@ QChar CsvReader::separator(const QString &text)
     return semicolons > commas ? QLatin1Char(';') : QLatin1Char(',');
 }
 
-bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int *line)
+bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int *line,
+                      ImportProgress *progress)
 {
     const QChar sep = separator(text);
     int current = 1;
@@ -61,36 +63,53 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
     QString field;
     qsizetype i = 0;
     const qsizetype size = text.size();
+    const QStringView view(text);
     const auto endRow = [&] {
         row.fields.append(field);
         field.clear();
         rows->append(row);
         row = {current, {}};
+        if (progress)
+            progress->advance(i);
+        return !progress || !progress->cancelled();
     };
+    const auto cancelled = [&] {
+        *error = tr("The import was cancelled.");
+        *line = 0;
+        return false;
+    };
+    // Runs of plain characters are taken a slice at a time.
     while (i < size) {
         QChar c = text.at(i);
         if (c == QLatin1Char('"') && field.isEmpty()) {
             const int opened = current;
-            for (++i;; ++i) {
+            for (++i;;) {
+                qsizetype stop = i;
+                while (stop < size && text.at(stop) != QLatin1Char('"') &&
+                       text.at(stop) != QLatin1Char('\r')) {
+                    if (text.at(stop) == QLatin1Char('\n'))
+                        ++current;
+                    ++stop;
+                }
+                field += view.sliced(i, stop - i);
+                i = stop;
                 if (i >= size) {
                     *error = tr("A quoted field is not closed.");
                     *line = opened;
                     return false;
                 }
                 c = text.at(i);
-                if (c == QLatin1Char('"')) {
-                    if (i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
+                if (c == QLatin1Char('\r')) {
+                    // A line break inside a field is kept as "\n".
+                    if (i + 1 >= size || text.at(i + 1) != QLatin1Char('\n'))
                         field += c;
-                        ++i;
-                        continue;
-                    }
+                    ++i;
+                } else if (i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    i += 2;
+                } else {
                     break;
                 }
-                if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
-                    continue; // a line break inside a field is kept as "\n"
-                if (c == QLatin1Char('\n'))
-                    ++current;
-                field += c;
             }
             ++i;
             if (i < size && text.at(i) != sep && text.at(i) != QLatin1Char('\r') &&
@@ -108,9 +127,16 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
             if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
             ++current;
-            endRow();
+            if (!endRow())
+                return cancelled();
         } else {
-            field += c;
+            qsizetype stop = i + 1;
+            while (stop < size && text.at(stop) != sep && text.at(stop) != QLatin1Char('\n') &&
+                   text.at(stop) != QLatin1Char('\r'))
+                ++stop;
+            field += view.sliced(i, stop - i);
+            i = stop;
+            continue;
         }
         ++i;
     }
@@ -121,15 +147,20 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
 
 void CsvReader::read(const QString &path, ImportBatch &batch)
 {
-    QByteArray bytes;
-    QString text;
-    if (!batch.readFile(path, &bytes) || !batch.decodeUtf8(bytes, &text))
-        return;
     QList<Row> rows;
-    QString error;
-    int line = 0;
-    if (!parse(text, &rows, &error, &line))
-        return batch.fail(error, line);
+    {
+        QByteArray bytes;
+        QString text;
+        if (!batch.readFile(path, &bytes) || !batch.decodeUtf8(bytes, &text))
+            return;
+        bytes.clear();
+        if (batch.progress())
+            batch.progress()->start(ImportProgress::Stage::Parsing, text.size());
+        QString error;
+        int line = 0;
+        if (!parse(text, &rows, &error, &line, batch.progress()))
+            return batch.fail(error, line);
+    }
 
     int column[Columns] = {Name, Text, Master, HotKey};
     if (!rows.isEmpty()) {
@@ -146,7 +177,11 @@ void CsvReader::read(const QString &path, ImportBatch &batch)
         }
     }
     const QString fileMaster = QFileInfo(path).completeBaseName();
-    for (const Row &row : rows) {
+    batch.converting(rows.size());
+    for (qsizetype done = 0; done < rows.size(); ++done) {
+        const Row &row = rows.at(done);
+        if (!batch.advance(done))
+            return;
         const auto value = [&row](int index) {
             return index >= 0 && index < row.fields.size() ? row.fields.at(index) : QString();
         };

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class ImportBatch;
+class ImportProgress;
 
 // Tables of notes as CSV (RFC 4180: quoted fields may hold separators, line breaks and doubled
 // quotes), UTF-8 with or without a byte order mark, separated by commas or semicolons. Columns:
@@ -24,8 +25,10 @@ public:
 
     static void read(const QString &path, ImportBatch &batch);
 
-    // The rows of `text`; false, with the message and the line, where it breaks the format.
-    static bool parse(const QString &text, QList<Row> *rows, QString *error, int *line);
+    // The rows of `text`; false, with the message and the line, where it breaks the format (or
+    // where `progress` was cancelled).
+    static bool parse(const QString &text, QList<Row> *rows, QString *error, int *line,
+                      ImportProgress *progress = nullptr);
 
 private:
     static QChar separator(const QString &text);

@@ -1,24 +1,14 @@
 #include "espansoreader.h"
 
 #include "importbatch.h"
+#include "yamltree.h"
 
 #include <algorithm>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <yaml-cpp/yaml.h>
 
 namespace {
-
-QString qstring(const YAML::Node &node)
-{
-    return QString::fromStdString(node.as<std::string>());
-}
-
-int lineOf(const YAML::Node &node)
-{
-    return node.Mark().line + 1;
-}
 
 // Literal text inside a Qt date format: letters quoted, so that none is read as a field.
 QString quotedLiteral(const QString &text)
@@ -37,24 +27,23 @@ struct Variable
     QString unsupported;
 };
 
-Variable variable(const YAML::Node &node)
+using Variables = QHash<QString, int>; // name, the variable's map in the tree
+
+Variable variable(const YamlTree &yaml, int node)
 {
-    const YAML::Node type = node["type"];
-    const QString kind = type && type.IsScalar() ? qstring(type) : QString();
-    const YAML::Node params = node["params"];
+    const QString kind = yaml.scalar(yaml.value(node, "type"));
+    const int params = yaml.value(node, "params");
     if (kind == QLatin1String("clipboard"))
         return {QStringLiteral("{{clipboard}}"), {}};
-    if (kind == QLatin1String("echo")) {
-        const YAML::Node echo = params ? params["echo"] : YAML::Node();
-        return {ImportBatch::literal(echo && echo.IsScalar() ? qstring(echo) : QString()), {}};
-    }
+    if (kind == QLatin1String("echo"))
+        return {ImportBatch::literal(yaml.scalar(yaml.value(params, "echo"))), {}};
     if (kind == QLatin1String("date")) {
-        if (params && params["offset"])
+        if (yaml.value(params, "offset") != YamlTree::None)
             return {{}, EspansoReader::tr("matches with a date offset")};
-        const YAML::Node format = params ? params["format"] : YAML::Node();
-        if (!format || !format.IsScalar())
+        const int format = yaml.value(params, "format");
+        if (yaml.kind(format) != YamlTree::Kind::Scalar)
             return {QStringLiteral("{{date}}"), {}};
-        const QString qt = EspansoReader::qtDateFormat(qstring(format));
+        const QString qt = EspansoReader::qtDateFormat(yaml.scalar(format));
         if (qt.isEmpty())
             return {{}, EspansoReader::tr("matches with a date format without equivalent")};
         return {QStringLiteral("{{date:%1}}").arg(qt), {}};
@@ -64,60 +53,65 @@ Variable variable(const YAML::Node &node)
                 .arg(kind.isEmpty() ? EspansoReader::tr("typeless") : kind)};
 }
 
-void addVariables(const YAML::Node &list, QHash<QString, YAML::Node> *variables)
+Variables variables(const YamlTree &yaml, int list)
 {
-    if (!list || !list.IsSequence())
-        return;
-    for (const YAML::Node &entry : list) {
-        const YAML::Node name = entry["name"];
-        if (name && name.IsScalar())
-            variables->insert(qstring(name), entry);
+    Variables found;
+    if (yaml.kind(list) != YamlTree::Kind::Sequence)
+        return found;
+    const QList<int> entries = yaml.children(list);
+    for (const int entry : entries) {
+        const int name = yaml.value(entry, "name");
+        if (yaml.kind(name) == YamlTree::Kind::Scalar)
+            found.insert(yaml.scalar(name), entry);
     }
+    return found;
 }
 
-QString trigger(const YAML::Node &match)
+QString trigger(const YamlTree &yaml, int match)
 {
-    const YAML::Node one = match["trigger"];
-    if (one && one.IsScalar())
-        return qstring(one);
-    const YAML::Node many = match["triggers"];
-    if (many && many.IsSequence() && many.size() > 0 && many[0].IsScalar())
-        return qstring(many[0]);
+    const int one = yaml.value(match, "trigger");
+    if (yaml.kind(one) == YamlTree::Kind::Scalar)
+        return yaml.scalar(one);
+    const int many = yaml.value(match, "triggers");
+    const QList<int> triggers = yaml.children(many);
+    if (yaml.kind(many) == YamlTree::Kind::Sequence && !triggers.isEmpty())
+        return yaml.scalar(triggers.first());
     return {};
 }
 
 // Why a match has no plain text to take, or "".
-QString unsupportedKind(const YAML::Node &match)
+QString unsupportedKind(const YamlTree &yaml, int match)
 {
-    if (match["regex"])
+    const auto has = [&](const char *key) { return yaml.value(match, key) != YamlTree::None; };
+    if (has("regex"))
         return EspansoReader::tr("matches with a regular expression");
-    if (match["image_path"])
+    if (has("image_path"))
         return EspansoReader::tr("image matches");
-    if (match["form"])
+    if (has("form"))
         return EspansoReader::tr("form matches");
-    if (match["markdown"] || match["html"])
+    if (has("markdown") || has("html"))
         return EspansoReader::tr("rich text matches");
-    const YAML::Node replace = match["replace"];
-    if (!replace || !replace.IsScalar())
+    if (yaml.kind(yaml.value(match, "replace")) != YamlTree::Kind::Scalar)
         return EspansoReader::tr("matches without a replace text");
     return {};
 }
 
-// The note text of a match, or a reason it is left out.
-Variable noteText(const YAML::Node &match, const QHash<QString, YAML::Node> &globals)
+// The note text of a match, or a reason it is left out. The match's own variables come before
+// the file's, looked up apart so that no match copies the file's list.
+Variable noteText(const YamlTree &yaml, int match, const Variables &globals)
 {
-    QHash<QString, YAML::Node> variables = globals;
-    addVariables(match["vars"], &variables);
-    const QString replace = qstring(match["replace"]);
+    const Variables locals = variables(yaml, yaml.value(match, "vars"));
+    const QString replace = yaml.scalar(yaml.value(match, "replace"));
     static const QRegularExpression reference(QStringLiteral("\\{\\{\\s*([\\w.\\-]+)\\s*\\}\\}"));
     QString text;
     qsizetype done = 0;
     for (auto it = reference.globalMatch(replace); it.hasNext();) {
         const QRegularExpressionMatch found = it.next();
-        const auto known = variables.constFind(found.captured(1));
-        if (known == variables.cend())
+        const QString name = found.captured(1);
+        const int known = locals.value(name, globals.value(name, YamlTree::None));
+        if (known == YamlTree::None)
             continue; // not a variable: stays as written
-        const Variable value = variable(known.value());
+        const Variable value = variable(yaml, known);
         if (!value.unsupported.isEmpty())
             return value;
         text += ImportBatch::literal(replace.mid(done, found.capturedStart() - done));
@@ -196,41 +190,42 @@ QString EspansoReader::qtDateFormat(const QString &strftime)
 void EspansoReader::read(const QString &path, ImportBatch &batch)
 {
     QByteArray bytes;
-    QString text;
-    if (!batch.readFile(path, &bytes) || !batch.decodeUtf8(bytes, &text))
+    if (!batch.readFile(path, &bytes) || !batch.checkUtf8(bytes))
         return;
-    // yaml-cpp reports what it cannot read by throwing; nothing of it leaves this function.
-    try {
-        const YAML::Node root = YAML::Load(text.toStdString());
-        const YAML::Node matches = root.IsMap() ? root["matches"] : YAML::Node();
-        if (!matches || !matches.IsSequence()) {
-            batch.fail(tr("The file holds no \"matches:\" list."),
-                       matches ? lineOf(matches) : (root.IsNull() ? 1 : lineOf(root)));
+    YamlTree yaml;
+    if (!batch.loadYaml(bytes, &yaml))
+        return;
+    bytes.clear();
+    const int root = yaml.root();
+    const int matches = yaml.value(root, "matches");
+    if (yaml.kind(matches) != YamlTree::Kind::Sequence) {
+        batch.fail(tr("The file holds no \"matches:\" list."),
+                   yaml.line(matches != YamlTree::None ? matches : root));
+        return;
+    }
+    const Variables globals = variables(yaml, yaml.value(root, "global_vars"));
+    const int master = batch.master(QFileInfo(path).completeBaseName());
+    const QList<int> entries = yaml.children(matches);
+    batch.converting(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const int match = entries.at(i);
+        if (!batch.advance(i))
+            return;
+        if (yaml.kind(match) != YamlTree::Kind::Map) {
+            batch.fail(tr("A match is not a list of keys."), yaml.line(match));
             return;
         }
-        QHash<QString, YAML::Node> globals;
-        addVariables(root["global_vars"], &globals);
-        const int master = batch.master(QFileInfo(path).completeBaseName());
-        for (const YAML::Node &match : matches) {
-            if (!match.IsMap()) {
-                batch.fail(tr("A match is not a list of keys."), lineOf(match));
-                return;
-            }
-            QString reason = unsupportedKind(match);
-            const Variable note = reason.isEmpty() ? noteText(match, globals) : Variable();
-            if (reason.isEmpty())
-                reason = note.unsupported;
-            if (!reason.isEmpty()) {
-                batch.skip(reason);
-                continue;
-            }
-            QString name = trigger(match);
-            if (name.isEmpty() && match["label"] && match["label"].IsScalar())
-                name = qstring(match["label"]);
-            batch.addNote(master, name, 0, note.text);
+        QString reason = unsupportedKind(yaml, match);
+        const Variable note = reason.isEmpty() ? noteText(yaml, match, globals) : Variable();
+        if (reason.isEmpty())
+            reason = note.unsupported;
+        if (!reason.isEmpty()) {
+            batch.skip(reason);
+            continue;
         }
-    } catch (const YAML::Exception &error) {
-        batch.fail(tr("The file is not valid YAML: %1.").arg(QString::fromStdString(error.msg)),
-                   error.mark.is_null() ? 0 : error.mark.line + 1);
+        QString name = trigger(yaml, match);
+        if (name.isEmpty())
+            name = yaml.scalar(yaml.value(match, "label"));
+        batch.addNote(master, name, 0, note.text);
     }
 }

@@ -1,6 +1,10 @@
 #include "importbatch.h"
 
-#include <QFile>
+#include "importfile.h"
+#include "importprogress.h"
+
+#include <algorithm>
+#include <QLocale>
 #include <QStringDecoder>
 
 namespace {
@@ -59,8 +63,13 @@ int ImportBatch::addNote(int master, const QString &name, int code, const QStrin
     }
     base = storableName(base);
     QString unique = base;
-    for (int n = 2; building.names.contains(unique); ++n)
-        unique = QStringLiteral("%1 (%2)").arg(base).arg(n);
+    if (building.names.contains(unique)) {
+        int &next = building.nextNumber[base];
+        next = std::max(next, 2);
+        do
+            unique = QStringLiteral("%1 (%2)").arg(base).arg(next++);
+        while (building.names.contains(unique));
+    }
     if (unique != name)
         ++m_summary.renamedNotes;
     building.names.insert(unique);
@@ -155,15 +164,69 @@ QString ImportBatch::literal(QString text)
     return text.replace(QLatin1String("{{"), QLatin1String("{{{{"));
 }
 
-bool ImportBatch::readFile(const QString &path, QByteArray *bytes)
+bool ImportBatch::cancelled() const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(tr("The file cannot be read (%1).").arg(file.errorString()), 0);
+    return m_progress && m_progress->cancelled();
+}
+
+void ImportBatch::converting(qsizetype items)
+{
+    if (m_progress)
+        m_progress->start(ImportProgress::Stage::Converting, items);
+}
+
+bool ImportBatch::advance(qsizetype done)
+{
+    if (m_progress)
+        m_progress->advance(done);
+    if (!cancelled())
+        return true;
+    fail(tr("The import was cancelled."), 0);
+    return false;
+}
+
+namespace {
+
+QString dataSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 0);
+}
+
+} // namespace
+
+bool ImportBatch::readFile(const QString &path, QByteArray *bytes, bool *notRegular)
+{
+    QString error;
+    const qint64 left = std::max<qint64>(0, m_limits.fileBytes - m_bytesRead);
+    switch (ImportFile::read(path, left, m_progress, bytes, &error)) {
+    case ImportFile::Outcome::Read:
+        m_bytesRead += bytes->size();
+        return true;
+    case ImportFile::Outcome::NotRegular:
+        if (notRegular) {
+            *notRegular = true;
+            return false;
+        }
+        fail(tr("It is not a regular file (it is a pipe, a device or a socket), so it was not "
+                "read."),
+             0);
         return false;
+    case ImportFile::Outcome::TooLarge:
+        fail(m_bytesRead > 0 ? tr("The files are larger than %1 together, the most Keyquill "
+                                  "imports at once.")
+                                   .arg(dataSize(m_limits.fileBytes))
+                             : tr("The file is larger than %1, the most Keyquill imports at once.")
+                                   .arg(dataSize(m_limits.fileBytes)),
+             0);
+        return false;
+    case ImportFile::Outcome::Cancelled:
+        fail(tr("The import was cancelled."), 0);
+        return false;
+    case ImportFile::Outcome::Failed:
+        break;
     }
-    *bytes = file.readAll();
-    return true;
+    fail(tr("The file cannot be read (%1).").arg(error), 0);
+    return false;
 }
 
 bool ImportBatch::decodeUtf8(const QByteArray &bytes, QString *text)
@@ -175,20 +238,81 @@ bool ImportBatch::decodeUtf8(const QByteArray &bytes, QString *text)
             text->remove(0, 1);
         return true;
     }
-    // Find the first line that does not decode on its own, for the message.
+    text->clear();
+    failUtf8(bytes);
+    return false;
+}
+
+bool ImportBatch::checkUtf8(const QByteArray &bytes)
+{
+    constexpr qsizetype Piece = 1 << 20;
+    for (qsizetype at = 0; at < bytes.size();) {
+        // A piece ends before an ASCII byte, which is never inside a character.
+        qsizetype end = std::min(at + Piece, bytes.size());
+        while (end < bytes.size() && static_cast<uchar>(bytes.at(end)) >= 0x80)
+            ++end;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder(QByteArrayView(bytes).sliced(at, end - at));
+        if (decoder.hasError()) {
+            failUtf8(bytes);
+            return false;
+        }
+        at = end;
+    }
+    return true;
+}
+
+void ImportBatch::failUtf8(const QByteArray &bytes)
+{
+    // The first line that does not decode on its own, for the message.
     int line = 1;
-    for (const QByteArray &piece : bytes.split('\n')) {
+    for (qsizetype at = 0; at < bytes.size(); ++line) {
+        qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            end = bytes.size();
         QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = check(piece);
+        const QString decoded = check(QByteArrayView(bytes).sliced(at, end - at));
         if (check.hasError())
             break;
-        ++line;
+        at = end + 1;
     }
     fail(tr("The file is not UTF-8 text."), line);
+}
+
+bool ImportBatch::loadYaml(const QByteArray &bytes, YamlTree *tree)
+{
+    if (m_progress)
+        m_progress->start(ImportProgress::Stage::Parsing, bytes.size());
+    switch (tree->load(bytes, m_limits.yaml, m_progress)) {
+    case YamlTree::Outcome::Loaded:
+        return true;
+    case YamlTree::Outcome::TooManyItems:
+        fail(tr("The file holds more than %L1 YAML items (keys, values and list entries), the "
+                "most Keyquill reads.")
+                 .arg(m_limits.yaml.items),
+             tree->errorLine());
+        break;
+    case YamlTree::Outcome::TooMuchRepeated:
+        fail(tr("Its aliases (*name) repeat more than %1 of text and items, the most Keyquill "
+                "takes through aliases.")
+                 .arg(dataSize(m_limits.yaml.repeated)),
+             tree->errorLine());
+        break;
+    case YamlTree::Outcome::TooDeep:
+        fail(tr("Its lists and maps nest deeper than Keyquill reads."), tree->errorLine());
+        break;
+    case YamlTree::Outcome::Cancelled:
+        fail(tr("The import was cancelled."), 0);
+        break;
+    case YamlTree::Outcome::Broken:
+        fail(tr("The file is not valid YAML: %1.").arg(tree->error()), tree->errorLine());
+        break;
+    }
     return false;
 }
 
 int ImportBatch::lineAt(const QByteArray &bytes, qsizetype offset)
 {
-    return static_cast<int>(bytes.left(offset).count('\n')) + 1;
+    const qsizetype end = std::clamp<qsizetype>(offset, 0, bytes.size());
+    return static_cast<int>(QByteArrayView(bytes).first(end).count('\n')) + 1;
 }

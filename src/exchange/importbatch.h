@@ -2,6 +2,7 @@
 
 #include "importsummary.h"
 #include "store/macrostore.h"
+#include "yamltree.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -10,6 +11,8 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+class ImportProgress;
 
 // Gathers what a reader of another program's file finds into master macros the store can take:
 // names the settings layer would split get look-alike characters, an empty note name comes
@@ -20,6 +23,24 @@ class ImportBatch final
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
 
 public:
+    // What one import reads at most: whatever a file holds, its reading ends soon and takes
+    // memory in proportion to what the caps allow.
+    struct Limits
+    {
+        qint64 fileBytes = 16 << 20; // every file read, together
+        YamlTree::Limits yaml;
+    };
+
+    void setLimits(const Limits &limits) { m_limits = limits; }
+    const Limits &limits() const { return m_limits; }
+    // Told how far reading has come; its Cancel ends the reading as a failure.
+    void setProgress(ImportProgress *progress) { m_progress = progress; }
+    ImportProgress *progress() const { return m_progress; }
+    bool cancelled() const;
+    // Items to convert after parsing, and how many are done; false once cancelled.
+    void converting(qsizetype items);
+    bool advance(qsizetype done);
+
     // The master macro of that name, made on first use; its index.
     int master(const QString &name);
     // Adds a note; its index in `master`.
@@ -45,10 +66,15 @@ public:
     // Text that the placeholders must take as it is: "{{" is written "{{{{".
     static QString literal(QString text);
 
-    // The file's bytes, or a failure said; false then.
-    bool readFile(const QString &path, QByteArray *bytes);
+    // The file's bytes, or a failure said; false then. With `notRegular`, a file that is not a
+    // regular one (a pipe, a device, a socket) is only told there, not failed.
+    bool readFile(const QString &path, QByteArray *bytes, bool *notRegular = nullptr);
     // UTF-8 (a byte order mark dropped), or a failure at the line of the first bad byte.
     bool decodeUtf8(const QByteArray &bytes, QString *text);
+    // The same check without the text.
+    bool checkUtf8(const QByteArray &bytes);
+    // A YAML document, or a failure at its line (broken, or past the limits).
+    bool loadYaml(const QByteArray &bytes, YamlTree *tree);
     // The line (from 1) that the byte at `offset` is on.
     static int lineAt(const QByteArray &bytes, qsizetype offset);
 
@@ -57,9 +83,17 @@ private:
     {
         MacroStore::Master master;
         QSet<QString> names;
+        // The number the next " (n)" of a name tries, so that many notes of one name are
+        // numbered without trying every number before.
+        QHash<QString, int> nextNumber;
         QSet<int> codes;
     };
+    void failUtf8(const QByteArray &bytes);
+
     QList<Building> m_masters;
     QHash<QString, int> m_index;
     ImportSummary m_summary;
+    Limits m_limits;
+    ImportProgress *m_progress = nullptr;
+    qint64 m_bytesRead = 0;
 };

@@ -4,10 +4,11 @@
 
 #include <QJsonParseError>
 
-bool JsonFile::read(const QString &path, ImportBatch &batch, QJsonDocument *document)
+bool JsonFile::read(const QString &path, ImportBatch &batch, QJsonDocument *document,
+                    bool *notRegular)
 {
     QByteArray bytes;
-    if (!batch.readFile(path, &bytes))
+    if (!batch.readFile(path, &bytes, notRegular))
         return false;
     QJsonParseError error{};
     *document = QJsonDocument::fromJson(bytes, &error);

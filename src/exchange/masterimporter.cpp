@@ -1,5 +1,7 @@
 #include "masterimporter.h"
 
+#include "importbatch.h"
+
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -10,24 +12,29 @@ MasterMacroImporter::MasterMacroImporter(MacroStore &store, AskNewName askNewNam
 {
 }
 
-bool MasterMacroImporter::isReadableFile(const QString &path)
-{
-    // The settings layer treats a path it cannot open (missing, below a regular file) as an
-    // empty file, and only a directory as an access error; ask the file system first.
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable();
-}
-
 MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
 {
     m_imported.clear();
-    if (!isReadableFile(path))
+    QList<MacroStore::Master> masters;
+    const Outcome outcome = read(path, &masters);
+    return outcome == Outcome::Finished ? save(masters) : outcome;
+}
+
+MasterMacroImporter::Outcome MasterMacroImporter::read(const QString &path,
+                                                       QList<MacroStore::Master> *masters)
+{
+    // The settings layer treats a path it cannot open (missing, below a regular file) as an
+    // empty file, and only a directory as an access error; ask the file system first. Only a
+    // regular file: the settings layer would wait for a FIFO's writer, or read a device forever.
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
         return Outcome::Unreadable;
+    if (info.size() > ImportBatch::Limits().fileBytes)
+        return Outcome::TooLarge;
     QSettings file(path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
         return Outcome::Unreadable;
 
-    QList<MacroStore::Master> masters;
     const QStringList groups = file.childGroups();
     for (const QString &master : groups) {
         // A name holding a group separator cannot be one group of the store.
@@ -35,11 +42,11 @@ MasterMacroImporter::Outcome MasterMacroImporter::run(const QString &path)
             continue;
         file.beginGroup(master);
         file.beginGroup(MacroStore::MacrosGroup);
-        masters.append({master, importableNotes(file)});
+        masters->append({master, importableNotes(file)});
         file.endGroup();
         file.endGroup();
     }
-    return save(masters);
+    return Outcome::Finished;
 }
 
 MasterMacroImporter::Outcome MasterMacroImporter::save(const QList<MacroStore::Master> &masters)

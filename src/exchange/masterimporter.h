@@ -19,6 +19,7 @@ public:
         Finished,   // every importable master macro of the file was handled
         Stopped,    // the user cancelled the new-name prompt or gave an empty name
         Unreadable, // the file could not be read as a settings file; nothing was imported
+        TooLarge,   // the file is larger than an import reads; nothing was imported
         NotSaved    // the store refused the import; none of it was kept
     };
 
@@ -28,6 +29,9 @@ public:
     MasterMacroImporter(MacroStore &store, AskNewName askNewName);
 
     Outcome run(const QString &path);
+    // The reading half of run(), which needs no store (and can run in a worker thread):
+    // Finished, Unreadable or TooLarge.
+    static Outcome read(const QString &path, QList<MacroStore::Master> *masters);
     // The same for master macros read from another program's file.
     Outcome save(const QList<MacroStore::Master> &masters);
 
@@ -35,7 +39,6 @@ public:
     QList<MacroStore::Master> imported() const { return m_imported; }
 
 private:
-    static bool isReadableFile(const QString &path);
     static QList<MacroStore::Note> importableNotes(QSettings &file);
     bool chooseName(QString *candidate) const;
 

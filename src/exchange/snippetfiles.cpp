@@ -4,6 +4,7 @@
 #include "beeftextreader.h"
 #include "csvreader.h"
 #include "espansoreader.h"
+#include "importprogress.h"
 
 #include <QFileInfo>
 
@@ -36,11 +37,19 @@ bool SnippetFiles::isSnippetFile(const QString &path)
 ImportBatch SnippetFiles::read(const QString &path)
 {
     ImportBatch batch;
+    read(path, batch);
+    return batch;
+}
+
+void SnippetFiles::read(const QString &path, ImportBatch &batch)
+{
     const QString type = suffix(path);
     const QFileInfo info(path);
     // A phrase's hidden description, picked with hidden files shown, stands for its folder too.
     const bool autoKey = info.isDir() || type == QLatin1String("txt") ||
                          (type == QLatin1String("json") && info.fileName().startsWith('.'));
+    if (batch.progress()) // a folder's size is known only once it has been read
+        batch.progress()->start(ImportProgress::Stage::Reading, autoKey ? 0 : info.size());
     if (autoKey)
         AutoKeyReader::read(path, batch);
     else if (type == QLatin1String("json"))
@@ -49,5 +58,4 @@ ImportBatch SnippetFiles::read(const QString &path)
         CsvReader::read(path, batch);
     else
         EspansoReader::read(path, batch);
-    return batch;
 }

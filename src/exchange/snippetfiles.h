@@ -16,4 +16,6 @@ public:
     // True for a file of another program; anything else is read as a master macro file.
     static bool isSnippetFile(const QString &path);
     static ImportBatch read(const QString &path);
+    // Into a batch given its limits and progress beforehand.
+    static void read(const QString &path, ImportBatch &batch);
 };

@@ -1,5 +1,6 @@
 #include "macrocommands.h"
 
+#include "exchange/importprogressdlg.h"
 #include "exchange/importsummarydlg.h"
 #include "exchange/masterimporter.h"
 #include "exchange/snippetfiles.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <QDir>
+#include <QLocale>
 #include <QTreeWidget>
 
 MacroCommands::MacroCommands(QWidget *window, QTreeWidget *tree, MacroTreeItems &items,
@@ -142,10 +144,22 @@ void MacroCommands::import()
         return m_dialogs.getText(m_window, caption, label, &name) ? name : QString();
     });
     const QString file = QDir::toNativeSeparators(path);
+    // Read in a worker thread, so that a large file leaves the window live; Cancel ends the
+    // import there, before anything is written.
+    const bool snippets = SnippetFiles::isSnippetFile(path);
+    ImportBatch batch;
+    QList<MacroStore::Master> masters;
     MasterMacroImporter::Outcome outcome = MasterMacroImporter::Outcome::Finished;
-    if (SnippetFiles::isSnippetFile(path)) {
-        // Read whole and shown before anything is written; a broken file writes nothing.
-        const ImportBatch batch = SnippetFiles::read(path);
+    const auto reading = [&](ImportBatch &read) {
+        if (snippets)
+            SnippetFiles::read(path, read);
+        else
+            outcome = MasterMacroImporter::read(path, &masters);
+    };
+    if (!ImportProgressDlg::run(file, reading, m_window, &batch))
+        return;
+    if (snippets) {
+        // Shown before anything is written; a broken file writes nothing.
         const ImportSummary summary = batch.summary();
         if (summary.failed())
             return warn(summary.errorLine > 0
@@ -158,15 +172,19 @@ void MacroCommands::import()
                                   .arg(file, summary.error));
         if (ImportSummaryDlg(file, summary, m_window).exec() != QDialog::Accepted)
             return;
+        masters = batch.masters();
+    }
+    if (outcome == MasterMacroImporter::Outcome::Finished) {
         m_items.fillAll();
-        outcome = importer.save(batch.masters());
-    } else {
-        m_items.fillAll();
-        outcome = importer.run(path);
+        outcome = importer.save(masters);
     }
     switch (outcome) {
     case MasterMacroImporter::Outcome::Unreadable:
         return warn(tr("The file \"%1\" could not be read as a Master Macro file.").arg(file));
+    case MasterMacroImporter::Outcome::TooLarge:
+        return warn(
+            tr("The file \"%1\" is larger than %2, the most Keyquill imports at once.")
+                .arg(file, QLocale().formattedDataSize(ImportBatch::Limits().fileBytes, 0)));
     case MasterMacroImporter::Outcome::NotSaved:
         return storeWriteFailed(tr("The Master Macros of \"%1\" were not imported").arg(file));
     case MasterMacroImporter::Outcome::Finished:

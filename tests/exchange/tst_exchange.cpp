@@ -6,7 +6,11 @@
 #include "support/windowfixture.h"
 
 #include "exchange/exportdlg.h"
+#include "exchange/importbatch.h"
+#include "exchange/importprogressdlg.h"
 #include "exchange/masterexporter.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -90,6 +94,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("warning");
         const QString data = QStringLiteral(KEYQUILL_TEST_DATA "/");
         QTest::newRow("a folder") << data << QStringList() << "could not be read as a Master";
+        // Refused before a byte is read (a sparse file: nothing of it is on the disk).
+        QFile large(m_dir.filePath("large.mmacro"));
+        if (large.open(QIODevice::WriteOnly) && large.resize(17 << 20))
+            QTest::newRow("larger than an import reads")
+                << large.fileName() << QStringList() << "is larger than 16 MiB";
         // The store refuses the import (a full disk): none of it stays, in the tree either.
         QTest::newRow("refused") << Escapes << QStringList() << "Macros of";
         QTest::newRow("separators in names")
@@ -165,6 +174,10 @@ private Q_SLOTS:
             << true << QStringList() << QStringList()
             << "could not be imported; reading stopped at line 1: A quoted field is not closed. "
                "Nothing was imported.";
+        QTest::newRow("a FIFO, never waited on")
+            << "<fifo>" << true << QStringList() << QStringList()
+            << "could not be imported: It is not a regular file (it is a pipe, a device or a "
+               "socket), so it was not read. Nothing was imported.";
     }
     void snippetFilesAfterTheirSummary()
     {
@@ -173,8 +186,12 @@ private Q_SLOTS:
         QFETCH(QString, said);
         QFETCH(QStringList, names);
         const QString path = m_dir.filePath("table.csv");
+        QFile::remove(path);
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv.toUtf8()) > 0);
+        if (csv == "<fifo>")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv.toUtf8()) > 0);
         file.close();
         const QStringList before = TestEnvironment::storeDump();
         QString shown;
@@ -195,6 +212,34 @@ private Q_SLOTS:
         stored.sort();
         QTEST(stored, "added");
         QCOMPARE(treeDump().size(), 5 + stored.size() + (stored.isEmpty() ? 0 : 2));
+    }
+
+    // Reading runs in a worker thread while the window stays live; its Cancel, once the
+    // progress dialog is up, ends the reading and the import.
+    void readingLeavesTheWindowLive_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("read to its end") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void readingLeavesTheWindowLive()
+    {
+        QFETCH(bool, cancel);
+        ModalAnswerer answerer;
+        answerer.expect([](QWidget *dialog) {
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+        });
+        std::atomic<bool> inWorker = false;
+        const auto reading = [&](ImportBatch &batch) {
+            inWorker = QThread::currentThread() != QCoreApplication::instance()->thread();
+            while (cancel && !batch.cancelled())
+                QThread::msleep(1);
+            batch.addNote(batch.master("M"), "n", 0, "t");
+        };
+        ImportBatch batch;
+        QCOMPARE(ImportProgressDlg::run("file", reading, m_window.get(), &batch), !cancel);
+        QVERIFY(inWorker);
+        QCOMPARE(batch.summary().notes, cancel ? 0 : 1);
     }
 
     void failedExportKeepsTheDialogAndTheTarget_data()

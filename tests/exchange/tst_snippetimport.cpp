@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString CtrlAltA = QString::number((Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined());
@@ -70,6 +72,8 @@ matches:
         type: date
         params:
           format: "%j"
+  - label: "Lab"
+    replace: "z"
   - regex: ":(?P<n>\\d+)x"
     replace: "{{n}}"
   - trigger: ":form"
@@ -90,12 +94,16 @@ const char *const Beeftext = R"({
     {"uuid": "{c}", "name": "Stamp", "keyword": "td", "group": "{2e1d}",
      "snippet": "#{date} #{time}#{cursor}"},
     {"uuid": "{d}", "name": "Ref", "keyword": "ref", "group": "{2e1d}",
-     "snippet": "See #{combo:sig} and #{combo:addr}"},
-    {"uuid": "{e}", "name": "Loose", "keyword": "loose", "snippet": "{{literal}} #{broken"},
+     "snippet": "See #{combo:sig} and #{combo:addr} #{combo:td} #{combo:run}"},
+    42, "text", {"name": "no snippet", "keyword": "none"},
+    {"uuid": "{e}", "name": "Loose", "keyword": "loose",
+     "snippet": "#{combo:cy}{{literal}} #{broken"},
     {"uuid": "{f}", "name": "Run", "keyword": "run", "group": "{2e1d}",
      "snippet": "#{powershell:C:\\x.ps1}"},
     {"uuid": "{g}", "name": "Later", "keyword": "later", "group": "{2e1d}",
-     "snippet": "#{dateTime:+1d:yyyy}"}
+     "snippet": "#{dateTime:+1d:yyyy}"},
+    {"uuid": "{h}", "name": "", "keyword": "cy", "group": "{1f0c}", "snippet": "y#{combo:cz}"},
+    {"uuid": "{i}", "name": "", "keyword": "cz", "group": "{2e1d}", "snippet": "z#{combo:cy}"}
   ]
 })";
 
@@ -121,12 +129,18 @@ class TestSnippetImport final : public QObject
     QTemporaryDir m_dir;
 
     // Writes "path", "content", ... below a fresh folder; the first path is the one imported.
+    // The content "<fifo>" makes a FIFO, "<link TARGET>" a symbolic link.
     QString write(const QStringList &files)
     {
         const QString root = m_dir.filePath(QTest::currentDataTag());
         for (qsizetype i = 0; i + 1 < files.size(); i += 2) {
             const QString path = root + '/' + files.at(i);
+            const QString content = files.at(i + 1);
             QDir().mkpath(QFileInfo(path).absolutePath());
+            if (content == "<fifo>" && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0)
+                continue;
+            if (content.startsWith("<link ") && QFile::link(content.mid(6).chopped(1), path))
+                continue;
             QFile file(path);
             if (!file.open(QIODevice::WriteOnly) || file.write(files.at(i + 1).toUtf8()) < 0)
                 return {};
@@ -149,9 +163,10 @@ private Q_SLOTS:
                            "{{{{ kept }} {{{{unknown}}",
                            "base/:me|0|I am Jane {{{{x}}",
                            "base/:espanso (2)|0|again",
-                           "base/:a\u2215b|0|slash"}
+                           "base/:a\u2215b|0|slash",
+                           "base/Lab|0|z"}
             << QStringList{"Master Macros: 1",
-                           "Notes: 7",
+                           "Notes: 8",
                            "Notes renamed",
                            "matches using a shell variable: 1",
                            "form matches: 1",
@@ -161,11 +176,19 @@ private Q_SLOTS:
             << QStringList{"export.json", Beeftext}
             << QStringList{"Mail/Signature|0|Regards,\n{{input:Your name}}",
                            "Mail/addr|0|{{clipboard}} on {{date:yyyy-MM-dd}} {{date}} {{time}}",
-                           "Code/Stamp|0|{{date}} {{time}}{{cursor}}",
-                           "Code/Ref|0|See {{note:Signature}} and {{note:addr}}",
-                           "export/Loose|0|{{{{literal}} #{broken"}
-            << QStringList{"Master Macros: 3", "Notes: 5", "combos using #{powershell}: 1",
-                           "combos using #{dateTime}: 1"};
+                           "Mail/cy|0|yz{{note:cy}}", "Code/Stamp|0|{{date}} {{time}}{{cursor}}",
+                           "Code/Ref|0|See Regards,\n{{input:Your name}} and {{clipboard}} on "
+                           "{{date:yyyy-MM-dd}} {{date}} {{time}} {{note:Stamp}} {{note:run}}",
+                           "Code/cz|0|zy{{note:cz}}",
+                           // Taken in through two other groups, cy would take itself in.
+                           "export/Loose|0|yz{{note:cy}}{{{{literal}} #{broken"}
+            << QStringList{"Master Macros: 3",
+                           "Notes: 7",
+                           "combos using #{powershell}: 1",
+                           "combos using #{dateTime}: 1",
+                           "entries of \"combos\" that are not combos: 3",
+                           "combos naming a combo that cannot be taken in (#{combo:...} kept as "
+                           "{{note:...}}): 2"};
         QTest::newRow("AutoKey folder")
             << QStringList{"My Phrases/Home Address.txt",
                            "1 Main St\n<cursor>{{x}}",
@@ -189,15 +212,29 @@ private Q_SLOTS:
                            phrase("Run", "", "null", "script"),
                            "My Phrases/run.py",
                            "print(1)",
+                           "My Phrases/.f13.json",
+                           phrase("F13", R"("<ctrl>")", R"("<f13>")"),
+                           "My Phrases/f13.txt",
+                           "f13",
+                           "My Phrases/.pipe.json",
+                           phrase("Pipe", "", "null"),
+                           "My Phrases/pipe.txt",
+                           "<fifo>",
                            "My Phrases/Sub/.s.json",
                            phrase("", "", "null"),
                            "My Phrases/Sub/s.txt",
-                           "inner"}
-            << QStringList{"Phrases/Five|" + ShiftF5 + "|five",
+                           "inner",
+                           "My Phrases/Sub/up",
+                           "<link ..>"}
+            << QStringList{"Phrases/F13|0|f13",
+                           "Phrases/Five|" + ShiftF5 + "|five",
                            "Phrases/Home Address|" + CtrlAltH + "|1 Main St\n{{cursor}}{{{{x}}",
-                           "Phrases/Tab|0|tab", "Phrases/Win|0|super", "Sub/s|0|inner"}
+                           "Phrases/Tab|0|tab",
+                           "Phrases/Win|0|super",
+                           "Sub/s|0|inner"}
             << QStringList{"Master Macros: 2", "Hot keys kept: 2",
-                           "hot keys Keyquill does not offer: 2", "scripts: 1"};
+                           "hot keys Keyquill does not offer: 3", "scripts: 1",
+                           "phrases that are not regular files: 1"};
         QTest::newRow("CSV, header, quotes and line breaks")
             << QStringList{"notes.csv", "\ufeffHot key;Text;Name;Master Macro\r\n"
                                         "Ctrl+Alt+A;\"Dear \"\"Sir\"\";\r\nbye\";Letter;Mail\r\n"
@@ -213,8 +250,9 @@ private Q_SLOTS:
                            "hot keys another note of the Master Macro holds: 1",
                            "hot keys Keyquill does not offer: 1"};
         QTest::newRow("CSV without header, commas")
-            << QStringList{"plain.csv", "a,\"x, y\"\nb,\"\"\n,\n"}
-            << QStringList{"plain/a|0|x, y", "plain/b|0|"} << QStringList{"Notes: 2"};
+            << QStringList{"plain.csv", "a,\"x, y\"\nb,\"\"\n,\na\\b,c\n"}
+            << QStringList{"plain/a|0|x, y", "plain/b|0|", "plain/a\u2216b|0|c"}
+            << QStringList{"Notes: 3"};
     }
     void filesGiveMastersAndNotes()
     {
@@ -264,6 +302,20 @@ private Q_SLOTS:
             << QStringList{"P/a.txt", "a", "P/.a.json", "{\n\"type\": \"phrase\",\n\"x\" 1}"}
             << ".a.json: The file is not valid JSON" << 3;
         QTest::newRow("AutoKey, no phrases") << QStringList{"Q/a.txt", "a"} << "no phrases" << 0;
+        // Past the caps (made small here): the line where reading stopped.
+        const QString repeated = "t: &t \"" + QString(100, 'x') + "\"\nmatches:\n" +
+                                 QString("- {trigger: a, replace: *t}\n").repeated(20);
+        QTest::newRow("YAML, aliases repeat a text")
+            << QStringList{"i.yml", repeated} << "aliases (*name) repeat more than 1 KiB" << 13;
+        QTest::newRow("YAML, too many items")
+            << QStringList{"j.yml", "matches:\n- [" + QString("a, ").repeated(300) + "]\n"}
+            << "more than 200 YAML items" << 2;
+        QTest::newRow("YAML, nested too deep")
+            << QStringList{"k.yml", "matches:\n- " + QString("[").repeated(3000)} << "nest deeper"
+            << 2;
+        QTest::newRow("CSV, larger than the cap")
+            << QStringList{"l.csv", "a;" + QString(5000, 'b')} << "larger than 4 KiB" << 0;
+        QTest::newRow("CSV, a FIFO") << QStringList{"m.csv", "<fifo>"} << "not a regular file" << 0;
         QTest::newRow("CSV, open quote")
             << QStringList{"g.csv", "a,b\nc,\"d\ne,f\n"} << "not closed" << 2;
         QTest::newRow("CSV, text after quote")
@@ -283,7 +335,13 @@ private Q_SLOTS:
             error = "not UTF-8";
             line = 3;
         }
-        const ImportBatch batch = SnippetFiles::read(path);
+        ImportBatch batch;
+        ImportBatch::Limits limits;
+        limits.fileBytes = 4096;
+        limits.yaml.items = 200;
+        limits.yaml.repeated = 1024;
+        batch.setLimits(limits);
+        SnippetFiles::read(path, batch);
         QVERIFY2(batch.summary().error.contains(error), qPrintable(batch.summary().error));
         QCOMPARE(batch.summary().errorLine, line);
     }
