@@ -14,6 +14,8 @@ const QString Open = QStringLiteral("{{");
 const QString Close = QStringLiteral("}}");
 // A note name in a warning: the tray's tool tip and the editor show them.
 constexpr qsizetype ShownName = 60;
+// Qt's date formatter takes time that grows with the square of the format's length.
+constexpr qsizetype MaxDateFormat = 256;
 
 int graphemes(QStringView text)
 {
@@ -219,7 +221,7 @@ bool FillIn::fillOne(const QString &inside, int depth, Pass &pass) const
         piece = m_locale.toString(m_now.date(), QLocale::ShortFormat);
     } else if (inside == QLatin1String("time")) {
         piece = m_locale.toString(m_now.time(), QLocale::ShortFormat);
-    } else if (inside.startsWith(QLatin1String("date:"))) {
+    } else if (inside.startsWith(QLatin1String("date:")) && inside.size() <= 5 + MaxDateFormat) {
         piece = date(inside.mid(5));
     } else if (inside == QLatin1String("clipboard")) {
         if (!pass.clipboard->has_value())

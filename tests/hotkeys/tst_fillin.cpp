@@ -49,6 +49,9 @@ private Q_SLOTS:
         // Unclosed braces by the hundred thousand, all but the last: read once, not once each.
         const QString strewn = QString("{{ ").repeated(300000) + "}}";
         row("braces strewn", strewn, strewn);
+        // Qt's formatter takes minutes over a format of a million characters.
+        const QString format = "{{date:" + QString("yyyy").repeated(100) + "}}";
+        row("a format too long", format, format);
         row("stray braces around", "{ {{date:yyyy}} }} {{a {{date:yy}}", "{ 2026 }} {{a 26");
         row("inputs once each, in order", "{{input:Name}}/{{input:Town}}/{{input:Name}}",
             "Ann/Paris/Ann", 0, 0, {"Name", "Town"});
@@ -65,6 +68,8 @@ private Q_SLOTS:
         row("ten wide, eight deep, after a hundred",
             "{{note:wide6}}|{{cursor}}{{note:wide0}}|{{input:Name}}",
             QString(100, 'x') + "|{{note:wide0}}|{{input:Name}}", 29, 1, {}, "wide");
+        const QString longName = "{{note:" + QString(1000, 'n') + "}}";
+        row("a long name past the limit", longName, longName, 0, 1, {}, "wide");
     }
 
     void expand()
@@ -92,6 +97,7 @@ private Q_SLOTS:
             notes.insert(QString("wide%1").arg(i),
                          QString("{{note:wide%1}}").arg(i + 1).repeated(10));
         notes.insert("wide8", "x");
+        notes.insert(QString(1000, 'n'), "{{note:wide0}}");
         QHash<QString, int> lookups;
         fillIn.setNotes([&](const QString &note, QString *found) {
             ++lookups[note];
@@ -116,6 +122,8 @@ private Q_SLOTS:
             QVERIFY2(it.value() == 1, qPrintable(it.key())); // once for both walks
         QCOMPARE(result.cursorLeft, cursorLeft);
         QCOMPARE(result.warnings.size(), warnings);
+        for (const QString &warning : result.warnings)
+            QVERIFY(warning.size() < 200); // the tray's tool tip shows them
         QCOMPARE(clipboardReads, expected.contains("copied") ? 1 : 0); // at most one round trip
     }
 

@@ -16,6 +16,7 @@ class TestFillInWindows final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
+    const QString Long = QString(80, 'y'); // a note's name
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
@@ -23,29 +24,37 @@ private Q_SLOTS:
     void preview_data()
     {
         QTest::addColumn<QString>("text");
-        // Each line as shown; one ending in "…" is the start of an elided one.
+        // Each delivered line as shown; one ending in "…" is the start of an elided one.
         QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("warning"); // how it begins
         QTest::newRow("inputs and the caret")
-            << "Hi {{input:Name}}{{cursor}}!" << QStringList{"Delivers: Hi <Name>‸!"};
+            << "Hi {{input:Name}}{{cursor}}!" << QStringList{"Delivers: Hi <Name>‸!"} << "";
+        QStringList thousand;
+        for (int i = 1; i <= 1000; ++i)
+            thousand << QString::number(i);
         QTest::newRow("the first lines only")
-            << "1\n2\n3\n4\n5" << QStringList{"Delivers: 1", "2", "3", "…"};
+            << thousand.join('\n') << QStringList{"Delivers: 1", "2", "3", "…"} << "";
         QTest::newRow("a word wider than the window")
-            << QString(5000, 'x') << QStringList{"Delivers: xxxxxxxxxx…"};
+            << QString(5000, 'x') << QStringList{"Delivers: xxxxxxxxxx…"} << "";
+        QTest::newRow("a long name in a warning")
+            << "{{note:" + Long + "}}" << QStringList{"Delivers: {{note:yyyyyyyyyy…"}
+            << "The Note \"yyyyyyyyyy";
         QTest::newRow("ten wide, eight deep")
-            << "{{note:wide0}}"
-            << QStringList{"Delivers: {{note:wide0}}",
-                           "The text would grow past 1,048,576 characters, so {{note:wide0}} and "
-                           "the placeholders after it were delivered as written."};
+            << "{{note:wide0}}" << QStringList{"Delivers: {{note:wide0}}"}
+            << "The text would grow past 1,048,576 characters, so {{note:wide0}} and the "
+               "placeholders after it were delivered as written.";
     }
     void preview()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, lines);
+        QFETCH(QString, warning);
         TestEnvironment::clearStore();
         for (int i = 0; i < 8; ++i)
             TestEnvironment::writeNote("M", QString("wide%1").arg(i), 0,
                                        QString("{{note:wide%1}}").arg(i + 1).repeated(10));
         TestEnvironment::writeNote("M", "wide8", 0, "x");
+        TestEnvironment::writeNote("M", Long, 0, "{{note:" + Long + "}}");
         TestEnvironment::writeNote("M", "note", 0, text);
         MacroStore store;
         ScriptedDialogs dialogs;
@@ -59,22 +68,25 @@ private Q_SLOTS:
         editor.setFillIn(true);
         editor.showNote("M", "note");
         QTRY_VERIFY(preview->isVisible() && !preview->text().isEmpty());
-        const QStringList shown = preview->text().split('\n');
-        QCOMPARE(shown.size(), lines.size());
-        for (int i = 0; i < lines.size(); ++i) {
-            if (lines[i].endsWith(QChar(0x2026))) {
-                QVERIFY2(shown[i].startsWith(lines[i].chopped(1)), qPrintable(shown[i]));
-                QVERIFY(preview->fontMetrics().horizontalAdvance(shown[i]) <=
-                        preview->contentsRect().width());
-            } else {
-                QCOMPARE(shown[i], lines[i]);
-            }
-        }
         // However long the text, the editor asks for no more room than without the preview
-        // (but the preview's few lines).
+        // (but the preview's few lines), and the lines follow it when it narrows.
         QCOMPARE(editor.minimumSizeHint().width(), narrowest);
         QVERIFY(editor.minimumSizeHint().height() <
                 tallest + (lines.size() + 3) * preview->fontMetrics().lineSpacing());
+        for (int width : {600, narrowest}) {
+            editor.resize(width, 400);
+            QTRY_COMPARE(editor.width(), width);
+            const QStringList shown = preview->text().split('\n');
+            QCOMPARE(shown.size(), lines.size() + (warning.isEmpty() ? 0 : 1));
+            QVERIFY(shown.last().startsWith(warning));
+            for (int i = 0; i < lines.size(); ++i) {
+                QVERIFY(preview->fontMetrics().horizontalAdvance(shown[i]) <= preview->width());
+                if (lines[i].endsWith(QChar(0x2026)))
+                    QVERIFY2(shown[i].startsWith(lines[i].chopped(1)), qPrintable(shown[i]));
+                else
+                    QCOMPARE(shown[i], lines[i]);
+            }
+        }
     }
 
     void inputWindow_data()
