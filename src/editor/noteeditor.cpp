@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextEdit>
+#include <utility>
 
 namespace {
 
