@@ -76,6 +76,7 @@ private Q_SLOTS:
         bool asked = false;
         answerer.expect([&](QWidget *question) {
             asked = true;
+            QCOMPARE(question->windowTitle(), "Keyquill — note");
             // Typed on the keyboard, not into the widget: the question must have it.
             QVERIFY(QTest::qWaitFor([question] { return question->isActiveWindow(); }));
             type(answer);
