@@ -14,6 +14,8 @@ const QString Open = QStringLiteral("{{");
 const QString Close = QStringLiteral("}}");
 // A note name in a warning: the tray's tool tip and the editor show them.
 constexpr qsizetype ShownName = 60;
+// Of the notes left as written because they include themselves or are too deep.
+constexpr qsizetype MaxWarnings = 3;
 // Qt's date formatter takes time that grows with the square of the format's length.
 constexpr qsizetype MaxDateFormat = 256;
 
@@ -271,7 +273,9 @@ bool FillIn::fillNote(const QString &name, int depth, Pass &pass) const
                                                  "{{note:%2}} was delivered as written.")
                          .arg(MaxDepth)
                          .arg(shown(name));
-        if (!pass.collecting && !pass.warnings.contains(warning))
+        // A few say what is wrong; hundreds would make the tool tip taller than the screen.
+        if (!pass.collecting && pass.warnings.size() < MaxWarnings &&
+            !pass.warnings.contains(warning))
             pass.warnings << warning;
         return false;
     }

@@ -60,6 +60,8 @@ private Q_SLOTS:
         row("input cancelled", "a {{note:sig}} {{input:Town}}", "", 0, 0, {"Name", "Town"});
         row("includes itself", "a {{note:self}} b", "a {{note:self}} b", 0, 1, {}, "self");
         row("includes itself through another", "{{note:ping}}", "{{note:ping}}", 0, 1);
+        const QString loops = "{{note:loop0}}{{note:loop1}}{{note:loop2}}{{note:loop3}}";
+        row("a few of many warnings", loops, loops, 0, 3);
         row("too deep", "{{note:deep0}}", "01234567{{note:deep8}}", 0, 1);
         // Ten wide: a million copies six deep, a hundred million eight deep. The limit is met
         // at once; that placeholder and every one after it stay as written, what came before
@@ -97,6 +99,8 @@ private Q_SLOTS:
             notes.insert(QString("wide%1").arg(i),
                          QString("{{note:wide%1}}").arg(i + 1).repeated(10));
         notes.insert("wide8", "x");
+        for (int i = 0; i < 4; ++i)
+            notes.insert(QString("loop%1").arg(i), QString("{{note:loop%1}}").arg(i));
         notes.insert(QString(1000, 'n'), "{{note:wide0}}");
         QHash<QString, int> lookups;
         fillIn.setNotes([&](const QString &note, QString *found) {
