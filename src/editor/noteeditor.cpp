@@ -11,12 +11,24 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextEdit>
+#include <utility>
+
+namespace {
+
+// A pause in typing this long updates the preview.
+constexpr int PreviewPauseMs = 150;
+// A line of the preview is cut to this many characters before it is elided to the width.
+constexpr qsizetype PreviewLineChars = 500;
+
+} // namespace
 
 NoteEditor::NoteEditor(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::NoteEditor>()),
@@ -24,6 +36,9 @@ NoteEditor::NoteEditor(QWidget *parent)
 {
     ui->setupUi(this);
     fillKeyList();
+    m_previewTimer.setSingleShot(true);
+    connect(&m_previewTimer, &QTimer::timeout, this, &NoteEditor::showPreview);
+    ui->preview->installEventFilter(this);
 }
 
 NoteEditor::~NoteEditor() = default;
@@ -36,7 +51,8 @@ void NoteEditor::attach(MacroStore &store, Dialogs &dialogs)
         connect(box, &QCheckBox::clicked, this, &NoteEditor::edited);
     connect(ui->shortcutKey, &QComboBox::currentIndexChanged, this, &NoteEditor::edited);
     connect(ui->macro, &QTextEdit::textChanged, this, &NoteEditor::edited);
-    connect(ui->macro, &QTextEdit::textChanged, this, &NoteEditor::showPreview);
+    connect(ui->macro, &QTextEdit::textChanged, this,
+            [this] { m_previewTimer.start(PreviewPauseMs); });
     connect(ui->btnUpdate, &QPushButton::clicked, this, &NoteEditor::save);
 }
 
@@ -87,7 +103,7 @@ void NoteEditor::showNote(const QString &master, const QString &note)
     m_shown = stored;
     setDirty(false);
     markUsedKeys();
-    showPreview();
+    m_previewTimer.start(0);
 }
 
 int NoteEditor::code() const
@@ -147,11 +163,12 @@ bool NoteEditor::save()
 void NoteEditor::setFillIn(bool on)
 {
     m_fillIn = on;
-    showPreview();
+    m_previewTimer.start(0);
 }
 
 // Inputs show as their labels in angle brackets, the caret's place as a caret mark; the other
-// notes as last saved.
+// notes as last saved. The delivered text's first lines only, so that no note can make the
+// window wider or taller.
 void NoteEditor::showPreview()
 {
     const bool shown = m_fillIn && !m_note.isEmpty() && m_store;
@@ -160,13 +177,21 @@ void NoteEditor::showPreview()
         return;
     FillIn fillIn(QDateTime::currentDateTime(),
                   [] { return QGuiApplication::clipboard()->text(); });
-    fillIn.setNotes([this](const QString &name, QString *text) {
-        if (!m_store->noteNames(m_master).contains(name))
+    QHash<QString, QString> notes;
+    bool read = false;
+    fillIn.setNotes([&](const QString &name, QString *text) {
+        // All at once, the first time a note is included.
+        if (!std::exchange(read, true)) {
+            for (const MacroStore::Note &note : m_store->notes(m_master))
+                notes.insert(note.name, note.text);
+        }
+        const auto it = notes.constFind(name);
+        if (it == notes.constEnd())
             return false;
-        *text = m_store->note(m_master, name).text;
+        *text = *it;
         return true;
     });
-    fillIn.setInput([](const QStringList &labels, QStringList *values) {
+    fillIn.setInput([](const QString &, const QStringList &labels, QStringList *values) {
         for (const QString &label : labels)
             *values << QStringLiteral("<%1>").arg(label);
         return true;
@@ -174,8 +199,44 @@ void NoteEditor::showPreview()
     FillIn::Result result = fillIn.expand(ui->macro->toPlainText(), m_note);
     if (result.cursorAt >= 0)
         result.text.insert(result.cursorAt, QChar(0x2038)); // ‸
-    QStringList lines{tr("Delivers: %1").arg(result.text)};
-    ui->preview->setText((lines + result.warnings).join(QLatin1Char('\n')));
+    const QStringView text(result.text);
+    m_previewLines.clear();
+    for (qsizetype at = 0; m_previewLines.size() <= PreviewLines;) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        const qsizetype length = (end < 0 ? text.size() : end) - at;
+        m_previewLines << text.mid(at, std::min(length, PreviewLineChars)).toString() +
+                              (length > PreviewLineChars ? QString(QChar(0x2026)) : QString());
+        if (end < 0)
+            break;
+        at = end + 1;
+    }
+    if (m_previewLines.size() > PreviewLines)
+        m_previewLines.last() = QChar(0x2026);
+    m_previewLines.first() = tr("Delivers: %1").arg(m_previewLines.first());
+    m_previewWarnings = result.warnings;
+    m_previewWidth = -1;
+    fitPreview();
+}
+
+void NoteEditor::fitPreview()
+{
+    const int width = ui->preview->contentsRect().width();
+    if (width == m_previewWidth || m_previewLines.isEmpty())
+        return;
+    m_previewWidth = width;
+    const QFontMetrics metrics(ui->preview->font());
+    QStringList lines;
+    for (const QString &line : std::as_const(m_previewLines))
+        lines << metrics.elidedText(line, Qt::ElideRight, width);
+    // The warnings are sentences: they wrap.
+    ui->preview->setText((lines + m_previewWarnings).join(QLatin1Char('\n')));
+}
+
+bool NoteEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->preview && event->type() == QEvent::Resize)
+        fitPreview();
+    return QWidget::eventFilter(watched, event);
 }
 
 bool NoteEditor::changedOnDisk() const

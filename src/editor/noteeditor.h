@@ -5,6 +5,8 @@
 #include <memory>
 #include <QIcon>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 class Dialogs;
@@ -21,6 +23,9 @@ class NoteEditor final : public QWidget
     Q_OBJECT
 
 public:
+    // Lines of the delivered text the preview shows, each elided to its width.
+    static constexpr int PreviewLines = 3;
+
     explicit NoteEditor(QWidget *parent = nullptr);
     ~NoteEditor() override;
 
@@ -52,12 +57,16 @@ Q_SIGNALS:
 private Q_SLOTS:
     void on_btnRevert_clicked() { revert(); }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void fillKeyList();
     void edited();
     void setDirty(bool dirty);
     void markUsedKeys();
     void showPreview();
+    void fitPreview();
     void warn(const QString &text);
 
     // The note changed on disk since it was shown: true to save over it anyway (the user said
@@ -73,4 +82,9 @@ private:
     QString m_note;
     bool m_dirty = false;
     bool m_fillIn = false;
+    // The preview is worked out once the user pauses, not on every key.
+    QTimer m_previewTimer;
+    QStringList m_previewLines; // the delivered text's, before they are fitted to the width
+    QStringList m_previewWarnings;
+    int m_previewWidth = -1; // what they were fitted to
 };

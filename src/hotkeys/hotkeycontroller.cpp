@@ -228,9 +228,16 @@ void HotKeyController::deliverNote(const QString &master, const QString &note, c
 
 void HotKeyController::queue(Delivery delivery)
 {
-    // Read now: the delivery puts the note's own text there.
-    if (m_fillIn)
-        delivery.clipboard = m_platform.clipboardText();
+    if (m_fillIn) {
+        // What the notes it includes say now is what it delivers, each looked up once.
+        delivery.notes = FillIn::remembering(delivery.notes ? delivery.notes : m_textOf);
+        FillIn scan(QDateTime(), {});
+        scan.setNotes(delivery.notes);
+        // Read now, as the delivery puts the note's own text there; and only for a note that
+        // asks for it, as a large clipboard costs its owner's time and our memory.
+        if (scan.readsClipboard(delivery.text))
+            delivery.clipboard = m_platform.clipboardText();
+    }
     m_pending.append(delivery);
     if (!m_delivery.isBusy() && !m_settleTimer.isActive() && !m_asking)
         deliverNext();
@@ -258,15 +265,16 @@ bool HotKeyController::fillIn(Delivery &delivery)
     fillIn.setNotes(delivery.notes ? delivery.notes : m_textOf);
     if (m_ask) {
         // The question runs an event loop of its own; presses meanwhile wait their turn.
-        fillIn.setInput([this](const QStringList &labels, QStringList *values) {
-            const quintptr focused = m_platform.focusedWindow();
-            m_asking = true;
-            const bool answered = m_ask(labels, values);
-            m_asking = false;
-            // Answered or cancelled, the keyboard goes back to where the user was.
-            m_platform.giveFocusBack(focused);
-            return answered;
-        });
+        fillIn.setInput(
+            [this](const QString &note, const QStringList &labels, QStringList *values) {
+                const quintptr focused = m_platform.focusedWindow();
+                m_asking = true;
+                const bool answered = m_ask(note, labels, values);
+                m_asking = false;
+                // Answered or cancelled, the keyboard goes back to where the user was.
+                m_platform.giveFocusBack(focused);
+                return answered;
+            });
     }
     const QString name = !delivery.note.isEmpty() ? delivery.note
                          : m_nameOf               ? m_nameOf(delivery.code)

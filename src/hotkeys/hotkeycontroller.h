@@ -55,7 +55,7 @@ public:
         QString text;
         // Its {{note:...}} texts where they are not the live master macro's.
         FillIn::NoteLookup notes;
-        QString clipboard; // at the press, for the placeholders
+        QString clipboard; // at the press, where the note holds {{clipboard}}
     };
 
     // The text a press of `code` delivers; false when no note of the live master macro has it.

@@ -1,21 +1,40 @@
 #include "inputsdlg.h"
 #include "ui_inputsdlg.h"
 
+#include <algorithm>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
 
-InputsDlg::InputsDlg(const QStringList &labels, QWidget *parent)
+InputsDlg::InputsDlg(const QString &note, const QStringList &labels, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), ui(std::make_unique<Ui::InputsDlg>())
 {
     ui->setupUi(this);
+    if (!note.isEmpty())
+        setWindowTitle(tr("%1 — %2").arg(windowTitle(), note));
     for (const QString &label : labels) {
-        auto *field = new QLineEdit(this);
+        auto *field = new QLineEdit(ui->fieldsArea);
         field->setObjectName(QStringLiteral("input%1").arg(m_fields.size()));
         ui->fields->addRow(label + QLatin1Char(':'), field);
         m_fields << field;
     }
+    fitToScreen();
 }
 
 InputsDlg::~InputsDlg() = default;
+
+void InputsDlg::fitToScreen()
+{
+    const QSize room = screen()->availableGeometry().size();
+    setMaximumSize(room);
+    // The fields scroll, the window never does: as wide as the labels need, beside a scroll
+    // bar, and wide enough for the window manager to show the whole title with its buttons.
+    const QFontMetrics metrics(font());
+    const int fields =
+        ui->fieldsArea->sizeHint().width() + ui->scroll->verticalScrollBar()->sizeHint().width();
+    const int title = metrics.horizontalAdvance(windowTitle()) + 8 * metrics.height();
+    setMinimumWidth(std::min(std::max(fields, title), room.width() * 9 / 10));
+}
 
 QStringList InputsDlg::values() const
 {
@@ -36,9 +55,9 @@ void InputsDlg::showEvent(QShowEvent *event)
         m_fields.first()->setFocus();
 }
 
-bool InputsDlg::ask(const QStringList &labels, QStringList *values)
+bool InputsDlg::ask(const QString &note, const QStringList &labels, QStringList *values)
 {
-    InputsDlg dialog(labels);
+    InputsDlg dialog(note, labels);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     *values = dialog.values();

@@ -1,6 +1,11 @@
 // Placeholders filled in without a window: a fixed clock and locale, a clipboard that counts its
-// reads, notes that include each other, and inputs answered or cancelled.
+// reads, notes that include each other (ten wide, too), and inputs answered or cancelled; and a
+// press that reads the clipboard only for a note that asks for it.
+#include "support/fakeplatform.h"
+
 #include "hotkeys/fillin.h"
+#include "hotkeys/hotkeycontroller.h"
+#include "store/preferences.h"
 
 #include <QtTest>
 
@@ -30,13 +35,23 @@ private Q_SLOTS:
             "03.02. 24.01.");
         row("a month on from the 31st", "{{date:yyyy-MM-dd:+1M}}", "2026-02-28");
         row("offset, locale format", "{{date::+1d}}", "01/02/2026");
+        row("format with colons and an offset", "{{date:dd HH:mm:+1d}}", "01 09:05");
         row("clipboard", "[{{clipboard}}] [{{clipboard}}]", "[copied] [copied]");
         // One press per character as seen: e with its accent, a thumb, a line break.
         row("cursor", "Dear {{cursor}}e\u0301\U0001F44D\n", "Dear e\u0301\U0001F44D\n", 3);
         row("second cursor is text", "{{cursor}}a{{cursor}}", "a{{cursor}}", 11);
+        row("brace before a placeholder", "\\frac{{{cursor}}}{}", "\\frac{}{}", 3);
         row("escape", "{{{{date}} and {{{{", "{{date}} and {{");
+        row("escape, then a brace before a placeholder", "{{{{{{{cursor}}}", "{{{}", 1);
         row("unknown and unclosed", "{{nope}} {{note:nobody}} {{date:yyyy",
             "{{nope}} {{note:nobody}} {{date:yyyy");
+        row("input without a label", "{{input:}}", "{{input:}}");
+        // Unclosed braces by the hundred thousand, all but the last: read once, not once each.
+        const QString strewn = QString("{{ ").repeated(300000) + "}}";
+        row("braces strewn", strewn, strewn);
+        // Qt's formatter takes minutes over a format of a million characters.
+        const QString format = "{{date:" + QString("yyyy").repeated(100) + "}}";
+        row("a format too long", format, format);
         row("stray braces around", "{ {{date:yyyy}} }} {{a {{date:yy}}", "{ 2026 }} {{a 26");
         row("inputs once each, in order", "{{input:Name}}/{{input:Town}}/{{input:Name}}",
             "Ann/Paris/Ann", 0, 0, {"Name", "Town"});
@@ -45,7 +60,18 @@ private Q_SLOTS:
         row("input cancelled", "a {{note:sig}} {{input:Town}}", "", 0, 0, {"Name", "Town"});
         row("includes itself", "a {{note:self}} b", "a {{note:self}} b", 0, 1, {}, "self");
         row("includes itself through another", "{{note:ping}}", "{{note:ping}}", 0, 1);
+        const QString loops = "{{note:loop0}}{{note:loop1}}{{note:loop2}}{{note:loop3}}";
+        row("a few of many warnings", loops, loops, 0, 3);
         row("too deep", "{{note:deep0}}", "01234567{{note:deep8}}", 0, 1);
+        // Ten wide: a million copies six deep, a hundred million eight deep. The limit is met
+        // at once; that placeholder and every one after it stay as written, what came before
+        // is filled in.
+        row("ten wide, six deep", "{{note:wide2}}", "{{note:wide2}}", 0, 1, {}, "wide");
+        row("ten wide, eight deep, after a hundred",
+            "{{note:wide6}}|{{cursor}}{{note:wide0}}|{{input:Name}}",
+            QString(100, 'x') + "|{{note:wide0}}|{{input:Name}}", 29, 1, {}, "wide");
+        const QString longName = "{{note:" + QString(1000, 'n') + "}}";
+        row("a long name past the limit", longName, longName, 0, 1, {}, "wide");
     }
 
     void expand()
@@ -69,12 +95,23 @@ private Q_SLOTS:
                                       {"pong", "{{note:ping}}"}};
         for (int i = 0; i < 10; ++i)
             notes.insert(QString("deep%1").arg(i), QString("%1{{note:deep%2}}").arg(i).arg(i + 1));
-        fillIn.setNotes([&notes](const QString &note, QString *found) {
+        for (int i = 0; i < 8; ++i)
+            notes.insert(QString("wide%1").arg(i),
+                         QString("{{note:wide%1}}").arg(i + 1).repeated(10));
+        notes.insert("wide8", "x");
+        for (int i = 0; i < 4; ++i)
+            notes.insert(QString("loop%1").arg(i), QString("{{note:loop%1}}").arg(i));
+        notes.insert(QString(1000, 'n'), "{{note:wide0}}");
+        QHash<QString, int> lookups;
+        fillIn.setNotes([&](const QString &note, QString *found) {
+            ++lookups[note];
             *found = notes.value(note);
             return notes.contains(note);
         });
         QStringList askedFor;
-        fillIn.setInput([&](const QStringList &labels, QStringList *values) {
+        QString askedNote;
+        fillIn.setInput([&](const QString &note, const QStringList &labels, QStringList *values) {
+            askedNote = note;
             askedFor += labels;
             for (const QString &label : labels)
                 *values << (label == "Name" ? "Ann" : "Paris");
@@ -84,9 +121,57 @@ private Q_SLOTS:
         QCOMPARE(result.cancelled, expected.isEmpty());
         QCOMPARE(result.text, expected);
         QCOMPARE(askedFor, asked);
+        QCOMPARE(askedNote, asked.isEmpty() ? QString() : name);
+        for (auto it = lookups.cbegin(); it != lookups.cend(); ++it)
+            QVERIFY2(it.value() == 1, qPrintable(it.key())); // once for both walks
         QCOMPARE(result.cursorLeft, cursorLeft);
         QCOMPARE(result.warnings.size(), warnings);
+        for (const QString &warning : result.warnings)
+            QVERIFY(warning.size() < 200); // the tray's tool tip shows them
         QCOMPARE(clipboardReads, expected.contains("copied") ? 1 : 0); // at most one round trip
+    }
+
+    void pressReadsClipboardOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("not asked") << "{{date:yyyy}} {{{{clipboard}}"
+                                   << "2026 {{clipboard}}";
+        QTest::newRow("its own") << "[{{clipboard}}]"
+                                 << "[copied]";
+        QTest::newRow("a note it includes") << "{{note:sig}}{{note:sig}}"
+                                            << "-- copied-- copied";
+    }
+    void pressReadsClipboardOnlyWhenAsked()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, pasted);
+        FakePlatform platform;
+        HotKeyController keys(platform);
+        keys.setTiming({0, 0, 2000});
+        Preferences preferences;
+        preferences.setExpandPlaceholders(true);
+        keys.setPreferences(preferences);
+        QHash<QString, int> lookups;
+        keys.setNotes([](int) { return QString("note"); },
+                      [&lookups](const QString &name, QString *found) {
+                          ++lookups[name];
+                          *found = "-- {{clipboard}}";
+                          return name == "sig";
+                      });
+        const int code = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
+        keys.activate("M", {code}, [text](int, QString *found) {
+            *found = text;
+            return true;
+        });
+        QGuiApplication::clipboard()->setText("copied");
+        platform.press(code);
+        QTRY_COMPARE(platform.pasted.size(), 1);
+        QCOMPARE(platform.clipboardReads, pasted.contains("copied") ? 1 : 0);
+        QCOMPARE(
+            platform.pasted.first().replace(QString::number(QDate::currentDate().year()), "2026"),
+            pasted);
+        QCOMPARE(lookups.value("sig"), text.contains("sig") ? 1 : 0); // once for the delivery
     }
 };
 

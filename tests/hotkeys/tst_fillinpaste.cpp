@@ -74,8 +74,10 @@ private Q_SLOTS:
         m_window.live().choose("Live");
         ModalAnswerer answerer;
         bool asked = false;
+        QString title;
         answerer.expect([&](QWidget *question) {
             asked = true;
+            title = question->windowTitle();
             // Typed on the keyboard, not into the widget: the question must have it.
             QVERIFY(QTest::qWaitFor([question] { return question->isActiveWindow(); }));
             type(answer);
@@ -88,6 +90,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(asked == !answer.isEmpty() && !QApplication::activeModalWidget() &&
                                      QGuiApplication::clipboard()->text() == "copied",
                                  8000);
+        QCOMPARE(title, asked ? "Keyquill — note" : "");
         type({XK_x, XK_Return});
         QTRY_COMPARE(QString::fromUtf8(TestEnvironment::fileBytes(line)), expected);
         m_window.live().choose(QString());

@@ -25,6 +25,7 @@ public:
     QStringList typed;  // each text typed, where typing is chosen
     int typedChord = 0; // pressed by each text typed
     QString typeFailure = QStringLiteral("no typing here"); // "" lets texts be typed
+    int clipboardReads = 0;                                 // by the delivery, for its placeholders
 
     QString description() const override { return QStringLiteral("fake"); }
     std::unique_ptr<ShortcutBackend>
@@ -52,6 +53,11 @@ public:
         done(typeFailure);
     }
     bool keysFree(int) override { return !keysDown; }
+    QString clipboardText() override
+    {
+        ++clipboardReads;
+        return HotKeyPlatform::clipboardText();
+    }
     QStringList focusedWindowClass() override { return windowClass; }
     bool namesFocusedProgram() const override { return namesPrograms; }
     bool echoesStrokes() const override { return echoes; }
