@@ -61,6 +61,10 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     createActionsAndMenus();
     m_items->load(m_store);
     new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
+    // The filter moved the tree to a place of its own in the form, and so to the end of the tab
+    // order: the keyboard starts in the tree again and goes on into the editor.
+    QWidget::setTabOrder(ui->treeMacros, &editor());
+    ui->treeMacros->setFocus();
     m_follower =
         new StoreFollower(this, ui->treeMacros, *m_items, m_store, m_live, editor(), m_dialogs);
 

@@ -75,6 +75,37 @@ private Q_SLOTS:
             QCOMPARE(m_tree->currentItem()->text(0), name);
     }
 
+    // The keyboard starts in the tree (Home, Space ticks the first master macro) and goes on
+    // through the editor's inputs in the form's order; the key list offers F1-F12, 0-9, A-Z.
+    void keyboardStartsInTheTree()
+    {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QCOMPARE(QApplication::focusWidget(), m_tree);
+        QTest::keyClick(m_tree, Qt::Key_Home);
+        QTest::keyClick(m_tree, Qt::Key_Space);
+        QCOMPARE(m_window->hotKeys().activeMaster(), "Home");
+        QCOMPARE(QApplication::focusWidget(), m_tree); // the tick's redraw keeps it there
+        select(1, 0);
+        QStringList order{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order, QStringList({"treeMacros", "shortcutCtrl", "shortcutAlt", "shortcutShift",
+                                     "shortcutKey", "macro"}));
+        QStringList keys;
+        const auto *key = child<QComboBox>("shortcutKey");
+        for (int i = 0; i < key->count(); ++i)
+            keys << key->itemText(i) + '=' + QString::number(key->itemData(i).toInt(), 16);
+        QStringList expected;
+        for (int i = 1; i <= 12; ++i)
+            expected << QString("F%1=%2").arg(i).arg(Qt::Key_F1 + i - 1, 0, 16);
+        for (char c : QByteArray("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"))
+            expected << QString("%1=%2").arg(c).arg(int(c), 0, 16);
+        QCOMPARE(keys, expected);
+    }
+
     void commandsKeepTreeStoreAndHotKeysTogether()
     {
         HotKeyController &keys = m_window->hotKeys();
