@@ -175,6 +175,8 @@ private Q_SLOTS:
         hostile("endless header line", ok + "X-Pad: ", QByteArray(16384, 'a'));
         hostile("endless headers", ok, QByteArray("X-Pad: a\r\n").repeated(1024));
         hostile("endless chunks", chunked, "10000\r\n" + QByteArray(65536, 'x') + "\r\n");
+        // No length and no end: the cap counts the whole body, not one read of it.
+        hostile("endless body to the close", ok + "\r\n", QByteArray(4096, 'x'));
         hostile("absurd chunk", chunked + "fffffffff\r\n", QByteArray(65536, 'x'));
         hostile("endless 100 Continue", interim, interim);
         hostile("1 byte a second", ok + "Content-Length: 3\r\n\r\nYES", QByteArray(), 1000);
