@@ -167,6 +167,8 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::restore()
 {
+    if (m_tray)
+        m_tray->userShowsWindow();
     // A Wayland client can neither take its window out of the minimized state nor raise it, and
     // cannot even learn that the desktop minimized it; a window mapped anew comes up in front.
     if (isMinimized() || (isVisible() && QGuiApplication::platformName().startsWith("wayland")))
