@@ -80,6 +80,11 @@ void TrayController::showPasteFailure(const QString &why)
         m_tray->showMessage(tr("Keyquill did not paste"), why);
 }
 
+void TrayController::showMessage(const QString &title, const QString &text)
+{
+    m_tray->showMessage(title, text);
+}
+
 void TrayController::setMastersEnabled(bool enabled)
 {
     m_mastersEnabled = enabled;

@@ -35,6 +35,8 @@ public:
     void setMastersEnabled(bool enabled);
     // How many hot keys of the live master macro cannot work, for the tool tip.
     void setUnavailable(int count);
+    // A notification, where the desktop shows them.
+    void showMessage(const QString &title, const QString &text);
     // A paste that did not go out: said once as a notification, and in the tool tip until the
     // next paste goes out.
     void showPasteFailure(const QString &why);

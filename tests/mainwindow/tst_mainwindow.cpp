@@ -5,6 +5,7 @@
 #include "support/windowfixture.h"
 
 #include "mainwindow/preferencesdlg.h"
+#include "mainwindow/unsavededit.h"
 #include "store/preferences.h"
 
 namespace {
@@ -193,6 +194,63 @@ private Q_SLOTS:
                      m_tree->topLevelItem(i)->text(0) == live);
         QCOMPARE(tray()->toolTip().section('\n', 0, 0),
                  QString("Key-Quill by Orlenvar") + (live.isEmpty() ? "" : " - " + live));
+    }
+
+    void quitAsksAboutAnUnsavedEdit_data()
+    {
+        QTest::addColumn<int>("answer"); // 0 save, 1 discard, -1 cancel
+        QTest::addColumn<bool>("gone");  // the note deleted before the next start
+        QTest::newRow("save") << 0 << false;
+        QTest::newRow("discard") << 1 << false;
+        QTest::newRow("cancel, then ended from outside") << -1 << false;
+        QTest::newRow("cancel, ended, the note deleted since") << -1 << true;
+    }
+    // An end from outside asks nothing: the edit is kept privately, and the next start offers it
+    // back once the user comes to the window.
+    void quitAsksAboutAnUnsavedEdit()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, gone);
+        select(1, 0); // Work/bye
+        QTest::keyClicks(child<QTextEdit>("macro"), "x");
+        m_dialogs->choices = {answer};
+        bool quitting = false;
+        QTimer::singleShot(0, this, [&] {
+            trigger("&Quit");
+            QEventLoop probe; // ends at once once the program is told to quit
+            QTimer::singleShot(0, &probe, [&probe] { probe.exit(1); });
+            quitting = probe.exec() != 1;
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        QCOMPARE(quitting, answer >= 0);
+        QCOMPARE(m_dialogs->asked,
+                 QStringList{App + "The Note \"bye\" in \"Work\" has changes that are not saved."});
+        QCOMPARE(TestEnvironment::storeDump().at(1),
+                 answer == 0 ? "Work/bye|0|xBye" : "Work/bye|0|Bye");
+        m_window->keepUnsavedEdit(); // as the program's end does
+        const QString kept = UnsavedEdit::fileName();
+        QCOMPARE(QFile::exists(kept), answer < 0);
+        if (answer >= 0)
+            return;
+        const auto others =
+            QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        QVERIFY(!(QFile::permissions(kept) & others));
+        m_window.reset();
+        if (gone)
+            QVERIFY(MacroStore().remove("Work", "bye"));
+        m_dialogs->asked.clear();
+        m_dialogs->choices = {0};
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        QVERIFY(m_dialogs->asked.isEmpty()); // not before the user comes to the window
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTRY_COMPARE(m_dialogs->asked.size(), 1);
+        QVERIFY(m_dialogs->asked.first().contains(
+            "\"bye\" in \"Work\" had changes that were not saved"));
+        QVERIFY(m_window->editor().isDirty() && !QFile::exists(kept));
+        QCOMPARE(m_window->editor().note() + '|' + m_window->editor().text(), "bye|xBye");
+        QCOMPARE(TestEnvironment::storeDump().at(1), gone ? "Work/bye|0|xBye" : "Work/bye|0|Bye");
     }
 
     void startPreferences_data()
