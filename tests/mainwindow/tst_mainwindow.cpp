@@ -381,11 +381,20 @@ private Q_SLOTS:
         PreferencesDlg dialog(preferences);
         auto *table = dialog.findChild<QTableWidget *>("pasteKeys");
         QCOMPARE(table->item(0, 0)->text(), "Every other program");
+        // At the opening size the explanation shows whole, and rows added keep the first in view.
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const auto *about = dialog.findChild<QLabel *>("labelPasteKeys");
+        QVERIFY(about->height() >= about->heightForWidth(about->width()));
+        for (int i = 0; i < 3; ++i)
+            dialog.findChild<QPushButton *>("btnAddPasteKey")->click();
+        for (const int row : {0, table->rowCount() - 1})
+            QVERIFY(table->viewport()->rect().contains(table->visualItemRect(table->item(row, 0))));
         auto *others = qobject_cast<QComboBox *>(table->cellWidget(0, 1));
         QCOMPARE(others->currentText(), "Type the text");
         table->setCurrentCell(0, 0);
         dialog.findChild<QPushButton *>("btnRemovePasteKey")->click();
-        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->rowCount(), 5); // the first row stays
         others->setCurrentIndex(others->findText("Ctrl+Shift+V"));
         QCOMPARE(dialog.preferences().defaultPasteKey(), PasteStroke::CtrlShiftV);
         QCOMPARE(dialog.preferences().pasteKeys(),
