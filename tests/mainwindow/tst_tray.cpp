@@ -108,8 +108,8 @@ private Q_SLOTS:
     void statusNotifierItem_data()
     {
         QTest::addColumn<bool>("trayFirst");
-        QTest::addColumn<QString>(
-            "how"); // "reply", "no reply", "signal"; "restore": a second start
+        // How the tray sends: "reply", "no reply", "signal"; "restore" is a second start.
+        QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("atOnce"); // the tray activates the item as it takes it
         QTest::newRow("calls") << true << "reply" << false;
         QTest::newRow("calls without waiting for a reply") << true << "no reply" << false;
