@@ -30,7 +30,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(xterm xfce4-terminal rxvt-unicode x11-xkb-utils)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
-    # a Wayland terminal (konsole) and the session bus tools.
+    # a Wayland terminal (konsole) and the session bus tools (dbus-run-session also gives the
+    # tray test a bus of its own).
     packages+=(kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
                qtwayland5 qt6-wayland konsole dbus)
     # A real sync engine for the store in a shared folder: two instances on loopback.

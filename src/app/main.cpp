@@ -56,6 +56,7 @@ int main(int argc, char *argv[])
         if (qEnvironmentVariableIsSet("KEYQUILL_BENCH_QUIT"))
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         code = QApplication::exec();
+        window.keepUnsavedEdit();
     }
     Q_CLEANUP_RESOURCE(keyquill);
     return code;

@@ -115,6 +115,22 @@ int NoteEditor::code() const
                                  ui->shortcutShift->isChecked(), key);
 }
 
+QString NoteEditor::text() const
+{
+    return ui->macro->toPlainText();
+}
+
+void NoteEditor::edit(int code, const QString &text)
+{
+    ui->shortcutCtrl->setChecked(MacroStore::hasCtrl(code));
+    ui->shortcutAlt->setChecked(MacroStore::hasAlt(code));
+    ui->shortcutShift->setChecked(MacroStore::hasShift(code));
+    ui->shortcutKey->setCurrentIndex(ui->shortcutKey->findData(
+        MacroStore::keyPart(code), Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ui->macro->setPlainText(text);
+    edited();
+}
+
 void NoteEditor::edited()
 {
     if (m_note.isEmpty() || !m_store)

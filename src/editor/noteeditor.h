@@ -38,8 +38,11 @@ public:
     bool isDirty() const { return m_dirty; }
     QString master() const { return m_master; }
     QString note() const { return m_note; }
-    // The code the inputs make now.
+    // The code the inputs make now, and the text.
     int code() const;
+    QString text() const;
+    // Puts `code` and `text` into the inputs of the note shown, as if typed: the editor is dirty.
+    void edit(int code, const QString &text);
     // The note on disk is no longer as the editor showed it (another machine changed it).
     bool changedOnDisk() const;
 

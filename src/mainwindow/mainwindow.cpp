@@ -4,22 +4,28 @@
 #include "editor/noteeditor.h"
 #include "mainwindow/inputsdlg.h"
 #include "mainwindow/macrocommands.h"
+#include "mainwindow/modalscope.h"
+#include "mainwindow/pendingboxes.h"
 #include "mainwindow/traycontroller.h"
 #include "mainwindow/unavailablemarks.h"
+#include "mainwindow/unsavededit.h"
 #include "quickpick/quickpick.h"
 #include "quickpick/treefilter.h"
 #include "store/preferences.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
 #include "widgets/macrotreeitems.h"
+#include "widgets/treerefresh.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTextDocumentFragment>
 #include <QToolBar>
 
 MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *parent)
@@ -61,10 +67,17 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     createActionsAndMenus();
     m_items->load(m_store);
     new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
+    // The filter moved the tree to a place of its own in the form, and so to the end of the tab
+    // order: the keyboard starts in the tree again and goes on into the editor.
+    QWidget::setTabOrder(ui->treeMacros, &editor());
+    ui->treeMacros->setFocus();
     m_follower =
         new StoreFollower(this, ui->treeMacros, *m_items, m_store, m_live, editor(), m_dialogs);
 
-    m_updates.tellUser(m_dialogs, this);
+    new ModalScope(this);
+    m_boxes = new PendingBoxes(this);
+    m_updates.tellUser(
+        [this](const QString &title, const QString &text) { warnWhenLooking(title, text); });
     m_updates.start();
 
     new QuickPick(m_store, m_hotKeys, m_platform, this); // shows once the preferences name a key
@@ -83,6 +96,16 @@ MainWindow::MainWindow(HotKeyPlatform &platform, Dialogs *dialogs, QWidget *pare
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
     m_live.setRemembered(preferences.tickLastLiveAtStart());
+
+    bool damaged = false;
+    if (const std::optional<UnsavedEdit> kept = UnsavedEdit::read(&damaged))
+        m_boxes->show([this, edit = *kept] { offerUnsavedEdit(edit); });
+    else if (damaged)
+        m_boxes->show([this] {
+            m_commands->warn(tr("Changes to a Note that were not saved when Keyquill was last "
+                                "ended were kept in %1, but that file cannot be read.")
+                                 .arg(QDir::toNativeSeparators(UnsavedEdit::fileName())));
+        });
 }
 
 MainWindow::~MainWindow()
@@ -119,7 +142,7 @@ void MainWindow::createActionsAndMenus()
                              &MainWindow::printAllMasterMacros, tr("Ctrl+Alt+P"));
     // Quits whatever refuses to close: every window of a program in the tray does.
     m_quitAction = new QAction(tr("&Quit"), this);
-    connect(m_quitAction, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
+    connect(m_quitAction, &QAction::triggered, this, &MainWindow::quit);
     QAction *addMaster =
         make(tree, m_items->masterIcon(), tr("Add Master Macro"), &MainWindow::addMasterMacro);
     QAction *addNote = make(tree, m_items->noteIcon(), tr("Add Note"), &MainWindow::addMacro);
@@ -163,6 +186,8 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::restore()
 {
+    if (m_tray)
+        m_tray->userShowsWindow();
     // A Wayland client can neither take its window out of the minimized state nor raise it, and
     // cannot even learn that the desktop minimized it; a window mapped anew comes up in front.
     if (isMinimized() || (isVisible() && QGuiApplication::platformName().startsWith("wayland")))
@@ -170,6 +195,77 @@ void MainWindow::restore()
     showMaximized();
     activateWindow();
     raise();
+}
+
+void MainWindow::quit()
+{
+    NoteEditor &notes = editor();
+    if (notes.isDirty()) {
+        const int answer =
+            m_dialogs.choice(this, QCoreApplication::applicationName(),
+                             tr("The Note \"%1\" in \"%2\" has changes that are not saved.")
+                                 .arg(notes.note(), notes.master()),
+                             {tr("Save"), tr("Discard")});
+        if (answer < 0 || (answer == 0 && !notes.save()))
+            return;
+        if (answer == 1)
+            notes.revert();
+    }
+    // Quits whatever refuses to close: every window of a program in the tray does.
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::keepUnsavedEdit()
+{
+    const NoteEditor &notes = editor();
+    if (notes.isDirty() &&
+        !UnsavedEdit{notes.master(), notes.note(), notes.code(), notes.text()}.keep())
+        qWarning("Keyquill: the unsaved changes to the Note \"%s\" could not be kept in %s",
+                 qPrintable(notes.note()), qPrintable(UnsavedEdit::fileName()));
+}
+
+void MainWindow::offerUnsavedEdit(const UnsavedEdit &edit)
+{
+    // Taken up in the editor, which holds one note's edits at a time: else asked at the next start.
+    if (editor().isDirty())
+        return;
+    const int answer = m_dialogs.choice(
+        this, QCoreApplication::applicationName(),
+        tr("Keyquill was ended while the Note \"%1\" in \"%2\" had changes that were not saved. "
+           "Take them up again?")
+            .arg(edit.note, edit.master),
+        {tr("Take them up"), tr("Discard them")});
+    if (answer == 1)
+        UnsavedEdit::forget();
+    if (answer != 0)
+        return;
+    // A note deleted since (on another machine, perhaps) comes back with the text.
+    if (!m_store.noteNames(edit.master).contains(edit.note)) {
+        if (!m_store.saveNote(edit.master, edit.note, 0, edit.text)) {
+            m_commands->warn(tr("The Note \"%1\" was not saved: the macro store %2 cannot be "
+                                "written.")
+                                 .arg(edit.note, m_store.fileName()));
+            return;
+        }
+        TreeRefresh::apply(ui->treeMacros, *m_items, m_store);
+    }
+    QTreeWidgetItem *master = masterItem(edit.master);
+    m_items->fill(master);
+    for (int i = 0; master && i < master->childCount(); ++i) {
+        if (master->child(i)->text(0) == edit.note)
+            ui->treeMacros->setCurrentItem(master->child(i));
+    }
+    if (editor().master() != edit.master || editor().note() != edit.note)
+        return; // the file stays for the next start
+    editor().edit(edit.code, edit.text);
+    UnsavedEdit::forget();
+}
+
+void MainWindow::warnWhenLooking(const QString &title, const QString &text)
+{
+    if (!isActiveWindow())
+        m_tray->showMessage(title, QTextDocumentFragment::fromHtml(text).toPlainText());
+    m_boxes->show([this, title, text] { m_dialogs.warning(this, title, text); });
 }
 
 void MainWindow::on_btnExpand_clicked()

@@ -14,6 +14,7 @@ class Dialogs;
 class HotKeyPlatform;
 class MacroCommands;
 class MacroTreeItems;
+class PendingBoxes;
 class QAction;
 class QCloseEvent;
 class QPrinter;
@@ -21,6 +22,7 @@ class QTreeWidgetItem;
 class QUrl;
 class TrayController;
 class UnavailableMarks;
+struct UnsavedEdit;
 
 namespace Ui {
 class MainWindow;
@@ -45,9 +47,15 @@ public:
     LiveMaster &live() { return m_live; }
     NoteEditor &editor();
 
+    // An end from outside (a log-out, SIGTERM) asks nothing: an edit still pending is kept for
+    // the next start to offer back (UnsavedEdit). Call once the event loop is over.
+    void keepUnsavedEdit();
+
 public Q_SLOTS:
     // Brings the window to the front (a second start asked for it).
     void restore();
+    // "&Quit": asks first whether unsaved edits of a note are to be saved or dropped.
+    void quit();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +87,10 @@ private:
     friend struct MainWindowTester; // the print and update-check tests reach slots here
 
     void createActionsAndMenus();
+    // A box the program shows of its own accord: said in the tray now, shown once the user
+    // comes to the window.
+    void warnWhenLooking(const QString &title, const QString &text);
+    void offerUnsavedEdit(const UnsavedEdit &edit);
 
     QTreeWidgetItem *selectedItem() const;
     QTreeWidgetItem *masterItem(const QString &name) const; // exact name; null when none
@@ -95,6 +107,7 @@ private:
     std::unique_ptr<MacroCommands> m_commands;
     UpdateChecker m_updates;
     TrayController *m_tray = nullptr;
+    PendingBoxes *m_boxes = nullptr;
     StoreFollower *m_follower = nullptr;
     bool m_showingLive = false;  // the tree's ticks follow the live master macro
     bool m_toldRemember = false; // a failure to keep the live one is said once

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int ClassColumn = 0;
 constexpr int StrokeColumn = 1;
+constexpr int VisibleRows = 5;
 // Marks the first row, which holds the paste key of every program the table does not name.
 constexpr int DefaultRowRole = Qt::UserRole + 1;
 
@@ -32,6 +33,14 @@ PreferencesDlg::PreferencesDlg(const Preferences &preferences, QWidget *parent)
 {
     ui->setupUi(this);
     ui->pasteKeys->horizontalHeader()->setSectionResizeMode(ClassColumn, QHeaderView::Stretch);
+    // Room for the first rows, so that "Add" does not push the first one out of sight. The rows
+    // hold combo boxes, which are taller than text.
+    QHeaderView *rows = ui->pasteKeys->verticalHeader();
+    rows->setDefaultSectionSize(
+        std::max(rows->defaultSectionSize(), QComboBox().sizeHint().height()));
+    ui->pasteKeys->setMinimumHeight(ui->pasteKeys->horizontalHeader()->sizeHint().height() +
+                                    VisibleRows * rows->defaultSectionSize() +
+                                    2 * ui->pasteKeys->frameWidth());
     showPreferences(preferences);
 }
 

@@ -10,12 +10,52 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QMenu>
+#include <QMetaMethod>
 
 namespace {
 
 const QString Watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString ItemPath = QStringLiteral("/StatusNotifierItem");
 const QString MenuPath = QStringLiteral("/MenuBar");
+
+// `dbus-send` without --print-reply, the tool scripts and panel modules click items with, sends
+// a method's name as a signal, which no object would hear: such a signal addressed to the item
+// (or its menu) goes out again to the item as the call it names, expecting no reply.
+class SignalAsCall final : public QObject
+{
+    Q_OBJECT
+
+public:
+    SignalAsCall(QDBusConnection connection, QObject *parent)
+        : QObject(parent), m_connection(std::move(connection))
+    {
+    }
+    // For every method `adaptor` exports at `path`.
+    void listen(const QString &path, const QDBusAbstractAdaptor &adaptor)
+    {
+        const QMetaObject *meta = adaptor.metaObject();
+        const QString interface =
+            QString::fromLatin1(meta->classInfo(meta->indexOfClassInfo("D-Bus Interface")).value());
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            if (method.methodType() == QMetaMethod::Slot && method.access() == QMetaMethod::Public)
+                m_connection.connect(QString(), path, interface, QString::fromLatin1(method.name()),
+                                     this, SLOT(call(QDBusMessage)));
+        }
+    }
+
+private Q_SLOTS:
+    void call(const QDBusMessage &signal)
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            m_connection.baseService(), signal.path(), signal.interface(), signal.member());
+        call.setArguments(signal.arguments());
+        m_connection.send(call);
+    }
+
+private:
+    QDBusConnection m_connection;
+};
 
 } // namespace
 
@@ -58,9 +98,13 @@ StatusNotifierItem::StatusNotifierItem(QMenu *menu, QObject *parent)
     m_bus->adaptor = new StatusNotifierAdaptor(
         &m_bus->item, MenuPath,
         {[this] { Q_EMIT activated(); }, [menu](QPoint at) { menu->popup(at); }});
-    new DBusMenuAdaptor(menu, &m_bus->menu, [this] { Q_EMIT menuAboutToShow(); });
+    auto *menuAdaptor =
+        new DBusMenuAdaptor(menu, &m_bus->menu, [this] { Q_EMIT menuAboutToShow(); });
     m_bus->connection.registerObject(ItemPath, &m_bus->item, QDBusConnection::ExportAdaptors);
     m_bus->connection.registerObject(MenuPath, &m_bus->menu, QDBusConnection::ExportAdaptors);
+    auto *relay = new SignalAsCall(m_bus->connection, this);
+    relay->listen(ItemPath, *m_bus->adaptor);
+    relay->listen(MenuPath, *menuAdaptor);
 
     const auto setInTray = [this](bool inTray) {
         if (std::exchange(m_bus->inTray, inTray) != inTray)
@@ -140,3 +184,5 @@ void StatusNotifierItem::showMessage(const QString &title, const QString &text)
                          QStringList(), QVariantMap(), -1});
     m_bus->connection.call(notify, QDBus::NoBlock);
 }
+
+#include "statusnotifieritem_dbus.moc"

@@ -6,6 +6,7 @@
 #include "mainwindow/xembedtraywatch.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QTreeWidget>
 
@@ -79,6 +80,11 @@ void TrayController::showPasteFailure(const QString &why)
         m_tray->showMessage(tr("Keyquill did not paste"), why);
 }
 
+void TrayController::showMessage(const QString &title, const QString &text)
+{
+    m_tray->showMessage(title, text);
+}
+
 void TrayController::setMastersEnabled(bool enabled)
 {
     m_mastersEnabled = enabled;
@@ -94,10 +100,23 @@ void TrayController::choose(const QString &master)
 
 void TrayController::toggleWindow()
 {
-    if (m_window.isVisible())
+    // A minimized window is out of sight: the click asks for it.
+    if (m_window.isVisible() && !m_window.isMinimized()) {
         m_window.setVisible(false);
-    else
-        m_window.showMaximized();
+        return;
+    }
+    userShowsWindow();
+    // A Wayland client cannot take its window out of the minimized state; mapped anew it comes up.
+    if (m_window.isMinimized() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        m_window.hide();
+    m_window.showMaximized();
+}
+
+void TrayController::userShowsWindow()
+{
+    m_hiddenUnsure = false;
+    m_waitingForTray = false;
 }
 
 bool TrayController::trayRuns() const

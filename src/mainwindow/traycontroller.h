@@ -28,10 +28,15 @@ public:
     // Called for a close of the window, which is then to be ignored: hides the window, or
     // minimizes it while there is no tray to come back from.
     void keepOnClose();
+    // The user is bringing the window up: what the close at start meant to do with it, once the
+    // tray was known, is dropped.
+    void userShowsWindow();
     // Off while the editor holds unsaved edits, as the tree is.
     void setMastersEnabled(bool enabled);
     // How many hot keys of the live master macro cannot work, for the tool tip.
     void setUnavailable(int count);
+    // A notification, where the desktop shows them.
+    void showMessage(const QString &title, const QString &text);
     // A paste that did not go out: said once as a notification, and in the tool tip until the
     // next paste goes out.
     void showPasteFailure(const QString &why);

@@ -2,11 +2,9 @@
 
 #include "buildconfig.h"
 #include "online/updatequery.h"
-#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <QWidget>
 
 namespace {
 
@@ -45,22 +43,21 @@ void UpdateChecker::start(int deadlineMs)
 #endif
 }
 
-void UpdateChecker::tellUser(Dialogs &dialogs, QWidget *window)
+void UpdateChecker::tellUser(std::function<void(const QString &, const QString &)> warn)
 {
     // The link names the vendor's site, where the new version is, even when the question went
     // to another server.
-    connect(this, &UpdateChecker::updateAvailable, window, [&dialogs, window] {
-        dialogs.warning(window, windowText("Update available"),
-                        windowText("Update available. You may download new version from our "
-                                   "site: <a href=\"http://%1\">%1</a>")
-                            .arg(QStringLiteral(KEYQUILL_VENDOR_HOST)));
+    connect(this, &UpdateChecker::updateAvailable, this, [warn] {
+        warn(windowText("Update available"),
+             windowText("Update available. You may download new version from our "
+                        "site: <a href=\"http://%1\">%1</a>")
+                 .arg(QStringLiteral(KEYQUILL_VENDOR_HOST)));
     });
-    connect(this, &UpdateChecker::failed, window, [&dialogs, window](const QString &description) {
-        dialogs.warning(
-            window, windowText("Error checking for updates"),
-            windowText(
-                "Error occured while contacting update server.\r\n\r\nError Description:\r\n") +
-                description);
+    connect(this, &UpdateChecker::failed, this, [warn](const QString &description) {
+        warn(windowText("Error checking for updates"),
+             windowText(
+                 "Error occured while contacting update server.\r\n\r\nError Description:\r\n") +
+                 description);
     });
 }
 

@@ -2,11 +2,9 @@
 
 #include "online/boundedhttppost.h"
 
+#include <functional>
 #include <QObject>
 #include <QString>
-
-class Dialogs;
-class QWidget;
 
 // The start-up question to the update server. Emits updateAvailable() when the answer offers
 // one, failed() when the server could not be asked; an answer of any other kind is silent, and
@@ -24,9 +22,9 @@ public:
 
     // Sends the query; does nothing in a build without the update check.
     void start(int deadlineMs = DeadlineMs);
-    // Shows what the user is told (an update offered, a server that could not be asked) in
-    // warning boxes over `window`.
-    void tellUser(Dialogs &dialogs, QWidget *window);
+    // Hands what the user is to be told (an update offered, a server that could not be asked) to
+    // `warn`, as the title and text of a warning box.
+    void tellUser(std::function<void(const QString &title, const QString &text)> warn);
 
 Q_SIGNALS:
     void updateAvailable();

@@ -23,8 +23,12 @@ void CheckTreeWidgetItem::setData(int column, int role, const QVariant &value)
 
 void CheckTreeWidget::redraw()
 {
+    // Hiding throws the keyboard focus out of the tree; the user ticking with Space stays in it.
+    const bool focused = hasFocus();
     setVisible(false);
     setVisible(true);
+    if (focused)
+        setFocus(Qt::OtherFocusReason);
 }
 
 int CheckTreeWidget::cellWidth(const QModelIndex &cell, int level) const

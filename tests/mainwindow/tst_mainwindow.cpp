@@ -5,6 +5,7 @@
 #include "support/windowfixture.h"
 
 #include "mainwindow/preferencesdlg.h"
+#include "mainwindow/unsavededit.h"
 #include "store/preferences.h"
 
 namespace {
@@ -73,6 +74,37 @@ private Q_SLOTS:
                 TestEnvironment::storeDump().size() == 3 + (accepted && command == "Add Note"));
         if (accepted && command == "Add Master Macro")
             QCOMPARE(m_tree->currentItem()->text(0), name);
+    }
+
+    // The keyboard starts in the tree (Home, Space ticks the first master macro) and goes on
+    // through the editor's inputs in the form's order; the key list offers F1-F12, 0-9, A-Z.
+    void keyboardStartsInTheTree()
+    {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QCOMPARE(QApplication::focusWidget(), m_tree);
+        QTest::keyClick(m_tree, Qt::Key_Home);
+        QTest::keyClick(m_tree, Qt::Key_Space);
+        QCOMPARE(m_window->hotKeys().activeMaster(), "Home");
+        QCOMPARE(QApplication::focusWidget(), m_tree); // the tick's redraw keeps it there
+        select(1, 0);
+        QStringList order{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order, QStringList({"treeMacros", "shortcutCtrl", "shortcutAlt", "shortcutShift",
+                                     "shortcutKey", "macro"}));
+        QStringList keys;
+        const auto *key = child<QComboBox>("shortcutKey");
+        for (int i = 0; i < key->count(); ++i)
+            keys << key->itemText(i) + '=' + QString::number(key->itemData(i).toInt(), 16);
+        QStringList expected;
+        for (int i = 1; i <= 12; ++i)
+            expected << QString("F%1=%2").arg(i).arg(Qt::Key_F1 + i - 1, 0, 16);
+        for (char c : QByteArray("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"))
+            expected << QString("%1=%2").arg(c).arg(int(c), 0, 16);
+        QCOMPARE(keys, expected);
     }
 
     void commandsKeepTreeStoreAndHotKeysTogether()
@@ -162,6 +194,63 @@ private Q_SLOTS:
                      m_tree->topLevelItem(i)->text(0) == live);
         QCOMPARE(tray()->toolTip().section('\n', 0, 0),
                  QString("Key-Quill by Orlenvar") + (live.isEmpty() ? "" : " - " + live));
+    }
+
+    void quitAsksAboutAnUnsavedEdit_data()
+    {
+        QTest::addColumn<int>("answer"); // 0 save, 1 discard, -1 cancel
+        QTest::addColumn<bool>("gone");  // the note deleted before the next start
+        QTest::newRow("save") << 0 << false;
+        QTest::newRow("discard") << 1 << false;
+        QTest::newRow("cancel, then ended from outside") << -1 << false;
+        QTest::newRow("cancel, ended, the note deleted since") << -1 << true;
+    }
+    // An end from outside asks nothing: the edit is kept privately, and the next start offers it
+    // back once the user comes to the window.
+    void quitAsksAboutAnUnsavedEdit()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, gone);
+        select(1, 0); // Work/bye
+        QTest::keyClicks(child<QTextEdit>("macro"), "x");
+        m_dialogs->choices = {answer};
+        bool quitting = false;
+        QTimer::singleShot(0, this, [&] {
+            trigger("&Quit");
+            QEventLoop probe; // ends at once once the program is told to quit
+            QTimer::singleShot(0, &probe, [&probe] { probe.exit(1); });
+            quitting = probe.exec() != 1;
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        QCOMPARE(quitting, answer >= 0);
+        QCOMPARE(m_dialogs->asked,
+                 QStringList{App + "The Note \"bye\" in \"Work\" has changes that are not saved."});
+        QCOMPARE(TestEnvironment::storeDump().at(1),
+                 answer == 0 ? "Work/bye|0|xBye" : "Work/bye|0|Bye");
+        m_window->keepUnsavedEdit(); // as the program's end does
+        const QString kept = UnsavedEdit::fileName();
+        QCOMPARE(QFile::exists(kept), answer < 0);
+        if (answer >= 0)
+            return;
+        const auto others =
+            QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        QVERIFY(!(QFile::permissions(kept) & others));
+        m_window.reset();
+        if (gone)
+            QVERIFY(MacroStore().remove("Work", "bye"));
+        m_dialogs->asked.clear();
+        m_dialogs->choices = {0};
+        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        QVERIFY(m_dialogs->asked.isEmpty()); // not before the user comes to the window
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTRY_COMPARE(m_dialogs->asked.size(), 1);
+        QVERIFY(m_dialogs->asked.first().contains(
+            "\"bye\" in \"Work\" had changes that were not saved"));
+        QVERIFY(m_window->editor().isDirty() && !QFile::exists(kept));
+        QCOMPARE(m_window->editor().note() + '|' + m_window->editor().text(), "bye|xBye");
+        QCOMPARE(TestEnvironment::storeDump().at(1), gone ? "Work/bye|0|xBye" : "Work/bye|0|Bye");
     }
 
     void startPreferences_data()
@@ -292,11 +381,20 @@ private Q_SLOTS:
         PreferencesDlg dialog(preferences);
         auto *table = dialog.findChild<QTableWidget *>("pasteKeys");
         QCOMPARE(table->item(0, 0)->text(), "Every other program");
+        // At the opening size the explanation shows whole, and rows added keep the first in view.
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const auto *about = dialog.findChild<QLabel *>("labelPasteKeys");
+        QVERIFY(about->height() >= about->heightForWidth(about->width()));
+        for (int i = 0; i < 3; ++i)
+            dialog.findChild<QPushButton *>("btnAddPasteKey")->click();
+        for (const int row : {0, table->rowCount() - 1})
+            QVERIFY(table->viewport()->rect().contains(table->visualItemRect(table->item(row, 0))));
         auto *others = qobject_cast<QComboBox *>(table->cellWidget(0, 1));
         QCOMPARE(others->currentText(), "Type the text");
         table->setCurrentCell(0, 0);
         dialog.findChild<QPushButton *>("btnRemovePasteKey")->click();
-        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->rowCount(), 5); // the first row stays
         others->setCurrentIndex(others->findText("Ctrl+Shift+V"));
         QCOMPARE(dialog.preferences().defaultPasteKey(), PasteStroke::CtrlShiftV);
         QCOMPARE(dialog.preferences().pasteKeys(),

@@ -70,6 +70,13 @@ private Q_SLOTS:
         for (const char *key : {"M/a", "M/b", "M/a", "M/a"})
             QVERIFY(RecentNotes::use(key));
         QCOMPARE(RecentNotes::read(), QStringList({"M/a", "M/b"}));
+        // 101 picks keep the last 100, newest first.
+        QStringList picked;
+        for (int i = 0; i <= RecentNotes::Limit; ++i) {
+            picked.prepend(QStringLiteral("M/%1").arg(i));
+            QVERIFY(RecentNotes::use(picked.first()));
+        }
+        QCOMPARE(RecentNotes::read(), picked.mid(0, 100));
         // Nothing of it joins the master macros.
         QCOMPARE(MacroStore().masters(), QStringList{"M"});
     }
