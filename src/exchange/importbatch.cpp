@@ -100,6 +100,13 @@ void ImportBatch::setText(int master, int note, const QString &text)
     m_masters[master].master.notes[note].text = text;
 }
 
+void ImportBatch::clearNotes()
+{
+    m_masters.clear();
+    m_index.clear();
+    m_summary = ImportSummary();
+}
+
 void ImportBatch::skip(const QString &reason)
 {
     ++m_summary.skipped[reason];

@@ -4,6 +4,7 @@
 #include "store/macrostore.h"
 #include "yamltree.h"
 
+#include <memory>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QHash>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 class ImportProgress;
+struct CsvTable;
 
 // Gathers what a reader of another program's file finds into master macros the store can take:
 // names the settings layer would split get look-alike characters, an empty note name comes
@@ -50,6 +52,12 @@ public:
     QString noteName(int master, int note) const;
     // For texts that name other notes, which can be written only once every note has its name.
     void setText(int master, int note, const QString &text);
+
+    // A table whose layout the user may still change, kept until the import is answered.
+    void setTable(std::shared_ptr<CsvTable> table) { m_table = std::move(table); }
+    CsvTable *table() const { return m_table.get(); }
+    // Forgets the notes and counts made so far, for them to be made anew.
+    void clearNotes();
 
     void skip(const QString &reason);
     void keptAsWritten(const QString &what);
@@ -102,4 +110,5 @@ private:
     Limits m_limits;
     ImportProgress *m_progress = nullptr;
     qint64 m_bytesRead = 0;
+    std::shared_ptr<CsvTable> m_table;
 };

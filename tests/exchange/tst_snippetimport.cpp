@@ -298,8 +298,54 @@ private Q_SLOTS:
                            "hot keys Keyquill does not offer: 1"};
         QTest::newRow("CSV without header, commas")
             << QStringList{"plain.csv", "a,\"x, y\"\nb,\"\"\n,\na\\b,c\n"}
-            << QStringList{"plain/a|0|x, y", "plain/b|0|", "plain/a\u2216b|0|c"}
+            << QStringList{"plain/a|0|x, y|a", "plain/b|0||b", "plain/a\u2216b|0|c|a\\b"}
             << QStringList{"Notes: 3"};
+        // Other programs' layouts, named by their header or guessed without it.
+        // Each with its header and, where `bare`, without it too; no header: only without.
+        const auto layout = [](const char *tag, const QString &header, const QString &body,
+                               const QStringList &notes, bool bare = true) {
+            for (const bool named : {true, false}) {
+                if (named ? !header.isEmpty() : bare)
+                    QTest::addRow("CSV, %s%s", tag, named ? "" : ", no header")
+                        << QStringList{"t.csv", (named ? header + '\n' : QString()) + body} << notes
+                        << QStringList{QString("Notes: %1").arg(notes.size())};
+            }
+        };
+        layout("TextExpander", "abbreviation,content,label",
+               ";sig,\"Best regards,\nJane\",Signature\n;web,https://example.com/a,Site\n"
+               ";addr,\"1 Main St, Springfield\",Address\n",
+               {"t/Signature|0|Best regards,\nJane|;sig", "t/Site|0|https://example.com/a|;web",
+                "t/Address|0|1 Main St, Springfield|;addr"});
+        layout("Alfred", "name,keyword,snippet",
+               "Email signature,sig,\"Best regards, Jane\"\nWeb,web,https://example.com/a\n"
+               "Address,addr,\"1 Main St, Springfield\"\n",
+               {"t/Email signature|0|Best regards, Jane|sig", "t/Web|0|https://example.com/a|web",
+                "t/Address|0|1 Main St, Springfield|addr"});
+        layout("Beeftext", "keyword,snippet,name",
+               "sig,\"Regards, Jane\",Signature\nweb,https://example.com/a,Web\n"
+               "addr,\"1 Main St, Springfield\",Address\n",
+               {"t/Signature|0|Regards, Jane|sig", "t/Web|0|https://example.com/a|web",
+                "t/Address|0|1 Main St, Springfield|addr"});
+        layout("command and expansion", "command,expansion", "brb,be right back\nomw,on my way\n",
+               {"t/brb|0|be right back|brb", "t/omw|0|on my way|omw"});
+        layout("a shortcut that is no hot key", "shortcut,phrase", "omw,On my way!\n",
+               {"t/omw|0|On my way!|omw"}, false);
+        layout("a shortcut that is a hot key", "name,text,shortcut", "x,y,Ctrl+Alt+A\n",
+               {"t/x|" + CtrlAltA + "|y"}, false);
+        // Words Keyquill does not know: short ones above texts are a header all the same.
+        layout("unknown header", "K\u00fcrzel;Inhalt;Bezeichnung",
+               "mfg;\"Mit freundlichen Gr\u00fc\u00dfen\nJane\";Gru\u00df\n"
+               "adr;Hauptstra\u00dfe 1, Berlin;Adresse\n",
+               {"t/Gru\u00df|0|Mit freundlichen Gr\u00fc\u00dfen\nJane|mfg",
+                "t/Adresse|0|Hauptstra\u00dfe 1, Berlin|adr"},
+               false);
+        layout("own layout", "", // master macros repeat, hot keys look like hot keys
+               "Letter,\"Dear Sir, bye\",Mail,Ctrl+Alt+A\nReply,Thanks,Mail,\n"
+               "Stamp,Done on {{date}},Code,Alt+F12\nSign,Jane Doe,Mail,\n",
+               {"Mail/Letter|" + CtrlAltA + "|Dear Sir, bye|Letter", "Mail/Reply|0|Thanks|Reply",
+                "Mail/Sign|0|Jane Doe|Sign",
+                "Code/Stamp|" + QString::number((Qt::ALT | Qt::Key_F12).toCombined()) +
+                    "|Done on {{date}}|Stamp"});
     }
     void filesGiveMastersAndNotes()
     {
