@@ -243,7 +243,19 @@ CsvLayout CsvLayout::of(const QList<QStringList> &rows)
         layout.header = layout.named = true;
         return layout;
     }
-    layout.header = named > 0 || (rows.size() >= 2 && looksLikeHeader(first, rest, columns));
+    // A known word in a row of notes ("Note", "Please call me") does not make it a header.
+    const auto wordsOnly = [&] {
+        for (int c = 0; c < columns; ++c) {
+            const QString cell = first.value(c).trimmed();
+            if (headerWord(cell) == Unknown &&
+                (cell.isEmpty() || cell.size() > 24 || cell.contains(QLatin1Char('\n')) ||
+                 cell.count(QLatin1Char(' ')) > 1))
+                return false;
+        }
+        return true;
+    };
+    layout.header =
+        (named > 0 && wordsOnly()) || (rows.size() >= 2 && looksLikeHeader(first, rest, columns));
     if (!layout.header)
         layout.roles.fill(Role::None);
     guess(layout.header ? rest : cellsOf(rows, 0, columns), layout.roles);

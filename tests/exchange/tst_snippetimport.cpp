@@ -339,6 +339,9 @@ private Q_SLOTS:
                {"t/Gru\u00df|0|Mit freundlichen Gr\u00fc\u00dfen\nJane|mfg",
                 "t/Adresse|0|Hauptstra\u00dfe 1, Berlin|adr"},
                false);
+        layout("a note named like a header word", "",
+               "Note,\"Please call me back, thanks\"\nsig,\"Best regards, Jane\"\n",
+               {"t/Note|0|Please call me back, thanks|Note", "t/sig|0|Best regards, Jane|sig"});
         layout("own layout", "", // master macros repeat, hot keys look like hot keys
                "Letter,\"Dear Sir, bye\",Mail,Ctrl+Alt+A\nReply,Thanks,Mail,\n"
                "Stamp,Done on {{date}},Code,Alt+F12\nSign,Jane Doe,Mail,\n",
