@@ -183,7 +183,7 @@ int importOne(const QString &path)
 {
     QElapsedTimer timer;
     timer.start();
-    const ImportBatch batch = SnippetFiles::read(path);
+    ImportBatch batch = SnippetFiles::read(path);
     const double read = timer.nsecsElapsed() / 1e9;
     const ImportSummary summary = batch.summary();
     std::printf(
@@ -194,6 +194,7 @@ int importOne(const QString &path)
     std::fflush(stdout);
     if (summary.failed())
         return 0;
+    batch.setTable(nullptr); // as the summary lets a table go once answered
     MacroStore store;
     MasterMacroImporter importer(store, [](const QString &) { return QString(); });
     timer.restart();

@@ -42,6 +42,12 @@ ImportSummaryDlg::ImportSummaryDlg(const QString &file, ImportBatch &batch, QWid
 
 ImportSummaryDlg::~ImportSummaryDlg() = default;
 
+void ImportSummaryDlg::done(int result)
+{
+    m_batch.setTable(nullptr);
+    QDialog::done(result);
+}
+
 void ImportSummaryDlg::showColumns()
 {
     const CsvTable &table = *m_batch.table();

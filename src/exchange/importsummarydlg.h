@@ -26,6 +26,10 @@ public:
     static constexpr int ShownRows = 6;  // of a CSV table
     static constexpr int ShownNotes = 5; // as they would come in
 
+public Q_SLOTS:
+    // Answered: a CSV table's rows are let go before the store is written.
+    void done(int result) override;
+
 private:
     void showColumns();
     void showNotes();
