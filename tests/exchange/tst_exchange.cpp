@@ -165,7 +165,8 @@ private Q_SLOTS:
                            "Work 2/x|" +
                                QString::number((Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined()) +
                                "|a\nb"}
-            << "Master Macros: 2\nNotes: 2\nHot keys kept: 1"
+            << "Master Macros: 2\nNotes: 2\nHot keys kept: 1\n"
+               "Work|x|Ctrl+Alt+B||a\u21b5b\nNew|y|||c"
             << "";
         QTest::newRow("summary cancelled")
             << csv << false << QStringList() << QStringList() << "Notes: 2"
@@ -178,7 +179,7 @@ private Q_SLOTS:
         QTest::newRow("column chosen")
             << bare << true << QStringList()
             << QStringList{"Mail/Letter|0|Dear Sir, bye", "Mail/Reply|0|Thanks"}
-            << "Master Macros: 1\nNotes: 2\nHot keys kept: 0"
+            << "Master Macros: 1\nNotes: 2\nHot keys kept: 0\nMail|Letter|||Dear Sir, bye"
             << "column3=Master Macro";
         QTest::newRow("header chosen")
             << bare << true << QStringList() << QStringList{"table/Reply|0|Thanks"} << "Notes: 1\n"
@@ -223,6 +224,11 @@ private Q_SLOTS:
             else if (!choose.isEmpty())
                 dialog->findChild<QComboBox *>(choose.section('=', 0, 0))->setCurrentText(what);
             shown = dialog->findChild<QPlainTextEdit *>()->toPlainText();
+            // The first notes as they would come in: master macro, name, keys, abbreviation, text.
+            for (QTreeWidgetItemIterator it(dialog->findChild<QTreeWidget *>()); *it; ++it)
+                shown += "\n" + QStringList{(*it)->text(0), (*it)->text(1), (*it)->text(2),
+                                            (*it)->text(3), (*it)->text(4)}
+                                    .join('|');
             auto *buttons = dialog->findChild<QDialogButtonBox *>();
             QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
             (accept && ok->isEnabled() ? ok : buttons->button(QDialogButtonBox::Cancel))->click();
