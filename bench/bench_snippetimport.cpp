@@ -98,9 +98,9 @@ bool autoKey(const QString &folder)
     return true;
 }
 
-QByteArray csv()
+QByteArray csv(bool header = true)
 {
-    QByteArray table = "name;text;master macro;hot key\r\n";
+    QByteArray table = header ? "name;text;master macro;hot key\r\n" : "";
     for (int n = 0; n < Snippets; ++n)
         table += QStringLiteral("Note %1;\"%2 \"\"quoted\"\"\";Master %3;%4\r\n")
                      .arg(n)
@@ -183,7 +183,7 @@ int importOne(const QString &path)
 {
     QElapsedTimer timer;
     timer.start();
-    const ImportBatch batch = SnippetFiles::read(path);
+    ImportBatch batch = SnippetFiles::read(path);
     const double read = timer.nsecsElapsed() / 1e9;
     const ImportSummary summary = batch.summary();
     std::printf(
@@ -194,6 +194,7 @@ int importOne(const QString &path)
     std::fflush(stdout);
     if (summary.failed())
         return 0;
+    batch.setTable(nullptr); // as the summary lets a table go once answered
     MacroStore store;
     MasterMacroImporter importer(store, [](const QString &) { return QString(); });
     timer.restart();
@@ -282,6 +283,7 @@ int main(int argc, char *argv[])
         {"Beeftext JSON", dir + "/combos.json", write(dir + "/combos.json", beeftext())},
         {"AutoKey folder", autoKeyFolder + "/Phrase 0.txt", autoKey(autoKeyFolder)},
         {"CSV", dir + "/notes.csv", write(dir + "/notes.csv", csv())},
+        {"CSV, guessed", dir + "/bare.csv", write(dir + "/bare.csv", csv(false))},
         {"CSV, one name", dir + "/same.csv", write(dir + "/same.csv", oneName())}};
     std::printf("%d snippets per format, %d rounds, median (min) in ms\n", Snippets, Rounds);
     int failures = 0;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -28,6 +29,76 @@ QString folderTitle(const QDir &folder, ImportBatch &batch)
             return title;
     }
     return folder.dirName();
+}
+
+// AutoKey's names of keys a phrase presses, as the key names of the fill-in.
+const QHash<QString, QString> &mappedKeys()
+{
+    static const QHash<QString, QString> keys = {
+        {QStringLiteral("left"), QStringLiteral("Left")},
+        {QStringLiteral("right"), QStringLiteral("Right")},
+        {QStringLiteral("up"), QStringLiteral("Up")},
+        {QStringLiteral("down"), QStringLiteral("Down")},
+        {QStringLiteral("home"), QStringLiteral("Home")},
+        {QStringLiteral("end"), QStringLiteral("End")},
+        {QStringLiteral("enter"), QStringLiteral("Return")},
+        {QStringLiteral("tab"), QStringLiteral("Tab")},
+        {QStringLiteral("backspace"), QStringLiteral("Backspace")},
+        {QStringLiteral("delete"), QStringLiteral("Delete")},
+        {QStringLiteral("escape"), QStringLiteral("Escape")}};
+    return keys;
+}
+
+// AutoKey's other key names: pressed there, no equivalent here. Anything else in angle brackets
+// ("<pre>", "<b>") is text.
+bool isOtherKey(const QString &name)
+{
+    static const QRegularExpression other(QStringLiteral(
+        "^(alt|alt_gr|capslock|ctrl|hyper|insert|menu|meta|numlock|page_down|page_up|pause|"
+        "print_screen|scroll_lock|shift|super|f([1-9]|[12][0-9]|3[0-5])|np_\\w+|code\\d+)$"));
+    return other.match(name).hasMatch();
+}
+
+} // namespace
+
+QString AutoKeyReader::phraseText(const QString &phrase, ImportBatch &batch)
+{
+    static const QRegularExpression key(QStringLiteral("<([a-z0-9_]+)>"));
+    const QString text = ImportBatch::literal(phrase);
+    QString converted;
+    qsizetype done = 0;
+    for (auto it = key.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch found = it.next();
+        const QString name = found.captured(1);
+        QString placeholder;
+        if (name == QLatin1String("cursor"))
+            placeholder = QStringLiteral("{{cursor}}");
+        else if (const auto mapped = mappedKeys().constFind(name); mapped != mappedKeys().cend())
+            placeholder = QStringLiteral("{{key:%1}}").arg(mapped.value());
+        else if (isOtherKey(name))
+            batch.keptAsWritten(tr("AutoKey key %1").arg(found.captured()));
+        if (placeholder.isEmpty())
+            continue;
+        converted += QStringView(text).mid(done, found.capturedStart() - done);
+        converted += placeholder;
+        done = found.capturedEnd();
+    }
+    converted += QStringView(text).mid(done);
+    return converted;
+}
+
+namespace {
+
+// The first abbreviation of a phrase; any further one is counted.
+QString abbreviation(const QJsonObject &settings, ImportBatch &batch)
+{
+    const QJsonValue list = settings.value(QLatin1String("abbreviations"));
+    if (!list.isArray()) // as older versions wrote it
+        return settings.value(QLatin1String("abbreviation")).toString();
+    const QJsonArray all = list.toArray();
+    for (qsizetype more = 1; more < all.size(); ++more)
+        batch.skip(AutoKeyReader::tr("abbreviations after the first of a phrase"));
+    return all.isEmpty() ? QString() : all.first().toString();
 }
 
 int hotKeyCode(const QJsonObject &hotkey, ImportBatch &batch)
@@ -118,9 +189,8 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
         QString name = phrase.value(QLatin1String("description")).toString();
         if (name.isEmpty())
             name = base;
-        text = ImportBatch::literal(text);
-        text.replace(QLatin1String("<cursor>"), QLatin1String("{{cursor}}"));
-        batch.addNote(master, name, code, text);
+        batch.addNote(master, name, code, phraseText(text, batch),
+                      abbreviation(phrase.value(QLatin1String("abbreviation")).toObject(), batch));
     }
     if (depth >= MaxDepth)
         return true;

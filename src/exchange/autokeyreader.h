@@ -11,8 +11,9 @@ class QDir;
 // AutoKey's phrase folders: every phrase is <name>.txt beside a hidden .<name>.json that
 // describes it. A folder, and each folder below it, becomes a master macro named after the
 // folder's title; a phrase becomes a note named after its description, with its hot key where
-// the note editor offers that combination. Scripts are left out, counted. Each real folder is
-// read once, however many links lead to it.
+// the note editor offers that combination, and its first abbreviation. The keys a phrase
+// presses (<left>, <enter>, ...) become {{key:...}} placeholders where the fill-in has them.
+// Scripts are left out, counted. Each real folder is read once, however many links lead to it.
 class AutoKeyReader final
 {
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
@@ -22,6 +23,8 @@ public:
     static void read(const QString &path, ImportBatch &batch);
 
 private:
+    // A phrase's text as a note's: its keys as placeholders, those without equivalent counted.
+    static QString phraseText(const QString &phrase, ImportBatch &batch);
     static bool readFolder(const QDir &folder, ImportBatch &batch, int depth,
                            QSet<QByteArray> &seen);
 };

@@ -215,7 +215,8 @@ bool readCombos(const QString &path, ImportBatch &batch, QList<Combo> *combos,
         const QString group = groupName.value(combo.value(QLatin1String("group")).toString());
         const int master = batch.master(group.isEmpty() ? fileMaster : group);
         const QString name = combo.value(QLatin1String("name")).toString();
-        const int note = batch.addNote(master, name.isEmpty() ? keyword : name, 0, QString());
+        const int note =
+            batch.addNote(master, name.isEmpty() ? keyword : name, 0, QString(), keyword);
         comboOfKeyword->insert(keyword, static_cast<int>(combos->size()));
         combos->append({master, note, snippet});
     }

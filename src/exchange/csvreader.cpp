@@ -3,28 +3,10 @@
 #include "importbatch.h"
 #include "importprogress.h"
 
-#include <algorithm>
+#include <memory>
 #include <QFileInfo>
 
 namespace {
-
-enum Column { Name, Text, Master, HotKey, Columns };
-
-// The column a header word names, or -1.
-int headerColumn(const QString &word)
-{
-    const QString folded = word.trimmed().toCaseFolded();
-    if (folded == QLatin1String("name") || folded == QLatin1String("note"))
-        return Name;
-    if (folded == QLatin1String("text"))
-        return Text;
-    if (folded == QLatin1String("master macro") || folded == QLatin1String("master"))
-        return Master;
-    if (folded == QLatin1String("hot key") || folded == QLatin1String("hotkey") ||
-        folded == QLatin1String("shortcut"))
-        return HotKey;
-    return -1;
-}
 
 int hotKeyCode(const QString &written, ImportBatch &batch)
 {
@@ -147,7 +129,7 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
 
 void CsvReader::read(const QString &path, ImportBatch &batch)
 {
-    QList<Row> rows;
+    auto table = std::make_shared<CsvTable>();
     {
         QByteArray bytes;
         QString text;
@@ -158,38 +140,44 @@ void CsvReader::read(const QString &path, ImportBatch &batch)
             batch.progress()->start(ImportProgress::Stage::Parsing, text.size());
         QString error;
         int line = 0;
-        if (!parse(text, &rows, &error, &line, batch.progress()))
+        if (!parse(text, &table->rows, &error, &line, batch.progress()))
             return batch.fail(error, line);
     }
+    table->fileMaster = QFileInfo(path).completeBaseName();
+    table->layout = CsvLayout::of(table->firstRows(CsvLayout::SampleRows));
+    batch.setTable(table);
+    convert(batch);
+}
 
-    int column[Columns] = {Name, Text, Master, HotKey};
-    if (!rows.isEmpty()) {
-        int header[Columns] = {-1, -1, -1, -1};
-        const QStringList &first = rows.first().fields;
-        for (qsizetype i = 0; i < first.size(); ++i) {
-            const int named = headerColumn(first.at(i));
-            if (named >= 0 && header[named] < 0)
-                header[named] = static_cast<int>(i);
-        }
-        if (header[Name] >= 0 && header[Text] >= 0) {
-            std::copy(header, header + Columns, column);
-            rows.removeFirst();
-        }
-    }
-    const QString fileMaster = QFileInfo(path).completeBaseName();
-    batch.converting(rows.size());
-    for (qsizetype done = 0; done < rows.size(); ++done) {
-        const Row &row = rows.at(done);
-        if (!batch.advance(done))
+void CsvReader::convert(ImportBatch &batch)
+{
+    batch.clearNotes();
+    const CsvTable &table = *batch.table();
+    using Role = CsvLayout::Role;
+    const CsvLayout &layout = table.layout;
+    const int name = layout.column(Role::Name);
+    const int text = layout.column(Role::Text);
+    const int master = layout.column(Role::Master);
+    const int hotKey = layout.column(Role::HotKey);
+    const int abbreviation = layout.column(Role::Abbreviation);
+    if (text < 0)
+        return;
+    const qsizetype first = layout.header ? 1 : 0;
+    batch.converting(table.rows.size() - first);
+    for (qsizetype done = first; done < table.rows.size(); ++done) {
+        const Row &row = table.rows.at(done);
+        if (!batch.advance(done - first))
             return;
         const auto value = [&row](int index) {
             return index >= 0 && index < row.fields.size() ? row.fields.at(index) : QString();
         };
-        if (value(column[Name]).isEmpty() && value(column[Text]).isEmpty())
+        const QString trigger = value(abbreviation).trimmed();
+        const QString noteName = value(name).isEmpty() ? trigger : value(name);
+        if (noteName.isEmpty() && value(text).isEmpty())
             continue; // a blank row
-        const QString master = value(column[Master]).trimmed();
-        const QString hotKey = value(column[HotKey]).trimmed();
-        batch.addNote(batch.master(master.isEmpty() ? fileMaster : master), value(column[Name]),
-                      hotKey.isEmpty() ? 0 : hotKeyCode(hotKey, batch), value(column[Text]));
+        const QString masterName = value(master).trimmed();
+        const QString keys = value(hotKey).trimmed();
+        batch.addNote(batch.master(masterName.isEmpty() ? table.fileMaster : masterName), noteName,
+                      keys.isEmpty() ? 0 : hotKeyCode(keys, batch), value(text), trigger);
     }
 }

@@ -1,29 +1,30 @@
 #pragma once
 
+#include "csvtable.h"
+
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 class ImportBatch;
 class ImportProgress;
 
 // Tables of notes as CSV (RFC 4180: quoted fields may hold separators, line breaks and doubled
-// quotes), UTF-8 with or without a byte order mark, separated by commas or semicolons. Columns:
-// name, text, and optionally master macro and hot key ("Ctrl+Alt+A"), in that order, or in any
-// order under a header row that names them. Texts are taken as written, placeholders included.
+// quotes), UTF-8 with or without a byte order mark, separated by commas or semicolons. Which
+// column holds the name, the text, the master macro, the hot key ("Ctrl+Alt+A") and the
+// abbreviation is read from a header row or guessed (CsvLayout); the batch keeps the table, so
+// that the notes can be made anew under another layout. A note without a name is named after
+// its abbreviation. Texts are taken as written, placeholders included.
 class CsvReader final
 {
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
 
 public:
-    struct Row
-    {
-        int line = 0; // where the row starts, from 1
-        QStringList fields;
-    };
+    using Row = CsvTable::Row;
 
     static void read(const QString &path, ImportBatch &batch);
+    // Makes the notes of the batch's table anew, as its layout says; none without a text column.
+    static void convert(ImportBatch &batch);
 
     // The rows of `text`; false, with the message and the line, where it breaks the format (or
     // where `progress` was cancelled).

@@ -29,25 +29,71 @@ struct Variable
 
 using Variables = QHash<QString, int>; // name, the variable's map in the tree
 
-Variable variable(const YamlTree &yaml, int node)
+// A date offset in seconds as the fill-in's offset in days (":+2d"), "" for none; false when it
+// is no whole number of days the fill-in can take.
+bool dayOffset(const QString &seconds, QString *suffix)
+{
+    bool ok = false;
+    const qlonglong value = seconds.trimmed().toLongLong(&ok);
+    constexpr qlonglong Day = 86400;
+    constexpr qlonglong MaxDays = 99999; // the fill-in's offsets have at most five digits
+    if (!ok || value % Day != 0 || value / Day > MaxDays || value / Day < -MaxDays)
+        return false;
+    suffix->clear();
+    if (value != 0)
+        *suffix = QStringLiteral(":%1%2d")
+                      .arg(value > 0 ? QStringLiteral("+") : QString())
+                      .arg(value / Day);
+    return true;
+}
+
+Variable date(const YamlTree &yaml, int params)
+{
+    QString offset;
+    const int seconds = yaml.value(params, "offset");
+    if (seconds != YamlTree::None && !dayOffset(yaml.scalar(seconds), &offset))
+        return {{}, EspansoReader::tr("matches with a date offset other than whole days")};
+    const int format = yaml.value(params, "format");
+    if (yaml.kind(format) != YamlTree::Kind::Scalar)
+        return {offset.isEmpty() ? QStringLiteral("{{date}}")
+                                 : QStringLiteral("{{date:%1}}").arg(offset),
+                {}};
+    const QString qt = EspansoReader::qtDateFormat(yaml.scalar(format));
+    if (qt.isEmpty())
+        return {{}, EspansoReader::tr("matches with a date format without equivalent")};
+    return {QStringLiteral("{{date:%1%2}}").arg(qt, offset), {}};
+}
+
+// Why a form cannot come in, "" when each of its fields is a text field (asked for as an input).
+QString formFields(const YamlTree &yaml, int fields)
+{
+    const QList<int> entries = yaml.children(fields);
+    for (qsizetype i = 1; yaml.kind(fields) == YamlTree::Kind::Map && i < entries.size(); i += 2) {
+        const QString type = yaml.scalar(yaml.value(entries.at(i), "type"));
+        if (!type.isEmpty() && type != QLatin1String("text"))
+            return EspansoReader::tr("matches with a form of choices or lists");
+    }
+    return {};
+}
+
+Variable variable(const YamlTree &yaml, int node, const QString &field)
 {
     const QString kind = yaml.scalar(yaml.value(node, "type"));
     const int params = yaml.value(node, "params");
+    if (kind == QLatin1String("form")) {
+        if (field.isEmpty())
+            return {{}, EspansoReader::tr("matches using a form without naming its field")};
+        const QString unsupported = formFields(yaml, yaml.value(params, "fields"));
+        if (!unsupported.isEmpty())
+            return {{}, unsupported};
+        return {QStringLiteral("{{input:%1}}").arg(field), {}};
+    }
     if (kind == QLatin1String("clipboard"))
         return {QStringLiteral("{{clipboard}}"), {}};
     if (kind == QLatin1String("echo"))
         return {ImportBatch::literal(yaml.scalar(yaml.value(params, "echo"))), {}};
-    if (kind == QLatin1String("date")) {
-        if (yaml.value(params, "offset") != YamlTree::None)
-            return {{}, EspansoReader::tr("matches with a date offset")};
-        const int format = yaml.value(params, "format");
-        if (yaml.kind(format) != YamlTree::Kind::Scalar)
-            return {QStringLiteral("{{date}}"), {}};
-        const QString qt = EspansoReader::qtDateFormat(yaml.scalar(format));
-        if (qt.isEmpty())
-            return {{}, EspansoReader::tr("matches with a date format without equivalent")};
-        return {QStringLiteral("{{date:%1}}").arg(qt), {}};
-    }
+    if (kind == QLatin1String("date"))
+        return date(yaml, params);
     return {{},
             EspansoReader::tr("matches using a %1 variable")
                 .arg(kind.isEmpty() ? EspansoReader::tr("typeless") : kind)};
@@ -67,16 +113,22 @@ Variables variables(const YamlTree &yaml, int list)
     return found;
 }
 
-QString trigger(const YamlTree &yaml, int match)
+// The triggers of a match, the first of them first.
+QStringList triggers(const YamlTree &yaml, int match)
 {
     const int one = yaml.value(match, "trigger");
     if (yaml.kind(one) == YamlTree::Kind::Scalar)
-        return yaml.scalar(one);
+        return {yaml.scalar(one)};
+    QStringList found;
     const int many = yaml.value(match, "triggers");
-    const QList<int> triggers = yaml.children(many);
-    if (yaml.kind(many) == YamlTree::Kind::Sequence && !triggers.isEmpty())
-        return yaml.scalar(triggers.first());
-    return {};
+    if (yaml.kind(many) != YamlTree::Kind::Sequence)
+        return found;
+    const QList<int> entries = yaml.children(many);
+    for (const int entry : entries) {
+        if (yaml.kind(entry) == YamlTree::Kind::Scalar)
+            found << yaml.scalar(entry);
+    }
+    return found;
 }
 
 // Why a match has no plain text to take, or "".
@@ -87,13 +139,25 @@ QString unsupportedKind(const YamlTree &yaml, int match)
         return EspansoReader::tr("matches with a regular expression");
     if (has("image_path"))
         return EspansoReader::tr("image matches");
-    if (has("form"))
-        return EspansoReader::tr("form matches");
+    if (has("form") && yaml.kind(yaml.value(match, "form")) != YamlTree::Kind::Scalar)
+        return EspansoReader::tr("form matches without a layout text");
     if (has("markdown") || has("html"))
         return EspansoReader::tr("rich text matches");
-    if (yaml.kind(yaml.value(match, "replace")) != YamlTree::Kind::Scalar)
+    if (!has("form") && yaml.kind(yaml.value(match, "replace")) != YamlTree::Kind::Scalar)
         return EspansoReader::tr("matches without a replace text");
     return {};
+}
+
+// A form match's text: its layout, each [[field]] asked for as an input.
+Variable formText(const YamlTree &yaml, int match)
+{
+    const QString unsupported = formFields(yaml, yaml.value(match, "form_fields"));
+    if (!unsupported.isEmpty())
+        return {{}, unsupported};
+    static const QRegularExpression field(QStringLiteral("\\[\\[\\s*([\\w\\-]+)\\s*\\]\\]"));
+    QString text = ImportBatch::literal(yaml.scalar(yaml.value(match, "form")));
+    text.replace(field, QStringLiteral("{{input:\\1}}"));
+    return {text, {}};
 }
 
 // The note text of a match, or a reason it is left out. The match's own variables come before
@@ -107,11 +171,20 @@ Variable noteText(const YamlTree &yaml, int match, const Variables &globals)
     qsizetype done = 0;
     for (auto it = reference.globalMatch(replace); it.hasNext();) {
         const QRegularExpressionMatch found = it.next();
-        const QString name = found.captured(1);
-        const int known = locals.value(name, globals.value(name, YamlTree::None));
+        QString name = found.captured(1);
+        QString field;
+        int known = locals.value(name, globals.value(name, YamlTree::None));
+        if (known == YamlTree::None && name.contains(QLatin1Char('.'))) {
+            // "{{form1.name}}": a field of the form variable form1.
+            field = name.section(QLatin1Char('.'), 1);
+            name = name.section(QLatin1Char('.'), 0, 0);
+            known = locals.value(name, globals.value(name, YamlTree::None));
+            if (yaml.scalar(yaml.value(known, "type")) != QLatin1String("form"))
+                known = YamlTree::None;
+        }
         if (known == YamlTree::None)
             continue; // not a variable: stays as written
-        const Variable value = variable(yaml, known);
+        const Variable value = variable(yaml, known, field);
         if (!value.unsupported.isEmpty())
             return value;
         text += ImportBatch::literal(replace.mid(done, found.capturedStart() - done));
@@ -216,16 +289,21 @@ void EspansoReader::read(const QString &path, ImportBatch &batch)
             return;
         }
         QString reason = unsupportedKind(yaml, match);
-        const Variable note = reason.isEmpty() ? noteText(yaml, match, globals) : Variable();
+        const bool form = yaml.value(match, "form") != YamlTree::None;
+        const Variable note = !reason.isEmpty() ? Variable()
+                              : form            ? formText(yaml, match)
+                                                : noteText(yaml, match, globals);
         if (reason.isEmpty())
             reason = note.unsupported;
         if (!reason.isEmpty()) {
             batch.skip(reason);
             continue;
         }
-        QString name = trigger(yaml, match);
-        if (name.isEmpty())
-            name = yaml.scalar(yaml.value(match, "label"));
-        batch.addNote(master, name, 0, note.text);
+        const QStringList all = triggers(yaml, match);
+        const QString trigger = all.value(0);
+        for (qsizetype more = 1; more < all.size(); ++more)
+            batch.skip(tr("triggers after the first of a match"));
+        const QString name = trigger.isEmpty() ? yaml.scalar(yaml.value(match, "label")) : trigger;
+        batch.addNote(master, name, 0, note.text, trigger);
     }
 }

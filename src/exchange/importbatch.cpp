@@ -51,7 +51,8 @@ int ImportBatch::master(const QString &name)
     return m_masters.size() - 1;
 }
 
-int ImportBatch::addNote(int master, const QString &name, int code, const QString &text)
+int ImportBatch::addNote(int master, const QString &name, int code, const QString &text,
+                         const QString &abbreviation)
 {
     Building &building = m_masters[master];
     QString base = name;
@@ -83,6 +84,9 @@ int ImportBatch::addNote(int master, const QString &name, int code, const QStrin
         }
     }
     building.master.notes.append({unique, code, text});
+    building.abbreviations.append(abbreviation);
+    if (!abbreviation.isEmpty())
+        ++m_summary.abbreviations;
     return building.master.notes.size() - 1;
 }
 
@@ -96,9 +100,21 @@ void ImportBatch::setText(int master, int note, const QString &text)
     m_masters[master].master.notes[note].text = text;
 }
 
+void ImportBatch::clearNotes()
+{
+    m_masters.clear();
+    m_index.clear();
+    m_summary = ImportSummary();
+}
+
 void ImportBatch::skip(const QString &reason)
 {
     ++m_summary.skipped[reason];
+}
+
+void ImportBatch::keptAsWritten(const QString &what)
+{
+    ++m_summary.asWritten[what];
 }
 
 void ImportBatch::fail(const QString &message, int line)
@@ -145,6 +161,16 @@ QList<MacroStore::Master> ImportBatch::masters() const
             masters.append(building.master);
     }
     return masters;
+}
+
+QList<QStringList> ImportBatch::abbreviations() const
+{
+    QList<QStringList> abbreviations;
+    for (const Building &building : m_masters) {
+        if (!building.master.notes.isEmpty())
+            abbreviations.append(building.abbreviations);
+    }
+    return abbreviations;
 }
 
 ImportSummary ImportBatch::summary() const

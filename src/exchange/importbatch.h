@@ -4,6 +4,7 @@
 #include "store/macrostore.h"
 #include "yamltree.h"
 
+#include <memory>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QHash>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 class ImportProgress;
+struct CsvTable;
 
 // Gathers what a reader of another program's file finds into master macros the store can take:
 // names the settings layer would split get look-alike characters, an empty note name comes
@@ -43,13 +45,22 @@ public:
 
     // The master macro of that name, made on first use; its index.
     int master(const QString &name);
-    // Adds a note; its index in `master`.
-    int addNote(int master, const QString &name, int code, const QString &text);
+    // Adds a note; its index in `master`. `abbreviation`: the trigger, abbreviation or keyword
+    // the other program fires it by, kept for when notes can have one (counted meanwhile).
+    int addNote(int master, const QString &name, int code, const QString &text,
+                const QString &abbreviation = QString());
     QString noteName(int master, int note) const;
     // For texts that name other notes, which can be written only once every note has its name.
     void setText(int master, int note, const QString &text);
 
+    // A table whose layout the user may still change, kept until the import is answered.
+    void setTable(std::shared_ptr<CsvTable> table) { m_table = std::move(table); }
+    CsvTable *table() const { return m_table.get(); }
+    // Forgets the notes and counts made so far, for them to be made anew.
+    void clearNotes();
+
     void skip(const QString &reason);
+    void keptAsWritten(const QString &what);
     void fail(const QString &message, int line);
     bool failed() const { return m_summary.failed(); }
 
@@ -60,6 +71,8 @@ public:
 
     // Master macros without notes are left out: the store would not keep them.
     QList<MacroStore::Master> masters() const;
+    // The abbreviation of each note of masters(), in the same order; "" where there is none.
+    QList<QStringList> abbreviations() const;
     ImportSummary summary() const;
 
     static QString storableName(QString name);
@@ -82,6 +95,7 @@ private:
     struct Building
     {
         MacroStore::Master master;
+        QStringList abbreviations; // of master.notes
         QSet<QString> names;
         // The number the next " (n)" of a name tries, so that many notes of one name are
         // numbered without trying every number before.
@@ -96,4 +110,5 @@ private:
     Limits m_limits;
     ImportProgress *m_progress = nullptr;
     qint64 m_bytesRead = 0;
+    std::shared_ptr<CsvTable> m_table;
 };

@@ -15,8 +15,13 @@ public:
     int notes = 0;
     int hotKeysKept = 0;
     int renamedNotes = 0; // names the store cannot hold, or taken in their master macro
+    // Triggers, abbreviations and keywords of the notes: kept with them, unused as yet.
+    int abbreviations = 0;
     // Why items were left out (a hot key dropped, a snippet skipped), with how many each.
     QMap<QString, int> skipped;
+    // What came in as written although it meant something else there (a key to press), by
+    // what it is, with how many.
+    QMap<QString, int> asWritten;
 
     // Where reading stopped; an empty message means the file was read to its end.
     QString error;

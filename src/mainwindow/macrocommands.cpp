@@ -170,7 +170,7 @@ void MacroCommands::import()
                                   .arg(summary.error)
                             : tr("The file \"%1\" could not be imported: %2 Nothing was imported.")
                                   .arg(file, summary.error));
-        if (ImportSummaryDlg(file, summary, m_window).exec() != QDialog::Accepted)
+        if (ImportSummaryDlg(file, batch, m_window).exec() != QDialog::Accepted)
             return;
         masters = batch.masters();
     }

@@ -155,7 +155,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("accept");       // the summary's answer
         QTest::addColumn<QStringList>("names"); // answers to the new-name question
         QTest::addColumn<QStringList>("added");
-        QTest::addColumn<QString>("said"); // the summary, or the warning, in part
+        QTest::addColumn<QString>("said");   // the summary, or the warning, in part
+        QTest::addColumn<QString>("choose"); // "column=what it holds" in the summary, or ""
         const QString csv = "name;text;master macro;hot key\nx;\"a\nb\";Work;Ctrl+Alt+B\n"
                             "y;c;New;\n";
         QTest::newRow("imported, a clash renamed")
@@ -164,20 +165,39 @@ private Q_SLOTS:
                            "Work 2/x|" +
                                QString::number((Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined()) +
                                "|a\nb"}
-            << "Master Macros: 2\nNotes: 2\nHot keys kept: 1";
+            << "Master Macros: 2\nNotes: 2\nHot keys kept: 1\n"
+               "Work|x|Ctrl+Alt+B||a\u21b5b\nNew|y|||c"
+            << "";
         QTest::newRow("summary cancelled")
-            << csv << false << QStringList() << QStringList() << "Notes: 2";
+            << csv << false << QStringList() << QStringList() << "Notes: 2"
+            << "";
         QTest::newRow("clash question cancelled, nothing after it")
-            << csv << true << QStringList{QString()} << QStringList() << "Notes: 2";
+            << csv << true << QStringList{QString()} << QStringList() << "Notes: 2"
+            << "";
+        // Without a header the columns are guessed; what the user chooses counts.
+        const QString bare = "Letter;\"Dear Sir, bye\";Mail\nReply;Thanks;Mail\n";
+        QTest::newRow("column chosen")
+            << bare << true << QStringList()
+            << QStringList{"Mail/Letter|0|Dear Sir, bye", "Mail/Reply|0|Thanks"}
+            << "Master Macros: 1\nNotes: 2\nHot keys kept: 0\nMail|Letter|||Dear Sir, bye"
+            << "column3=Master Macro";
+        QTest::newRow("header chosen")
+            << bare << true << QStringList() << QStringList{"table/Reply|0|Thanks"} << "Notes: 1\n"
+            << "header=1";
+        QTest::newRow("no text column, nothing to import")
+            << bare << true << QStringList() << QStringList() << "Notes: 0"
+            << "column2=(not imported)";
         QTest::newRow("broken file")
             << "x;\"open\n"
             << true << QStringList() << QStringList()
             << "could not be imported; reading stopped at line 1: A quoted field is not closed. "
-               "Nothing was imported.";
+               "Nothing was imported."
+            << "";
         QTest::newRow("a FIFO, never waited on")
             << "<fifo>" << true << QStringList() << QStringList()
             << "could not be imported: It is not a regular file (it is a pipe, a device or a "
-               "socket), so it was not read. Nothing was imported.";
+               "socket), so it was not read. Nothing was imported."
+            << "";
     }
     void snippetFilesAfterTheirSummary()
     {
@@ -185,6 +205,7 @@ private Q_SLOTS:
         QFETCH(bool, accept);
         QFETCH(QString, said);
         QFETCH(QStringList, names);
+        QFETCH(QString, choose);
         const QString path = m_dir.filePath("table.csv");
         QFile::remove(path);
         QFile file(path);
@@ -197,9 +218,20 @@ private Q_SLOTS:
         QString shown;
         ModalAnswerer answerer;
         answerer.expect([&](QWidget *dialog) {
+            const QString what = choose.section('=', 1);
+            if (choose.startsWith("header"))
+                dialog->findChild<QCheckBox *>()->setChecked(what == "1");
+            else if (!choose.isEmpty())
+                dialog->findChild<QComboBox *>(choose.section('=', 0, 0))->setCurrentText(what);
             shown = dialog->findChild<QPlainTextEdit *>()->toPlainText();
+            // The first notes as they would come in: master macro, name, keys, abbreviation, text.
+            for (QTreeWidgetItemIterator it(dialog->findChild<QTreeWidget *>()); *it; ++it)
+                shown += "\n" + QStringList{(*it)->text(0), (*it)->text(1), (*it)->text(2),
+                                            (*it)->text(3), (*it)->text(4)}
+                                    .join('|');
             auto *buttons = dialog->findChild<QDialogButtonBox *>();
-            buttons->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+            QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
+            (accept && ok->isEnabled() ? ok : buttons->button(QDialogButtonBox::Cancel))->click();
         });
         m_dialogs->names = names;
         import(path);
@@ -211,7 +243,10 @@ private Q_SLOTS:
         stored.removeIf([&before](const QString &note) { return before.contains(note); });
         stored.sort();
         QTEST(stored, "added");
-        QCOMPARE(treeDump().size(), 5 + stored.size() + (stored.isEmpty() ? 0 : 2));
+        QSet<QString> masters;
+        for (const QString &note : std::as_const(stored))
+            masters.insert(note.section('/', 0, 0));
+        QCOMPARE(treeDump().size(), 5 + stored.size() + masters.size());
     }
 
     // Reading runs in a worker thread while the window stays live; its Cancel, once the

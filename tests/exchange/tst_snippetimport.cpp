@@ -77,7 +77,32 @@ matches:
   - regex: ":(?P<n>\\d+)x"
     replace: "{{n}}"
   - trigger: ":form"
-    form: "Hi [[name]]"
+    form: "Hi [[name]], {{x}}"
+  - trigger: ":tomorrow"
+    replace: "{{t}} {{y}} {{w}}"
+    vars:
+      - {name: t, type: date, params: {format: "%Y-%m-%d", offset: 86400}}
+      - {name: y, type: date, params: {offset: -172800}}
+      - {name: w, type: date, params: {format: "%d", offset: 0}}
+  - trigger: ":hour"
+    replace: "{{h}}"
+    vars:
+      - {name: h, type: date, params: {format: "%H", offset: 3600}}
+  - trigger: ":fields"
+    replace: "Dear {{f.name}} of {{f.city}}, {{ f.name }}; {{clip.x}}"
+    vars:
+      - name: f
+        type: form
+        params:
+          layout: "Name [[name]] City [[city]]"
+          fields: {name: {multiline: true}, city: {type: text, default: Rome}}
+  - trigger: ":choice"
+    replace: "{{c.pick}}"
+    vars:
+      - {name: c, type: form, params: {layout: "[[pick]]", fields: {pick: {type: choice}}}}
+  - trigger: ":list"
+    form: "[[l]]"
+    form_fields: {l: {type: list, values: [a, b]}}
 )";
 
 const char *const Beeftext = R"({
@@ -108,15 +133,15 @@ const char *const Beeftext = R"({
 })";
 
 QByteArray phrase(const char *description, const char *modifiers, const char *key,
-                  const char *type = "phrase")
+                  const char *type = "phrase", const char *abbreviations = R"("adr")")
 {
     return QStringLiteral(R"({"usageCount": 0, "omitTrigger": false, "prompt": false,
- "description": "%1", "abbreviation": {"wordChars": "[\\w]", "abbreviations": ["adr"],
+ "description": "%1", "abbreviation": {"wordChars": "[\\w]", "abbreviations": [%5],
  "immediate": false, "ignoreCase": false, "backspace": true, "triggerInside": false},
  "hotkey": {"modifiers": [%2], "hotKey": %3}, "modes": [1, 3], "showInTrayMenu": false,
  "matchCase": false, "filter": {"regex": null, "isRecursive": false}, "type": "%4",
  "sendMode": "kb"})")
-        .arg(description, modifiers, key, type)
+        .arg(description, modifiers, key, type, abbreviations)
         .toUtf8();
 }
 
@@ -156,34 +181,45 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("summary");
         QTest::newRow("espanso default")
             << QStringList{"base.yml", EspansoDefault}
-            << QStringList{"base/:espanso|0|Hi there!",
-                           "base/:date|0|{{date:MM/dd/yyyy}}",
-                           "base/:sig|0|Best regards,\nJane {{cursor}}\n",
+            << QStringList{"base/:espanso|0|Hi there!|:espanso",
+                           "base/:date|0|{{date:MM/dd/yyyy}}|:date",
+                           "base/:sig|0|Best regards,\nJane {{cursor}}\n|:sig",
                            "base/:paste|0|Copied: {{clipboard}}, at {{date:d MMMM' at 'HH:mm}}; "
-                           "{{{{ kept }} {{{{unknown}}",
-                           "base/:me|0|I am Jane {{{{x}}",
-                           "base/:espanso (2)|0|again",
-                           "base/:a\u2215b|0|slash",
-                           "base/Lab|0|z"}
+                           "{{{{ kept }} {{{{unknown}}|:paste",
+                           "base/:me|0|I am Jane {{{{x}}|:me",
+                           "base/:espanso (2)|0|again|:espanso",
+                           "base/:a\u2215b|0|slash|:a/b",
+                           "base/Lab|0|z",
+                           "base/:form|0|Hi {{input:name}}, {{{{x}}|:form",
+                           "base/:tomorrow|0|{{date:yyyy-MM-dd:+1d}} {{date::-2d}} {{date:dd}}|"
+                           ":tomorrow",
+                           "base/:fields|0|Dear {{input:name}} of {{input:city}}, {{input:name}}; "
+                           "{{{{clip.x}}|:fields"}
             << QStringList{"Master Macros: 1",
-                           "Notes: 8",
+                           "Notes: 11",
                            "Notes renamed",
+                           "Triggers, abbreviations and keywords with no equivalent yet: 10",
                            "matches using a shell variable: 1",
-                           "form matches: 1",
+                           "matches with a form of choices or lists: 2",
                            "matches with a regular expression: 1",
-                           "matches with a date format without equivalent: 1"};
+                           "matches with a date format without equivalent: 1",
+                           "matches with a date offset other than whole days: 1",
+                           "triggers after the first of a match: 1"};
         QTest::newRow("Beeftext, two groups")
             << QStringList{"export.json", Beeftext}
-            << QStringList{"Mail/Signature|0|Regards,\n{{input:Your name}}",
-                           "Mail/addr|0|{{clipboard}} on {{date:yyyy-MM-dd}} {{date}} {{time}}",
-                           "Mail/cy|0|yz{{note:cy}}", "Code/Stamp|0|{{date}} {{time}}{{cursor}}",
+            << QStringList{"Mail/Signature|0|Regards,\n{{input:Your name}}|sig",
+                           "Mail/addr|0|{{clipboard}} on {{date:yyyy-MM-dd}} {{date}} "
+                           "{{time}}|addr",
+                           "Mail/cy|0|yz{{note:cy}}|cy",
+                           "Code/Stamp|0|{{date}} {{time}}{{cursor}}|td",
                            "Code/Ref|0|See Regards,\n{{input:Your name}} and {{clipboard}} on "
-                           "{{date:yyyy-MM-dd}} {{date}} {{time}} {{note:Stamp}} {{note:run}}",
-                           "Code/cz|0|zy{{note:cz}}",
+                           "{{date:yyyy-MM-dd}} {{date}} {{time}} {{note:Stamp}} {{note:run}}|ref",
+                           "Code/cz|0|zy{{note:cz}}|cz",
                            // Taken in through two other groups, cy would take itself in.
-                           "export/Loose|0|yz{{note:cy}}{{{{literal}} #{broken"}
+                           "export/Loose|0|yz{{note:cy}}{{{{literal}} #{broken|loose"}
             << QStringList{"Master Macros: 3",
                            "Notes: 7",
+                           "Triggers, abbreviations and keywords with no equivalent yet: 7",
                            "combos using #{powershell}: 1",
                            "combos using #{dateTime}: 1",
                            "entries of \"combos\" that are not combos: 3",
@@ -201,11 +237,12 @@ private Q_SLOTS:
                            "My Phrases/win.txt",
                            "super",
                            "My Phrases/.f5.json",
-                           phrase("Five", R"("<shift>")", R"("<f5>")"),
+                           phrase("Five", R"("<shift>")", R"("<f5>")", "phrase", R"("f", "v")"),
                            "My Phrases/f5.txt",
-                           "five",
+                           "<pre></pre><left><left><enter>five<page_up><ctrl>+v<Left><delete>"
+                           "<backspace><home><up><down><right><end><tab><escape>",
                            "My Phrases/.tab.json",
-                           phrase("Tab", R"("<ctrl>")", R"("<tab>")"),
+                           phrase("Tab", R"("<ctrl>")", R"("<tab>")", "phrase", ""),
                            "My Phrases/tab.txt",
                            "tab",
                            "My Phrases/.run.json",
@@ -226,14 +263,24 @@ private Q_SLOTS:
                            "inner",
                            "My Phrases/Sub/up",
                            "<link ..>"}
-            << QStringList{"Phrases/F13|0|f13",
-                           "Phrases/Five|" + ShiftF5 + "|five",
-                           "Phrases/Home Address|" + CtrlAltH + "|1 Main St\n{{cursor}}{{{{x}}",
+            << QStringList{"Phrases/F13|0|f13|adr",
+                           "Phrases/Five|" + ShiftF5 +
+                               "|<pre></pre>{{key:Left}}{{key:Left}}{{key:Return}}five<page_up>"
+                               "<ctrl>+v<Left>{{key:Delete}}{{key:Backspace}}{{key:Home}}"
+                               "{{key:Up}}{{key:Down}}{{key:Right}}{{key:End}}{{key:Tab}}"
+                               "{{key:Escape}}|f",
+                           "Phrases/Home Address|" + CtrlAltH + "|1 Main St\n{{cursor}}{{{{x}}|adr",
                            "Phrases/Tab|0|tab",
-                           "Phrases/Win|0|super",
-                           "Sub/s|0|inner"}
-            << QStringList{"Master Macros: 2", "Hot keys kept: 2",
-                           "hot keys Keyquill does not offer: 3", "scripts: 1",
+                           "Phrases/Win|0|super|adr",
+                           "Sub/s|0|inner|adr"}
+            << QStringList{"Master Macros: 2",
+                           "Hot keys kept: 2",
+                           "Triggers, abbreviations and keywords with no equivalent yet: 5",
+                           "abbreviations after the first of a phrase: 1",
+                           "Kept as written, without an equivalent:\n  AutoKey key <ctrl>: 1\n"
+                           "  AutoKey key <page_up>: 1",
+                           "hot keys Keyquill does not offer: 3",
+                           "scripts: 1",
                            "phrases that are not regular files: 1"};
         QTest::newRow("CSV, header, quotes and line breaks")
             << QStringList{"notes.csv", "\ufeffHot key;Text;Name;Master Macro\r\n"
@@ -251,8 +298,57 @@ private Q_SLOTS:
                            "hot keys Keyquill does not offer: 1"};
         QTest::newRow("CSV without header, commas")
             << QStringList{"plain.csv", "a,\"x, y\"\nb,\"\"\n,\na\\b,c\n"}
-            << QStringList{"plain/a|0|x, y", "plain/b|0|", "plain/a\u2216b|0|c"}
+            << QStringList{"plain/a|0|x, y|a", "plain/b|0||b", "plain/a\u2216b|0|c|a\\b"}
             << QStringList{"Notes: 3"};
+        // Other programs' layouts, named by their header or guessed without it.
+        // Each with its header and, where `bare`, without it too; no header: only without.
+        const auto layout = [](const char *tag, const QString &header, const QString &body,
+                               const QStringList &notes, bool bare = true) {
+            for (const bool named : {true, false}) {
+                if (named ? !header.isEmpty() : bare)
+                    QTest::addRow("CSV, %s%s", tag, named ? "" : ", no header")
+                        << QStringList{"t.csv", (named ? header + '\n' : QString()) + body} << notes
+                        << QStringList{QString("Notes: %1").arg(notes.size())};
+            }
+        };
+        layout("TextExpander", "abbreviation,content,label",
+               ";sig,\"Best regards,\nJane\",Signature\n;web,https://example.com/a,Site\n"
+               ";addr,\"1 Main St, Springfield\",Address\n",
+               {"t/Signature|0|Best regards,\nJane|;sig", "t/Site|0|https://example.com/a|;web",
+                "t/Address|0|1 Main St, Springfield|;addr"});
+        layout("Alfred", "name,keyword,snippet",
+               "Email signature,sig,\"Best regards, Jane\"\nWeb,web,https://example.com/a\n"
+               "Address,addr,\"1 Main St, Springfield\"\n",
+               {"t/Email signature|0|Best regards, Jane|sig", "t/Web|0|https://example.com/a|web",
+                "t/Address|0|1 Main St, Springfield|addr"});
+        layout("Beeftext", "keyword,snippet,name",
+               "sig,\"Regards, Jane\",Signature\nweb,https://example.com/a,Web\n"
+               "addr,\"1 Main St, Springfield\",Address\n",
+               {"t/Signature|0|Regards, Jane|sig", "t/Web|0|https://example.com/a|web",
+                "t/Address|0|1 Main St, Springfield|addr"});
+        layout("command and expansion", "command,expansion", "brb,be right back\nomw,on my way\n",
+               {"t/brb|0|be right back|brb", "t/omw|0|on my way|omw"});
+        layout("a shortcut that is no hot key", "shortcut,phrase", "omw,On my way!\n",
+               {"t/omw|0|On my way!|omw"}, false);
+        layout("a shortcut that is a hot key", "name,text,shortcut", "x,y,Ctrl+Alt+A\n",
+               {"t/x|" + CtrlAltA + "|y"}, false);
+        // Words Keyquill does not know: short ones above texts are a header all the same.
+        layout("unknown header", "K\u00fcrzel;Inhalt;Bezeichnung",
+               "mfg;\"Mit freundlichen Gr\u00fc\u00dfen\nJane\";Gru\u00df\n"
+               "adr;Hauptstra\u00dfe 1, Berlin;Adresse\n",
+               {"t/Gru\u00df|0|Mit freundlichen Gr\u00fc\u00dfen\nJane|mfg",
+                "t/Adresse|0|Hauptstra\u00dfe 1, Berlin|adr"},
+               false);
+        layout("a note named like a header word", "",
+               "Note,\"Please call me back, thanks\"\nsig,\"Best regards, Jane\"\n",
+               {"t/Note|0|Please call me back, thanks|Note", "t/sig|0|Best regards, Jane|sig"});
+        layout("own layout", "", // master macros repeat, hot keys look like hot keys
+               "Letter,\"Dear Sir, bye\",Mail,Ctrl+Alt+A\nReply,Thanks,Mail,\n"
+               "Stamp,Done on {{date}},Code,Alt+F12\nSign,Jane Doe,Mail,\n",
+               {"Mail/Letter|" + CtrlAltA + "|Dear Sir, bye|Letter", "Mail/Reply|0|Thanks|Reply",
+                "Mail/Sign|0|Jane Doe|Sign",
+                "Code/Stamp|" + QString::number((Qt::ALT | Qt::Key_F12).toCombined()) +
+                    "|Done on {{date}}|Stamp"});
     }
     void filesGiveMastersAndNotes()
     {
@@ -262,10 +358,17 @@ private Q_SLOTS:
         const ImportSummary said = batch.summary();
         QVERIFY2(!said.failed(), qPrintable(said.error));
         QStringList found;
-        for (const MacroStore::Master &master : batch.masters())
-            for (const MacroStore::Note &note : master.notes)
-                found << master.name + '/' + note.name + '|' + QString::number(note.code) + '|' +
-                             note.text;
+        const QList<QStringList> abbreviations = batch.abbreviations();
+        const QList<MacroStore::Master> masters = batch.masters();
+        for (qsizetype m = 0; m < masters.size(); ++m) {
+            for (qsizetype n = 0; n < masters.at(m).notes.size(); ++n) {
+                const MacroStore::Note &note = masters.at(m).notes.at(n);
+                const QString abbreviation = abbreviations.at(m).at(n);
+                found << masters.at(m).name + '/' + note.name + '|' + QString::number(note.code) +
+                             '|' + note.text +
+                             (abbreviation.isEmpty() ? QString() : '|' + abbreviation);
+            }
+        }
         // The order of a folder's files is the file system's business.
         if (QByteArray(QTest::currentDataTag()).startsWith("AutoKey"))
             found.sort();
