@@ -13,6 +13,7 @@ packages=(
     libxkbcommon-dev # the key symbol of each character a note's text types
     fonts-dejavu-core
     wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
+    libwayland-dev # Wayland: the keymap the compositor types with
     libyaml-cpp-dev # the import of espanso's match files
 )
 # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags for the package (scripts/package.sh); ccache

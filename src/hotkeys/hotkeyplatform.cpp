@@ -74,6 +74,11 @@ QString HotKeyPlatform::clipboardText()
     return QGuiApplication::clipboard()->text();
 }
 
+QString HotKeyPlatform::typedWarning() const
+{
+    return QString();
+}
+
 void HotKeyPlatform::typeText(const QString &, StrokeDone done)
 {
     done(tr("This desktop cannot type text."));

@@ -53,6 +53,8 @@ public:
     // Types `text` into the focused window as key events, leaving the clipboard alone: every
     // character, also those the keyboard layout lacks; a line break as Return, a tab as Tab.
     virtual void typeText(const QString &text, StrokeDone done);
+    // What the last text typed left out and why, once it is done ("" when it went whole).
+    virtual QString typedWarning() const;
 
     // Where the desktop asks the user before the program may send keys, its token for that
     // permission from an earlier run, so that it need not ask again; ignored elsewhere.

@@ -117,6 +117,8 @@ void PasteDelivery::type()
         if (!failure.isEmpty()) {
             self->m_restore = false;
             self->m_platform.setClipboard(self->m_text, QClipboard::Clipboard);
+        } else {
+            self->m_warning = self->m_platform.typedWarning();
         }
         Q_EMIT self->finished(failure);
     });

@@ -68,8 +68,10 @@ void PortalPlatform::answered()
     // A back-end made meanwhile does the same once it applies its own set.
     if (m_state == State::Ready && m_kglobalaccel && !m_backend)
         PortalShortcutBackend::releaseBindings({}, this);
-    if (m_kwin)
+    if (m_kwin) {
         m_focus.start();
+        m_keys.followKWinLayouts();
+    }
     Q_EMIT detected();
     Q_EMIT descriptionChanged();
 }
@@ -97,6 +99,14 @@ QString PortalPlatform::refusalReason() const
                   "portal (KDE Plasma 5.27 or later, GNOME 48 or later).");
     return tr("The desktop did not bind this hot key: another program holds it, or it was "
               "refused. Its system settings can give it another key.");
+}
+
+QString PortalPlatform::typedWarning() const
+{
+    if (m_keys.leftOut().isEmpty())
+        return QString();
+    return tr("The keyboard layout in use has no key for %1, so the typed text went without it.")
+        .arg(m_keys.leftOut());
 }
 
 std::unique_ptr<ShortcutBackend>

@@ -38,6 +38,8 @@ public:
     {
         m_keys.typeText(text, std::move(done));
     }
+    QString typedWarning() const override;
+    QString typingLayout() const { return m_keys.typingLayout(); }
     QStringList focusedWindowClass() override { return m_focus.focused(); }
     bool namesFocusedProgram() const override { return m_focus.isWatching(); }
     void setClipboard(const QString &text, QClipboard::Mode mode) override;
