@@ -230,7 +230,7 @@ void HotKeyController::queue(Delivery delivery)
 {
     // Read now: the delivery puts the note's own text there.
     if (m_fillIn)
-        delivery.clipboard = m_platform.clipboardText();
+        delivery.clipboard = m_delivery.userClipboard();
     m_pending.append(delivery);
     if (!m_delivery.isBusy() && !m_settleTimer.isActive() && !m_asking)
         deliverNext();
@@ -243,7 +243,7 @@ void HotKeyController::deliverNext()
         m_caretLeft = 0;
         if (m_fillIn && !fillIn(next))
             continue;
-        m_delivery.begin(next.code, next.text);
+        m_delivery.begin(next.code, next.text, next.clipboard);
         m_pasteTimer.start();
         return;
     }

@@ -74,6 +74,36 @@ QString HotKeyPlatform::clipboardText()
     return QGuiApplication::clipboard()->text();
 }
 
+bool HotKeyPlatform::copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy)
+{
+    copy->reset();
+    const QMimeData *now = QGuiApplication::clipboard()->mimeData(mode);
+    if (!now || now->formats().isEmpty())
+        return true;
+    *copy = std::make_unique<QMimeData>();
+    for (const QString &format : now->formats())
+        (*copy)->setData(format, now->data(format));
+    return true;
+}
+
+bool HotKeyPlatform::clipboardHolds(QClipboard::Mode mode, const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const bool ours = mode == QClipboard::Selection    ? clipboard->ownsSelection()
+                      : mode == QClipboard::FindBuffer ? clipboard->ownsFindBuffer()
+                                                       : clipboard->ownsClipboard();
+    const QMimeData *now = ours ? clipboard->mimeData(mode) : nullptr;
+    return now && now->text() == text;
+}
+
+void HotKeyPlatform::restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy)
+{
+    if (copy)
+        QGuiApplication::clipboard()->setMimeData(copy.release(), mode); // the clipboard takes it
+    else
+        QGuiApplication::clipboard()->clear(mode);
+}
+
 QString HotKeyPlatform::typedWarning() const
 {
     return QString();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <QClipboard>
+#include <QMimeData>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -69,6 +70,13 @@ public:
     virtual quintptr focusedWindow();
     // The text other programs would paste now ("" for none).
     virtual QString clipboardText();
+    // A copy of what `mode` holds now, null when it holds nothing; false when it could not be
+    // read (nothing is put back then).
+    virtual bool copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy);
+    // True while `mode` still holds `text` as this program put it there.
+    virtual bool clipboardHolds(QClipboard::Mode mode, const QString &text);
+    // Puts a copy made by copyClipboard() back; null empties it.
+    virtual void restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy);
     virtual void giveFocusBack(quintptr window);
 
 Q_SIGNALS:

@@ -83,11 +83,22 @@ private Q_SLOTS:
         QTest::newRow("not of the master macro") << QList<int>{C, B} << QStringList{"B"};
         // The table of texts follows the file, also when another program wrote it.
         QTest::newRow("what the file holds now") << QList<int>{A} << QStringList{"elsewhere"};
+        // What the user copied, never a text of ours: the second press comes while the first
+        // paste is on its way (the clipboard is kept, as it is by default).
+        QTest::newRow("{{clipboard}} twice")
+            << QList<int>{C, C} << QStringList{"[copied]", "[copied]"};
     }
     void presses()
     {
         QFETCH(QList<int>, codes);
         QFETCH(QStringList, pasted);
+        if (pasted.first().startsWith('[')) {
+            TestEnvironment::writeNote("A", "clip", C, "[{{clipboard}}]");
+            Preferences preferences;
+            preferences.setExpandPlaceholders(true);
+            m_keys->setPreferences(preferences);
+            QGuiApplication::clipboard()->setText("copied");
+        }
         m_live->choose("A");
         if (pasted.first() == "elsewhere") {
             QTest::qWait(20); // a file time stamp of its own

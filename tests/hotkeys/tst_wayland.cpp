@@ -290,6 +290,55 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + Greeting, 5000);
     }
 
+    // "Put back what the clipboard held": what another program copied comes back after each
+    // paste (as text, or as the one format it had), and {{clipboard}} reads that, never the text
+    // a press before put there (pressed one after another, and while one is on its way).
+    void clipboardPutBack_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QByteArray>("copied");
+        QTest::addColumn<QString>("filled"); // what {{clipboard}} gives
+        QTest::newRow("text") << "text/plain" << QByteArray("Grüße\n") << "Grüße\n";
+        QTest::newRow("an image") << "image/png" << QByteArray("\x89PNG\r\n\x1a\n\0") << "";
+    }
+    void clipboardPutBack()
+    {
+        QFETCH(QString, format);
+        QFETCH(QByteArray, copied);
+        QFETCH(QString, filled);
+        const auto wlPaste = [](const QStringList &arguments) {
+            QProcess paste;
+            paste.start("wl-paste", arguments);
+            paste.waitForFinished();
+            return paste.readAllStandardOutput();
+        };
+        QProcess copy;
+        copy.start("wl-copy", {"--type", format});
+        copy.write(copied);
+        copy.closeWriteChannel();
+        QVERIFY(copy.waitForFinished());
+        TestEnvironment::writeNote("Clip", "clip", CtrlAltCode | Qt::Key_C, "[{{clipboard}}]");
+        Preferences preferences;
+        preferences.setRestoreClipboard(true);
+        preferences.setExpandPlaceholders(true);
+        HotKeyController keys(*m_platform);
+        keys.setPreferences(preferences);
+        LiveMaster live(m_store, keys);
+        live.choose("Clip");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_C), CtrlAltCode | Qt::Key_C);
+        const QString before = arrived();
+        QSignalSpy finished(&keys, &HotKeyController::pasteFinished);
+        for (const int presses : {1, 2}) {
+            for (int press = 0; press < presses; ++press)
+                m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_c));
+            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), presses == 1 ? 1 : 3, 10000);
+            QTRY_COMPARE(wlPaste({"--no-newline", "--type", format}), copied);
+        }
+        const QString once = "[" + filled + "]";
+        QTRY_COMPARE(arrived(), before + once + once + once);
+        QVERIFY(wlPaste({"--list-types"}).contains(format.toUtf8()));
+    }
+
     // Typed into the Qt field on the layouts KWin is given: each character as the layout in use
     // has it (the German degree sign is Shift and ^, never 0; ^ and ` are dead keys and Space),
     // and what it lacks left out and named, never another character in its place.
