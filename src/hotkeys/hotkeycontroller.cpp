@@ -60,8 +60,10 @@ void HotKeyController::setQuickPickCode(int code)
     if (code == m_quickPickCode)
         return;
     m_quickPick.reset();
+    m_platform.nameShortcut(m_quickPickCode, QString());
     m_quickPickCode = code;
     if (code != 0 && !ConsoleKeys::isConsoleSwitchKey(code)) {
+        m_platform.nameShortcut(code, tr("Pick a note"));
         m_quickPick = std::make_unique<GlobalShortcut>(QKeySequence(code), m_registry);
         connect(m_quickPick.get(), &GlobalShortcut::activated, this,
                 &HotKeyController::quickPickPressed);

@@ -45,6 +45,8 @@ bool HotKeyPlatform::echoesStrokes() const
     return false;
 }
 
+void HotKeyPlatform::nameShortcut(int, const QString &) {}
+
 QString HotKeyPlatform::refusalReason() const
 {
     return tr("Another program holds this hot key, or the keyboard layout has no such key.");

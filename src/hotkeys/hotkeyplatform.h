@@ -46,6 +46,10 @@ public:
     // on that stroke.
     virtual bool echoesStrokes() const;
 
+    // Names a hot key of the program that is not a note's (the quick pick's), where the desktop
+    // lists them in its shortcut settings; "" takes the name back.
+    virtual void nameShortcut(int code, const QString &name);
+
     // Why a hot key the platform refused cannot work, and what the user can do.
     virtual QString refusalReason() const;
     // What holds for every hot key that does work here ("" when nothing needs saying).

@@ -278,6 +278,13 @@ private Q_SLOTS:
         MainWindow window(*m_platform);
         window.close();
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_Q), CtrlAltCode | Qt::Key_Q);
+        // As the desktop's shortcut settings name it.
+        const QString shortcuts = qEnvironmentVariable("KQ_KWIN_CONFIG") + "/kglobalshortcutsrc";
+        QTRY_VERIFY(QSettings(shortcuts, QSettings::IniFormat)
+                        .value(PortalShortcutBackend::sessionToken() + '/' +
+                               QString::number(CtrlAltCode | Qt::Key_Q))
+                        .toStringList()
+                        .endsWith("Pick a note"));
         const QString before = arrived();
         m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_q));
         QTRY_VERIFY(QApplication::activeWindow() &&

@@ -81,6 +81,9 @@ QString PortalPlatform::description() const
     case State::Asking:
         return tr("Hot keys: asking the desktop for its global shortcuts portal (Wayland).");
     case State::Ready:
+        if (m_sessionRefused)
+            return tr("Hot keys cannot work here: this Wayland desktop refused the global "
+                      "shortcuts session, so it binds none of them.");
         return tr("Hot keys: the desktop's global shortcuts portal (Wayland); the paste key is "
                   "sent through its remote desktop portal.");
     case State::Missing:
@@ -96,8 +99,26 @@ QString PortalPlatform::refusalReason() const
         return tr("This Wayland desktop offers no global shortcuts portal, so no hot key can be "
                   "registered. Hot keys work in an X11 session, or on a desktop that offers the "
                   "portal (KDE Plasma 5.27 or later, GNOME 48 or later).");
+    if (m_sessionRefused)
+        return tr("This desktop refused the global shortcuts session, so it binds no hot key of "
+                  "Keyquill. Hot keys work in an X11 session, or for X11 programs when Keyquill "
+                  "is started with QT_QPA_PLATFORM=xcb.");
     return tr("The desktop did not bind this hot key: another program holds it, or it was "
               "refused. Its system settings can give it another key.");
+}
+
+void PortalPlatform::setSessionRefused(bool refused)
+{
+    if (std::exchange(m_sessionRefused, refused) != refused)
+        Q_EMIT descriptionChanged();
+}
+
+void PortalPlatform::nameShortcut(int code, const QString &name)
+{
+    if (name.isEmpty())
+        m_names.remove(code);
+    else
+        m_names.insert(code, name);
 }
 
 QString PortalPlatform::typedWarning() const

@@ -5,6 +5,7 @@
 #include "hotkeys/portal/portalkeysender.h"
 #include "hotkeys/portal/wlclipboard.h"
 
+#include <QHash>
 #include <QPointer>
 #include <utility>
 
@@ -48,6 +49,12 @@ public:
     void restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy) override;
     bool echoesStrokes() const override { return true; }
     QString refusalReason() const override;
+    void nameShortcut(int code, const QString &name) override;
+    // The name given to `code`, "" for a note's.
+    QString shortcutName(int code) const { return m_names.value(code); }
+    // The desktop answered the creation of the shortcuts session: refused (response 1 or 2, as
+    // a desktop without a shortcuts service of its own does) or not.
+    void setSessionRefused(bool refused);
     void setKeyboardToken(const QString &token) override { m_keys.setToken(token); }
     QString takeActivationToken() override { return std::exchange(m_activationToken, {}); }
     // The one that came with the last press of a hot key.
@@ -71,6 +78,8 @@ private:
     bool m_portal = false;
     bool m_kglobalaccel = false;
     bool m_kwin = false;
+    bool m_sessionRefused = false;
+    QHash<int, QString> m_names;
     PortalKeySender m_keys;
     WlClipboard m_clipboard;
     KWinFocusWatch m_focus;
