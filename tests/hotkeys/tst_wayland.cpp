@@ -41,6 +41,14 @@ int boundKey(int code)
     return reply.isEmpty() ? -1 : qdbus_cast<QList<int>>(reply.first()).value(0);
 }
 
+bool scriptLoaded(const QString &name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
+                                                       "org.kde.kwin.Scripting", "isScriptLoaded");
+    call.setArguments({name});
+    return QDBusConnection::sessionBus().call(call).arguments().value(0).toBool();
+}
+
 // The target: a text field that writes its text to a file once it has the keyboard focus and
 // after every change.
 int runTarget(int argc, char *argv[])
@@ -413,14 +421,19 @@ private Q_SLOTS:
         killed.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
         QTRY_COMPARE_WITH_TIMEOUT(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B,
                                   15000);
+        // Its KWin script that names the focused window, too.
+        const QString script = "keyquill-focus-" + QString::number(killed.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(scriptLoaded(script), 15000);
         killed.kill();
         QVERIFY(killed.waitForFinished());
         QTest::qWait(1000); // time for the portal to see it gone
         QCOMPARE(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B);
+        QVERIFY(scriptLoaded(script));
         QSettings().setValue("Preferences/tickLastLiveAtStart", false);
         QProcess next;
         next.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
         QTRY_COMPARE_WITH_TIMEOUT(boundKey(CtrlAltCode | Qt::Key_B), 0, 15000);
+        QTRY_VERIFY(!scriptLoaded(script));
         next.kill();
         next.waitForFinished();
     }

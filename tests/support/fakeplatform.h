@@ -25,6 +25,7 @@ public:
     QStringList typed;  // each text typed, where typing is chosen
     int typedChord = 0; // pressed by each text typed
     QString typeFailure = QStringLiteral("no typing here"); // "" lets texts be typed
+    QString caveatText;                                     // what holds for every hot key
 
     QString description() const override { return QStringLiteral("fake"); }
     std::unique_ptr<ShortcutBackend>
@@ -55,6 +56,7 @@ public:
     QStringList focusedWindowClass() override { return windowClass; }
     bool namesFocusedProgram() const override { return namesPrograms; }
     bool echoesStrokes() const override { return echoes; }
+    QString caveat() const override { return caveatText; }
 
     void press(int code)
     {
