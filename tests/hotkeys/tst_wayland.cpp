@@ -110,7 +110,23 @@ class TestWayland final : public QObject
             call.setArguments(arguments);
             return bus.call(call).arguments().value(0);
         };
-        QTRY_VERIFY(layoutCall("setLayout", {inUse}).toBool());
+        // Picked once KWin has read the list: a reload after it would take the pick back.
+        const auto count = [&layoutCall] {
+            const auto list = layoutCall("getLayoutsList", {}).value<QDBusArgument>();
+            int layouts = 0;
+            list.beginArray();
+            for (; !list.atEnd(); ++layouts) {
+                QString name, variant, shown;
+                list.beginStructure();
+                list >> name >> variant >> shown;
+                list.endStructure();
+            }
+            list.endArray();
+            return layouts;
+        };
+        QTRY_COMPARE(count(), int(layouts.count(',') + 1));
+        QVERIFY(layoutCall("setLayout", {inUse}).toBool());
+        QTRY_COMPARE(layoutCall("getLayout", {}).toUInt(), inUse);
     }
 
     QString arrived() const
