@@ -253,6 +253,12 @@ void PortalKeySender::queueKeys(int stroke, Done done)
 void PortalKeySender::queueText(const QString &text, Done done)
 {
     m_leftOut.clear();
+    // Key symbols could come out as other characters there.
+    if (m_keymap && !m_keymap->keymap()) {
+        done(tr("KWin has not said which keyboard layout it uses, so the text was not typed; it "
+                "is on the clipboard."));
+        return;
+    }
     int queued = queueLayoutKeys(text);
     if (queued < 0) {
         queued = 0;
@@ -280,8 +286,7 @@ void PortalKeySender::queueText(const QString &text, Done done)
         sendNextKey();
 }
 
-// The number of key events queued; -1 where the keys are not known: KWin's keymap has not come
-// (or this is not KWin).
+// The number of key events queued; -1 where there is no KWin keymap to find the keys in.
 int PortalKeySender::queueLayoutKeys(const QString &text)
 {
     xkb_keymap *keymap = m_keymap ? m_keymap->keymap() : nullptr;
