@@ -411,7 +411,8 @@ private Q_SLOTS:
         QString typed = text;
         for (const QChar c : leftOut)
             typed.remove(c);
-        QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + typed, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived().mid(before.size()), typed, 5000);
+        QVERIFY(arrived().startsWith(before));
         QCOMPARE(m_platform->typedWarning().contains(leftOut), true);
         QCOMPARE(m_platform->typedWarning().isEmpty(), leftOut.isEmpty());
     }

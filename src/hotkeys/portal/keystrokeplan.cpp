@@ -70,11 +70,13 @@ struct KeystrokePlan::Typing
             change(Level3, plan.m_level3Key);
         held = levels;
     }
-    void press(const Stroke &stroke)
+    void press(const Stroke &stroke, bool settleFirst = false)
     {
+        const qsizetype first = keys.size();
         hold(stroke.levels);
         keys.append({stroke.keycode - EvdevOffset, true});
         keys.append({stroke.keycode - EvdevOffset, false});
+        keys[first].settleFirst = settleFirst;
     }
 };
 
@@ -189,7 +191,7 @@ KeystrokePlan::Result KeystrokePlan::plan(const QString &text) const
         } else if (!named && m_byCharacter.contains(c)) {
             typing.press(m_byCharacter.value(c));
         } else if (!named && composed(c, &dead, &base)) {
-            typing.press(dead);
+            typing.press(dead, true);
             typing.press(base);
         } else {
             const QString missing = QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);

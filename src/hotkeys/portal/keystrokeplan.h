@@ -18,11 +18,14 @@ struct xkb_keymap;
 class KeystrokePlan final
 {
 public:
-    // One key event, by its evdev code (the compositor's keymap code less 8).
+    // One key event, by its evdev code (the compositor's keymap code less 8). A dead key's first
+    // event waits until the program typed into has taken the keys before it: Qt takes a
+    // composed character at once but a plain key only in its next turn, and would swap them.
     struct Key
     {
         int code;
         bool down;
+        bool settleFirst = false;
         bool operator==(const Key &other) const { return code == other.code && down == other.down; }
     };
     struct Result

@@ -110,18 +110,21 @@ void KWinFocusWatch::start()
             0 ||
         !m_script->flush())
         return;
+    // Said before the script may be loaded: a run killed right after still leaves the word.
+    const QString marker = QDir(runtimeFolder()).filePath(pluginName() + LoadedSuffix);
+    QFile(marker).open(QIODevice::WriteOnly);
     auto *watcher =
         new QDBusPendingCallWatcher(bus.asyncCall(scripting(QStringLiteral("loadScript"),
                                                             {m_script->fileName(), pluginName()})),
                                     this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, marker] {
         watcher->deleteLater();
         const QDBusPendingReply<int> reply = *watcher;
-        if (reply.isError() || reply.value() < 0)
+        if (reply.isError() || reply.value() < 0) {
+            QFile::remove(marker);
             return;
+        }
         m_loaded = true;
-        QFile marker(QDir(runtimeFolder()).filePath(pluginName() + LoadedSuffix));
-        marker.open(QIODevice::WriteOnly);
         QDBusConnection::sessionBus().asyncCall(scripting(QStringLiteral("start")));
     });
 }

@@ -29,6 +29,8 @@ constexpr int KeyGapMs = 15;
 constexpr int TypedGapMs = 2;
 // Between the keys of the layout, which KWin takes as they come (one at a time still).
 constexpr int LayoutKeyGapMs = 0;
+// Before a dead key: time for the target to take the keys before it.
+constexpr int SettleMs = 20;
 
 const QString KWinLayouts = QStringLiteral("org.kde.keyboard");
 const QString KWinLayoutsPath = QStringLiteral("/Layouts");
@@ -301,7 +303,7 @@ int PortalKeySender::queueLayoutKeys(const QString &text)
     const KeystrokePlan::Result result = m_plan->plan(text);
     m_leftOut = result.leftOut;
     for (const KeystrokePlan::Key &key : result.keys)
-        m_keys.append({key.code, key.down, nullptr, true, true});
+        m_keys.append({key.code, key.down, nullptr, true, true, key.settleFirst});
     return int(result.keys.size());
 }
 
@@ -337,7 +339,9 @@ void PortalKeySender::sendNextKey()
                     w->isError()
                         ? tr("The desktop did not take the paste key: %1").arg(w->error().message())
                         : QString());
-            QTimer::singleShot(gap, Qt::PreciseTimer, this, &PortalKeySender::sendNextKey);
+            const bool settle = !m_keys.isEmpty() && m_keys.constFirst().settleFirst;
+            QTimer::singleShot(settle ? SettleMs : gap, Qt::PreciseTimer, this,
+                               &PortalKeySender::sendNextKey);
         });
 }
 

@@ -92,6 +92,7 @@ private:
         Done done; // set on the last key of a stroke
         bool typed = false;
         bool keycode = false;
+        bool settleFirst = false; // a dead key: sent once the target has taken the keys before
     };
     QList<Key> m_keys; // still to send
     bool m_keyInFlight = false;
