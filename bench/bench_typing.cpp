@@ -6,7 +6,8 @@
 // keys, under `us` the Cyrillic; BENCH_DISTINCT=N types N different CJK characters in turn
 // instead, so that spare keys must be lent anew. On Wayland (inside
 // tests/hotkeys/wayland/kdesession.sh), through the desktop's remote desktop portal: one line per
-// alphabet, as sent and as arrived.
+// alphabet, as sent and as arrived, then the rate on BENCH_CHARS (default 1000) characters the
+// US layout has.
 #include "support/testenv.h"
 
 #include "hotkeys/hotkeyplatform.h"
@@ -165,6 +166,14 @@ int main(int argc, char *argv[])
                 std::printf("    sent:    %s\n    arrived: %s\n", qPrintable(line),
                             qPrintable(readFile(file).mid(before.size())));
             }
+            // The rate, on what the layout has (US: capitals and punctuation take Shift).
+            QString latin;
+            const int characters = qEnvironmentVariableIntValue("BENCH_CHARS") > 0
+                                       ? qEnvironmentVariableIntValue("BENCH_CHARS")
+                                       : 1000;
+            while (latin.size() < characters)
+                latin += QStringLiteral("Quick brown Fox: jumps over 12 lazy Dogs! ");
+            typeWith(type, latin.left(characters), file, 0);
         } else {
             X11LentKeys lent(qgetenv("DISPLAY"));
             X11Typist typist(qgetenv("DISPLAY"), lent);

@@ -12,7 +12,8 @@ packages=(
     libx11-dev libxtst-dev libxcb1-dev libxcb-xfixes0-dev
     libxkbcommon-dev # the key symbol of each character a note's text types
     fonts-dejavu-core
-    wl-clipboard # Wayland: wl-copy sets the clipboard for a program without the focus
+    wl-clipboard # Wayland: wl-copy and wl-paste reach the clipboard without the focus
+    libwayland-dev # Wayland: the keymap the compositor types with
     libyaml-cpp-dev # the import of espanso's match files
 )
 # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags for the package (scripts/package.sh); ccache

@@ -2,45 +2,17 @@
 
 #include "hotkeys/hotkeyplatform.h"
 
-#include <QGuiApplication>
 #include <QMimeData>
 
-namespace {
-
-bool ownedByUs(QClipboard *clipboard, QClipboard::Mode mode)
-{
-    switch (mode) {
-    case QClipboard::Selection:
-        return clipboard->ownsSelection();
-    case QClipboard::FindBuffer:
-        return clipboard->ownsFindBuffer();
-    default:
-        return clipboard->ownsClipboard();
-    }
-}
-
-} // namespace
-
 ClipboardSnapshot::ClipboardSnapshot(HotKeyPlatform &platform, QClipboard::Mode mode)
-    : m_platform(platform), m_mode(mode)
+    : m_platform(platform), m_mode(mode), m_copied(platform.copyClipboard(mode, &m_copy))
 {
-    const QMimeData *now = QGuiApplication::clipboard()->mimeData(mode);
-    if (!now)
-        return;
-    const QStringList formats = now->formats();
-    if (formats.isEmpty())
-        return;
-    m_copy = std::make_unique<QMimeData>();
-    for (const QString &format : formats)
-        m_copy->setData(format, now->data(format));
 }
 
 ClipboardSnapshot::~ClipboardSnapshot() = default;
 
 void ClipboardSnapshot::replaceWith(const QString &text)
 {
-    // Where the platform goes around Qt (wl-copy on Wayland), the clipboard is not ours
-    // afterwards and restore() leaves it alone.
     m_platform.setClipboard(text, m_mode);
     m_text = text;
     m_replaced = true;
@@ -48,16 +20,10 @@ void ClipboardSnapshot::replaceWith(const QString &text)
 
 bool ClipboardSnapshot::restore()
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!m_replaced || !ownedByUs(clipboard, m_mode))
-        return false;
-    const QMimeData *now = clipboard->mimeData(m_mode);
-    if (!now || now->text() != m_text)
+    // What could not be copied is not put back as empty: the text stays rather than nothing.
+    if (!m_replaced || !m_copied || !m_platform.clipboardHolds(m_mode, m_text))
         return false;
     m_replaced = false;
-    if (m_copy)
-        clipboard->setMimeData(m_copy.release(), m_mode); // the clipboard takes it
-    else
-        clipboard->clear(m_mode);
+    m_platform.restoreClipboard(m_mode, std::move(m_copy));
     return true;
 }

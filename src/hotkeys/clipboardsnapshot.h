@@ -11,7 +11,7 @@ class QMimeData;
 class ClipboardSnapshot final
 {
 public:
-    // Copies every format `mode` holds now; an empty clipboard is remembered as empty.
+    // Copies what `mode` holds now; an empty clipboard is remembered as empty.
     ClipboardSnapshot(HotKeyPlatform &platform, QClipboard::Mode mode);
     ~ClipboardSnapshot();
     ClipboardSnapshot(const ClipboardSnapshot &) = delete;
@@ -20,13 +20,15 @@ public:
     // Puts `text` on, in place of what was copied.
     void replaceWith(const QString &text);
     // Puts the copy back, unless something else has taken the clipboard since replaceWith():
-    // another program, or another text of ours. True when it was put back.
+    // another program, or another text of ours; or the copy could not be made. True when it was
+    // put back.
     bool restore();
 
 private:
     HotKeyPlatform &m_platform;
     QClipboard::Mode m_mode;
     std::unique_ptr<QMimeData> m_copy; // null when the clipboard was empty
+    bool m_copied = false;
     QString m_text;
     bool m_replaced = false;
 };

@@ -60,8 +60,10 @@ void HotKeyController::setQuickPickCode(int code)
     if (code == m_quickPickCode)
         return;
     m_quickPick.reset();
+    m_platform.nameShortcut(m_quickPickCode, QString());
     m_quickPickCode = code;
     if (code != 0 && !ConsoleKeys::isConsoleSwitchKey(code)) {
+        m_platform.nameShortcut(code, tr("Pick a note"));
         m_quickPick = std::make_unique<GlobalShortcut>(QKeySequence(code), m_registry);
         connect(m_quickPick.get(), &GlobalShortcut::activated, this,
                 &HotKeyController::quickPickPressed);
@@ -236,7 +238,7 @@ void HotKeyController::queue(Delivery delivery)
         // Read now, as the delivery puts the note's own text there; and only for a note that
         // asks for it, as a large clipboard costs its owner's time and our memory.
         if (scan.readsClipboard(delivery.text))
-            delivery.clipboard = m_platform.clipboardText();
+            delivery.clipboard = m_delivery.userClipboard();
     }
     m_pending.append(delivery);
     if (!m_delivery.isBusy() && !m_settleTimer.isActive() && !m_asking)
@@ -250,7 +252,7 @@ void HotKeyController::deliverNext()
         m_caretLeft = 0;
         if (m_fillIn && !fillIn(next))
             continue;
-        m_delivery.begin(next.code, next.text);
+        m_delivery.begin(next.code, next.text, next.clipboard);
         m_pasteTimer.start();
         return;
     }

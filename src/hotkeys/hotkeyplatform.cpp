@@ -45,6 +45,8 @@ bool HotKeyPlatform::echoesStrokes() const
     return false;
 }
 
+void HotKeyPlatform::nameShortcut(int, const QString &) {}
+
 QString HotKeyPlatform::refusalReason() const
 {
     return tr("Another program holds this hot key, or the keyboard layout has no such key.");
@@ -72,6 +74,41 @@ void HotKeyPlatform::giveFocusBack(quintptr) {}
 QString HotKeyPlatform::clipboardText()
 {
     return QGuiApplication::clipboard()->text();
+}
+
+bool HotKeyPlatform::copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy)
+{
+    copy->reset();
+    const QMimeData *now = QGuiApplication::clipboard()->mimeData(mode);
+    if (!now || now->formats().isEmpty())
+        return true;
+    *copy = std::make_unique<QMimeData>();
+    for (const QString &format : now->formats())
+        (*copy)->setData(format, now->data(format));
+    return true;
+}
+
+bool HotKeyPlatform::clipboardHolds(QClipboard::Mode mode, const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const bool ours = mode == QClipboard::Selection    ? clipboard->ownsSelection()
+                      : mode == QClipboard::FindBuffer ? clipboard->ownsFindBuffer()
+                                                       : clipboard->ownsClipboard();
+    const QMimeData *now = ours ? clipboard->mimeData(mode) : nullptr;
+    return now && now->text() == text;
+}
+
+void HotKeyPlatform::restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy)
+{
+    if (copy)
+        QGuiApplication::clipboard()->setMimeData(copy.release(), mode); // the clipboard takes it
+    else
+        QGuiApplication::clipboard()->clear(mode);
+}
+
+QString HotKeyPlatform::typedWarning() const
+{
+    return QString();
 }
 
 void HotKeyPlatform::typeText(const QString &, StrokeDone done)

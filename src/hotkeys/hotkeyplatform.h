@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <QClipboard>
+#include <QMimeData>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,10 @@ public:
     // on that stroke.
     virtual bool echoesStrokes() const;
 
+    // Names a hot key of the program that is not a note's (the quick pick's), where the desktop
+    // lists them in its shortcut settings; "" takes the name back.
+    virtual void nameShortcut(int code, const QString &name);
+
     // Why a hot key the platform refused cannot work, and what the user can do.
     virtual QString refusalReason() const;
     // What holds for every hot key that does work here ("" when nothing needs saying).
@@ -53,6 +58,8 @@ public:
     // Types `text` into the focused window as key events, leaving the clipboard alone: every
     // character, also those the keyboard layout lacks; a line break as Return, a tab as Tab.
     virtual void typeText(const QString &text, StrokeDone done);
+    // What the last text typed left out and why, once it is done ("" when it went whole).
+    virtual QString typedWarning() const;
 
     // Where the desktop asks the user before the program may send keys, its token for that
     // permission from an earlier run, so that it need not ask again; ignored elsewhere.
@@ -67,6 +74,13 @@ public:
     virtual quintptr focusedWindow();
     // The text other programs would paste now ("" for none).
     virtual QString clipboardText();
+    // A copy of what `mode` holds now, null when it holds nothing; false when it could not be
+    // read (nothing is put back then).
+    virtual bool copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy);
+    // True while `mode` still holds `text` as this program put it there.
+    virtual bool clipboardHolds(QClipboard::Mode mode, const QString &text);
+    // Puts a copy made by copyClipboard() back; null empties it.
+    virtual void restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy);
     virtual void giveFocusBack(quintptr window);
 
 Q_SIGNALS:

@@ -18,8 +18,9 @@ PasteDelivery::PasteDelivery(HotKeyPlatform &platform, ShortcutRegistry &registr
 
 PasteDelivery::~PasteDelivery() = default;
 
-void PasteDelivery::begin(int code, const QString &text)
+void PasteDelivery::begin(int code, const QString &text, const QString &clipboardAtPress)
 {
+    m_clipboardAtPress = clipboardAtPress;
     m_keyPoll.stop();
     m_busy = true;
     m_code = code;
@@ -50,8 +51,25 @@ void PasteDelivery::begin(int code, const QString &text)
     m_sinceBegin.start();
 }
 
+QString PasteDelivery::userClipboard()
+{
+    const QString now = m_platform.clipboardText();
+    if (!m_ours.isNull() && now == m_ours)
+        return m_underOurs;
+    return now.isNull() ? QStringLiteral("") : now;
+}
+
+// A text of ours is never the user's: what the clipboard held before it stands in for it.
+void PasteDelivery::markOurs()
+{
+    m_ours = m_clipboardAtPress.isNull() ? QString() : m_text;
+    m_underOurs = m_clipboardAtPress;
+}
+
 void PasteDelivery::put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode)
 {
+    if (mode == QClipboard::Clipboard)
+        markOurs();
     // Copying what is there costs a round trip to its owner per format: only when wanted.
     if (m_restore) {
         snapshot = std::make_unique<ClipboardSnapshot>(m_platform, mode);
@@ -75,8 +93,10 @@ void PasteDelivery::pollKeys()
     if (m_sinceBegin.elapsed() >= m_giveUpMs) {
         // The text stays on the clipboard for the user to paste by hand.
         m_restore = false;
-        if (m_typing)
+        if (m_typing) {
             m_platform.setClipboard(m_text, QClipboard::Clipboard);
+            markOurs();
+        }
         Q_EMIT finished(tr("The keys were still held %1 seconds after the hot key, so "
                            "nothing was pasted; the text is on the clipboard.")
                             .arg(m_giveUpMs / 1000));
@@ -117,6 +137,9 @@ void PasteDelivery::type()
         if (!failure.isEmpty()) {
             self->m_restore = false;
             self->m_platform.setClipboard(self->m_text, QClipboard::Clipboard);
+            self->markOurs();
+        } else {
+            self->m_warning = self->m_platform.typedWarning();
         }
         Q_EMIT self->finished(failure);
     });

@@ -39,8 +39,12 @@ public:
 
     // Puts `text` on the clipboard for the hot key `code`, keeping a copy of what was there
     // when the preferences ask to put it back; where the focused program is to get the text
-    // typed, leaves the clipboard alone.
-    void begin(int code, const QString &text);
+    // typed, leaves the clipboard alone. `clipboardAtPress` is userClipboard() as read for the
+    // press, null where it was not read.
+    void begin(int code, const QString &text, const QString &clipboardAtPress = QString());
+    // The clipboard's text as the user left it, for {{clipboard}}: where it still holds a text a
+    // delivery put there, the text it held before that delivery. Never null.
+    QString userClipboard();
     // Sends the paste as soon as the keyboard is free; then emits finished().
     void pasteWhenKeysAreFree();
     // After the target has fetched the text: puts back the earlier clipboard, if kept and
@@ -61,6 +65,7 @@ private:
     void paste();
     void type();
     void put(std::unique_ptr<ClipboardSnapshot> &snapshot, QClipboard::Mode mode);
+    void markOurs();
 
     HotKeyPlatform &m_platform;
     ShortcutRegistry &m_registry;
@@ -76,4 +81,9 @@ private:
     bool m_busy = false;
     bool m_typing = false;
     QString m_warning;
+    QString m_clipboardAtPress;
+    // The last text a delivery put on the clipboard, and what the user had there before it
+    // (both null where that was not read).
+    QString m_ours;
+    QString m_underOurs;
 };

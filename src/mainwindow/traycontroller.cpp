@@ -59,7 +59,8 @@ void TrayController::syncMasters()
 
 void TrayController::showLive()
 {
-    QStringList news{m_keys.quickPickRefusal(), m_pasteFailure, m_fillInWarning};
+    // What holds for every hot key (XWayland's limits) stands first.
+    QStringList news{m_keys.caveat(), m_keys.quickPickRefusal(), m_pasteFailure, m_fillInWarning};
     news.removeAll(QString());
     m_tray->showLive(TrayIcon::toolTip(m_window.windowTitle(), m_live.name(), m_unavailable,
                                        news.join(QLatin1Char('\n'))),

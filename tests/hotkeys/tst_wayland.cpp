@@ -10,6 +10,7 @@
 #include "hotkeys/hotkeycontroller.h"
 #include "hotkeys/hotkeyplatform.h"
 #include "hotkeys/livemaster.h"
+#include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 #include "mainwindow/dbusmenuadaptor.h"
@@ -38,6 +39,14 @@ int boundKey(int code)
                                    QString(), QString()}});
     const QList<QVariant> reply = QDBusConnection::sessionBus().call(call).arguments();
     return reply.isEmpty() ? -1 : qdbus_cast<QList<int>>(reply.first()).value(0);
+}
+
+bool scriptLoaded(const QString &name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
+                                                       "org.kde.kwin.Scripting", "isScriptLoaded");
+    call.setArguments({name});
+    return QDBusConnection::sessionBus().call(call).arguments().value(0).toBool();
 }
 
 // The target: a text field that writes its text to a file once it has the keyboard focus and
@@ -83,6 +92,42 @@ class TestWayland final : public QObject
     XClient m_keyboard; // on the X server that hosts the compositor: the user's keyboard
     QTemporaryDir m_dir;
     QProcess m_target;
+
+    // Gives KWin these keyboard layouts, as its settings would, and picks one.
+    void useLayouts(const QString &layouts, uint inUse)
+    {
+        QFile config(qEnvironmentVariable("KQ_KWIN_CONFIG") + "/kxkbrc");
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[Layout]\nUse=true\nLayoutList=" + layouts.toUtf8() + "\n");
+        config.close();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.send(QDBusMessage::createSignal("/Layouts", "org.kde.keyboard", "reloadConfig"));
+        if (inUse == 0)
+            return;
+        const auto layoutCall = [&bus](const QString &method, const QVariantList &arguments) {
+            QDBusMessage call = QDBusMessage::createMethodCall("org.kde.keyboard", "/Layouts",
+                                                               "org.kde.KeyboardLayouts", method);
+            call.setArguments(arguments);
+            return bus.call(call).arguments().value(0);
+        };
+        // Picked once KWin has read the list: a reload after it would take the pick back.
+        const auto count = [&layoutCall] {
+            const auto list = layoutCall("getLayoutsList", {}).value<QDBusArgument>();
+            int layouts = 0;
+            list.beginArray();
+            for (; !list.atEnd(); ++layouts) {
+                QString name, variant, shown;
+                list.beginStructure();
+                list >> name >> variant >> shown;
+                list.endStructure();
+            }
+            list.endArray();
+            return layouts;
+        };
+        QTRY_COMPARE(count(), int(layouts.count(',') + 1));
+        QVERIFY(layoutCall("setLayout", {inUse}).toBool());
+        QTRY_COMPARE(layoutCall("getLayout", {}).toUInt(), inUse);
+    }
 
     QString arrived() const
     {
@@ -257,6 +302,13 @@ private Q_SLOTS:
         MainWindow window(*m_platform);
         window.close();
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_Q), CtrlAltCode | Qt::Key_Q);
+        // As the desktop's shortcut settings name it.
+        const QString shortcuts = qEnvironmentVariable("KQ_KWIN_CONFIG") + "/kglobalshortcutsrc";
+        QTRY_VERIFY(QSettings(shortcuts, QSettings::IniFormat)
+                        .value(PortalShortcutBackend::sessionToken() + '/' +
+                               QString::number(CtrlAltCode | Qt::Key_Q))
+                        .toStringList()
+                        .endsWith("Pick a note"));
         const QString before = arrived();
         m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_q));
         QTRY_VERIFY(QApplication::activeWindow() &&
@@ -269,16 +321,100 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + Greeting, 5000);
     }
 
-    // Typed key symbol by key symbol into the Qt field. KWin 5.27 types
-    // only what the layout has: a capital it lacks is dropped, and what follows stays unshifted.
+    // "Put back what the clipboard held": what another program copied comes back after each
+    // paste (as text, or as the one format it had), and {{clipboard}} reads that, never the text
+    // a press before put there (pressed one after another, and while one is on its way).
+    void clipboardPutBack_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QByteArray>("copied");
+        QTest::addColumn<QString>("filled"); // what {{clipboard}} gives
+        QTest::newRow("text") << "text/plain" << QByteArray("Grüße\n") << "Grüße\n";
+        QTest::newRow("an image") << "image/png" << QByteArray("\x89PNG\r\n\x1a\n\0") << "";
+    }
+    void clipboardPutBack()
+    {
+        QFETCH(QString, format);
+        QFETCH(QByteArray, copied);
+        QFETCH(QString, filled);
+        const auto wlPaste = [](const QStringList &arguments) {
+            QProcess paste;
+            paste.start("wl-paste", arguments);
+            paste.waitForFinished();
+            return paste.readAllStandardOutput();
+        };
+        QProcess copy;
+        copy.start("wl-copy", {"--type", format});
+        copy.write(copied);
+        copy.closeWriteChannel();
+        QVERIFY(copy.waitForFinished());
+        TestEnvironment::writeNote("Clip", "clip", CtrlAltCode | Qt::Key_C, "[{{clipboard}}]");
+        Preferences preferences;
+        preferences.setRestoreClipboard(true);
+        preferences.setExpandPlaceholders(true);
+        HotKeyController keys(*m_platform);
+        keys.setPreferences(preferences);
+        LiveMaster live(m_store, keys);
+        live.choose("Clip");
+        QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_C), CtrlAltCode | Qt::Key_C);
+        const QString before = arrived();
+        QSignalSpy finished(&keys, &HotKeyController::pasteFinished);
+        for (const int presses : {1, 2}) {
+            for (int press = 0; press < presses; ++press)
+                m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_c));
+            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), presses == 1 ? 1 : 3, 10000);
+            QTRY_COMPARE(wlPaste({"--no-newline", "--type", format}), copied);
+        }
+        const QString once = "[" + filled + "]";
+        QTRY_COMPARE(arrived(), before + once + once + once);
+        QVERIFY(wlPaste({"--list-types"}).contains(format.toUtf8()));
+    }
+
+    // Typed into the Qt field on the layouts KWin is given: each character as the layout in use
+    // has it (the German degree sign is Shift and ^, never 0; ^ and ` are dead keys and Space),
+    // and what it lacks left out and named, never another character in its place.
+    void typesThroughThePortal_data()
+    {
+        QTest::addColumn<QString>("layouts"); // KWin's list
+        QTest::addColumn<uint>("inUse");      // its index
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("leftOut");
+        const QString german = "°0^` ê @€ßÄ{ Zy\n\t°";
+        QTest::newRow("us") << "us" << 0u << "English (US)"
+                            << "Typed, with Capitals!\n\tÄ then Ж then lower 123"
+                            << "ÄЖ";
+        QTest::newRow("de") << "de" << 0u << "German" << german << "";
+        QTest::newRow("us,de: de in use") << "us,de" << 1u << "German" << german + "Ж"
+                                          << "Ж";
+    }
     void typesThroughThePortal()
     {
+        QFETCH(QString, layouts);
+        QFETCH(uint, inUse);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, leftOut);
+        auto *portal = dynamic_cast<PortalPlatform *>(m_platform.get());
+        QVERIFY(portal);
+        // Back to one that no row's layout can be taken for, before the next row starts.
+        const auto reset = qScopeGuard([&] {
+            useLayouts("us", 0);
+            QTRY_COMPARE_WITH_TIMEOUT(portal->typingLayout(), QString("English (US)"), 10000);
+        });
+        useLayouts(layouts, inUse);
+        QTRY_COMPARE_WITH_TIMEOUT(portal->typingLayout(), name, 10000);
+        const QString before = arrived();
         QString failure = "not yet";
-        m_platform->typeText("Typed, with Capitals!\n\tÄ then Ж then lower 123",
-                             [&failure](const QString &why) { failure = why; });
-        QTRY_COMPARE_WITH_TIMEOUT(failure, QString(), 5000);
-        const QString typed = "Typed, with Capitals!\n\t then  then lower 123";
-        QTRY_VERIFY_WITH_TIMEOUT(arrived().endsWith(Greeting + typed), 5000);
+        m_platform->typeText(text, [&failure](const QString &why) { failure = why; });
+        QTRY_COMPARE_WITH_TIMEOUT(failure, QString(), 10000);
+        QString typed = text;
+        for (const QChar c : leftOut)
+            typed.remove(c);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived().mid(before.size()), typed, 5000);
+        QVERIFY(arrived().startsWith(before));
+        QCOMPARE(m_platform->typedWarning().contains(leftOut), true);
+        QCOMPARE(m_platform->typedWarning().isEmpty(), leftOut.isEmpty());
     }
 
     // KWin 5.27 does not let a program without the focus set the primary selection, which
@@ -302,14 +438,19 @@ private Q_SLOTS:
         killed.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
         QTRY_COMPARE_WITH_TIMEOUT(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B,
                                   15000);
+        // Its KWin script that names the focused window, too.
+        const QString script = "keyquill-focus-" + QString::number(killed.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(scriptLoaded(script), 15000);
         killed.kill();
         QVERIFY(killed.waitForFinished());
         QTest::qWait(1000); // time for the portal to see it gone
         QCOMPARE(boundKey(CtrlAltCode | Qt::Key_B), CtrlAltCode | Qt::Key_B);
+        QVERIFY(scriptLoaded(script));
         QSettings().setValue("Preferences/tickLastLiveAtStart", false);
         QProcess next;
         next.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
         QTRY_COMPARE_WITH_TIMEOUT(boundKey(CtrlAltCode | Qt::Key_B), 0, 15000);
+        QTRY_VERIFY(!scriptLoaded(script));
         next.kill();
         next.waitForFinished();
     }

@@ -26,6 +26,8 @@ public:
     int typedChord = 0; // pressed by each text typed
     QString typeFailure = QStringLiteral("no typing here"); // "" lets texts be typed
     int clipboardReads = 0;                                 // by the delivery, for its placeholders
+    QString caveatText;                                     // what holds for every hot key
+    QString leftOut; // what a text typed went without, as the desktop says
 
     QString description() const override { return QStringLiteral("fake"); }
     std::unique_ptr<ShortcutBackend>
@@ -61,6 +63,8 @@ public:
     QStringList focusedWindowClass() override { return windowClass; }
     bool namesFocusedProgram() const override { return namesPrograms; }
     bool echoesStrokes() const override { return echoes; }
+    QString caveat() const override { return caveatText; }
+    QString typedWarning() const override { return leftOut; }
 
     void press(int code)
     {

@@ -33,6 +33,7 @@ public Q_SLOTS:
 
 private:
     QString pluginName() const;
+    void unloadLeftovers();
 
     std::unique_ptr<QTemporaryFile> m_script;
     QStringList m_focused;

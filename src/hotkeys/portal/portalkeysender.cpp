@@ -1,12 +1,16 @@
 #include "portalkeysender.h"
 
+#include "hotkeys/portal/keystrokeplan.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/typedkeys.h"
+
+#include <xkbcommon/xkbcommon.h>
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 
 namespace {
 
@@ -23,6 +27,25 @@ constexpr uint PersistUntilRevoked = 2;
 constexpr int KeyGapMs = 15;
 // Between the keys of a typed text, where no modifier is held.
 constexpr int TypedGapMs = 2;
+// Between the keys of the layout, which KWin takes as they come (one at a time still).
+constexpr int LayoutKeyGapMs = 0;
+// Before a dead key: time for the target to take the keys before it.
+constexpr int SettleMs = 20;
+
+const QString KWinLayouts = QStringLiteral("org.kde.keyboard");
+const QString KWinLayoutsPath = QStringLiteral("/Layouts");
+const QString KWinLayoutsInterface = QStringLiteral("org.kde.KeyboardLayouts");
+
+// Whose compose sequences the programs typed into follow, as they find them.
+QByteArray composeLocale()
+{
+    for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const QByteArray locale = qgetenv(name);
+        if (!locale.isEmpty())
+            return locale;
+    }
+    return QByteArrayLiteral("C");
+}
 
 // The key's own symbol: a lower-case letter (Shift makes the capital), Insert or Left; 0 for
 // none.
@@ -42,6 +65,56 @@ PortalKeySender::PortalKeySender(QObject *parent) : QObject(parent)
     m_idle.setSingleShot(true);
     m_idle.setInterval(IdleMs);
     connect(&m_idle, &QTimer::timeout, this, &PortalKeySender::letGo);
+}
+
+PortalKeySender::~PortalKeySender() = default;
+
+// KWin types a key symbol only where the layout has it on a key's first two levels, and there it
+// may take a key that writes another character on the first (the degree sign of a German layout
+// came out as 0), and drops dead keys: it is given keys instead, found in its own keymap.
+void PortalKeySender::followKWinLayouts()
+{
+    if (m_keymap)
+        return;
+    m_keymap = std::make_unique<WaylandKeymap>(this);
+    // With one layout KWin offers no interface: the group is then 0. It says when it offers one.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.connect(QString(), KWinLayoutsPath, KWinLayoutsInterface, QStringLiteral("layoutChanged"),
+                this, SLOT(layoutSwitched(uint)));
+    bus.connect(QString(), KWinLayoutsPath, KWinLayoutsInterface,
+                QStringLiteral("layoutListChanged"), this, SLOT(askLayout()));
+    askLayout();
+}
+
+void PortalKeySender::askLayout()
+{
+    const QDBusMessage question = QDBusMessage::createMethodCall(
+        KWinLayouts, KWinLayoutsPath, KWinLayoutsInterface, QStringLiteral("getLayout"));
+    auto *watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(question), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const QDBusPendingReply<uint> reply = *watcher;
+        layoutSwitched(reply.isError() ? 0 : reply.value());
+    });
+}
+
+void PortalKeySender::layoutSwitched(uint layout)
+{
+    m_layout = layout;
+}
+
+uint PortalKeySender::layoutInUse() const
+{
+    // A group KWin no longer has is the one of a single layout left.
+    return m_layout < xkb_keymap_num_layouts(m_keymap->keymap()) ? m_layout : 0;
+}
+
+QString PortalKeySender::typingLayout() const
+{
+    if (!m_keymap || !m_keymap->keymap())
+        return QString();
+    return QString::fromUtf8(xkb_keymap_layout_get_name(m_keymap->keymap(), layoutInUse()));
 }
 
 void PortalKeySender::setToken(const QString &token)
@@ -181,25 +254,57 @@ void PortalKeySender::queueKeys(int stroke, Done done)
 
 void PortalKeySender::queueText(const QString &text, Done done)
 {
-    const QList<uint32_t> keysyms = TypedKeys::keysymsFor(text);
-    if (keysyms.isEmpty()) {
-        done(QString());
+    m_leftOut.clear();
+    // Key symbols could come out as other characters there.
+    if (m_keymap && !m_keymap->keymap()) {
+        done(tr("KWin has not said which keyboard layout it uses, so the text was not typed; it "
+                "is on the clipboard."));
         return;
     }
-    for (uint32_t keysym : keysyms) {
-        m_keys.append({int(keysym), true, nullptr, true});
-        m_keys.append({int(keysym), false, nullptr, true});
-        // KWin 5.27 presses Shift for a capital and, where the layout has no key for it, never
-        // lets go: every character after it would come out shifted.
-        const bool plain =
-            (keysym >= 'a' && keysym <= 'z') || (keysym >= '0' && keysym <= '9') || keysym == ' ';
-        if (!plain)
-            m_keys.append({ShiftKeysym, false, nullptr, true});
+    int queued = queueLayoutKeys(text);
+    if (queued < 0) {
+        queued = 0;
+        for (uint32_t keysym : TypedKeys::keysymsFor(text)) {
+            m_keys.append({int(keysym), true, nullptr, true});
+            m_keys.append({int(keysym), false, nullptr, true});
+            queued += 2;
+            // KWin 5.27 presses Shift for a capital and, where the layout has no key for it,
+            // never lets go: every character after it would come out shifted.
+            const bool plain = (keysym >= 'a' && keysym <= 'z') ||
+                               (keysym >= '0' && keysym <= '9') || keysym == ' ';
+            if (!plain) {
+                m_keys.append({ShiftKeysym, false, nullptr, true});
+                ++queued;
+            }
+        }
+    }
+    if (queued == 0) {
+        done(QString()); // nothing to type, or nothing the layout can
+        return;
     }
     m_keys.last().done = std::move(done);
     m_idle.stop();
     if (!m_keyInFlight)
         sendNextKey();
+}
+
+// The number of key events queued; -1 where there is no KWin keymap to find the keys in.
+int PortalKeySender::queueLayoutKeys(const QString &text)
+{
+    xkb_keymap *keymap = m_keymap ? m_keymap->keymap() : nullptr;
+    if (!keymap)
+        return -1;
+    const uint layout = layoutInUse();
+    if (!m_plan || m_planGeneration != m_keymap->generation() || m_planLayout != layout) {
+        m_plan = std::make_unique<KeystrokePlan>(keymap, layout, composeLocale());
+        m_planGeneration = m_keymap->generation();
+        m_planLayout = layout;
+    }
+    const KeystrokePlan::Result result = m_plan->plan(text);
+    m_leftOut = result.leftOut;
+    for (const KeystrokePlan::Key &key : result.keys)
+        m_keys.append({key.code, key.down, nullptr, true, true, key.settleFirst});
+    return int(result.keys.size());
 }
 
 void PortalKeySender::sendNextKey()
@@ -214,7 +319,8 @@ void PortalKeySender::sendNextKey()
     Key next = m_keys.takeFirst();
     QDBusMessage message =
         QDBusMessage::createMethodCall(Portal::Service, Portal::Path, Portal::RemoteDesktop,
-                                       QStringLiteral("NotifyKeyboardKeysym"));
+                                       next.keycode ? QStringLiteral("NotifyKeyboardKeycode")
+                                                    : QStringLiteral("NotifyKeyboardKeysym"));
     message.setArguments({QVariant::fromValue(QDBusObjectPath(m_session)), QVariantMap(),
                           next.keysym, uint(next.down ? 1 : 0)});
     // One event at a time: the next goes once the desktop has taken this one, and a moment
@@ -223,14 +329,18 @@ void PortalKeySender::sendNextKey()
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(
         watcher, &QDBusPendingCallWatcher::finished, this,
-        [this, done = std::move(next.done), typed = next.typed](QDBusPendingCallWatcher *w) {
+        [this, done = std::move(next.done),
+         gap = next.keycode ? LayoutKeyGapMs
+               : next.typed ? TypedGapMs
+                            : KeyGapMs](QDBusPendingCallWatcher *w) {
             w->deleteLater();
             if (done)
                 done(
                     w->isError()
                         ? tr("The desktop did not take the paste key: %1").arg(w->error().message())
                         : QString());
-            QTimer::singleShot(typed ? TypedGapMs : KeyGapMs, Qt::PreciseTimer, this,
+            const bool settle = !m_keys.isEmpty() && m_keys.constFirst().settleFirst;
+            QTimer::singleShot(settle ? SettleMs : gap, Qt::PreciseTimer, this,
                                &PortalKeySender::sendNextKey);
         });
 }

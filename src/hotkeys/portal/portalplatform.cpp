@@ -4,12 +4,11 @@
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 
+#include <algorithm>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QProcess>
-#include <QStandardPaths>
 
 namespace {
 
@@ -68,8 +67,10 @@ void PortalPlatform::answered()
     // A back-end made meanwhile does the same once it applies its own set.
     if (m_state == State::Ready && m_kglobalaccel && !m_backend)
         PortalShortcutBackend::releaseBindings({}, this);
-    if (m_kwin)
+    if (m_kwin) {
         m_focus.start();
+        m_keys.followKWinLayouts();
+    }
     Q_EMIT detected();
     Q_EMIT descriptionChanged();
 }
@@ -80,6 +81,9 @@ QString PortalPlatform::description() const
     case State::Asking:
         return tr("Hot keys: asking the desktop for its global shortcuts portal (Wayland).");
     case State::Ready:
+        if (m_sessionRefused)
+            return tr("Hot keys cannot work here: this Wayland desktop refused the global "
+                      "shortcuts session, so it binds none of them.");
         return tr("Hot keys: the desktop's global shortcuts portal (Wayland); the paste key is "
                   "sent through its remote desktop portal.");
     case State::Missing:
@@ -95,8 +99,34 @@ QString PortalPlatform::refusalReason() const
         return tr("This Wayland desktop offers no global shortcuts portal, so no hot key can be "
                   "registered. Hot keys work in an X11 session, or on a desktop that offers the "
                   "portal (KDE Plasma 5.27 or later, GNOME 48 or later).");
+    if (m_sessionRefused)
+        return tr("This desktop refused the global shortcuts session, so it binds no hot key of "
+                  "Keyquill. Hot keys work in an X11 session, or for X11 programs when Keyquill "
+                  "is started with QT_QPA_PLATFORM=xcb.");
     return tr("The desktop did not bind this hot key: another program holds it, or it was "
               "refused. Its system settings can give it another key.");
+}
+
+void PortalPlatform::setSessionRefused(bool refused)
+{
+    if (std::exchange(m_sessionRefused, refused) != refused)
+        Q_EMIT descriptionChanged();
+}
+
+void PortalPlatform::nameShortcut(int code, const QString &name)
+{
+    if (name.isEmpty())
+        m_names.remove(code);
+    else
+        m_names.insert(code, name);
+}
+
+QString PortalPlatform::typedWarning() const
+{
+    if (m_keys.leftOut().isEmpty())
+        return QString();
+    return tr("The keyboard layout in use has no key for %1, so the typed text went without it.")
+        .arg(m_keys.leftOut());
 }
 
 std::unique_ptr<ShortcutBackend>
@@ -140,70 +170,103 @@ void PortalPlatform::primaryWritten(QObject *write, bool set)
 
 void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
 {
-    // Wayland lets only the program with the keyboard focus set the clipboard through Qt (the
-    // compositor ignores it, while Qt believes it owns the clipboard); wl-copy goes through the
-    // compositor's data-control protocol instead.
-    const QString wlCopy = mode == QClipboard::FindBuffer
-                               ? QString()
-                               : QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
     const bool primary = mode == QClipboard::Selection;
-    if (wlCopy.isEmpty()) {
+    if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable()) {
         HotKeyPlatform::setClipboard(text, mode);
         if (primary)
             m_primary = Primary::NotSet;
         return;
     }
-    // wl-copy stays in the background to serve the text until the clipboard changes hands;
-    // the process we start returns once the text is on the clipboard.
-    auto *process = new QProcess(this);
-    if (primary) {
-        m_primary = Primary::Writing;
-        m_primaryWrite = process;
-    }
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
-    connect(process, &QProcess::finished, this,
-            [this, process, primary](int code, QProcess::ExitStatus status) {
-                if (primary)
-                    primaryWritten(process, status == QProcess::NormalExit && code == 0);
-                process->deleteLater();
-            });
-    connect(process, &QProcess::errorOccurred, this,
-            [this, process, text, mode, primary](QProcess::ProcessError error) {
-                if (error == QProcess::FailedToStart) {
-                    HotKeyPlatform::setClipboard(text, mode);
-                    if (primary)
-                        primaryWritten(process, false);
-                    process->deleteLater();
-                }
-            });
-    QStringList arguments{QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")};
-    if (primary)
-        arguments.append(QStringLiteral("--primary"));
-    process->start(wlCopy, arguments);
-    process->write(text.toUtf8());
-    process->closeWriteChannel();
+    write(mode, QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
 }
 
-// As with setting it, Qt reads the clipboard only while the program has the keyboard focus (it
-// gives what was there when it last had it); wl-paste asks the compositor. It waits at most
-// ClipboardReadMs: a program that owns the clipboard and does not answer costs no more.
+void PortalPlatform::write(QClipboard::Mode mode, const QString &format, const QByteArray &data)
+{
+    const bool primary = mode == QClipboard::Selection;
+    auto *written = new QObject(this); // stands for this write while it runs
+    if (primary) {
+        m_primary = Primary::Writing;
+        m_primaryWrite = written;
+    }
+    m_clipboard.write(primary, format, data, [this, written, primary](bool set) {
+        if (primary)
+            primaryWritten(written, set);
+        written->deleteLater();
+    });
+}
+
 QString PortalPlatform::clipboardText()
 {
-    const QString wlPaste = QStandardPaths::findExecutable(QStringLiteral("wl-paste"));
-    if (wlPaste.isEmpty())
+    if (!m_clipboard.isAvailable())
         return HotKeyPlatform::clipboardText();
-    QProcess process;
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(wlPaste, {QStringLiteral("--no-newline"), QStringLiteral("--type"),
-                            QStringLiteral("text")});
-    if (!process.waitForFinished(ClipboardReadMs)) {
-        process.kill();
-        process.waitForFinished();
+    QStringList formats;
+    QByteArray text;
+    if (!m_clipboard.formats(false, &formats) || formats.isEmpty() ||
+        !m_clipboard.read(false, QStringLiteral("text"), &text))
         return QString();
+    return QString::fromUtf8(text);
+}
+
+// wl-copy offers one format: the text where there is one (a program that copied more offers
+// it too), else an image, else the first format.
+bool PortalPlatform::copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy)
+{
+    if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable())
+        return HotKeyPlatform::copyClipboard(mode, copy);
+    copy->reset();
+    const bool primary = mode == QClipboard::Selection;
+    QStringList formats;
+    if (!m_clipboard.formats(primary, &formats))
+        return false;
+    if (formats.isEmpty())
+        return true;
+    const auto first = [&formats](const auto &is) {
+        const auto found = std::find_if(formats.cbegin(), formats.cend(), is);
+        return found == formats.cend() ? QString() : *found;
+    };
+    QString format = first([](const QString &f) {
+        return f.startsWith(QLatin1String("text/plain")) || f == QLatin1String("UTF8_STRING") ||
+               f == QLatin1String("STRING") || f == QLatin1String("TEXT");
+    });
+    if (!format.isEmpty())
+        format = QStringLiteral("text");
+    else
+        format = first([](const QString &f) { return f.startsWith(QLatin1String("image/")); });
+    if (format.isEmpty())
+        format = first([](const QString &f) { return f.contains(QLatin1Char('/')); });
+    QByteArray data;
+    if (format.isEmpty() || !m_clipboard.read(primary, format, &data))
+        return false;
+    *copy = std::make_unique<QMimeData>();
+    (*copy)->setData(format == QLatin1String("text") ? QStringLiteral("text/plain;charset=utf-8")
+                                                     : format,
+                     data);
+    return true;
+}
+
+bool PortalPlatform::clipboardHolds(QClipboard::Mode mode, const QString &text)
+{
+    if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable())
+        return HotKeyPlatform::clipboardHolds(mode, text);
+    const bool primary = mode == QClipboard::Selection;
+    QStringList formats;
+    QByteArray now;
+    return m_clipboard.formats(primary, &formats) && !formats.isEmpty() &&
+           m_clipboard.read(primary, QStringLiteral("text"), &now) && now == text.toUtf8();
+}
+
+void PortalPlatform::restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy)
+{
+    if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable()) {
+        HotKeyPlatform::restoreClipboard(mode, std::move(copy));
+        return;
     }
-    // An empty clipboard ends it with an error.
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
+    // An empty one comes back as an empty text: KWin 5.27 leaves a cleared clipboard unreadable
+    // (wl-paste never gets an answer), which would cost every later read its full wait.
+    if (!copy || copy->formats().isEmpty()) {
+        write(mode, QStringLiteral("text/plain;charset=utf-8"), QByteArray());
+        return;
+    }
+    const QString format = copy->formats().constFirst();
+    write(mode, format, copy->data(format));
 }

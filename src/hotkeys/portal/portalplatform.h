@@ -3,14 +3,16 @@
 #include "hotkeys/hotkeyplatform.h"
 #include "hotkeys/portal/kwinfocuswatch.h"
 #include "hotkeys/portal/portalkeysender.h"
+#include "hotkeys/portal/wlclipboard.h"
 
+#include <QHash>
 #include <QPointer>
 #include <utility>
 
 class PortalShortcutBackend;
 
 // A Wayland session: hot keys through the desktop's GlobalShortcuts portal, the paste stroke
-// through its RemoteDesktop portal, the clipboard through wl-copy, the focused program through
+// through its RemoteDesktop portal, the clipboard through wl-clipboard, the focused program through
 // KWin's scripting where KWin runs (the portals never name it). Whether the desktop offers the
 // portal (and KDE's shortcut daemon behind it, and KWin) is asked in the background at start;
 // until the answer comes, registrations wait and the description says so.
@@ -20,8 +22,6 @@ class PortalPlatform final : public HotKeyPlatform
 
 public:
     enum class State { Asking, Ready, Missing };
-    // The longest a press waits for the clipboard's text, when a note may ask for it.
-    static constexpr int ClipboardReadMs = 1000;
 
     PortalPlatform();
     ~PortalPlatform() override;
@@ -38,12 +38,23 @@ public:
     {
         m_keys.typeText(text, std::move(done));
     }
+    QString typedWarning() const override;
+    QString typingLayout() const { return m_keys.typingLayout(); }
     QStringList focusedWindowClass() override { return m_focus.focused(); }
     bool namesFocusedProgram() const override { return m_focus.isWatching(); }
     void setClipboard(const QString &text, QClipboard::Mode mode) override;
     QString clipboardText() override;
+    bool copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy) override;
+    bool clipboardHolds(QClipboard::Mode mode, const QString &text) override;
+    void restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy) override;
     bool echoesStrokes() const override { return true; }
     QString refusalReason() const override;
+    void nameShortcut(int code, const QString &name) override;
+    // The name given to `code`, "" for a note's.
+    QString shortcutName(int code) const { return m_names.value(code); }
+    // The desktop answered the creation of the shortcuts session: refused (response 1 or 2, as
+    // a desktop without a shortcuts service of its own does) or not.
+    void setSessionRefused(bool refused);
     void setKeyboardToken(const QString &token) override { m_keys.setToken(token); }
     QString takeActivationToken() override { return std::exchange(m_activationToken, {}); }
     // The one that came with the last press of a hot key.
@@ -59,6 +70,7 @@ private:
     void answered();
     void primaryWritten(QObject *write, bool set);
     void sendPrimaryStroke(int stroke, StrokeDone done);
+    void write(QClipboard::Mode mode, const QString &format, const QByteArray &data);
 
     QPointer<PortalShortcutBackend> m_backend;
     State m_state = State::Asking;
@@ -66,7 +78,10 @@ private:
     bool m_portal = false;
     bool m_kglobalaccel = false;
     bool m_kwin = false;
+    bool m_sessionRefused = false;
+    QHash<int, QString> m_names;
     PortalKeySender m_keys;
+    WlClipboard m_clipboard;
     KWinFocusWatch m_focus;
     // Shift+Insert pastes the primary selection: it waits for the write of the text there, and
     // is not sent where the write failed.

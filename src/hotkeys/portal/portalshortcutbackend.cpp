@@ -118,12 +118,22 @@ void PortalShortcutBackend::apply()
             report(code, false);
         return;
     }
-    if (m_creating || m_sent == m_wanted)
+    QHash<int, QString> names;
+    for (int code : std::as_const(m_wanted)) {
+        const QString name = m_platform.shortcutName(code);
+        names.insert(
+            code, !name.isEmpty()
+                      ? name
+                      : QCoreApplication::translate("PortalShortcutBackend", "Keyquill note on %1")
+                            .arg(QKeySequence(code).toString(QKeySequence::NativeText)));
+    }
+    if (m_creating || (m_sent == m_wanted && m_sentNames == names))
         return; // created() comes back here when the set moved meanwhile
     if (!m_session.isEmpty())
         Portal::closeSession(std::exchange(m_session, QString()));
     releaseUnwanted();
     m_sent = m_wanted;
+    m_sentNames = names;
     if (m_wanted.isEmpty())
         return;
 
@@ -131,12 +141,9 @@ void PortalShortcutBackend::apply()
     std::sort(codes.begin(), codes.end());
     Portal::ShortcutList shortcuts;
     for (int code : std::as_const(codes)) {
-        shortcuts.append(
-            {idFor(code),
-             {{QStringLiteral("description"),
-               QCoreApplication::translate("PortalShortcutBackend", "Keyquill note on %1")
-                   .arg(QKeySequence(code).toString(QKeySequence::NativeText))},
-              {QStringLiteral("preferred_trigger"), triggerFor(code)}}});
+        shortcuts.append({idFor(code),
+                          {{QStringLiteral("description"), names.value(code)},
+                           {QStringLiteral("preferred_trigger"), triggerFor(code)}}});
     }
     const QVariantMap options{{QStringLiteral("session_handle_token"), sessionToken()},
                               {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
@@ -151,6 +158,8 @@ void PortalShortcutBackend::created(uint response, const QVariantMap &results)
     m_creating = false;
     m_session = results.value(QStringLiteral("session_handle")).toString();
     const QSet<int> sent = m_sent;
+    // Said before the codes are: their reason follows it.
+    m_platform.setSessionRefused(response != 0);
     if (response != 0) {
         m_session.clear();
         for (int code : sent)

@@ -3,6 +3,7 @@
 #include "hotkeys/shortcutbackend.h"
 
 #include <QDBusObjectPath>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -54,9 +55,10 @@ private:
     Handlers m_handlers;
     PortalPlatform &m_platform;
     QSet<int> m_wanted;
-    QSet<int> m_bound; // as the holders were told
-    QSet<int> m_sent;  // in the live session or the one being created
-    QString m_session; // handle of the live session, empty when none
+    QSet<int> m_bound;               // as the holders were told
+    QSet<int> m_sent;                // in the live session or the one being created
+    QHash<int, QString> m_sentNames; // as the desktop's settings list them
+    QString m_session;               // handle of the live session, empty when none
     bool m_applyPending = false;
     // One creation at a time: the handle is the same for every session of the token.
     bool m_creating = false;

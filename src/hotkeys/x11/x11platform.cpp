@@ -58,7 +58,7 @@ QString X11Platform::caveat() const
 {
     if (!m_xwayland)
         return QString();
-    return tr("Keyquill runs through XWayland: only X11 programs send it this hot key and take "
+    return tr("Keyquill runs through XWayland: only X11 programs send it its hot keys and take "
               "its paste; Wayland programs never do. Started without QT_QPA_PLATFORM=xcb it uses "
               "the desktop's global shortcuts portal instead.");
 }

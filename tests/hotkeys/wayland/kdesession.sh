@@ -5,7 +5,8 @@
 #   kdesession.sh <work-dir> <command...>
 # The command runs with QT_QPA_PLATFORM=wayland in the session (WAYLAND_DISPLAY, XDG_RUNTIME_DIR,
 # a fresh HOME) and DISPLAY set to the Xvfb that hosts kwin: XTest presses there are the user's
-# keyboard. The display number is the first free one from KQ_DISPLAY_FIRST (default 160).
+# keyboard; KQ_KWIN_CONFIG is kwin's settings folder. The display number is the first free one
+# from KQ_DISPLAY_FIRST (default 160).
 set -uo pipefail
 work=$1
 shift
@@ -72,4 +73,4 @@ for _ in $(seq 30); do
 done
 [[ -n $ready ]] || skip "the desktop portal offers no GlobalShortcuts and RemoteDesktop"
 
-QT_QPA_PLATFORM=wayland DISPLAY=$KQ_XDISPLAY "$@" 2>&3
+KQ_KWIN_CONFIG=$XDG_CONFIG_HOME QT_QPA_PLATFORM=wayland DISPLAY=$KQ_XDISPLAY "$@" 2>&3
