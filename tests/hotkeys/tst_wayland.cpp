@@ -113,16 +113,16 @@ class TestWayland final : public QObject
         // Picked once KWin has read the list: a reload after it would take the pick back.
         const auto count = [&layoutCall] {
             const auto list = layoutCall("getLayoutsList", {}).value<QDBusArgument>();
-            int layouts = 0;
+            int listed = 0;
             list.beginArray();
-            for (; !list.atEnd(); ++layouts) {
+            for (; !list.atEnd(); ++listed) {
                 QString name, variant, shown;
                 list.beginStructure();
                 list >> name >> variant >> shown;
                 list.endStructure();
             }
             list.endArray();
-            return layouts;
+            return listed;
         };
         QTRY_COMPARE(count(), int(layouts.count(',') + 1));
         QVERIFY(layoutCall("setLayout", {inUse}).toBool());
