@@ -1,8 +1,8 @@
 #include "noteeditor.h"
 #include "ui_noteeditor.h"
 
-#include "hotkeys/consolekeys.h"
-#include "hotkeys/fillin.h"
+#include "core/consolekeys.h"
+#include "core/fillin.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 

@@ -1,6 +1,6 @@
 #include "hotkeycontroller.h"
 
-#include "hotkeys/consolekeys.h"
+#include "core/consolekeys.h"
 #include "hotkeys/globalshortcut.h"
 #include "store/preferences.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hotkeys/fillin.h"
+#include "core/fillin.h"
 #include "hotkeys/pastedelivery.h"
 #include "hotkeys/shortcutregistry.h"
 

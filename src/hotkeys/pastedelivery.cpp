@@ -2,7 +2,7 @@
 
 #include "hotkeys/clipboardsnapshot.h"
 #include "hotkeys/hotkeyplatform.h"
-#include "hotkeys/pastekeytable.h"
+#include "core/pastekeytable.h"
 #include "hotkeys/shortcutregistry.h"
 
 #include <algorithm>

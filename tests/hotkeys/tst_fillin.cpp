@@ -3,7 +3,7 @@
 // press that reads the clipboard only for a note that asks for it.
 #include "support/fakeplatform.h"
 
-#include "hotkeys/fillin.h"
+#include "core/fillin.h"
 #include "hotkeys/hotkeycontroller.h"
 #include "store/preferences.h"
 

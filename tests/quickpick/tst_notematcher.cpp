@@ -2,7 +2,7 @@
 // in the local preferences.
 #include "support/testenv.h"
 
-#include "quickpick/notematcher.h"
+#include "core/notematcher.h"
 #include "store/macrostore.h"
 #include "store/recentnotes.h"
 

@@ -1,6 +1,6 @@
 #include "portalplatform.h"
 
-#include "hotkeys/pastekeytable.h"
+#include "core/pastekeytable.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 

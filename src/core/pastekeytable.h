@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/preferences.h"
+#include "core/pastestroke.h"
 
 #include <QHash>
 #include <QList>

@@ -1,7 +1,6 @@
 #include "consolekeys.h"
 
 #include <QCoreApplication>
-#include <QKeySequence>
 
 namespace ConsoleKeys {
 
@@ -22,7 +21,9 @@ QString reason(int code)
                                        "The X server keeps Ctrl+Alt+F1 to F12 for console "
                                        "switching: %1 never reaches any program, so it cannot "
                                        "be a hot key.")
-        .arg(QKeySequence(code).toString(QKeySequence::NativeText));
+        .arg(QStringLiteral("Ctrl+Alt+%1F%2")
+                 .arg((code & Qt::ShiftModifier) ? QStringLiteral("Shift+") : QString())
+                 .arg((code & ~Qt::KeyboardModifierMask) - Qt::Key_F1 + 1));
 }
 
 } // namespace ConsoleKeys
