@@ -33,6 +33,11 @@ int main(int argc, char *argv[])
         break;
     }
 
+    const QString unusable = StoreWrite::unusableNativeStore();
+    if (!unusable.isEmpty()) {
+        QMessageBox::warning(nullptr, QCoreApplication::applicationName(), unusable);
+        return 1;
+    }
     // Kept while the window lives: the start check and the window read one parse of the store.
     // (A store in a folder the user chose is checked by the window's own reading of it.)
     const std::unique_ptr<QSettings> store = MacroStore::openSettings(QString());

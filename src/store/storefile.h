@@ -55,6 +55,8 @@ public:
     // Where there is something at `path` that is not a regular file (a link, a pipe, a folder):
     // what it is, in plain words; "" for a regular file or nothing.
     static QString oddity(const QString &path);
+    // Why read() would refuse what is at `path`, without opening it; "" for nothing there.
+    static QString refusal(const QString &path, Links links);
 
     enum class Replaced { Done, Raced, Failed };
     // Puts `bytes` in the place of `path` (never through a link there): a new file of the

@@ -183,6 +183,15 @@ StoreFile::Facts StoreFile::facts(const QString &path, Links links)
     return status == 0 ? factsOf(info) : Facts();
 }
 
+QString StoreFile::refusal(const QString &path, Links links)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info = {};
+    const int status =
+        links == Links::Refuse ? ::lstat(name.constData(), &info) : ::stat(name.constData(), &info);
+    return status == 0 ? fileProblem(info) : QString();
+}
+
 QString StoreFile::oddity(const QString &path)
 {
     struct stat info = {};

@@ -27,9 +27,13 @@ QString tr(const char *text)
     return QCoreApplication::translate("StoreMirror", text);
 }
 
+// The user's runtime folder (Qt makes sure it is theirs alone), else the temporary folder, where
+// the mirror's own folder is made for the owner only.
 QString privateFolder()
 {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString runtime = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
+                                ? QString()
+                                : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     return runtime.isEmpty() ? QDir::tempPath() : runtime;
 }
 

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QStandardPaths>
 
 namespace {
 
@@ -231,6 +232,25 @@ void StoreWrite::restoreSnapshot()
         m_settings->remove(group);
     for (const auto &[key, value] : std::as_const(m_snapshot))
         m_settings->setValue(key, value);
+}
+
+QString StoreWrite::unusableNativeStore()
+{
+    // Where the settings layer looks, found without asking it (it would read the file).
+    const QString name = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QLatin1Char('/') + QCoreApplication::organizationName() +
+                         QLatin1Char('/') + QCoreApplication::applicationName() +
+                         QStringLiteral(".conf");
+    // Another user's file stays readable as ever; only what cannot be read as a file is refused.
+    const QString target = QFileInfo(name).canonicalFilePath();
+    QString problem = target.isEmpty() ? QString() : StoreFile::oddity(target);
+    if (problem.isEmpty() &&
+        StoreFile::facts(name, StoreFile::Links::Follow).size > StoreFile::sizeCap())
+        problem = StoreFile::refusal(name, StoreFile::Links::Follow);
+    if (problem.isEmpty())
+        return {};
+    return tr("The settings file %1 cannot be read: %2. Keyquill cannot start until it can.")
+        .arg(QDir::toNativeSeparators(name), problem);
 }
 
 QString StoreWrite::prepareAtStart(QSettings &store)

@@ -62,6 +62,10 @@ public:
     // copy tried again). `store` stays with the caller, who keeps Qt's parse of the file alive
     // for the window. Returns what the user must be told, "" for nothing.
     static QString prepareAtStart(QSettings &store);
+    // What keeps the native settings file from being read at all (a pipe or a device behind a
+    // link the user made, a file past the cap), before the settings layer reads it without end;
+    // "" when it can be read.
+    static QString unusableNativeStore();
     // Removes what saves of processes that died left beside the store's `file`.
     static void removeLeftovers(const QString &file);
 

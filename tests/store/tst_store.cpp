@@ -4,6 +4,7 @@
 #include "support/testenv.h"
 
 #include "store/macrostore.h"
+#include "store/storefile.h"
 #include "store/storewrite.h"
 
 #include <QtTest>
@@ -236,6 +237,33 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::fileBytes(m_store), bytes);
         QVERIFY(MacroStore().addMaster("Kept")); // the copy comes first, as soon as it can
         QCOMPARE(TestEnvironment::fileBytes(m_copy), bytes);
+    }
+
+    // The settings layer would read these without end, holding the start (and the guard).
+    void aStoreThatCannotBeReadAsAFileStopsTheStart_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("named pipe behind a link") << "pipe"
+                                                  << "it is a named pipe (FIFO)";
+        QTest::newRow("past the cap") << "large"
+                                      << "it is larger than 1 KiB";
+        QTest::newRow("a file") << QString() << QString();
+    }
+    void aStoreThatCannotBeReadAsAFileStopsTheStart()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, told);
+        const QString pipe = m_env.configDir() + "/pipe";
+        if (what == "pipe")
+            QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0 &&
+                    QFile::remove(m_store) && QFile::link(pipe, m_store));
+        const qint64 cap = StoreFile::sizeCap();
+        StoreFile::setSizeCap(what == "large" ? 1024 : cap);
+        const QString problem = StoreWrite::unusableNativeStore();
+        StoreFile::setSizeCap(cap);
+        QVERIFY2(problem.contains(told), qPrintable(problem));
+        QCOMPARE(problem.contains(m_store), !told.isEmpty());
     }
 
     void aNewStoreIsItsOwnersOnly()
