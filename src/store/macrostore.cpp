@@ -11,6 +11,9 @@
 
 namespace {
 
+// Longer than a file needs to be trusted once it holds still (StoreMirror).
+constexpr int CopyReadMs = 2000;
+
 // A fresh view of the note groups of `master`.
 class NotesOf final
 {
@@ -111,8 +114,9 @@ std::unique_ptr<QSettings> MacroStore::view() const
 {
     if (!m_mirror)
         return openSettings(m_file);
-    // A read waits for no writer: while none can be had whole, the last whole one stands.
-    m_mirror->refresh(0);
+    // A read of the store waits for no writer: while none can be had whole, the last whole one
+    // stands. A conflict copy is read once, for good, and may just have come.
+    m_mirror->refresh(m_role == Role::Store ? 0 : CopyReadMs);
     return m_mirror->settings();
 }
 

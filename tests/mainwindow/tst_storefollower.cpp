@@ -6,6 +6,8 @@
 #include "store/preferences.h"
 #include "widgets/macrotreeitems.h"
 
+#include <sys/stat.h>
+
 class TestStoreFollower : public WindowFixture
 {
     Q_OBJECT
@@ -119,24 +121,63 @@ private Q_SLOTS:
 
     void conflictCopiesBroughtIn_data()
     {
-        QTest::addColumn<bool>("bringIn");
-        QTest::newRow("brought in") << true;
-        QTest::newRow("declined") << false;
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<bool>("kept");    // the copy is still there
+        QTest::addColumn<QString>("told"); // in a message; "" for none
+        const QStringList all{"Work/extra|0|X", m_hello, "Work 2/hello|0|Hello there"};
+        const QStringList none{m_hello};
+        QTest::newRow("brought in") << "" << all << false << "";
+        QTest::newRow("declined") << "decline" << none << true << "";
+        QTest::newRow("name question cancelled") << "cancel" << none << true << "";
+        QTest::newRow("two alike, one name asked") << "twice" << all << false << "";
+        QTest::newRow("gone while asked") << "gone" << none << false << "";
+        QTest::newRow("cut off") << "cut" << QStringList{"Work/cut|0|Dear cu"} + all << true
+                                 << "it ends in the middle of a line";
+        QTest::newRow("link to a pipe") << "pipe" << none << true << "it is a symbolic link";
     }
     void conflictCopiesBroughtIn()
     {
-        QFETCH(bool, bringIn);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, stored);
+        QFETCH(bool, kept);
+        QFETCH(QString, told);
         const QString copy = m_dir.filePath("Keyquill.sync-conflict-20261207-101500-ABCDEF7.conf");
+        const QString twin = m_dir.filePath("Keyquill.sync-conflict-20261207-101501-ABCDEF7.conf");
         useFolder({m_hello}, copy);
-        m_dialogs->questions << bringIn;
-        m_dialogs->names << "Work 2";
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->asked.isEmpty(), 2000);
-        QVERIFY(m_dialogs->asked.first().startsWith("Conflict copies|A sync tool kept copies"));
-        QVERIFY(m_dialogs->asked.first().contains(QDir::toNativeSeparators(copy)));
-        const QStringList kept{"Work/extra|0|X", m_hello, "Work 2/hello|0|Hello there"};
-        QCOMPARE(TestEnvironment::storeDump(), bringIn ? kept : QStringList{m_hello});
-        QCOMPARE(QFile::exists(copy), !bringIn);
-        QCOMPARE(bool(row("Work 2")), bringIn);
+        const QByteArray theirs = TestEnvironment::fileBytes(copy);
+        if (setup == "twice")
+            write(twin, {"Work/hello|0|Hello there", "Work/extra|0|X"});
+        if (setup == "cut")
+            QVERIFY(TestEnvironment::writeAsSyncTool(
+                copy, theirs + "Work\\Macros\\cut\\shortcut=0\nWork\\Macros\\cut\\text=Dear cu",
+                true));
+        if (setup == "pipe")
+            QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath("pipe")).constData(), 0600) == 0 &&
+                    QFile::remove(copy) && QFile::link(m_dir.filePath("pipe"), copy));
+        m_dialogs->questions << (setup != "decline");
+        m_dialogs->names << (setup == "cancel" ? QString() : QString("Work 2"));
+        if (setup == "gone") // brought in on the other machine while the question is open here
+            m_dialogs->whileAsked = [&copy] { QFile::remove(copy); };
+        const auto asked = [this](const QString &text) {
+            return std::any_of(m_dialogs->asked.cbegin(), m_dialogs->asked.cend(),
+                               [&text](const QString &line) { return line.contains(text); });
+        };
+        if (setup != "pipe") {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->asked.isEmpty(), 2000);
+            QVERIFY(m_dialogs->asked.first().startsWith("Conflict copies|A sync tool kept copies"));
+            QVERIFY(m_dialogs->asked.first().contains(QDir::toNativeSeparators(copy)));
+        }
+        QCOMPARE(m_dialogs->closed, setup == "gone");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->findChild<QProgressDialog *>(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(told.isEmpty() || asked(told), 2000);
+        QCOMPARE(m_dialogs->asked.filter("Conflict copies|").isEmpty(), setup == "pipe");
+        QCOMPARE(TestEnvironment::storeDump(), stored);
+        QCOMPARE(QFileInfo(copy).isSymLink() || QFile::exists(copy), kept);
+        QCOMPARE(QFile::exists(twin), false);
+        QCOMPARE(bool(row("Work 2")), stored.contains("Work 2/hello|0|Hello there"));
+        QCOMPARE(m_dialogs->asked.filter("Enter new Master Macro name").size(),
+                 setup == "" || setup == "cancel" || setup.startsWith("t") || setup == "cut");
     }
 
     void folderTakenOn_data()
