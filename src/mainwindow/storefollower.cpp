@@ -81,17 +81,18 @@ bool StoreFollower::moveTo(const QString &folder)
             return false;
         }
         MacroStore there(file);
-        const QStringList masters = there.masters();
+        const QString problem = there.settle();
         // Found damaged: copied aside and told of, as at start, before anything is added to it.
         const QString news = there.takeNews();
         if (!news.isEmpty())
             warn(news);
-        if (!there.problem().isEmpty()) {
+        if (!problem.isEmpty()) {
             if (news.isEmpty())
                 warn(tr("The macro store %1 cannot be used: %2.")
-                         .arg(native(there.fileName()), there.problem()));
+                         .arg(native(there.fileName()), problem));
             return false;
         }
+        const QStringList masters = there.masters();
         bool addMine = true;
         if (!masters.isEmpty()) {
             const int answer = m_dialogs.choice(

@@ -13,6 +13,7 @@ namespace {
 
 // Longer than a file needs to be trusted once it holds still (StoreMirror).
 constexpr int CopyReadMs = 2000;
+constexpr int SettleMs = 3000;
 
 // A fresh view of the note groups of `master`.
 class NotesOf final
@@ -133,6 +134,14 @@ QString MacroStore::problem() const
     return m_mirror->problem();
 }
 
+QString MacroStore::settle()
+{
+    if (!m_mirror)
+        return {};
+    m_mirror->refresh(SettleMs);
+    return m_mirror->problem();
+}
+
 QString MacroStore::damage() const
 {
     return m_mirror ? m_mirror->damage() : QString();
@@ -160,7 +169,8 @@ MacroStore::Stamp MacroStore::stamp() const
 {
     if (m_mirror) {
         m_mirror->refresh(0);
-        const StoreFile::Facts &facts = m_mirror->facts();
+        // What was seen, read or not: a file refused or kept changing is news too.
+        const StoreFile::Facts &facts = m_mirror->seen();
         return {facts.size, facts.modifiedNs, facts.changedNs, m_mirror->generation()};
     }
     const QFileInfo file(fileName());

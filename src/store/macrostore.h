@@ -131,6 +131,8 @@ public:
     // then reads as it was last read whole), and what the file's last reading found damaged.
     QString problem() const;
     QString damage() const;
+    // problem() once the file was read whole, waiting a few seconds for a program that writes it.
+    QString settle();
     // What the user must be told, once: the file refused, or found damaged and copied aside.
     QString takeNews();
 

@@ -41,7 +41,7 @@ public:
         QByteArray bytes;
         Facts facts;
         QString problem;
-        qint64 ageMs = 0; // since the file last changed, when it was read
+        qint64 ageMs = 0; // since the file's modification time, when it was read
     };
 
     // Refuse: a link is refused (the file is in a folder others write to). Follow: a link the

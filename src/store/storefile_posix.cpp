@@ -169,8 +169,9 @@ StoreFile::Read StoreFile::read(const QString &path, Links links, bool tighten)
     result.outcome = same ? Outcome::Read : Outcome::Changing;
     timespec now = {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const qint64 lastChange = std::max(result.facts.modifiedNs, result.facts.changedNs);
-    result.ageMs = (nanoseconds(now) - lastChange) / 1000000;
+    // A writer in place sets the modification time as it writes; a sync tool that gives a whole
+    // file the time it had on the other machine renames it into place at once.
+    result.ageMs = (nanoseconds(now) - result.facts.modifiedNs) / 1000000;
     return result;
 }
 

@@ -40,6 +40,8 @@ public:
     QByteArray bytes() const;
     // Of the file whose content the mirror holds; `generation` grows with every new content.
     const StoreFile::Facts &facts() const { return m_facts; }
+    // Of the file at the last look, whether it could be read or not.
+    const StoreFile::Facts &seen() const { return m_seen; }
     quint64 generation() const { return m_generation; }
 
     // Why nothing may be written to the file now ("" when it may). Tries once more to keep a
