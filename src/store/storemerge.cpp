@@ -65,10 +65,13 @@ bool StoreMerge::plan(const MacroStore &from)
         const QList<MacroStore::Note> theirs = from.notes(name);
         if (!present.contains(name)) {
             // New here, or a name that differs from one here only in letter case: a clash.
+            // One whose notes are all here already came in under a name of its own before: on
+            // another machine that brought in the same copy at the same time, say.
             const bool clash = taken.contains(name.toCaseFolded());
-            MacroStore::Master master{name, clash ? notHeld(theirs) : theirs};
-            if (clash && master.notes.isEmpty())
+            const QList<MacroStore::Note> missing = notHeld(theirs);
+            if (!theirs.isEmpty() && missing.isEmpty())
                 continue;
+            MacroStore::Master master{name, clash ? missing : theirs};
             if (!chooseName(&master.name))
                 return false;
             m_added.append(master);

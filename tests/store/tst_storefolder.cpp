@@ -84,6 +84,11 @@ private Q_SLOTS:
                                  << QStringList{"W 2/a|0|o"};
         QTest::newRow("case clash")
             << QStringList{"w/b|0|y"} << "w 2" << int(O::Merged) << QStringList{"w 2/b|0|y"};
+        // Brought in before (here, or on another machine from the same copy): not again.
+        QTest::newRow("held under another name")
+            << QStringList{"Other/a|0|x"} << "" << int(O::Nothing) << QStringList{};
+        QTest::newRow("case clash, held")
+            << QStringList{"w/a|0|x"} << "" << int(O::Nothing) << QStringList{};
         QTest::newRow("unnamed") << QStringList{"H/c|0|z", "W/a|1|x"} << "" << int(O::Stopped)
                                  << QStringList{};
     }
