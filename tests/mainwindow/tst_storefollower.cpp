@@ -244,6 +244,9 @@ private Q_SLOTS:
         QTest::newRow("cut off, at start") << "start" << cut << cutTold;
         QTest::newRow("cut off, by the sync tool") << "sync" << cut << cutTold;
         QTest::newRow("cut off, taken on") << "taken on" << cut << cutTold;
+        // A link planted where the copy would go leads nowhere, and is not written through.
+        QTest::newRow("cut off, a link in the copy's place")
+            << "start" << cut << "Keyquill goes on with what could be read";
         QTest::newRow("named pipe, at start") << "start" << QByteArray() << "it is a named pipe";
         QTest::newRow("link out, by the sync tool")
             << "sync" << QByteArray("link") << "cannot be read: it is a symbolic link";
@@ -269,9 +272,16 @@ private Q_SLOTS:
             if (!bytes.isEmpty()) // in the file's place by a rename, as a sync tool does
                 QVERIFY(::rename(QFile::encodeName(file + ".tmp"), QFile::encodeName(file)) == 0);
         };
+        const QString planted = outside.filePath("planted");
+        const QString copyName =
+            m_dir.filePath("Keyquill.conf.damaged-" + QDate::currentDate().toString(Qt::ISODate));
         ::alarm(20); // a read that blocks ends the test here
         if (when == "start") {
-            useFolder({}, {}, plant);
+            useFolder({}, {}, [&] {
+                plant();
+                if (QByteArray(QTest::currentDataTag()).contains("a link"))
+                    QVERIFY(QFile::link(planted, copyName));
+            });
         } else if (when == "sync") {
             useFolder({m_hello});
             plant();
@@ -283,6 +293,7 @@ private Q_SLOTS:
         }
         ::alarm(0);
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->asked.filter(told).isEmpty(), 3000);
+        QVERIFY(!QFile::exists(planted));
         const QStringList copies =
             QDir(m_dir.path()).entryList({"Keyquill.conf.damaged-*"}, QDir::Files);
         QCOMPARE(copies.size(), bytes.size() > 4 ? 1 : 0);
