@@ -159,19 +159,23 @@ bool StoreWrite::commitToMirror()
     QElapsedTimer clock;
     clock.start();
     for (;;) {
+        // The change goes into the mirror first: a new reading of the file that comes next is
+        // then checked as what it is, not merged with a change pending for the mirror.
+        m_settings->sync();
+        if (m_settings->status() == QSettings::AccessError)
+            return refuseInMirror(tr("its private copy cannot be written"));
         const int left = SaveBudgetMs - int(clock.elapsed());
         if (left < 0 || !m_mirror->refresh(left) || !m_mirror->problem().isEmpty())
             return refuseInMirror(m_mirror->problem());
         if (m_mirror->generation() != m_generation) {
             // Another program wrote the file since the change began: the change again, on top of
-            // what it wrote (first read, then the touched groups as the change left them).
-            m_settings->sync();
+            // what it wrote, the touched groups as the change left them.
             apply(wanted);
             m_generation = m_mirror->generation();
+            m_settings->sync();
+            if (m_settings->status() == QSettings::AccessError)
+                return refuseInMirror(tr("its private copy cannot be written"));
         }
-        m_settings->sync();
-        if (m_settings->status() == QSettings::AccessError)
-            return refuseInMirror(tr("its private copy cannot be written"));
         const QByteArray bytes = m_mirror->bytes();
         if (!StoreCheck::holdsKeys(bytes, *m_settings))
             return refuseInMirror(tr("its private copy was written short"));

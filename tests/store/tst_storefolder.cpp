@@ -8,6 +8,8 @@
 #include "store/preferences.h"
 #include "store/storefile.h"
 #include "store/storemerge.h"
+#include "store/storemirror.h"
+#include "store/storewrite.h"
 
 #include <QtTest>
 
@@ -67,6 +69,30 @@ private Q_SLOTS:
         QVERIFY(store.saveNote("Work", "mine", 0, "changed"));
         QCOMPARE(TestEnvironment::storeDump(MacroStore(m_file)),
                  (QStringList{"Work/mine|0|changed", "Work/theirs|0|from there"}));
+    }
+
+    // Another machine's change arrives while this one's is being made: it is made again on top.
+    void aChangeMadeAgainOnWhatArrived_data() { writesStartFromTheDisk_data(); }
+    void aChangeMadeAgainOnWhatArrived()
+    {
+        QFETCH(bool, replace);
+        write(m_file, {"Work/mine|0|a", "Work/gone|0|g"});
+        StoreMirror mirror(m_file, StoreMirror::Role::Store);
+        {
+            StoreWrite change({"MasterMacros/Work/Macros/mine", "MasterMacros/Work/Macros/gone"},
+                              &mirror);
+            change.settings().setValue("MasterMacros/Work/Macros/mine/text", "changed");
+            change.settings().remove("MasterMacros/Work/Macros/gone");
+            write(m_file, {"Work/mine|0|a", "Work/gone|0|g", "Work/theirs|0|t"}, replace);
+            QVERIFY(change.commit());
+        }
+        QCOMPARE(TestEnvironment::storeDump(MacroStore(m_file)),
+                 (QStringList{"Work/mine|0|changed", "Work/theirs|0|t"}));
+        QCOMPARE(mirror.takeNews(), QString());
+        const QStringList copies = QDir(m_folder.path()).entryList({"*.damaged-*"});
+        for (const QString &copy : copies)
+            QFile::remove(m_folder.filePath(copy));
+        QCOMPARE(copies, QStringList());
     }
 
     void merge_data()
@@ -197,6 +223,8 @@ private Q_SLOTS:
         const QStringList left = TestEnvironment::storeDump(MacroStore(m_file));
         for (const QString &note : std::as_const(theirs))
             QVERIFY2(left.contains(note), qPrintable(note));
+        // A change made again on what the writer wrote is not what was read from the file.
+        QCOMPARE(QDir(m_folder.path()).entryList({"*.damaged-*"}), QStringList());
         QFile::remove(version);
     }
 
