@@ -147,6 +147,32 @@ QStringList keysRead(QSettings &store)
     return keys;
 }
 
+// What the bytes show alone; `lines` gets the scan of them.
+QString bytesFound(const QByteArray &bytes, Lines *lines)
+{
+    if (!bytes.isValidUtf8())
+        return tr("it is not valid UTF-8 text (line %1 is the first that is not)")
+            .arg(firstInvalidLine(bytes));
+    const qsizetype control = firstControl(bytes);
+    if (control >= 0)
+        return bytes.count('\0') == bytes.size()
+                   ? tr("it holds nothing but zero bytes")
+                   : tr("line %1 holds zero bytes or other control characters")
+                         .arg(bytes.left(control).count('\n') + 1);
+    *lines = scan(bytes);
+    if (lines->endsInLine)
+        return tr("it ends in the middle of a line");
+    if (lines->openQuoteLine != 0)
+        return tr("line %1 has an unterminated quote").arg(lines->openQuoteLine);
+    if (lines->headerLine != 0)
+        return tr("line %1 is a section header without its closing bracket").arg(lines->headerLine);
+    if (lines->commentLine != 0)
+        return tr("line %1 holds a comment (after a semicolon), which is not kept when the store "
+                  "is written")
+            .arg(lines->commentLine);
+    return {};
+}
+
 // Qt reads every key after a byte order mark, yet reports the mark before a section header as a
 // slip: whether anything else slipped shows in a reading of the bytes without it.
 bool onlyTheMarkSlipped(const QByteArray &marked, const QByteArray &bytes)
@@ -170,40 +196,20 @@ QByteArray StoreCheck::withoutMark(const QByteArray &bytes)
 
 QString StoreCheck::byteDamage(const QByteArray &marked)
 {
-    const QByteArray bytes = withoutMark(marked);
-    if (!bytes.isValidUtf8())
-        return tr("it is not valid UTF-8 text (line %1 is the first that is not)")
-            .arg(firstInvalidLine(bytes));
-    const qsizetype control = firstControl(bytes);
-    if (control >= 0)
-        return bytes.count('\0') == bytes.size()
-                   ? tr("it holds nothing but zero bytes")
-                   : tr("line %1 holds zero bytes or other control characters")
-                         .arg(bytes.left(control).count('\n') + 1);
-    const Lines lines = scan(bytes);
-    if (lines.endsInLine)
-        return tr("it ends in the middle of a line");
-    if (lines.openQuoteLine != 0)
-        return tr("line %1 has an unterminated quote").arg(lines.openQuoteLine);
-    if (lines.headerLine != 0)
-        return tr("line %1 is a section header without its closing bracket").arg(lines.headerLine);
-    if (lines.commentLine != 0)
-        return tr("line %1 holds a comment (after a semicolon), which is not kept when the store "
-                  "is written")
-            .arg(lines.commentLine);
-    return {};
+    Lines lines;
+    return bytesFound(withoutMark(marked), &lines);
 }
 
 QString StoreCheck::damage(const QByteArray &marked, QSettings &store)
 {
-    const QString found = byteDamage(marked);
+    const QByteArray bytes = withoutMark(marked);
+    Lines lines;
+    const QString found = bytesFound(bytes, &lines);
     if (!found.isEmpty())
         return found;
-    const QByteArray bytes = withoutMark(marked);
     const QStringList keys = keysRead(store);
-    const qsizetype lines = scan(bytes).keys;
-    if (keys.size() != lines)
-        return tr("only %1 of its %2 entries could be read").arg(keys.size()).arg(lines);
+    if (keys.size() != lines.keys)
+        return tr("only %1 of its %2 entries could be read").arg(keys.size()).arg(lines.keys);
     if (store.status() != QSettings::NoError && !onlyTheMarkSlipped(marked, bytes))
         return tr("some lines could not be read");
     if (holdsHalfACharacter(bytes, store, keys))

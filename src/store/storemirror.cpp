@@ -20,7 +20,7 @@ namespace {
 // written it all yet: it is trusted only once it held still over a pause, and never while it is
 // empty or reads as damaged (a writer part way through) unless it grew older than this.
 constexpr qint64 YoungMs = 1000;
-constexpr int PauseMs = 50;
+constexpr int PauseMs = 25;
 
 QString tr(const char *text)
 {
