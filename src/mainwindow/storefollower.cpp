@@ -259,8 +259,8 @@ void StoreFollower::broughtIn()
     m_asking = false;
     follow();
     if (!m_keptCopies.isEmpty())
-        warn(tr("What could be read of these conflict copies is in; they are kept, as they hold "
-                "more than could be read:\n%1")
+        warn(tr("These conflict copies are kept, as not all they hold could be read (what "
+                "could is in):\n%1")
                  .arg(listed(std::exchange(m_keptCopies, {}))));
     offerConflictCopies(); // those that came meanwhile
 }

@@ -62,9 +62,9 @@ public:
     // Puts `bytes` in the place of `path` (never through a link there): a new file of the
     // owner's beside it, flushed to the disk, renamed over it, but only while `path` still has
     // the facts `expected` (Raced otherwise, and nothing changed). `facts` gets those of the new
-    // file, `problem` what went wrong.
+    // file.
     static Replaced replace(const QString &path, const QByteArray &bytes, const Facts &expected,
-                            Facts *facts, QString *problem);
+                            Facts *facts);
     // The name of that new file while it is written: a save of a process that died leaves it.
     static QString pendingName(const QString &path, qint64 pid);
 

@@ -17,16 +17,25 @@ QString tr(const char *text)
 
 } // namespace
 
+QString StoreFile::refusal(const QString &path, Links links)
+{
+    const QString odd = links == Links::Refuse ? oddity(path) : QString();
+    if (!odd.isEmpty() || !QFileInfo::exists(path))
+        return odd;
+    if (!QFileInfo(path).isFile())
+        return tr("it is not a regular file");
+    if (facts(path, links).size > StoreFile::sizeCap())
+        return tr("it is larger than %1, the most Keyquill reads of one file").arg(capText());
+    return {};
+}
+
 StoreFile::Read StoreFile::read(const QString &path, Links links, bool)
 {
     Read result;
     result.facts = facts(path, links);
     if (result.facts.size < 0)
         return result;
-    result.problem = oddity(path);
-    if (result.problem.isEmpty() && result.facts.size > StoreFile::sizeCap())
-        result.problem =
-            tr("it is larger than %1, the most Keyquill reads of one file").arg(capText());
+    result.problem = refusal(path, links);
     if (!result.problem.isEmpty()) {
         result.outcome = Outcome::Refused;
         return result;
@@ -67,15 +76,13 @@ QString StoreFile::oddity(const QString &path)
 }
 
 StoreFile::Replaced StoreFile::replace(const QString &path, const QByteArray &bytes,
-                                       const Facts &expected, Facts *facts, QString *problem)
+                                       const Facts &expected, Facts *facts)
 {
     if (StoreFile::facts(path, Links::Refuse) != expected)
         return Replaced::Raced;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *problem = file.errorString();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return Replaced::Failed;
-    }
     *facts = StoreFile::facts(path, Links::Refuse);
     return Replaced::Done;
 }

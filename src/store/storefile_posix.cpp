@@ -202,33 +202,32 @@ QString StoreFile::oddity(const QString &path)
 }
 
 StoreFile::Replaced StoreFile::replace(const QString &path, const QByteArray &bytes,
-                                       const Facts &expected, Facts *facts, QString *problem)
+                                       const Facts &expected, Facts *facts)
 {
     const QByteArray target = QFile::encodeName(path);
     const QByteArray pending = QFile::encodeName(pendingName(path, ::getpid()));
     ::unlink(pending.constData());
     Descriptor fd(
         ::open(pending.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    const auto fail = [&](int error) {
-        *problem = systemError(error);
+    const auto fail = [&] {
         ::unlink(pending.constData());
         return Replaced::Failed;
     };
     if (fd.get() < 0)
-        return fail(errno);
+        return fail();
     // A full disk or a file-size limit shows here, before anything of the old file is touched.
     if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0)
-        return fail(errno);
+        return fail();
     struct stat written = {};
     ::fstat(fd.get(), &written);
     if (::close(fd.release()) != 0)
-        return fail(errno);
+        return fail();
     if (StoreFile::facts(path, Links::Refuse) != expected) {
         ::unlink(pending.constData());
         return Replaced::Raced;
     }
     if (::rename(pending.constData(), target.constData()) != 0)
-        return fail(errno);
+        return fail();
     *facts = StoreFile::facts(path, Links::Refuse);
     if (facts->inode != quint64(written.st_ino))
         return Replaced::Raced; // another writer came in between; ours is underneath

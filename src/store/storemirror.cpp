@@ -92,7 +92,8 @@ bool StoreMirror::refresh(int budgetMs)
         case StoreFile::Outcome::Changing:
             break;
         case StoreFile::Outcome::Read:
-            // Ages below zero are a clock set back: nothing to judge by.
+            // A time ahead of this clock (another machine's, kept by the sync tool): nothing to
+            // judge by.
             if (read.ageMs >= YoungMs || read.ageMs < 0)
                 return take(read);
             if (!read.bytes.isEmpty() && StoreCheck::byteDamage(read.bytes).isEmpty()) {
@@ -186,11 +187,10 @@ QString StoreMirror::problem()
     return m_copyOwed ? tr("no copy of it as it was could be kept beside it") : QString();
 }
 
-StoreFile::Replaced StoreMirror::publish(const QByteArray &bytes, QString *problem)
+StoreFile::Replaced StoreMirror::publish(const QByteArray &bytes)
 {
     StoreFile::Facts written;
-    const StoreFile::Replaced outcome =
-        StoreFile::replace(m_file, bytes, m_facts, &written, problem);
+    const StoreFile::Replaced outcome = StoreFile::replace(m_file, bytes, m_facts, &written);
     if (outcome == StoreFile::Replaced::Done) {
         m_facts = m_seen = written;
         m_damage.clear();

@@ -53,7 +53,7 @@ public:
     QString takeNews() { return std::exchange(m_news, QString()); }
 
     // Puts `bytes` in the file's place while it is still the file the mirror was read from.
-    StoreFile::Replaced publish(const QByteArray &bytes, QString *problem);
+    StoreFile::Replaced publish(const QByteArray &bytes);
     // Forgets the mirror's content: what was written in it was not published.
     void discard();
 

@@ -69,29 +69,17 @@ bool StoreWrite::lockMirroredStore()
 {
     // A folder the user chose that is not there (a share not mounted, a sync folder moved) is
     // not made anew: the notes would go where no sync tool looks.
-    const QString folder = QFileInfo(m_fileName).path();
-    if (!QFileInfo(folder).isDir()) {
-        m_problem = tr("its folder %1 cannot be found").arg(QDir::toNativeSeparators(folder));
+    if (!QFileInfo(QFileInfo(m_fileName).path()).isDir())
         return false;
-    }
     // The lock file is opened and read by the lock itself, so it must be a plain file too.
     const QString lock = m_fileName + QStringLiteral(".lock");
-    const QString odd = StoreFile::oddity(lock);
-    if (!odd.isEmpty()) {
-        m_problem =
-            tr("its lock file %1 cannot be used: %2").arg(QDir::toNativeSeparators(lock), odd);
+    if (!StoreFile::oddity(lock).isEmpty())
         return false;
-    }
     m_lock = std::make_unique<QLockFile>(lock);
-    if (!m_lock->tryLock(LockWaitMs)) {
-        m_problem =
-            tr("its lock file %1 is held by another program").arg(QDir::toNativeSeparators(lock));
+    if (!m_lock->tryLock(LockWaitMs))
         return false;
-    }
     // The change is made on a whole read of the file as it is now.
-    m_mirror->refresh(SaveBudgetMs);
-    m_problem = m_mirror->problem();
-    return m_problem.isEmpty();
+    return m_mirror->refresh(SaveBudgetMs) && m_mirror->problem().isEmpty();
 }
 
 void StoreWrite::addGroup(const QString &group)
@@ -163,10 +151,10 @@ bool StoreWrite::commitToMirror()
         // then checked as what it is, not merged with a change pending for the mirror.
         m_settings->sync();
         if (m_settings->status() == QSettings::AccessError)
-            return refuseInMirror(tr("its private copy cannot be written"));
+            return refuseInMirror();
         const int left = SaveBudgetMs - int(clock.elapsed());
         if (left < 0 || !m_mirror->refresh(left) || !m_mirror->problem().isEmpty())
-            return refuseInMirror(m_mirror->problem());
+            return refuseInMirror();
         if (m_mirror->generation() != m_generation) {
             // Another program wrote the file since the change began: the change again, on top of
             // what it wrote, the touched groups as the change left them.
@@ -174,26 +162,24 @@ bool StoreWrite::commitToMirror()
             m_generation = m_mirror->generation();
             m_settings->sync();
             if (m_settings->status() == QSettings::AccessError)
-                return refuseInMirror(tr("its private copy cannot be written"));
+                return refuseInMirror();
         }
         const QByteArray bytes = m_mirror->bytes();
         if (!StoreCheck::holdsKeys(bytes, *m_settings))
-            return refuseInMirror(tr("its private copy was written short"));
-        QString problem;
-        switch (m_mirror->publish(bytes, &problem)) {
+            return refuseInMirror();
+        switch (m_mirror->publish(bytes)) {
         case StoreFile::Replaced::Done:
             return true;
         case StoreFile::Replaced::Failed:
-            return refuseInMirror(problem);
+            return refuseInMirror();
         case StoreFile::Replaced::Raced:
             break;
         }
     }
 }
 
-bool StoreWrite::refuseInMirror(const QString &problem)
+bool StoreWrite::refuseInMirror()
 {
-    m_problem = problem;
     // Nothing of the change may stay pending for the mirror, where a later change would carry it
     // to the file; the mirror is then read anew from the file.
     restoreSnapshot();

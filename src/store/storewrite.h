@@ -49,8 +49,6 @@ public:
 
     // The file the store lives in, for messages.
     QString fileName() const { return m_fileName; }
-    // Why the last commit() was refused, where more is known than that ("" otherwise).
-    QString problem() const { return m_problem; }
 
     static QString groupPath(const QString &master);
     static QString groupPath(const QString &master, const QString &note);
@@ -79,7 +77,7 @@ private:
     void apply(const QList<QPair<QString, QVariant>> &values);
     bool lockMirroredStore();
     bool commitToMirror();
-    bool refuseInMirror(const QString &problem);
+    bool refuseInMirror();
 
     // Platform side (storewrite_posix.cpp, storewrite_other.cpp).
     Outcome writeAndCheck();
@@ -93,7 +91,6 @@ private:
     std::unique_ptr<QLockFile> m_lock; // of a chosen folder's store, held for the whole change
     std::unique_ptr<QSettings> m_settings;
     QString m_fileName;
-    QString m_problem;
     bool m_chosenFolder = false; // the store is in a folder the user chose, not the native one
     bool m_refused = false;      // the store's lock could not be had: nothing may reach the store
     quint64 m_generation = 0;    // of the mirror's content the change was made on
