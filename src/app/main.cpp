@@ -33,8 +33,14 @@ int main(int argc, char *argv[])
         break;
     }
 
+    const QString unusable = StoreWrite::unusableNativeStore();
+    if (!unusable.isEmpty()) {
+        QMessageBox::warning(nullptr, QCoreApplication::applicationName(), unusable);
+        return 1;
+    }
     // Kept while the window lives: the start check and the window read one parse of the store.
-    const std::unique_ptr<QSettings> store = MacroStore::openSettings(MacroStore::chosenFile());
+    // (A store in a folder the user chose is checked by the window's own reading of it.)
+    const std::unique_ptr<QSettings> store = MacroStore::openSettings(QString());
     const QString storeProblem = StoreWrite::prepareAtStart(*store);
     if (!storeProblem.isEmpty())
         QMessageBox::warning(nullptr, QCoreApplication::applicationName(), storeProblem);

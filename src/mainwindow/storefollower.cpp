@@ -5,21 +5,42 @@
 #include "store/conflictcopies.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
+#include "store/storefile.h"
 #include "store/storemerge.h"
 #include "widgets/dialogs.h"
 #include "widgets/treerefresh.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTimer>
 #include <QTreeWidget>
+#include <utility>
 
 namespace {
 
 constexpr int LaterMs = 250;
+// Of the names of what is told in one message box.
+constexpr int NamesTold = 10;
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString listed(QStringList lines)
+{
+    if (lines.size() > NamesTold) {
+        const qsizetype more = lines.size() - NamesTold + 1;
+        lines.resize(NamesTold - 1);
+        lines << QCoreApplication::translate("StoreFollower", "(and %1 more)").arg(more);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
 
 } // namespace
 
@@ -44,6 +65,7 @@ StoreFollower::StoreFollower(QWidget *window, QTreeWidget *tree, MacroTreeItems 
                     "saved until it is back (or another one is chosen in the Preferences).")
                      .arg(QDir::toNativeSeparators(folder)));
         });
+    QTimer::singleShot(0, this, &StoreFollower::tellNews);
     QTimer::singleShot(0, this, &StoreFollower::offerConflictCopies);
 }
 
@@ -59,8 +81,20 @@ bool StoreFollower::moveTo(const QString &folder)
             return false;
         }
         MacroStore there(file);
+        const QString problem = there.settle();
+        // Found damaged: copied aside and told of, as at start, before anything is added to it.
+        const QString news = there.takeNews();
+        if (!news.isEmpty())
+            warn(news);
+        if (!problem.isEmpty()) {
+            if (news.isEmpty())
+                warn(tr("The macro store %1 cannot be used: %2.")
+                         .arg(native(there.fileName()), problem));
+            return false;
+        }
+        const QStringList masters = there.masters();
         bool addMine = true;
-        if (!there.masters().isEmpty()) {
+        if (!masters.isEmpty()) {
             const int answer = m_dialogs.choice(
                 m_window, tr("Keep my master macros in…"),
                 tr("The folder %1 already holds master macros (from another computer, perhaps). "
@@ -117,47 +151,118 @@ void StoreFollower::follow()
         if (master != m_editor.master() || note != m_editor.note() || m_editor.changedOnDisk())
             m_editor.showNote(master, note);
     }
+    QTimer::singleShot(0, this, &StoreFollower::tellNews);
     Q_EMIT followed();
+}
+
+void StoreFollower::tellNews()
+{
+    const QString news = m_store.takeNews();
+    if (!news.isEmpty())
+        warn(news);
 }
 
 void StoreFollower::offerConflictCopies()
 {
-    if (m_store.file().isEmpty() || m_asking)
+    if (m_store.file().isEmpty())
         return;
-    QStringList fresh;
     const QStringList copies = ConflictCopies::find(m_store.fileName());
-    for (const QString &copy : copies) {
-        if (!m_offered.contains(copy))
-            fresh.append(QDir::toNativeSeparators(copy));
+    if (m_asking) {
+        // Brought in on another machine (or removed) while the question is open here.
+        const auto there = [&copies](const QString &copy) { return copies.contains(copy); };
+        if (!m_asked.isEmpty() && std::none_of(m_asked.cbegin(), m_asked.cend(), there))
+            m_dialogs.closeQuestion();
+        return;
     }
+    QStringList fresh;
+    QStringList refused;
+    for (const QString &copy : copies) {
+        if (m_offered.contains(copy))
+            continue;
+        m_offered.insert(copy);
+        const QString problem = StoreFile::refusal(copy, StoreFile::Links::Refuse);
+        if (problem.isEmpty())
+            fresh.append(copy);
+        else
+            refused.append(tr("%1: %2").arg(native(copy), problem));
+    }
+    if (!refused.isEmpty())
+        warn(tr("These files beside the macro store are named as conflict copies, but are not "
+                "brought in:\n%1")
+                 .arg(listed(refused)));
     if (fresh.isEmpty())
         return;
-    for (const QString &copy : std::as_const(fresh))
-        m_offered.insert(QDir::fromNativeSeparators(copy));
     m_asking = true;
-    const bool bringIn = m_dialogs.question(
+    m_asked = fresh;
+    QStringList names;
+    for (const QString &copy : std::as_const(fresh))
+        names.append(native(copy));
+    const bool bringIn = m_dialogs.listQuestion(
         m_window, tr("Conflict copies"),
         tr("A sync tool kept copies of the macro store from changes made on two computers at "
-           "once:\n%1\n\nBring in what they hold that the store lacks? Notes that differ come in "
-           "as master macros of their own; each copy is removed once its notes are in.")
-            .arg(fresh.join(QLatin1Char('\n'))));
-    for (int i = 0; bringIn && i < fresh.size(); ++i) {
-        const QString copy = QDir::fromNativeSeparators(fresh.at(i));
-        StoreMerge merge(m_store, [this](const QString &name) {
-            return askNewName(tr("Conflict copies"), name);
-        });
-        const StoreMerge::Outcome outcome = merge.bringIn(MacroStore(copy));
-        if (outcome == StoreMerge::Outcome::NotSaved)
-            warn(tr("The conflict copy %1 was not brought in: the macro store %2 cannot be "
-                    "written.")
-                     .arg(fresh.at(i), QDir::toNativeSeparators(m_store.fileName())));
-        if (outcome == StoreMerge::Outcome::Stopped || outcome == StoreMerge::Outcome::NotSaved)
-            break;
+           "once (listed below). Bring in what they hold that the store lacks? Notes that differ "
+           "come in as master macros of their own; each copy is removed once its notes are in."),
+        names);
+    m_asked.clear();
+    if (!bringIn) {
+        m_asking = false;
+        return;
+    }
+    m_toBringIn = fresh;
+    m_keptCopies.clear();
+    m_progress = new QProgressDialog(tr("Bringing in the conflict copies…"), tr("Cancel"), 0,
+                                     int(fresh.size()), m_window);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setAttribute(Qt::WA_DeleteOnClose);
+    QTimer::singleShot(0, this, &StoreFollower::bringInNext);
+}
+
+void StoreFollower::bringInNext()
+{
+    if (m_toBringIn.isEmpty() || !m_progress || m_progress->wasCanceled()) {
+        broughtIn();
+        return;
+    }
+    const QString copy = m_toBringIn.takeFirst();
+    m_progress->setValue(m_progress->value() + 1);
+    // Gone: brought in on another machine meanwhile.
+    if (!QFileInfo::exists(copy)) {
+        QTimer::singleShot(0, this, &StoreFollower::bringInNext);
+        return;
+    }
+    const MacroStore from(copy, MacroStore::Role::ConflictCopy);
+    StoreMerge merge(
+        m_store, [this](const QString &name) { return askNewName(tr("Conflict copies"), name); });
+    const StoreMerge::Outcome outcome = merge.bringIn(from);
+    if (!from.problem().isEmpty()) {
+        m_keptCopies.append(tr("%1: %2").arg(native(copy), from.problem()));
+    } else if (outcome == StoreMerge::Outcome::NotSaved) {
+        warn(tr("The conflict copy %1 was not brought in: the macro store %2 cannot be written.")
+                 .arg(native(copy), native(m_store.fileName())));
+        m_toBringIn.clear();
+    } else if (outcome == StoreMerge::Outcome::Stopped) {
+        m_toBringIn.clear(); // the copy stays, and all it holds
+    } else if (!from.damage().isEmpty()) {
+        // What could not be read of it is only there.
+        m_keptCopies.append(tr("%1: %2").arg(native(copy), from.damage()));
+    } else {
         QFile::remove(copy);
     }
+    QTimer::singleShot(0, this, &StoreFollower::bringInNext);
+}
+
+void StoreFollower::broughtIn()
+{
+    if (m_progress)
+        m_progress->close();
+    m_toBringIn.clear();
     m_asking = false;
-    if (bringIn)
-        follow();
+    follow();
+    if (!m_keptCopies.isEmpty())
+        warn(tr("These conflict copies are kept, as not all they hold could be read (what "
+                "could is in):\n%1")
+                 .arg(listed(std::exchange(m_keptCopies, {}))));
+    offerConflictCopies(); // those that came meanwhile
 }
 
 QString StoreFollower::askNewName(const QString &title, const QString &candidate) const

@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class Dialogs;
@@ -13,14 +15,17 @@ class LiveMaster;
 class MacroStore;
 class MacroTreeItems;
 class NoteEditor;
+class QProgressDialog;
 class QTreeWidget;
 class QWidget;
 
 // The store in a folder the user chose, kept by a sync tool: takes a folder on (adding this
 // computer's master macros to what is there, or using that as it is), and while one is chosen
 // makes the tree, the live hot keys and the editor follow every change of the file on disk,
-// whoever made it, and offers to bring in the conflict copies a sync tool leaves beside it.
-// The native store is written by this program alone, so nothing else is followed there.
+// whoever made it, and offers to bring in the conflict copies a sync tool leaves beside it (one
+// at a time from the event loop, so that many of them never freeze the window). What reading the
+// file found (damage copied aside, a file refused) is told as it is found. The native store is
+// written by this program alone, so nothing else is followed there.
 class StoreFollower final : public QObject
 {
     Q_OBJECT
@@ -44,6 +49,9 @@ Q_SIGNALS:
 private:
     QString askNewName(const QString &title, const QString &candidate) const;
     void warn(const QString &text) const;
+    void tellNews();
+    void bringInNext();
+    void broughtIn();
 
     QWidget *m_window;
     QTreeWidget *m_tree;
@@ -53,7 +61,11 @@ private:
     NoteEditor &m_editor;
     Dialogs &m_dialogs;
     StoreWatcher m_watcher;
-    QTimer m_later;          // a follow put off while a dialog is open
-    QSet<QString> m_offered; // conflict copies the user was asked about
-    bool m_asking = false;
+    QTimer m_later;           // a follow put off while a dialog is open
+    QSet<QString> m_offered;  // conflict copies the user was asked about
+    QStringList m_asked;      // those of the question that is open
+    QStringList m_toBringIn;  // those the user asked for, not brought in yet
+    QStringList m_keptCopies; // brought in, but kept: not all of them could be read
+    QPointer<QProgressDialog> m_progress;
+    bool m_asking = false; // from the question until the last copy is in
 };

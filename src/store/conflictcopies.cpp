@@ -10,10 +10,11 @@ QStringList ConflictCopies::find(const QString &storeFile)
     const QString suffix = QLatin1Char('.') + store.suffix();
     const QStringList patterns{base + QStringLiteral(".sync-conflict-*") + suffix,
                                base + QStringLiteral(" (*conflicted copy*)") + suffix};
+    // Links and pipes too (as files or system entries), so that they can be named and refused.
     QStringList paths;
-    const QFileInfoList copies =
-        store.dir().entryInfoList(patterns, QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QFileInfo &copy : copies)
-        paths.append(copy.filePath());
+    const QStringList copies = store.dir().entryList(
+        patterns, QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &copy : copies)
+        paths.append(store.dir().filePath(copy));
     return paths;
 }

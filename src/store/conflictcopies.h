@@ -8,7 +8,8 @@
 // "Keyquill (<machine>'s conflicted copy <date>).conf".
 namespace ConflictCopies {
 
-// The paths of those beside `storeFile`, oldest name first.
+// The paths of those beside `storeFile`, oldest name first, whatever they are (StoreFile says
+// whether one can be read).
 QStringList find(const QString &storeFile);
 
 } // namespace ConflictCopies

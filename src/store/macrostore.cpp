@@ -1,6 +1,7 @@
 #include "macrostore.h"
 
 #include "store/preferences.h"
+#include "store/storemirror.h"
 #include "store/storewrite.h"
 
 #include <QDateTime>
@@ -10,11 +11,15 @@
 
 namespace {
 
+// Longer than a file needs to be trusted once it holds still (StoreMirror).
+constexpr int CopyReadMs = 2000;
+constexpr int SettleMs = 3000;
+
 // A fresh view of the note groups of `master`.
 class NotesOf final
 {
 public:
-    NotesOf(const QString &file, const QString &master) : m_open(MacroStore::openSettings(file))
+    NotesOf(std::unique_ptr<QSettings> open, const QString &master) : m_open(std::move(open))
     {
         m_settings.beginGroup(MacroStore::MasterMacrosGroup);
         m_settings.beginGroup(master);
@@ -84,14 +89,67 @@ bool MacroStore::isStorableName(const QString &name)
 
 MacroStore::MacroStore() : MacroStore(chosenFile()) {}
 
-MacroStore::MacroStore(const QString &file) : m_file(file), m_keeper(openSettings(file)) {}
+MacroStore::MacroStore(const QString &file, Role role) : m_role(role)
+{
+    setFile(file);
+}
 
 MacroStore::~MacroStore() = default;
 
 void MacroStore::setFile(const QString &file)
 {
     m_file = file;
-    m_keeper = openSettings(file);
+    m_keeper.reset();
+    m_mirror.reset();
+    if (file.isEmpty()) {
+        m_keeper = openSettings(file);
+        return;
+    }
+    if (m_role == Role::Store)
+        StoreWrite::removeLeftovers(file);
+    m_mirror = std::make_unique<StoreMirror>(file, m_role == Role::Store ? StoreMirror::Role::Store
+                                                                         : StoreMirror::Role::Copy);
+}
+
+std::unique_ptr<QSettings> MacroStore::view() const
+{
+    if (!m_mirror)
+        return openSettings(m_file);
+    // A read of the store waits for no writer: while none can be had whole, the last whole one
+    // stands. A conflict copy is read once, for good, and may just have come.
+    m_mirror->refresh(m_role == Role::Store ? 0 : CopyReadMs);
+    return m_mirror->settings();
+}
+
+QString MacroStore::fileName() const
+{
+    return m_mirror ? m_mirror->file() : m_keeper->fileName();
+}
+
+QString MacroStore::problem() const
+{
+    if (!m_mirror)
+        return {};
+    m_mirror->refresh(0);
+    return m_mirror->problem();
+}
+
+QString MacroStore::settle()
+{
+    if (!m_mirror)
+        return {};
+    m_mirror->refresh(SettleMs);
+    return m_mirror->problem();
+}
+
+QString MacroStore::damage() const
+{
+    return m_mirror ? m_mirror->damage() : QString();
+}
+
+QString MacroStore::takeNews()
+{
+    return m_mirror ? m_mirror->takeNews() : QString();
 }
 
 QString MacroStore::chosenFile()
@@ -109,23 +167,29 @@ std::unique_ptr<QSettings> MacroStore::openSettings(const QString &file)
 
 MacroStore::Stamp MacroStore::stamp() const
 {
+    if (m_mirror) {
+        m_mirror->refresh(0);
+        // What was seen, read or not: a file refused or kept changing is news too.
+        const StoreFile::Facts &facts = m_mirror->seen();
+        return {facts.size, facts.modifiedNs, facts.changedNs, m_mirror->generation()};
+    }
     const QFileInfo file(fileName());
     if (!file.exists())
         return {};
     return {file.size(), file.lastModified().toMSecsSinceEpoch(),
-            file.metadataChangeTime().toMSecsSinceEpoch()};
+            file.metadataChangeTime().toMSecsSinceEpoch(), 0};
 }
 
 QStringList MacroStore::masters() const
 {
-    const std::unique_ptr<QSettings> store = openSettings(m_file);
+    const std::unique_ptr<QSettings> store = view();
     store->beginGroup(MasterMacrosGroup);
     return store->childGroups();
 }
 
 QList<MacroStore::Outline> MacroStore::outline() const
 {
-    const std::unique_ptr<QSettings> open = openSettings(m_file);
+    const std::unique_ptr<QSettings> open = view();
     QSettings &store = *open;
     store.beginGroup(MasterMacrosGroup);
     const QStringList masters = store.childGroups();
@@ -141,7 +205,7 @@ QList<MacroStore::Outline> MacroStore::outline() const
 
 QList<MacroStore::Outline> MacroStore::outline(const QStringList &masters) const
 {
-    const std::unique_ptr<QSettings> open = openSettings(m_file);
+    const std::unique_ptr<QSettings> open = view();
     QSettings &store = *open;
     store.beginGroup(MasterMacrosGroup);
     QList<Outline> result;
@@ -166,7 +230,7 @@ bool MacroStore::hasMaster(const QString &name) const
 QList<MacroStore::Note> MacroStore::notes(const QString &master) const
 {
     QList<Note> result;
-    NotesOf(m_file, master).forEach([&result](const QString &name, const QSettings &note) {
+    NotesOf(view(), master).forEach([&result](const QString &name, const QSettings &note) {
         result.append({name, readCode(note), readText(note)});
         return true;
     });
@@ -176,7 +240,7 @@ QList<MacroStore::Note> MacroStore::notes(const QString &master) const
 QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
 {
     QList<NoteCode> result;
-    NotesOf(m_file, master).forEach([&result](const QString &name, const QSettings &note) {
+    NotesOf(view(), master).forEach([&result](const QString &name, const QSettings &note) {
         result.append({name, readCode(note)});
         return true;
     });
@@ -185,13 +249,13 @@ QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
 
 QStringList MacroStore::noteNames(const QString &master) const
 {
-    NotesOf notes(m_file, master);
+    NotesOf notes(view(), master);
     return notes.settings().childGroups();
 }
 
 QList<int> MacroStore::codes(const QString &master, const QStringList &notes) const
 {
-    NotesOf group(m_file, master);
+    NotesOf group(view(), master);
     QSettings &store = group.settings();
     QList<int> result;
     result.reserve(notes.size());
@@ -202,7 +266,7 @@ QList<int> MacroStore::codes(const QString &master, const QStringList &notes) co
 
 MacroStore::Note MacroStore::note(const QString &master, const QString &name) const
 {
-    NotesOf notes(m_file, master);
+    NotesOf notes(view(), master);
     notes.settings().beginGroup(name);
     return {name, readCode(notes.settings()), readText(notes.settings())};
 }
@@ -210,7 +274,7 @@ MacroStore::Note MacroStore::note(const QString &master, const QString &name) co
 bool MacroStore::addMaster(const QString &name)
 {
     const QString path = StoreWrite::groupPath(name);
-    StoreWrite write({path}, m_file);
+    StoreWrite write({path}, m_mirror.get());
     write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
     return write.commit();
 }
@@ -218,7 +282,7 @@ bool MacroStore::addMaster(const QString &name)
 bool MacroStore::addNote(const QString &master, const QString &name)
 {
     const QString path = StoreWrite::groupPath(master, name);
-    StoreWrite write({path}, m_file);
+    StoreWrite write({path}, m_mirror.get());
     write.settings().beginGroup(path);
     // Strings both: a new note reads back as having no hot key and no text.
     write.settings().setValue(ShortcutKey, QString());
@@ -230,7 +294,7 @@ bool MacroStore::addNote(const QString &master, const QString &name)
 bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
 {
     const QString path = StoreWrite::groupPath(master, name);
-    StoreWrite write({path}, m_file);
+    StoreWrite write({path}, m_mirror.get());
     write.settings().beginGroup(path);
     write.settings().setValue(ShortcutKey, code);
     write.settings().setValue(TextKey, text);
@@ -245,7 +309,7 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
         isMaster ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
     const QString to =
         isMaster ? StoreWrite::groupPath(newName) : StoreWrite::groupPath(master, newName);
-    StoreWrite write({from, to}, m_file);
+    StoreWrite write({from, to}, m_mirror.get());
     if (isMaster) {
         // A master macro keeps (or gains) its description.
         const QString description = QLatin1Char('/') + DescriptionKey;
@@ -261,14 +325,14 @@ bool MacroStore::remove(const QString &master, const QString &note)
 {
     const QString path =
         note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
-    StoreWrite write({path}, m_file);
+    StoreWrite write({path}, m_mirror.get());
     write.settings().remove(path);
     return write.commit();
 }
 
 bool MacroStore::addMasters(const QList<Master> &masters)
 {
-    StoreWrite write({}, m_file);
+    StoreWrite write({}, m_mirror.get());
     QSettings &store = write.settings();
     for (const Master &master : masters) {
         const QString group = StoreWrite::groupPath(master.name);

@@ -7,12 +7,13 @@
 #include <QStringList>
 
 class QVariant;
+class StoreMirror;
 
 // The one reader and writer of the macro store: MasterMacros/<master>/description and
 // MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings or in a file of a
-// folder the user chose. Every operation
-// reads the file afresh (the program keeps no copy of the notes); every change goes through
-// StoreWrite and says whether it reached the disk. Master macros and notes are addressed by name.
+// folder the user chose (read through a StoreMirror, as others write that folder). Every
+// operation reads the file afresh when it changed; every change goes through StoreWrite and says
+// whether it reached the disk. Master macros and notes are addressed by name.
 class MacroStore final
 {
 public:
@@ -75,17 +76,24 @@ public:
         qint64 size = -1;
         qint64 modified = 0;
         qint64 changed = 0;
+        quint64 generation = 0; // of what a chosen folder's store was read as
         bool operator==(const Stamp &other) const
         {
-            return size == other.size && modified == other.modified && changed == other.changed;
+            return size == other.size && modified == other.modified && changed == other.changed &&
+                   generation == other.generation;
         }
         bool operator!=(const Stamp &other) const { return !(*this == other); }
+    };
+
+    enum class Role {
+        Store,        // the store itself: followed, and checked as at start whenever it changes
+        ConflictCopy, // a sync tool's copy beside it: read once, never written
     };
 
     // The store where the preferences keep it (chosenFile()).
     MacroStore();
     // The store in `file`; "" for the native settings file.
-    explicit MacroStore(const QString &file);
+    explicit MacroStore(const QString &file, Role role = Role::Store);
     ~MacroStore();
     MacroStore(const MacroStore &) = delete;
     MacroStore &operator=(const MacroStore &) = delete;
@@ -116,8 +124,17 @@ public:
     bool addMasters(const QList<Master> &masters);
 
     // The file the store lives in, for messages.
-    QString fileName() const { return m_keeper->fileName(); }
+    QString fileName() const;
     Stamp stamp() const;
+
+    // In a chosen folder: why the file cannot be read or written now ("" when it can; the store
+    // then reads as it was last read whole), and what the file's last reading found damaged.
+    QString problem() const;
+    QString damage() const;
+    // problem() once the file was read whole, waiting a few seconds for a program that writes it.
+    QString settle();
+    // What the user must be told, once: the file refused, or found damaged and copied aside.
+    QString takeNews();
 
     // The file given at construction or to setFile(): "" for the native settings file.
     QString file() const { return m_file; }
@@ -131,10 +148,15 @@ public:
     static std::unique_ptr<QSettings> openSettings(const QString &file);
 
 private:
+    // A fresh view of the store as it is on disk now.
+    std::unique_ptr<QSettings> view() const;
+
     QString m_file;
+    Role m_role = Role::Store;
+    std::unique_ptr<StoreMirror> m_mirror; // in a chosen folder
     // Qt drops its parsed copy of a settings file when the last QSettings on it goes, and then
     // parses the whole file again for the next one (some 25 ms at 10,000 notes). This object
     // keeps the parse; each operation still reads through a fresh object of its own, which
-    // checks the file on disk and re-reads it when it changed.
+    // checks the file on disk and re-reads it when it changed. The mirror keeps its own.
     std::unique_ptr<QSettings> m_keeper;
 };

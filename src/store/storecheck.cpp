@@ -6,6 +6,7 @@
 #include <cstring>
 #include <QCoreApplication>
 #include <QSettings>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -14,6 +15,7 @@ struct Lines
     qsizetype keys = 0;          // lines that hold a key
     qsizetype openQuoteLine = 0; // the first line that ends inside quotes, from 1
     qsizetype headerLine = 0;    // the first section header without its closing bracket
+    qsizetype commentLine = 0;   // the first line with a comment, which a write drops
     bool endsInLine = false;     // the last line has no line end
 };
 
@@ -22,9 +24,11 @@ const char *find(const char *begin, const char *end, char c)
     return static_cast<const char *>(std::memchr(begin, c, end - begin));
 }
 
+enum class LineEnd { Plain, InQuotes, InComment };
+
 // Quotes as the settings layer pairs them: a backslash takes the next character with it, and a
 // semicolon outside quotes starts a comment. Qt carries quotes left open into the next line.
-bool endsInQuotes(const char *begin, const char *end)
+LineEnd howLineEnds(const char *begin, const char *end)
 {
     bool inQuotes = false;
     if (!find(begin, end, ';')) { // the usual line: from quote to quote
@@ -34,7 +38,7 @@ bool endsInQuotes(const char *begin, const char *end)
                 --escapes;
             inQuotes ^= (quote - escapes) % 2 == 0;
         }
-        return inQuotes;
+        return inQuotes ? LineEnd::InQuotes : LineEnd::Plain;
     }
     for (const char *c = begin; c < end; ++c) {
         if (*c == '\\')
@@ -42,9 +46,9 @@ bool endsInQuotes(const char *begin, const char *end)
         else if (*c == '"')
             inQuotes = !inQuotes;
         else if (*c == ';' && !inQuotes)
-            return false;
+            return LineEnd::InComment;
     }
-    return inQuotes;
+    return inQuotes ? LineEnd::InQuotes : LineEnd::Plain;
 }
 
 Lines scan(const QByteArray &bytes)
@@ -66,8 +70,14 @@ Lines scan(const QByteArray &bytes)
         } else if (first < lineEnd && *first != ';' && find(first, lineEnd, '=')) {
             ++lines.keys;
         }
-        if (lines.openQuoteLine == 0 && find(line, lineEnd, '"') && endsInQuotes(line, lineEnd))
-            lines.openQuoteLine = number;
+        if ((lines.openQuoteLine == 0 || lines.commentLine == 0) &&
+            (find(line, lineEnd, '"') || find(line, lineEnd, ';'))) {
+            const LineEnd ending = howLineEnds(line, lineEnd);
+            if (lines.openQuoteLine == 0 && ending == LineEnd::InQuotes)
+                lines.openQuoteLine = number;
+            if (lines.commentLine == 0 && ending == LineEnd::InComment)
+                lines.commentLine = number;
+        }
         line = lineEnd + 1;
     }
     return lines;
@@ -137,9 +147,8 @@ QStringList keysRead(QSettings &store)
     return keys;
 }
 
-} // namespace
-
-QString StoreCheck::damage(const QByteArray &bytes, QSettings &store)
+// What the bytes show alone; `lines` gets the scan of them.
+QString bytesFound(const QByteArray &bytes, Lines *lines)
 {
     if (!bytes.isValidUtf8())
         return tr("it is not valid UTF-8 text (line %1 is the first that is not)")
@@ -150,17 +159,58 @@ QString StoreCheck::damage(const QByteArray &bytes, QSettings &store)
                    ? tr("it holds nothing but zero bytes")
                    : tr("line %1 holds zero bytes or other control characters")
                          .arg(bytes.left(control).count('\n') + 1);
-    const Lines lines = scan(bytes);
-    if (lines.endsInLine)
+    *lines = scan(bytes);
+    if (lines->endsInLine)
         return tr("it ends in the middle of a line");
-    if (lines.openQuoteLine != 0)
-        return tr("line %1 has an unterminated quote").arg(lines.openQuoteLine);
-    if (lines.headerLine != 0)
-        return tr("line %1 is a section header without its closing bracket").arg(lines.headerLine);
+    if (lines->openQuoteLine != 0)
+        return tr("line %1 has an unterminated quote").arg(lines->openQuoteLine);
+    if (lines->headerLine != 0)
+        return tr("line %1 is a section header without its closing bracket").arg(lines->headerLine);
+    if (lines->commentLine != 0)
+        return tr("line %1 holds a comment (after a semicolon), which is not kept when the store "
+                  "is written")
+            .arg(lines->commentLine);
+    return {};
+}
+
+// Qt reads every key after a byte order mark, yet reports the mark before a section header as a
+// slip: whether anything else slipped shows in a reading of the bytes without it.
+bool onlyTheMarkSlipped(const QByteArray &marked, const QByteArray &bytes)
+{
+    if (marked.size() == bytes.size())
+        return false;
+    QTemporaryFile file;
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    QSettings unmarked(file.fileName(), QSettings::IniFormat);
+    unmarked.allKeys();
+    return unmarked.status() == QSettings::NoError;
+}
+
+} // namespace
+
+QByteArray StoreCheck::withoutMark(const QByteArray &bytes)
+{
+    return bytes.startsWith(ByteOrderMark) ? bytes.sliced(3) : bytes;
+}
+
+QString StoreCheck::byteDamage(const QByteArray &marked)
+{
+    Lines lines;
+    return bytesFound(withoutMark(marked), &lines);
+}
+
+QString StoreCheck::damage(const QByteArray &marked, QSettings &store)
+{
+    const QByteArray bytes = withoutMark(marked);
+    Lines lines;
+    const QString found = bytesFound(bytes, &lines);
+    if (!found.isEmpty())
+        return found;
     const QStringList keys = keysRead(store);
     if (keys.size() != lines.keys)
         return tr("only %1 of its %2 entries could be read").arg(keys.size()).arg(lines.keys);
-    if (store.status() != QSettings::NoError)
+    if (store.status() != QSettings::NoError && !onlyTheMarkSlipped(marked, bytes))
         return tr("some lines could not be read");
     if (holdsHalfACharacter(bytes, store, keys))
         return tr("a text holds half of a character pair (an escape such as \\xd800), now read "

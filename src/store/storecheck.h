@@ -16,6 +16,12 @@ public:
     // `store`: a view of the very file `bytes` were read from. "" when the settings layer reads
     // all the file holds; else the first difference found, in plain words.
     static QString damage(const QByteArray &bytes, QSettings &store);
+    // What the bytes show alone, without the settings layer's reading: "" or the first slip.
+    static QString byteDamage(const QByteArray &bytes);
+
+    // A UTF-8 byte order mark, which the settings layer reads past and never writes.
+    static inline const QByteArray ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+    static QByteArray withoutMark(const QByteArray &bytes);
 
     // Whether `bytes`, written by the settings layer from `store`, hold all its keys: one line
     // each, the last one ended. What a short write leaves (a full disk) fails this.

@@ -24,12 +24,32 @@ StoreMerge::Outcome StoreMerge::bringIn(const MacroStore &from)
     return outcome;
 }
 
+namespace {
+
+QString key(const MacroStore::Note &note)
+{
+    return note.name + QChar(0) + QString::number(note.code) + QChar(0) + note.text;
+}
+
+} // namespace
+
 bool StoreMerge::plan(const MacroStore &from)
 {
     const QStringList present = m_into.masters();
     QSet<QString> taken;
     for (const QString &name : present)
         taken.insert(name.toCaseFolded());
+    // Notes the store holds already, under whatever master macro: what came in under a name of
+    // its own before (brought in here, or on another machine from the same copy) stays out.
+    QSet<QString> held;
+    const auto notHeld = [&](QList<MacroStore::Note> notes) {
+        if (held.isEmpty())
+            for (const QString &master : present)
+                for (const MacroStore::Note &note : m_into.notes(master))
+                    held.insert(key(note));
+        notes.removeIf([&held](const MacroStore::Note &note) { return held.contains(key(note)); });
+        return notes;
+    };
     const auto chooseName = [&](QString *name) {
         while (taken.contains(name->toCaseFolded()) || !MacroStore::isStorableName(*name)) {
             *name = m_askNewName(*name);
@@ -45,7 +65,13 @@ bool StoreMerge::plan(const MacroStore &from)
         const QList<MacroStore::Note> theirs = from.notes(name);
         if (!present.contains(name)) {
             // New here, or a name that differs from one here only in letter case: a clash.
-            MacroStore::Master master{name, theirs};
+            // One whose notes are all here already came in under a name of its own before: on
+            // another machine that brought in the same copy at the same time, say.
+            const bool clash = taken.contains(name.toCaseFolded());
+            const QList<MacroStore::Note> missing = notHeld(theirs);
+            if (!theirs.isEmpty() && missing.isEmpty())
+                continue;
+            MacroStore::Master master{name, clash ? missing : theirs};
             if (!chooseName(&master.name))
                 return false;
             m_added.append(master);
@@ -66,6 +92,7 @@ bool StoreMerge::plan(const MacroStore &from)
         }
         if (!missing.notes.isEmpty())
             m_added.append(missing);
+        differing.notes = notHeld(differing.notes);
         if (!differing.notes.isEmpty()) {
             if (!chooseName(&differing.name))
                 return false;

@@ -9,7 +9,10 @@
 // Brings into a store what another one holds that it lacks, as one change: master macros it does
 // not have come in whole, notes missing from a master macro it has join that one, and notes
 // whose hot key or text differ come in as a master macro of their own under the import's clash
-// rule (the user names it; letter case ignored in the comparison). Nothing of either is dropped.
+// rule (the user names it; letter case ignored in the comparison). Nothing of either is dropped,
+// and nothing comes in twice: notes whose name, hot key and text the store holds already, under
+// whatever master macro, stay out of those that would come in under a new name (so that a copy
+// brought in again, or on two machines at once, adds nothing more).
 class StoreMerge final
 {
 public:

@@ -1,52 +1,34 @@
 #include "storewrite.h"
 
+#include "damagedcopy.h"
 #include "macrostore.h"
 #include "storecheck.h"
+#include "storefile.h"
+#include "storemirror.h"
 
 #include <QCoreApplication>
-#include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
 
 namespace {
 
 // Set while a damaged store could not be copied aside: nothing may be written over it until it is.
 bool s_copyOwed = false;
 
-enum class Copy { Made, Existed, Failed };
+// How long a change waits for a whole read of a chosen folder's store that another program is
+// writing, before it is refused.
+constexpr int SaveBudgetMs = 3000;
+// The settings layer waits for the store's lock without end when it can never be had (a
+// directory in its place); a few seconds, then the change is refused.
+constexpr int LockWaitMs = 3000;
 
 QString tr(const char *text)
 {
     return QCoreApplication::translate("StoreWrite", text);
-}
-
-// Once: a copy of these very bytes means the user was told already. `path` gets the copy's name.
-Copy copyAside(const QString &store, const QByteArray &bytes, QString *path)
-{
-    const QFileInfo info(store);
-    const QString prefix = info.fileName() + QStringLiteral(".damaged-");
-    const QFileInfoList copies =
-        info.dir().entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo &copy : copies) {
-        QFile earlier(copy.filePath());
-        if (copy.size() == bytes.size() && earlier.open(QIODevice::ReadOnly) &&
-            earlier.readAll() == bytes)
-            return Copy::Existed;
-    }
-    const QString stem = info.dir().filePath(prefix + QDate::currentDate().toString(Qt::ISODate));
-    *path = stem;
-    for (int i = 2; QFileInfo::exists(*path); ++i)
-        *path = stem + QLatin1Char('-') + QString::number(i);
-    QFile copy(*path);
-    // Unbuffered, so that a full disk shows in write(); for the owner only, like the store.
-    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
-                   QFile::ReadOwner | QFile::WriteOwner))
-        return Copy::Failed;
-    if (copy.write(bytes) == bytes.size())
-        return Copy::Made;
-    copy.remove();
-    return Copy::Failed;
 }
 
 // The copy that could not be made at start, tried again before a change.
@@ -54,27 +36,50 @@ bool copyOwedNow(const QString &store)
 {
     QFile file(store);
     QString path;
-    s_copyOwed =
-        !file.open(QIODevice::ReadOnly) || copyAside(store, file.readAll(), &path) == Copy::Failed;
+    s_copyOwed = !file.open(QIODevice::ReadOnly) ||
+                 DamagedCopy::keep(store, file.readAll(), &path) == DamagedCopy::Outcome::Failed;
     return !s_copyOwed;
 }
 
 } // namespace
 
-StoreWrite::StoreWrite(const QStringList &groups, const QString &file)
-    : m_settings(MacroStore::openSettings(file)), m_fileName(m_settings->fileName()),
-      m_chosenFolder(!file.isEmpty())
+StoreWrite::StoreWrite(const QStringList &groups, StoreMirror *mirror)
+    : m_mirror(mirror), m_chosenFolder(mirror != nullptr)
 {
-    // A folder the user chose that is not there (a share not mounted, a sync folder moved) is
-    // not made anew: the notes would go where no sync tool looks.
-    m_refused = (m_chosenFolder && !QFileInfo(QFileInfo(m_fileName).path()).isDir()) ||
-                !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
+    if (mirror) {
+        m_fileName = mirror->file();
+        m_refused = !lockMirroredStore();
+        m_generation = mirror->generation();
+        if (!m_refused)
+            m_settings = mirror->settings();
+    } else {
+        m_settings = MacroStore::openSettings(QString());
+        m_fileName = m_settings->fileName();
+        m_refused = !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
+    }
     // A refused change goes to a settings object that can never be written, so that nothing of
     // it is left pending for the store (the settings layer would wait on the lock again).
     if (m_refused)
         m_settings = std::make_unique<QSettings>(refusedStorePath(), QSettings::IniFormat);
     for (const QString &group : groups)
         addGroup(group);
+}
+
+bool StoreWrite::lockMirroredStore()
+{
+    // A folder the user chose that is not there (a share not mounted, a sync folder moved) is
+    // not made anew: the notes would go where no sync tool looks.
+    if (!QFileInfo(QFileInfo(m_fileName).path()).isDir())
+        return false;
+    // The lock file is opened and read by the lock itself, so it must be a plain file too.
+    const QString lock = m_fileName + QStringLiteral(".lock");
+    if (!StoreFile::oddity(lock).isEmpty())
+        return false;
+    m_lock = std::make_unique<QLockFile>(lock);
+    if (!m_lock->tryLock(LockWaitMs))
+        return false;
+    // The change is made on a whole read of the file as it is now.
+    return m_mirror->refresh(SaveBudgetMs) && m_mirror->problem().isEmpty();
 }
 
 void StoreWrite::addGroup(const QString &group)
@@ -125,6 +130,8 @@ bool StoreWrite::commit()
         m_settings->endGroup();
     if (m_refused)
         return false;
+    if (m_mirror)
+        return commitToMirror();
     const Outcome outcome = writeAndCheck();
     // After a refused write the cache still holds the change; taking it back keeps what the
     // program reads equal to the disk. After a damaged write Qt's cache holds no pending change
@@ -132,6 +139,74 @@ bool StoreWrite::commit()
     if (outcome == Outcome::Refused)
         restoreSnapshot();
     return outcome == Outcome::Written;
+}
+
+bool StoreWrite::commitToMirror()
+{
+    const QList<QPair<QString, QVariant>> wanted = touched();
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        // The change goes into the mirror first: a new reading of the file that comes next is
+        // then checked as what it is, not merged with a change pending for the mirror.
+        m_settings->sync();
+        if (m_settings->status() == QSettings::AccessError)
+            return refuseInMirror();
+        const int left = SaveBudgetMs - int(clock.elapsed());
+        if (left < 0 || !m_mirror->refresh(left) || !m_mirror->problem().isEmpty())
+            return refuseInMirror();
+        if (m_mirror->generation() != m_generation) {
+            // Another program wrote the file since the change began: the change again, on top of
+            // what it wrote, the touched groups as the change left them.
+            apply(wanted);
+            m_generation = m_mirror->generation();
+            m_settings->sync();
+            if (m_settings->status() == QSettings::AccessError)
+                return refuseInMirror();
+        }
+        const QByteArray bytes = m_mirror->bytes();
+        if (!StoreCheck::holdsKeys(bytes, *m_settings))
+            return refuseInMirror();
+        switch (m_mirror->publish(bytes)) {
+        case StoreFile::Replaced::Done:
+            return true;
+        case StoreFile::Replaced::Failed:
+            return refuseInMirror();
+        case StoreFile::Replaced::Raced:
+            break;
+        }
+    }
+}
+
+bool StoreWrite::refuseInMirror()
+{
+    // Nothing of the change may stay pending for the mirror, where a later change would carry it
+    // to the file; the mirror is then read anew from the file.
+    restoreSnapshot();
+    m_settings->sync();
+    m_mirror->discard();
+    return false;
+}
+
+QList<QPair<QString, QVariant>> StoreWrite::touched()
+{
+    QList<QPair<QString, QVariant>> values;
+    for (const QString &group : std::as_const(m_groups)) {
+        m_settings->beginGroup(group);
+        const QStringList keys = m_settings->allKeys();
+        for (const QString &key : keys)
+            values.append({group + QLatin1Char('/') + key, m_settings->value(key)});
+        m_settings->endGroup();
+    }
+    return values;
+}
+
+void StoreWrite::apply(const QList<QPair<QString, QVariant>> &values)
+{
+    for (const QString &group : std::as_const(m_groups))
+        m_settings->remove(group);
+    for (const auto &[key, value] : values)
+        m_settings->setValue(key, value);
 }
 
 bool StoreWrite::fileHoldsStore(const QString &file)
@@ -149,12 +224,34 @@ void StoreWrite::restoreSnapshot()
         m_settings->setValue(key, value);
 }
 
+QString StoreWrite::unusableNativeStore()
+{
+    // Where the settings layer looks, found without asking it (it would read the file).
+    const QString name = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QLatin1Char('/') + QCoreApplication::organizationName() +
+                         QLatin1Char('/') + QCoreApplication::applicationName() +
+                         QStringLiteral(".conf");
+    // Another user's file stays readable as ever; only what cannot be read as a file is refused.
+    const QString target = QFileInfo(name).canonicalFilePath();
+    QString problem = target.isEmpty() ? QString() : StoreFile::oddity(target);
+    if (problem.isEmpty() &&
+        StoreFile::facts(name, StoreFile::Links::Follow).size > StoreFile::sizeCap())
+        problem = StoreFile::refusal(name, StoreFile::Links::Follow);
+    if (problem.isEmpty())
+        return {};
+    return tr("The settings file %1 cannot be read: %2. Keyquill cannot start until it can.")
+        .arg(QDir::toNativeSeparators(name), problem);
+}
+
 QString StoreWrite::prepareAtStart(QSettings &store)
 {
     const QString name = store.fileName();
     prepareProcess(name);
     s_copyOwed = false;
-    QFile file(name);
+    // Behind a link the user made, the file it points to is the one that is read; its copy goes
+    // beside it, never where the link is.
+    const QString real = writtenFile(name);
+    QFile file(real);
     if (!file.exists())
         return {};
     const bool readable = file.open(QIODevice::ReadOnly);
@@ -164,18 +261,10 @@ QString StoreWrite::prepareAtStart(QSettings &store)
     if (found.isEmpty())
         return {};
     QString copy;
-    const Copy outcome = readable ? copyAside(name, bytes, &copy) : Copy::Failed;
-    s_copyOwed = outcome == Copy::Failed;
-    if (outcome == Copy::Existed)
+    const DamagedCopy::Outcome outcome =
+        readable ? DamagedCopy::keep(real, bytes, &copy) : DamagedCopy::Outcome::Failed;
+    s_copyOwed = outcome == DamagedCopy::Outcome::Failed;
+    if (outcome == DamagedCopy::Outcome::Existed)
         return {};
-    const QString what = tr("The macro store %1 could not be read in full: %2.")
-                             .arg(QDir::toNativeSeparators(name), found);
-    if (outcome == Copy::Made)
-        return what + QLatin1Char(' ') +
-               tr("A copy of it as it was is kept in %1; Keyquill goes on with what could be read.")
-                   .arg(QDir::toNativeSeparators(copy));
-    return what + QLatin1Char(' ') +
-           tr("No copy of it could be kept in %1, so Keyquill changes nothing in it until one can "
-              "be made.")
-               .arg(QDir::toNativeSeparators(QFileInfo(name).path()));
+    return DamagedCopy::message(name, found, outcome, copy);
 }

@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QVariant>
 
+class QLockFile;
+class StoreMirror;
+
 // One change of the macro store that either reaches the disk or is taken back.
 //
 // The settings layer keeps unwritten changes in a cache shared by every QSettings object of the
@@ -16,12 +19,17 @@
 // reports success (QSaveFile ignores the failure of its final flush). So commit() writes at once,
 // checks that the written file holds every key of the store, puts the previous file back when it
 // does not, and on any failure restores the touched groups as they were before the change.
+//
+// A store in a folder the user chose is changed in its mirror (StoreMirror), on top of a whole
+// read of the file, and goes back by a rename while the file is still the one that was read;
+// when another program changed it meanwhile, the touched groups are applied again to what it
+// wrote. No whole read within a few seconds: the change is refused.
 class StoreWrite final
 {
 public:
     // groups: the paths below the store root ("MasterMacros/M", ...) that the change touches.
-    // file: the store's file, "" for the native settings file.
-    explicit StoreWrite(const QStringList &groups, const QString &file = QString());
+    // mirror: the store in a chosen folder; none for the native settings file.
+    explicit StoreWrite(const QStringList &groups, StoreMirror *mirror = nullptr);
     ~StoreWrite();
     StoreWrite(const StoreWrite &) = delete;
     StoreWrite &operator=(const StoreWrite &) = delete;
@@ -52,6 +60,12 @@ public:
     // copy tried again). `store` stays with the caller, who keeps Qt's parse of the file alive
     // for the window. Returns what the user must be told, "" for nothing.
     static QString prepareAtStart(QSettings &store);
+    // What keeps the native settings file from being read at all (a pipe or a device behind a
+    // link the user made, a file past the cap), before the settings layer reads it without end;
+    // "" when it can be read.
+    static QString unusableNativeStore();
+    // Removes what saves of processes that died left beside the store's `file`.
+    static void removeLeftovers(const QString &file);
 
 private:
     enum class Outcome { Written, Refused, Damaged };
@@ -59,17 +73,27 @@ private:
     void takeSnapshot(const QString &group);
     void restoreSnapshot();
     bool fileHoldsStore(const QString &file);
+    QList<QPair<QString, QVariant>> touched();
+    void apply(const QList<QPair<QString, QVariant>> &values);
+    bool lockMirroredStore();
+    bool commitToMirror();
+    bool refuseInMirror();
 
     // Platform side (storewrite_posix.cpp, storewrite_other.cpp).
     Outcome writeAndCheck();
     static bool lockCanBeHad(const QString &file);
     static QString refusedStorePath();
     static void prepareProcess(const QString &storeFile);
+    // The file a link the user made points to ("" for the native store where there is none).
+    static QString writtenFile(const QString &file);
 
+    StoreMirror *m_mirror = nullptr;
+    std::unique_ptr<QLockFile> m_lock; // of a chosen folder's store, held for the whole change
     std::unique_ptr<QSettings> m_settings;
     QString m_fileName;
     bool m_chosenFolder = false; // the store is in a folder the user chose, not the native one
     bool m_refused = false;      // the store's lock could not be had: nothing may reach the store
+    quint64 m_generation = 0;    // of the mirror's content the change was made on
     QStringList m_groups;
     QList<QPair<QString, QVariant>> m_snapshot; // full key paths and values before the change
 };

@@ -20,3 +20,10 @@ StoreWrite::Outcome StoreWrite::writeAndCheck()
 }
 
 void StoreWrite::prepareProcess(const QString &) {}
+
+QString StoreWrite::writtenFile(const QString &file)
+{
+    return file;
+}
+
+void StoreWrite::removeLeftovers(const QString &) {}

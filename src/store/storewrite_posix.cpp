@@ -23,16 +23,6 @@ namespace {
 // directory in its place); a few seconds, then the change is refused.
 constexpr int LockWaitMs = 3000;
 
-// Qt writes through a symbolic link to the file it points to (QSaveFile follows the chain), so
-// that file is the one to keep and to compare; the link itself stays a link.
-QString writtenFile(const QString &file)
-{
-    QFileInfo info(file);
-    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
-        info.setFile(info.symLinkTarget());
-    return info.filePath();
-}
-
 // Every note is in the store, so other users must not read it: group and other bits come off a
 // file or folder that has them (QSaveFile gives the new file the old one's mode).
 void keepPrivate(const QString &path)
@@ -49,6 +39,16 @@ bool isRunning(qint64 pid)
 }
 
 } // namespace
+
+// Qt writes through a symbolic link to the file it points to (QSaveFile follows the chain), so
+// that file is the one to keep and to compare; the link itself stays a link.
+QString StoreWrite::writtenFile(const QString &file)
+{
+    QFileInfo info(file);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.filePath();
+}
 
 bool StoreWrite::lockCanBeHad(const QString &file)
 {
@@ -110,12 +110,26 @@ void StoreWrite::prepareProcess(const QString &storeFile)
     // with EFBIG and the save is refused like any other.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    // Second names left by saves of processes that were killed: whole old versions of the store.
+    // Not only from the first change on: the file may have come in readable by others.
     const QFileInfo store(writtenFile(storeFile));
+    if (store.exists()) {
+        keepPrivate(store.filePath());
+        keepPrivate(QFileInfo(storeFile).path());
+    }
+
+    removeLeftovers(store.filePath());
+}
+
+void StoreWrite::removeLeftovers(const QString &storeFile)
+{
+    // Second names left by saves of processes that were killed: whole old or new versions of the
+    // store. Links of that name go too, and never what they point to.
+    const QFileInfo store(storeFile);
     QDir dir = store.dir();
     const QString keepPrefix = store.fileName() + QStringLiteral(".keep-");
     const QStringList names =
         dir.entryList({keepPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    // (A link to a file lists as a file; one to anything else as a system entry.)
     for (const QString &name : names) {
         bool isNumber = false;
         const qint64 pid = name.mid(keepPrefix.size()).toLongLong(&isNumber);

@@ -3,10 +3,15 @@
 #include "store/macrostore.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 QString Dialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
 {
@@ -37,6 +42,41 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
 {
     return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool Dialogs::listQuestion(QWidget *parent, const QString &title, const QString &text,
+                           const QStringList &items)
+{
+    // A message box grows with its text: a thousand items would make it taller than any screen.
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(text, &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto *list = new QPlainTextEdit(items.join(QLatin1Char('\n')), &dialog);
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    const QFontMetrics metrics = list->fontMetrics();
+    const int frame = 2 * list->frameWidth() + 8;
+    list->setFixedHeight(
+        metrics.lineSpacing() * int(qBound(qsizetype(2), items.size(), qsizetype(8))) + frame);
+    list->setMinimumWidth(metrics.averageCharWidth() * 70);
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setAutoDefault(false);
+    buttons->button(QDialogButtonBox::Cancel)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    m_listQuestion = &dialog;
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void Dialogs::closeQuestion()
+{
+    if (m_listQuestion)
+        m_listQuestion->reject();
 }
 
 int Dialogs::choice(QWidget *parent, const QString &title, const QString &text,

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+class QDialog;
 class QWidget;
 
 // The modal questions the program asks: file names, names, warnings and the delete question.
@@ -24,6 +26,11 @@ public:
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
     // OK and Cancel, Cancel the default; true for OK.
     virtual bool question(QWidget *parent, const QString &title, const QString &text);
+    // As question(), with `items` listed below the text in a view of a few lines that scrolls.
+    virtual bool listQuestion(QWidget *parent, const QString &title, const QString &text,
+                              const QStringList &items);
+    // Answers an open listQuestion() Cancel (what it asked about is gone).
+    virtual void closeQuestion();
     // One button per choice and Cancel; the index of the choice, -1 for Cancel.
     virtual int choice(QWidget *parent, const QString &title, const QString &text,
                        const QStringList &choices);
@@ -33,4 +40,7 @@ public:
     QString askNewName(QWidget *parent, const QString &title, const QString &label,
                        const std::function<bool(const QString &)> &clashes,
                        const QString &clashWarning);
+
+private:
+    QPointer<QDialog> m_listQuestion;
 };

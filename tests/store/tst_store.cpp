@@ -4,6 +4,7 @@
 #include "support/testenv.h"
 
 #include "store/macrostore.h"
+#include "store/storefile.h"
 #include "store/storewrite.h"
 
 #include <QtTest>
@@ -171,9 +172,12 @@ private Q_SLOTS:
             QTest::newRow(tag) << bytes << QString(told);
         };
         const QByteArray note = "[MasterMacros]\nM\\Macros\\N\\text=";
-        row("sound, by hand",
-            "; mine\r\n\n[General]\r\n  x = \"a;b\" ; c\r\n[MasterMacros]\nM\\d=\n", "");
+        row("sound, by hand", "\r\n\n[General]\r\n  x = \"a;b\"\r\n[MasterMacros]\nM\\d=\n", "");
+        row("byte order mark", "\xef\xbb\xbf" + note + "a\n", "");
         row("empty", QByteArray(), "");
+        // Qt drops comments when it writes.
+        row("comment line", "; mine\r\n\n[General]\r\n  x = \"a;b\"\r\n", "line 1 holds a comment");
+        row("comment after a value", note + "\"a;b\" ; c\n", "line 2 holds a comment");
         row("Latin-1", note + "gr\xfc\xdf\n", "it is not valid UTF-8 text (line 2");
         row("UTF-16", QByteArray("\xff\xfe[\0M\0]\0\n\0a\0=\0\xfc\0\n\0", 18),
             "it is not valid UTF-8 text (line 1");
@@ -184,6 +188,7 @@ private Q_SLOTS:
             "line 1 holds zero bytes");
         row("binary line", note + "a\n\x01\x02=\x1b\n", "line 3 holds zero bytes");
         row("cut off", note + "Dear cust", "it ends in the middle of a line");
+        row("cut off, behind a link", note + "Dear cust", "it ends in the middle of a line");
         row("open quote", note + "\"a\nM\\Macros\\O\\text=b\n", "line 2 has an unterminated quote");
         row("broken header", note + "a\n[unclosed\nB\\x=1\n", "line 3 is a section header without");
         row("a key twice", note + "a\nM\\Macros\\N\\text=b\n",
@@ -194,15 +199,21 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, told);
-        QVERIFY(writeFile(m_store, bytes));
+        QVERIFY(writeFile(m_store, bytes)); // readable by others, as the umask leaves it
+        if (QByteArray(QTest::currentDataTag()).endsWith("behind a link")) {
+            arrange("link"); // the copy goes beside the file, never where the link is
+            m_copy = QFileInfo(m_store).symLinkTarget() + m_copy.mid(m_store.size());
+        }
         // Second names left by saves: of a process that died, and of this one (alive).
-        const QString dead = m_store + ".keep-2147483646";
-        const QString alive = m_store + QStringLiteral(".keep-%1").arg(::getpid());
-        QVERIFY(QFile::link(m_store, dead) && QFile::link(m_store, alive));
+        const QString real = QFileInfo(m_store).canonicalFilePath();
+        const QString dead = real + ".keep-2147483646";
+        const QString alive = real + QStringLiteral(".keep-%1").arg(::getpid());
+        QVERIFY(QFile::link(real, dead) && QFile::link(real, alive));
 
         QSettings store;
         const QString message = StoreWrite::prepareAtStart(store);
         QVERIFY(!QFileInfo::exists(dead) && QFile::remove(alive));
+        QCOMPARE(modeOf(m_store), 0600); // at start, not at the first change
         QVERIFY2(message.contains(told) && message.contains(told.isEmpty() ? QString() : m_copy),
                  qPrintable(message));
         QCOMPARE(message.isEmpty(), told.isEmpty());
@@ -226,6 +237,33 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::fileBytes(m_store), bytes);
         QVERIFY(MacroStore().addMaster("Kept")); // the copy comes first, as soon as it can
         QCOMPARE(TestEnvironment::fileBytes(m_copy), bytes);
+    }
+
+    // The settings layer would read these without end, holding the start (and the guard).
+    void aStoreThatCannotBeReadAsAFileStopsTheStart_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("named pipe behind a link") << "pipe"
+                                                  << "it is a named pipe (FIFO)";
+        QTest::newRow("past the cap") << "large"
+                                      << "it is larger than 1 KiB";
+        QTest::newRow("a file") << QString() << QString();
+    }
+    void aStoreThatCannotBeReadAsAFileStopsTheStart()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, told);
+        const QString pipe = m_env.configDir() + "/pipe";
+        if (what == "pipe")
+            QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0 &&
+                    QFile::remove(m_store) && QFile::link(pipe, m_store));
+        const qint64 cap = StoreFile::sizeCap();
+        StoreFile::setSizeCap(what == "large" ? 1024 : cap);
+        const QString problem = StoreWrite::unusableNativeStore();
+        StoreFile::setSizeCap(cap);
+        QVERIFY2(problem.contains(told), qPrintable(problem));
+        QCOMPARE(problem.contains(m_store), !told.isEmpty());
     }
 
     void aNewStoreIsItsOwnersOnly()

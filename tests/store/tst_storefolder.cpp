@@ -6,9 +6,15 @@
 #include "store/lastlivemaster.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
+#include "store/storefile.h"
 #include "store/storemerge.h"
+#include "store/storemirror.h"
+#include "store/storewrite.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestStoreFolder : public QObject
 {
@@ -65,6 +71,30 @@ private Q_SLOTS:
                  (QStringList{"Work/mine|0|changed", "Work/theirs|0|from there"}));
     }
 
+    // Another machine's change arrives while this one's is being made: it is made again on top.
+    void aChangeMadeAgainOnWhatArrived_data() { writesStartFromTheDisk_data(); }
+    void aChangeMadeAgainOnWhatArrived()
+    {
+        QFETCH(bool, replace);
+        write(m_file, {"Work/mine|0|a", "Work/gone|0|g"});
+        StoreMirror mirror(m_file, StoreMirror::Role::Store);
+        {
+            StoreWrite change({"MasterMacros/Work/Macros/mine", "MasterMacros/Work/Macros/gone"},
+                              &mirror);
+            change.settings().setValue("MasterMacros/Work/Macros/mine/text", "changed");
+            change.settings().remove("MasterMacros/Work/Macros/gone");
+            write(m_file, {"Work/mine|0|a", "Work/gone|0|g", "Work/theirs|0|t"}, replace);
+            QVERIFY(change.commit());
+        }
+        QCOMPARE(TestEnvironment::storeDump(MacroStore(m_file)),
+                 (QStringList{"Work/mine|0|changed", "Work/theirs|0|t"}));
+        QCOMPARE(mirror.takeNews(), QString());
+        const QStringList copies = QDir(m_folder.path()).entryList({"*.damaged-*"});
+        for (const QString &copy : copies)
+            QFile::remove(m_folder.filePath(copy));
+        QCOMPARE(copies, QStringList());
+    }
+
     void merge_data()
     {
         QTest::addColumn<QStringList>("theirs");
@@ -80,6 +110,11 @@ private Q_SLOTS:
                                  << QStringList{"W 2/a|0|o"};
         QTest::newRow("case clash")
             << QStringList{"w/b|0|y"} << "w 2" << int(O::Merged) << QStringList{"w 2/b|0|y"};
+        // Brought in before (here, or on another machine from the same copy): not again.
+        QTest::newRow("held under another name")
+            << QStringList{"Other/a|0|x"} << "" << int(O::Nothing) << QStringList{};
+        QTest::newRow("case clash, held")
+            << QStringList{"w/a|0|x"} << "" << int(O::Nothing) << QStringList{};
         QTest::newRow("unnamed") << QStringList{"H/c|0|z", "W/a|1|x"} << "" << int(O::Stopped)
                                  << QStringList{};
     }
@@ -102,6 +137,95 @@ private Q_SLOTS:
         QStringList dump = TestEnvironment::storeDump(MacroStore(m_file));
         dump.sort();
         QCOMPARE(dump, result);
+    }
+
+    // What others may put in the folder in the store's place: nothing is read from it, written to
+    // it or copied from it, and the user is told why.
+    void refusedInTheStoresPlace_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("link out of the folder") << "link"
+                                                << "it is a symbolic link";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "it is a named pipe (FIFO)";
+        QTest::newRow("folder") << "folder"
+                                << "it is a folder";
+        QTest::newRow("past the cap") << "large"
+                                      << "it is larger than 1 KiB, the most Keyquill reads";
+    }
+    void refusedInTheStoresPlace()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, told);
+        QFile::remove(m_file);
+        QTemporaryDir outside;
+        const QString secret = outside.filePath("id_ed25519");
+        const QByteArray key = TestEnvironment::storeBytes({"Key/k|0|secret"});
+        write(secret, {"Key/k|0|secret"});
+        if (what == "link")
+            QVERIFY(QFile::link(secret, m_file));
+        else if (what == "pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(m_file).constData(), 0600), 0);
+        else if (what == "folder")
+            QVERIFY(QDir().mkdir(m_file));
+        else
+            write(m_file, {"Work/n|0|" + QString(2000, 'x')});
+        const qint64 cap = StoreFile::sizeCap();
+        StoreFile::setSizeCap(1024);
+        const QStringList before = QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::System);
+        ::alarm(20); // a read that blocks ends the test here
+        {
+            MacroStore store(m_file);
+            QCOMPARE(store.masters(), QStringList());
+            QVERIFY2(store.problem().contains(told), qPrintable(store.problem()));
+            QVERIFY(store.takeNews().contains(told));
+            QVERIFY(!store.saveNote("Work", "n", 0, "mine"));
+        }
+        ::alarm(0);
+        StoreFile::setSizeCap(cap);
+        QCOMPARE(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::System), before);
+        QCOMPARE(TestEnvironment::fileBytes(secret), key);
+        QVERIFY(QFileInfo(m_file).isDir() ? QDir().rmdir(m_file) : QFile::remove(m_file));
+    }
+
+    // Another program truncates the store and writes it again, in bursts, now and then stopping
+    // for a moment after truncating it or half way through, while this one saves; before each of
+    // its writes it counts its notes in the file. A save based on a read of the file part way
+    // through its writing leaves fewer.
+    void savesAroundAnInPlaceWriter()
+    {
+        QStringList theirs;
+        for (int i = 0; i < 1000; ++i)
+            theirs << QStringLiteral("Writer/w%1|0|%2").arg(i).arg(QString(40, 'w'));
+        const QString version = m_folder.filePath("version");
+        write(version, theirs);
+        write(m_file, theirs);
+        const QString count = "n=$(grep -c '^Writer.Macros.w.*text=' \"$1\"); "
+                              "[ \"$n\" = 1000 ] || echo \"lost $n\"; ";
+        QProcess writer;
+        writer.start("/bin/sh", {"-c",
+                                 "for burst in $(seq 8); do for i in $(seq 10); do " + count +
+                                     "cat \"$2\" >\"$1\"; done; " + count +
+                                     "{ sleep 0.1; cat \"$2\"; } >\"$1\"; " + count +
+                                     "{ head -c 20000 \"$2\"; sleep 0.1; tail -c +20001 \"$2\"; "
+                                     "} >\"$1\"; sleep 0.1; done",
+                                 "writer", m_file, version});
+        QVERIFY(writer.waitForStarted());
+        MacroStore store(m_file);
+        int saved = 0;
+        int refused = 0;
+        for (int i = 0; !writer.waitForFinished(1); ++i)
+            ++(store.saveNote("Mine", QString::number(i), 0, "mine") ? saved : refused);
+        QCOMPARE(writer.readAll(), QByteArray());
+        QVERIFY(saved > 0);
+        qDebug("%d saves, %d refused", saved, refused);
+        const QStringList left = TestEnvironment::storeDump(MacroStore(m_file));
+        for (const QString &note : std::as_const(theirs))
+            QVERIFY2(left.contains(note), qPrintable(note));
+        // A change made again on what the writer wrote is not what was read from the file.
+        QCOMPARE(QDir(m_folder.path()).entryList({"*.damaged-*"}), QStringList());
+        QFile::remove(version);
     }
 
     void conflictCopiesFound()

@@ -2,7 +2,10 @@
 
 #include "widgets/dialogs.h"
 
+#include <functional>
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 
 // Answers the program's questions from a script and records every one asked, as
 // "title|text" ("title|label|offered" for a name, "file|caption" for a file name).
@@ -15,6 +18,11 @@ public:
     QList<bool> questions; // answers to the delete question
     QList<int> choices;    // answers to the questions with choices; none scripted is Cancel
     QStringList asked;
+    // When set, a list question stays open as for a user who has not answered yet: this runs
+    // while it is open, and it stays open until closeQuestion() (then answered Cancel, `closed`
+    // set), or for at most a few seconds.
+    std::function<void()> whileAsked;
+    bool closed = false;
 
     QString openFileName(QWidget *, const QString &caption, const QString &) override
     {
@@ -42,9 +50,31 @@ public:
         asked << title + QLatin1Char('|') + text;
         return questions.isEmpty() || questions.takeFirst();
     }
+    bool listQuestion(QWidget *parent, const QString &title, const QString &text,
+                      const QStringList &items) override
+    {
+        const bool answer = question(parent, title, text + QLatin1Char('\n') + items.join('\n'));
+        if (!whileAsked)
+            return answer;
+        QEventLoop open;
+        m_open = &open;
+        QTimer::singleShot(0, &open, whileAsked);
+        QTimer::singleShot(5000, &open, &QEventLoop::quit);
+        closed = open.exec() == 1;
+        m_open = nullptr;
+        return answer && !closed;
+    }
+    void closeQuestion() override
+    {
+        if (m_open)
+            m_open->exit(1);
+    }
     int choice(QWidget *, const QString &title, const QString &text, const QStringList &) override
     {
         asked << title + QLatin1Char('|') + text;
         return choices.isEmpty() ? -1 : choices.takeFirst();
     }
+
+private:
+    QEventLoop *m_open = nullptr;
 };

@@ -1,8 +1,9 @@
 // Two Keyquills over two folders that two Syncthing instances keep in step (twosyncthings.sh
 // starts them and passes the folders). Each Keyquill is this program again ("--peer <folder>"):
 // its own settings folder and instance key, a main window offscreen, questions answered OK.
-// A peer reads "save<TAB>master<TAB>note" (a note saved as the editor does; answers "saved") and
-// "dump" (answers the notes its tree shows, sorted, in one line).
+// A peer reads "save<TAB>master<TAB>note[<TAB>text]" (a note saved as the editor does, its text
+// its name unless given; answers "saved"), "name<TAB>name" (the answer to the next name
+// question; answers "named") and "dump" (answers the notes its tree shows, sorted, in one line).
 #include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
@@ -30,8 +31,12 @@ int peer(const QString &folder)
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         const QStringList ask = QString::fromUtf8(in.readLine()).trimmed().split('\t');
         QStringList rows;
-        if (ask.size() == 3 && window.store().saveNote(ask.at(1), ask.at(2), 0, ask.at(2)))
+        if (ask.size() >= 3 && window.store().saveNote(ask.at(1), ask.at(2), 0, ask.last()))
             rows << "saved";
+        if (ask.size() == 2 && ask.first() == "name") {
+            dialogs.names << ask.at(1);
+            rows << "named";
+        }
         for (QTreeWidgetItemIterator it(window.findChild<QTreeWidget *>()); ask.size() == 1 && *it;
              ++it)
             if ((*it)->parent())
@@ -51,6 +56,7 @@ class TestTwoSyncthings : public QObject
 
     QProcess m_a;
     QProcess m_b;
+    QStringList m_folders;
 
     static QString ask(QProcess &keyquill, const QString &line)
     {
@@ -64,6 +70,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         const QStringList folders = QCoreApplication::arguments().mid(1, 2);
+        m_folders = folders;
         for (QProcess *keyquill : {&m_a, &m_b}) {
             keyquill->setProcessChannelMode(QProcess::ForwardedErrorChannel);
             keyquill->start(QCoreApplication::applicationFilePath(),
@@ -95,6 +102,27 @@ private Q_SLOTS:
         for (QProcess *keyquill : {&m_a, &m_b})
             QTRY_COMPARE_WITH_TIMEOUT(ask(*keyquill, "dump"),
                                       QString("Home/d;Work/a;Work/b;Work/c"), 60000);
+    }
+
+    // Both change one note at once: the sync tool keeps one version and leaves the other in a
+    // conflict copy both see. Both bring it in at once, each under a name of its own, and so
+    // change the store at once again: the other version is then in it once all the same.
+    void oneNoteChangedOnBothBroughtInOnce()
+    {
+        QCOMPARE(ask(m_a, "name\tWork 2"), QString("named"));
+        QCOMPARE(ask(m_b, "name\tWork B"), QString("named"));
+        QCOMPARE(ask(m_a, "save\tWork\tx\tfrom a"), QString("saved"));
+        QCOMPARE(ask(m_b, "save\tWork\tx\tfrom b"), QString("saved"));
+        // Settled: no conflict copy left on either, both alike, the other version in once.
+        const auto settled = [this] {
+            const QString a = ask(m_a, "dump");
+            const bool copiesLeft = std::any_of(m_folders.cbegin(), m_folders.cend(), [](auto f) {
+                return !QDir(f).entryList({"*sync-conflict*"}, QDir::Files).isEmpty();
+            });
+            return !copiesLeft && a == ask(m_b, "dump") &&
+                   a.contains("Work 2/x") != a.contains("Work B/x");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), 60000);
     }
 };
 
