@@ -92,6 +92,7 @@ struct FillIn::Pass
     QStringList including; // the notes being filled in, outermost first
     qsizetype cursorAt = -1;
     QStringList warnings;
+    QList<KeyAt> keys;
     std::optional<QString> *clipboard = nullptr; // read once for both walks
     qsizetype filled = 0;                        // counted against MaxFilled
     bool over = false;                           // MaxFilled was reached: nothing more is filled
@@ -129,12 +130,7 @@ FillIn::Result FillIn::expand(const QString &text, const QString &name) const
 {
     Result result;
     std::optional<QString> clipboard;
-    Pass collect;
-    collect.collecting = true;
-    collect.clipboard = &clipboard;
-    if (!name.isEmpty())
-        collect.including << name;
-    expandInto(text, 0, collect);
+    const Pass collect = collectInputs(text, name, &clipboard);
 
     Pass fill;
     fill.clipboard = &clipboard;
@@ -149,11 +145,30 @@ FillIn::Result FillIn::expand(const QString &text, const QString &name) const
     }
     expandInto(text, 0, fill);
     result.text = fill.out;
+    result.keys = fill.keys;
     result.warnings = fill.warnings;
     result.cursorAt = fill.cursorAt;
     if (fill.cursorAt >= 0)
         result.cursorLeft = graphemes(QStringView(fill.out).mid(fill.cursorAt));
     return result;
+}
+
+FillIn::Pass FillIn::collectInputs(const QString &text, const QString &name,
+                                   std::optional<QString> *clipboard) const
+{
+    Pass collect;
+    collect.collecting = true;
+    collect.clipboard = clipboard;
+    if (!name.isEmpty())
+        collect.including << name;
+    expandInto(text, 0, collect);
+    return collect;
+}
+
+QStringList FillIn::inputs(const QString &text, const QString &name) const
+{
+    std::optional<QString> clipboard;
+    return collectInputs(text, name, &clipboard).labels;
 }
 
 bool FillIn::readsClipboard(const QString &text) const
@@ -247,6 +262,12 @@ bool FillIn::fillOne(const QString &inside, int depth, Pass &pass) const
         piece = pass.values.value(pass.labels.indexOf(label));
     } else if (inside.startsWith(QLatin1String("note:"))) {
         return fillNote(inside.mid(5), depth, pass);
+    } else if (inside.startsWith(QLatin1String("key:"))) {
+        const int key = keyNamed(QStringView(inside).mid(4));
+        if (key == 0)
+            return false;
+        pass.keys.append({pass.out.size(), key});
+        return true;
     } else {
         return false;
     }
@@ -285,6 +306,7 @@ bool FillIn::fillNote(const QString &name, int depth, Pass &pass) const
     const qsizetype outAt = pass.out.size();
     const qsizetype labelsAt = pass.labels.size();
     const qsizetype warningsAt = pass.warnings.size();
+    const qsizetype keysAt = pass.keys.size();
     const qsizetype cursorAt = pass.cursorAt;
     pass.including << name;
     expandInto(text, depth + 1, pass);
@@ -295,6 +317,7 @@ bool FillIn::fillNote(const QString &name, int depth, Pass &pass) const
     pass.out.truncate(outAt);
     pass.labels.resize(labelsAt);
     pass.warnings.resize(warningsAt);
+    pass.keys.resize(keysAt);
     pass.cursorAt = cursorAt;
     return false;
 }
@@ -320,4 +343,17 @@ QString FillIn::date(const QString &argument) const
     if (format.isEmpty())
         return m_locale.toString(when.date(), QLocale::ShortFormat);
     return m_locale.toString(when, format);
+}
+
+// The keys a phrase of another program may press, by Qt's names; 0 for any other.
+int FillIn::keyNamed(QStringView name)
+{
+    static const QHash<QString, int> keys{
+        {QStringLiteral("Left"), Qt::Key_Left},           {QStringLiteral("Right"), Qt::Key_Right},
+        {QStringLiteral("Up"), Qt::Key_Up},               {QStringLiteral("Down"), Qt::Key_Down},
+        {QStringLiteral("Home"), Qt::Key_Home},           {QStringLiteral("End"), Qt::Key_End},
+        {QStringLiteral("Return"), Qt::Key_Return},       {QStringLiteral("Enter"), Qt::Key_Return},
+        {QStringLiteral("Tab"), Qt::Key_Tab},             {QStringLiteral("Backspace"), Qt::Key_Backspace},
+        {QStringLiteral("Delete"), Qt::Key_Delete},       {QStringLiteral("Escape"), Qt::Key_Escape}};
+    return keys.value(name.toString());
 }

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
 // Fills in the placeholders of a note's text as it is delivered: {{date}}, {{time}},
 // {{date:FORMAT}} and {{date:FORMAT:+3d}} (d, w, M), {{clipboard}}, {{cursor}}, {{input:Label}},
-// {{note:Name}}; "{{{{" stands for a literal "{{", a "{" before a placeholder is text, and
+// {{note:Name}}, {{key:Name}} (Left, Right, Up, Down, Home, End, Return, Tab, Backspace, Delete,
+// Escape: pressed where it stands); "{{{{" stands for a literal "{{", a "{" before a placeholder is text, and
 // anything else is left as written. Knows nothing of windows or the clock: what it needs is
 // handed in, so that it can be tried on its own.
 class FillIn final
@@ -30,9 +33,18 @@ public:
         std::function<bool(const QString &note, const QStringList &labels, QStringList *values)>;
     using ClipboardRead = std::function<QString()>;
 
+    // A key pressed once the text before `at` has gone out.
+    struct KeyAt
+    {
+        qsizetype at = 0;
+        int key = 0; // a Qt key code
+        bool operator==(const KeyAt &other) const { return at == other.at && key == other.key; }
+    };
+
     struct Result
     {
         QString text;
+        QList<KeyAt> keys; // in the order of `at`
         // Where {{cursor}} stood in `text` (-1: nowhere), and how many Left presses take the caret
         // there from the end of the text: one per character as the user sees it.
         qsizetype cursorAt = -1;
@@ -50,6 +62,9 @@ public:
 
     // `text` is the note `name` (so that it cannot include itself).
     Result expand(const QString &text, const QString &name = QString()) const;
+    // The labels of the {{input:...}} of `text` and the notes it includes, each once, in the
+    // order they first appear: what expand() asks for.
+    QStringList inputs(const QString &text, const QString &name = QString()) const;
     // Whether `text`, or a note it includes, holds {{clipboard}}: the clipboard can be large and
     // its owner slow, so it is read only for such notes.
     bool readsClipboard(const QString &text) const;
@@ -60,11 +75,14 @@ public:
 
 private:
     struct Pass;
+    Pass collectInputs(const QString &text, const QString &name,
+                       std::optional<QString> *clipboard) const;
     void expandInto(QStringView text, int depth, Pass &pass) const;
     bool fillOne(const QString &inside, int depth, Pass &pass) const;
     bool fillNote(const QString &name, int depth, Pass &pass) const;
     bool charge(qsizetype size, Pass &pass) const;
     QString date(const QString &argument) const;
+    static int keyNamed(QStringView name);
 
     QDateTime m_now;
     ClipboardRead m_clipboard;

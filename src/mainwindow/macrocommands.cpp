@@ -4,7 +4,7 @@
 #include "exchange/importsummarydlg.h"
 #include "exchange/masterimporter.h"
 #include "exchange/snippetfiles.h"
-#include "hotkeys/livemaster.h"
+#include "engine/livemaster.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 #include "widgets/macrotreeitems.h"

@@ -11,7 +11,7 @@
 #include "hotkeys/x11/x11keysyms.h"
 #include "hotkeys/x11/x11targetping.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/trayicon.h"
+#include "tray/trayicon.h"
 #include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"

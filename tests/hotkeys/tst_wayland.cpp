@@ -13,7 +13,7 @@
 #include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
-#include "mainwindow/dbusmenuadaptor.h"
+#include "tray/dbusmenuadaptor.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"

@@ -7,8 +7,8 @@
 #include "support/trayhost.h"
 #include "support/windowfixture.h"
 
-#include "mainwindow/dbusmenuadaptor.h"
-#include "mainwindow/trayicon.h"
+#include "tray/dbusmenuadaptor.h"
+#include "tray/trayicon.h"
 #include "mainwindow/unsavededit.h"
 
 #include "store/preferences.h"

@@ -31,7 +31,7 @@ X11Typist::~X11Typist()
         giveBack();
 }
 
-void X11Typist::type(const QString &text, HotKeyPlatform::StrokeDone done)
+void X11Typist::type(const QString &text, KeyOutput::Done done)
 {
     if (m_done) {
         done(tr("Another text is still being typed."));

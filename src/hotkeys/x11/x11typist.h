@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/keyoutput.h"
 
 #include <cstdint>
 #include <QByteArray>
@@ -48,7 +48,7 @@ public:
     ~X11Typist() override;
 
     // One text at a time: a second one while typing is refused.
-    void type(const QString &text, HotKeyPlatform::StrokeDone done);
+    void type(const QString &text, KeyOutput::Done done);
     void setCharactersPerSecond(int rate) { m_perSecond = rate; }
 
 private:
@@ -89,7 +89,7 @@ private:
     QList<uint32_t> m_keysyms;
     qsizetype m_next = 0;
     QElapsedTimer m_since;
-    HotKeyPlatform::StrokeDone m_done;
+    KeyOutput::Done m_done;
     QHash<uint32_t, KeyOnLayout> m_layout; // character -> its key in the current group
     QHash<uint32_t, KeyOnLayout> m_named;  // Return and Tab -> their keys
     uint8_t m_shift = 0;

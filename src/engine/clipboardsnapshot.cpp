@@ -1,11 +1,11 @@
 #include "clipboardsnapshot.h"
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/clipboardaccess.h"
 
 #include <QMimeData>
 
-ClipboardSnapshot::ClipboardSnapshot(HotKeyPlatform &platform, QClipboard::Mode mode)
-    : m_platform(platform), m_mode(mode), m_copied(platform.copyClipboard(mode, &m_copy))
+ClipboardSnapshot::ClipboardSnapshot(ClipboardAccess &clipboard, QClipboard::Mode mode)
+    : m_clipboard(clipboard), m_mode(mode), m_copied(clipboard.copyClipboard(mode, &m_copy))
 {
 }
 
@@ -13,7 +13,7 @@ ClipboardSnapshot::~ClipboardSnapshot() = default;
 
 void ClipboardSnapshot::replaceWith(const QString &text)
 {
-    m_platform.setClipboard(text, m_mode);
+    m_clipboard.setClipboard(text, m_mode);
     m_text = text;
     m_replaced = true;
 }
@@ -21,9 +21,9 @@ void ClipboardSnapshot::replaceWith(const QString &text)
 bool ClipboardSnapshot::restore()
 {
     // What could not be copied is not put back as empty: the text stays rather than nothing.
-    if (!m_replaced || !m_copied || !m_platform.clipboardHolds(m_mode, m_text))
+    if (!m_replaced || !m_copied || !m_clipboard.clipboardHolds(m_mode, m_text))
         return false;
     m_replaced = false;
-    m_platform.restoreClipboard(m_mode, std::move(m_copy));
+    m_clipboard.restoreClipboard(m_mode, std::move(m_copy));
     return true;
 }

@@ -1,7 +1,7 @@
 #include "statusnotifieritem.h"
 
-#include "mainwindow/dbusmenuadaptor.h"
-#include "mainwindow/statusnotifieradaptor.h"
+#include "tray/dbusmenuadaptor.h"
+#include "tray/statusnotifieradaptor.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

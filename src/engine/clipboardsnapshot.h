@@ -4,7 +4,7 @@
 #include <QClipboard>
 #include <QString>
 
-class HotKeyPlatform;
+class ClipboardAccess;
 class QMimeData;
 
 // What the clipboard (or the selection) held before a paste, to be put back after it.
@@ -12,7 +12,7 @@ class ClipboardSnapshot final
 {
 public:
     // Copies what `mode` holds now; an empty clipboard is remembered as empty.
-    ClipboardSnapshot(HotKeyPlatform &platform, QClipboard::Mode mode);
+    ClipboardSnapshot(ClipboardAccess &clipboard, QClipboard::Mode mode);
     ~ClipboardSnapshot();
     ClipboardSnapshot(const ClipboardSnapshot &) = delete;
     ClipboardSnapshot &operator=(const ClipboardSnapshot &) = delete;
@@ -25,7 +25,7 @@ public:
     bool restore();
 
 private:
-    HotKeyPlatform &m_platform;
+    ClipboardAccess &m_clipboard;
     QClipboard::Mode m_mode;
     std::unique_ptr<QMimeData> m_copy; // null when the clipboard was empty
     bool m_copied = false;

@@ -1,6 +1,6 @@
 #include "trayicon.h"
 
-#include "mainwindow/statusnotifieritem.h"
+#include "tray/statusnotifieritem.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -4,11 +4,11 @@
 #include <QString>
 #include <QTimer>
 
-class HotKeyController;
+class KeyRegistration;
 class LiveMaster;
+class MacroStore;
 class QAction;
 class QMainWindow;
-class QTreeWidget;
 class TrayIcon;
 class XEmbedTrayWatch;
 
@@ -21,9 +21,9 @@ class TrayController final : public QObject
     Q_OBJECT
 
 public:
-    // The master macros listed are the top-level rows of `tree`, in its order.
-    TrayController(QMainWindow &window, const QTreeWidget &tree, LiveMaster &live,
-                   HotKeyController &keys, QAction *quit);
+    // The master macros listed are those of `store`, in its order. All must outlive this.
+    TrayController(QMainWindow &window, const MacroStore &store, LiveMaster &live,
+                   KeyRegistration &keys, QAction *quit);
 
     // Called for a close of the window, which is then to be ignored: hides the window, or
     // minimizes it while there is no tray to come back from.
@@ -35,6 +35,10 @@ public:
     void setMastersEnabled(bool enabled);
     // How many hot keys of the live master macro cannot work, for the tool tip.
     void setUnavailable(int count);
+    // What the last delivery left as written ("" for nothing), for the tool tip.
+    void showFillInWarning(const QString &warning);
+    // The store's master macros changed (added, renamed, deleted, reloaded): the menu follows.
+    void mastersChanged();
     // A notification, where the desktop shows them.
     void showMessage(const QString &title, const QString &text);
     // A paste that did not go out: said once as a notification, and in the tool tip until the
@@ -53,12 +57,12 @@ private:
     void takeWindowIntoTray();
 
     QMainWindow &m_window;
-    const QTreeWidget &m_tree;
+    const MacroStore &m_store;
     LiveMaster &m_live;
-    HotKeyController &m_keys;
+    KeyRegistration &m_keys;
     TrayIcon *m_tray;
     XEmbedTrayWatch *m_xembedTray;
-    QTimer m_mastersSync;          // the tree changes row by row; the menu follows once per turn
+    QTimer m_mastersSync;          // the store changes master by master; the menu follows once
     bool m_waitingForTray = false; // minimized for want of a tray, and not looked at since
     bool m_hiddenUnsure = false;   // hidden before it was known whether a tray runs
     bool m_mastersEnabled = true;

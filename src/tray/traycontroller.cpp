@@ -1,18 +1,19 @@
 #include "traycontroller.h"
 
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/livemaster.h"
-#include "mainwindow/trayicon.h"
-#include "mainwindow/xembedtraywatch.h"
+#include "engine/keyregistration.h"
+#include "engine/livemaster.h"
+#include "store/macrostore.h"
+#include "store/storesnapshot.h"
+#include "tray/trayicon.h"
+#include "tray/xembedtraywatch.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMainWindow>
-#include <QTreeWidget>
 
-TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, LiveMaster &live,
-                               HotKeyController &keys, QAction *quit)
-    : QObject(&window), m_window(window), m_tree(tree), m_live(live), m_keys(keys),
+TrayController::TrayController(QMainWindow &window, const MacroStore &store, LiveMaster &live,
+                               KeyRegistration &keys, QAction *quit)
+    : QObject(&window), m_window(window), m_store(store), m_live(live), m_keys(keys),
       m_tray(new TrayIcon(window.windowIcon(), quit, &window)),
       m_xembedTray(new XEmbedTrayWatch(this))
 {
@@ -20,25 +21,12 @@ TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, Liv
     connect(m_tray, &TrayIcon::activated, this, &TrayController::toggleWindow);
     connect(m_tray, &TrayIcon::masterChosen, this, &TrayController::choose);
     connect(&m_live, &LiveMaster::liveChanged, this, &TrayController::syncMasters);
-    connect(&m_keys, &HotKeyController::liveChanged, this, &TrayController::showLive);
-    // A note left partly as written is said in the tool tip until the next delivery.
-    connect(&m_keys, &HotKeyController::fillInWarning, this, [this](const QString &warning) {
-        m_fillInWarning = warning;
-        showLive();
-    });
-    // Adds, renames, deletes and imports all pass through the tree's rows.
+    connect(&m_keys, &KeyRegistration::changed, this, &TrayController::showLive);
     m_mastersSync.setSingleShot(true);
     m_mastersSync.setInterval(0);
     connect(&m_mastersSync, &QTimer::timeout, this, &TrayController::syncMasters);
-    const QAbstractItemModel *rows = m_tree.model();
-    const auto later = [this] { m_mastersSync.start(); };
-    connect(rows, &QAbstractItemModel::rowsInserted, this, later);
-    connect(rows, &QAbstractItemModel::rowsRemoved, this, later);
-    connect(rows, &QAbstractItemModel::rowsMoved, this, later);
-    connect(rows, &QAbstractItemModel::modelReset, this, later);
-    connect(rows, &QAbstractItemModel::dataChanged, this, later);
     // The hot keys another program let go of meanwhile are taken when the user looks.
-    connect(m_tray, &TrayIcon::menuAboutToShow, &m_keys, &HotKeyController::retryUnavailable);
+    connect(m_tray, &TrayIcon::menuAboutToShow, &m_keys, &KeyRegistration::retryUnavailable);
     connect(m_tray, &TrayIcon::statusNotifierTrayChanged, this,
             &TrayController::takeWindowIntoTray);
     connect(m_xembedTray, &XEmbedTrayWatch::changed, this, &TrayController::takeWindowIntoTray);
@@ -49,11 +37,16 @@ TrayController::TrayController(QMainWindow &window, const QTreeWidget &tree, Liv
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+void TrayController::mastersChanged()
+{
+    m_mastersSync.start();
+}
+
 void TrayController::syncMasters()
 {
     QStringList masters;
-    for (int i = 0; i < m_tree.topLevelItemCount(); ++i)
-        masters << m_tree.topLevelItem(i)->text(0);
+    for (const StoreSnapshot::Master &master : m_store.snapshot()->masters())
+        masters << master.name;
     m_tray->showMasters(masters, m_live.name());
 }
 
@@ -70,6 +63,13 @@ void TrayController::showLive()
 void TrayController::setUnavailable(int count)
 {
     m_unavailable = count;
+    showLive();
+}
+
+// A note left partly as written is said in the tool tip until the next delivery.
+void TrayController::showFillInWarning(const QString &warning)
+{
+    m_fillInWarning = warning;
     showLive();
 }
 

@@ -1,25 +1,29 @@
 #pragma once
 
-#include "store/macrostore.h"
+#include "engine/deliveryrequest.h"
 
+#include <memory>
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class HotKeyController;
+class KeyRegistration;
+class MacroStore;
+class StoreSnapshot;
 
 // Which master macro is live: the one place that ticks, switches and unticks it, for the tree,
-// the tray and the start alike. It reads the live master macro's notes once per change and keeps
-// them as the table a press is looked up in; the table follows the store file, whoever changed
-// it, so the file stays the only truth. When the user wants it, the live one is kept for the
-// next start at every change, so that a crash forgets nothing either.
+// the tray and the start alike. Its notes' hot keys are held (KeyRegistration) while it is live,
+// and a press of one becomes a request for that note. The notes come from the store's snapshot,
+// so they follow the file, whoever changed it. When the user wants it, the live one is kept for
+// the next start at every change, so that a crash forgets nothing either.
 class LiveMaster final : public QObject
 {
     Q_OBJECT
 
 public:
-    LiveMaster(MacroStore &store, HotKeyController &keys, QObject *parent = nullptr);
+    // Both must outlive this.
+    LiveMaster(const MacroStore &store, KeyRegistration &keys, QObject *parent = nullptr);
     ~LiveMaster() override;
 
     QString name() const { return m_name; }
@@ -46,24 +50,23 @@ Q_SIGNALS:
     void liveChanged(const QString &master);
     // The live master macro could not be kept for the next start (the disk refused).
     void rememberFailed();
+    // A live note's hot key was pressed: the note to deliver.
+    void requested(const DeliveryRequest &request);
 
 private:
-    // Reads the live one's notes into the tables; their codes in store order.
-    QList<int> readNotes();
-    void readIfChanged();
-    bool lookup(int code, QString *text);
-    // For the placeholders: the note a press of `code` delivers, and a note's text by name.
-    QString nameOf(int code);
-    bool textOf(const QString &note, QString *text);
+    // Reads the live one's notes into the table from the store as it is now; true when their hot
+    // keys are other than before.
+    bool readNotes();
+    void hold();
+    void pressed(int code);
     void remember();
 
-    MacroStore &m_store;
-    HotKeyController &m_keys;
+    const MacroStore &m_store;
+    KeyRegistration &m_keys;
     QString m_name;
     QHash<QString, int> m_codes;
-    QHash<int, QString> m_texts; // code -> text of the first note in store order with it
-    QHash<int, QString> m_names; // code -> name of that note
-    QHash<QString, QString> m_byName;
-    MacroStore::Stamp m_read; // the file as it was when the notes were read
+    QList<int> m_order;          // the codes in store order
+    QHash<int, QString> m_names; // code -> name of the first note in store order with it
+    std::shared_ptr<const StoreSnapshot> m_read; // what the table was read from
     bool m_remember = false;
 };
