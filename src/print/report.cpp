@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include "pageoutput.h"
 #include "pieceprinter.h"
 #include "store/macrostore.h"
 #include "widgets/headingsize.h"
@@ -110,7 +111,8 @@ QString allMasterMacrosPage()
 
 void render(const QString &html, QPagedPaintDevice *device)
 {
-    PiecePrinter printer(device);
+    PageOutput output(device);
+    PiecePrinter printer(output);
     const auto print = [&printer](const QString &piece) {
         QTextDocument document;
         setPage(&document, piece);
@@ -119,7 +121,7 @@ void render(const QString &html, QPagedPaintDevice *device)
     const qsizetype bodyStart = PageTemplate.indexOf(QLatin1String("%1"));
     const QStringView head = QStringView(PageTemplate).left(bodyStart);
     const QStringView tail = QStringView(PageTemplate).mid(bodyStart + 2);
-    if (!printer.isActive()) {
+    if (!output.isActive()) {
         return;
     } else if (html.size() < head.size() + tail.size() || !html.startsWith(head) ||
                !html.endsWith(tail)) {
@@ -137,7 +139,7 @@ void render(const QString &html, QPagedPaintDevice *device)
             print(piece);
         }
     }
-    printer.finish();
+    output.finish();
 }
 
 void setPage(QTextDocument *document, const QString &html)
