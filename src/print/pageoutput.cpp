@@ -41,16 +41,21 @@ bool PageOutput::beginPage(int page)
     return m_devicePage == page && (m_ranges.isEmpty() || m_ranges.contains(page + 1));
 }
 
-QPainter *PageOutput::view(int page)
+QPainter *PageOutput::view(int page, int origin)
 {
-    if (m_viewPage == page)
+    if (m_viewPage == page && m_viewOrigin == origin)
         return &m_painter;
     closeView();
     if (!beginPage(page))
         return nullptr;
+    // As a document prints its page: the page's slice of the document, clipped to it.
+    const QRectF slice(0, qreal(page - origin) * m_device->height(), m_device->width(),
+                       m_device->height());
     m_painter.save();
-    m_painter.setClipRect(QRectF(0, 0, m_device->width(), m_device->height()));
+    m_painter.translate(0, -slice.top());
+    m_painter.setClipRect(slice);
     m_viewPage = page;
+    m_viewOrigin = origin;
     return &m_painter;
 }
 

@@ -36,9 +36,10 @@ public:
     // range, or the device failed.
     bool beginPage(int page);
 
-    // The painter drawing on `page` in device pixels, clipped to it, or null when the page is not
-    // printed. It stays so until closeView(); another page's view closes it.
-    QPainter *view(int page);
+    // The painter drawing on `page`, clipped to it, or null when the page is not printed: in
+    // the pixels of a document whose first page is `origin`, which puts `page` at its height in
+    // that document. It stays so until closeView(); another view closes it.
+    QPainter *view(int page, int origin);
     void closeView();
 
     End &end();
@@ -53,6 +54,7 @@ private:
     int m_rangeFirst = 0; // the pages printed, counted from 0, as the device's range says
     int m_rangeLast = 0;
     int m_devicePage = 0; // the page the device is on
-    int m_viewPage = -1;  // the page the painter is set up for
+    int m_viewPage = -1;  // the page the painter is set up for, and its origin
+    int m_viewOrigin = 0;
     End m_end;
 };

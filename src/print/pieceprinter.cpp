@@ -13,7 +13,6 @@ namespace {
 
 // The layout's numbers reach 2^25 device pixels; the spacer stays well below.
 constexpr qreal MaxLayoutHeight = (1 << 25) - 1;
-constexpr qreal MaxSpacerHeight = 1 << 24;
 
 } // namespace
 

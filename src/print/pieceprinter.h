@@ -18,6 +18,10 @@ class QTextDocument;
 class PiecePrinter final
 {
 public:
+    // A document continued far down a long report counts its pages from near where it starts,
+    // so that its heights stay below this.
+    static constexpr qreal MaxSpacerHeight = 1 << 24;
+
     explicit PiecePrinter(PageOutput &output);
 
     PiecePrinter(const PiecePrinter &) = delete;

@@ -2,10 +2,13 @@
 
 #include "pageoutput.h"
 #include "pieceprinter.h"
+#include "reportprinter.h"
+#include "reportstyle.h"
 #include "store/macrostore.h"
 #include "widgets/headingsize.h"
 
 #include <QKeySequence>
+#include <QPagedPaintDevice>
 #include <QTextDocument>
 
 namespace Report {
@@ -62,6 +65,31 @@ QString noteBlocks(const MacroStore &store, const QString &master)
     return blocks;
 }
 
+void print(const QStringList &masters, QPagedPaintDevice *device)
+{
+    const MacroStore store;
+    const ReportStyle style = ReportStyle::read(device);
+    if (!style.usable) {
+        // Laid out by documents alone, as before there was a direct way.
+        QString sections;
+        for (const QString &master : masters)
+            sections += masterMacroSection(master, noteBlocks(store, master));
+        render(page(sections), device);
+        return;
+    }
+    PageOutput output(device);
+    if (!output.isActive())
+        return;
+    ReportPrinter printer(output, style);
+    for (const QString &master : masters) {
+        printer.heading(master);
+        const QList<MacroStore::Note> notes = store.notes(master);
+        for (const MacroStore::Note &note : notes)
+            printer.note(note.name, shortcutText(note.code), note.text);
+    }
+    output.finish();
+}
+
 } // namespace
 
 QString textToHtml(const QString &text)
@@ -107,6 +135,21 @@ QString allMasterMacrosPage()
     for (const QString &master : masters)
         sections += masterMacroSection(master, noteBlocks(store, master));
     return page(sections);
+}
+
+QString continuedPage(const QString &body, bool continues)
+{
+    return page(continues ? CutBlock + body : body);
+}
+
+void printMasterMacro(const QString &master, QPagedPaintDevice *device)
+{
+    print({master}, device);
+}
+
+void printAllMasterMacros(QPagedPaintDevice *device)
+{
+    print(MacroStore().masters(), device);
 }
 
 void render(const QString &html, QPagedPaintDevice *device)

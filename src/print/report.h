@@ -26,8 +26,17 @@ QString shortcutText(int code);
 QString masterMacroPage(const QString &master);
 QString allMasterMacrosPage();
 
+// A page for a piece of the report: the first, or one that continues content ending with a
+// rule (it then begins with a stand-in for that rule, see PiecePrinter).
+QString continuedPage(const QString &body, bool continues);
+
 // Loads the page into the document, its headings at the style sheet's size.
 void setPage(QTextDocument *document, const QString &html);
+
+// Prints the report of one master macro, or of all of them, read from the store, onto the
+// device: the pages render() would print of the page built from the store, drawn directly.
+void printMasterMacro(const QString &master, QPagedPaintDevice *device);
+void printAllMasterMacros(QPagedPaintDevice *device);
 
 // Lays the page out and prints it onto the device, a few hundred notes at a time (the time and
 // memory of one whole document grow faster than the report), with the pages the one document

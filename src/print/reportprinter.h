@@ -1,0 +1,87 @@
+#pragma once
+
+#include "print/layoutunits.h"
+#include "print/pieceprinter.h"
+#include "print/reportstyle.h"
+
+#include <functional>
+#include <memory>
+#include <QColor>
+#include <QString>
+#include <QTextLayout>
+
+class PageOutput;
+class QPainter;
+
+// Prints the report's headings and notes straight onto the pages, each where the document layout
+// of the report's HTML would put it, with the same lines, glyphs and rules, but without building
+// that document: a note is three text layouts (its text, hot key and name) and a few sums.
+// Whatever it does not draw the way the document layout would (a character the HTML reading
+// treats in a way of its own, a table too wide for the page) it hands to a PiecePrinter as a
+// document of its own, which continues where the drawn content ended.
+class ReportPrinter final
+{
+public:
+    // Where a value stands in its block, which decides what becomes of white space at its start.
+    enum class Start {
+        Block,      // at the start of a block (a heading)
+        AfterSpace, // after a space (a note's text, after its label)
+        AfterText,  // after other text (a table cell, after its non-breaking space)
+    };
+
+    // `style` must be usable and outlive this.
+    ReportPrinter(PageOutput &output, const ReportStyle &style);
+    ~ReportPrinter();
+
+    ReportPrinter(const ReportPrinter &) = delete;
+    ReportPrinter &operator=(const ReportPrinter &) = delete;
+
+    void heading(const QString &name);
+    void note(const QString &name, const QString &shortcutText, const QString &text);
+
+    // A value as HTML reading turns it into a block's text: white space collapsed, a line feed a
+    // line separator. False when the value holds a character it treats otherwise (one that ends
+    // the block, a control character, an object marker), which is left to the document layout.
+    static bool shownText(const QString &value, Start start, QString *shown);
+
+private:
+    struct Placed;
+    struct Table;
+
+    Placed placeRootBlock(QTextLayout &layout, const ReportStyle::Block &block);
+    Placed placeRule();
+    bool placeTable(Table &table);
+    LayoutUnits placeCell(QTextLayout &layout, LayoutUnits frameY, LayoutUnits *firstLine);
+    void placeLine(QTextLine &line, const QTextBlockFormat &format, LayoutUnits frameY,
+                   LayoutUnits blockTop, LayoutUnits &y, LayoutUnits &pageBottom,
+                   LayoutUnits &bottom) const;
+    int pageOf(LayoutUnits y) const;
+    int floorPage(LayoutUnits y) const;
+    int originPage(LayoutUnits y) const;
+    Placed at(QTextLayout *layout, LayoutUnits top) const;
+    bool columnWidth(QTextLayout &layout, LayoutUnits *width) const;
+
+    void drawBlock(const Placed &block);
+    void drawRule(const Placed &rule);
+    void drawTable(const Table &table);
+    void forEachPage(const QRectF &rect, int origin,
+                     const std::function<void(QPainter *, const QRectF &)> &draw);
+    void continueFromOutput();
+    void updateOutputEnd();
+    void printPiece(const QString &body);
+
+    PageOutput &m_output;
+    const ReportStyle &m_style;
+    PiecePrinter m_pieces;
+    QColor m_ruleColor;
+    // The flow: where the next block begins, from the top of the first page, and where the page
+    // it is on ends for the text.
+    LayoutUnits m_y;
+    LayoutUnits m_pageBottom;
+    bool m_started = false;
+
+    // Blocks whose text never changes, laid out once; false when the table's columns for them
+    // are not those of the sample page.
+    std::unique_ptr<QTextLayout> m_rule, m_shortcutLabel, m_spacer, m_nameLabel;
+    bool m_labelsAsSample = false;
+};
