@@ -42,6 +42,13 @@ void PiecePrinter::print(QTextDocument *document)
     // little; asking for a point below its end does so in steps of growing size. Both lay out
     // the same.
     document->documentLayout()->hitTest(QPointF(0, MaxLayoutHeight), Qt::FuzzyHit);
+    // A step that goes back to the document's start (the spacer ends less than 2,000 pixels
+    // down) lays the spacer out again in a way that moves it, and everything after it, to the
+    // next page. Then the whole document is laid out once more, in one pass.
+    if (end.any && !spacerInPlace(document, startPage * pageHeight + end.y)) {
+        document->markContentsDirty(0, document->characterCount());
+        document->documentLayout()->documentSize();
+    }
     const qreal height = document->documentLayout()->documentSize().height();
 
     // The first block sits on the document margin, which is the same at the bottom.
@@ -70,6 +77,13 @@ void PiecePrinter::makeSpacer(QTextDocument *document, qreal endY)
     const qreal height = endY - m_output.end().documentMargin + 1.0 / 128;
     spacer.setLineHeight(height / lineHeightScale(), QTextBlockFormat::MinimumHeight);
     cursor.setBlockFormat(spacer);
+}
+
+bool PiecePrinter::spacerInPlace(QTextDocument *document, qreal endY) const
+{
+    const QTextLayout *spacer = document->firstBlock().layout();
+    const QTextLine line = spacer->lineAt(0);
+    return qAbs(spacer->position().y() + line.y() + line.height() - endY) < 1;
 }
 
 // The layout scales a line height by the device's resolution over the screen's, which only the

@@ -33,6 +33,7 @@ public:
 
 private:
     void makeSpacer(QTextDocument *document, qreal endY);
+    bool spacerInPlace(QTextDocument *document, qreal endY) const;
     qreal lineHeightScale();
     void printPage(QTextDocument *document, int page, int devicePage);
 

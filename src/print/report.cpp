@@ -33,10 +33,8 @@ const QString NoteTemplate = QStringLiteral(
     "<td class=\"m_label\">Note name:</td>         <td class=\"m_value\">&nbsp;%1</td>     "
     "</tr> </table> <hr /> ");
 
-// A report is laid out and printed in pieces of about this many characters of HTML, each cut
-// where a master macro section or a note block begins. The templates' markup at those places
-// cannot occur in a value, which is escaped.
-constexpr qsizetype PieceSize = 128 * 1024;
+// A report's pieces are cut where a master macro section or a note block begins. The
+// templates' markup at those places cannot occur in a value, which is escaped.
 const QLatin1String SectionStart("<h1 class=\"m_master_title\">");
 const QLatin1String NoteStart("<span class=\"m_label\">Content:</span>");
 // Every cut follows the rule that closes a note block or a section's heading; a piece after the
@@ -86,7 +84,9 @@ void print(const QStringList &masters, QPagedPaintDevice *device)
         const QList<MacroStore::Note> notes = store.notes(master);
         for (const MacroStore::Note &note : notes)
             printer.note(note.name, shortcutText(note.code), note.text);
+        printer.endSection();
     }
+    printer.finish();
     output.finish();
 }
 
@@ -107,6 +107,11 @@ QString noteBlock(const QString &name, const QString &shortcutText, const QStrin
 QString masterMacroSection(const QString &name, const QString &noteBlocks)
 {
     return SectionTemplate.arg(textToHtml(name), noteBlocks);
+}
+
+QString masterMacroHeading(const QString &name)
+{
+    return masterMacroSection(name, QString()).chopped(1);
 }
 
 QString page(const QString &sections)

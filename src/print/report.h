@@ -9,6 +9,9 @@ class QTextDocument;
 // store, laid out by QTextDocument.
 namespace Report {
 
+// A report is laid out by documents in pieces of about this many characters of HTML.
+constexpr qsizetype PieceSize = 128 * 1024;
+
 // A value as the report shows it: HTML-escaped, so "<" or "&" print as written, then each line
 // feed turned into a line break.
 QString textToHtml(const QString &text);
@@ -17,6 +20,9 @@ QString textToHtml(const QString &text);
 // markers). Values are raw; each is passed through textToHtml here.
 QString noteBlock(const QString &name, const QString &shortcutText, const QString &text);
 QString masterMacroSection(const QString &name, const QString &noteBlocks);
+// A section's start: its heading and rule. The section is this, its note blocks and a space (the
+// spaces count: a rule followed by two before a note block is read as that note's block).
+QString masterMacroHeading(const QString &name);
 QString page(const QString &sections);
 
 // The hot key as the report shows it: portable text, "" for no hot key.

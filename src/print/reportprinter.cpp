@@ -22,6 +22,12 @@ constexpr qreal UnboundedWidth = (INT_MAX / 256) / 64.0;
 // A row whose cells take longer than this to settle is left to the document layout.
 constexpr int MaxRowPasses = 8;
 
+// The least HTML a document of elements left to the document layout is given, at first.
+constexpr qsizetype MinPieceSize = 8 * 1024;
+
+// Hot-key cells kept laid out: more than the key list's 384 codes give.
+constexpr size_t MaxShortcutCells = 512;
+
 bool isDrawable(const QString &value, qsizetype i)
 {
     const char16_t c = value.at(i).unicode();
@@ -58,32 +64,19 @@ ReportPrinter::ReportPrinter(PageOutput &output, const ReportStyle &style)
     : m_output(output), m_style(style), m_pieces(output),
       m_ruleColor(QPalette().color(QPalette::Dark))
 {
-    QPaintDevice *device = m_output.device();
-    const auto cell = [&](const QString &text, const ReportStyle::Block &block,
-                          const QTextCharFormat &format) {
-        auto layout = std::make_unique<QTextLayout>(text, block.font, device);
-        layout->setFormats({range(0, int(text.size()), format)});
-        layout->setTextOption(m_style.cell.option);
-        layout->setCacheEnabled(true);
-        layout->beginLayout();
-        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
-            line.setLeadingIncluded(true);
-            line.setLineWidth(UnboundedWidth);
-        }
-        layout->endLayout();
-        return layout;
-    };
     m_shortcutLabel =
-        cell(QStringLiteral("Shortuct:"), m_style.shortcutLabel, m_style.cellLabelFormat);
-    m_spacer = cell(QString(QChar::Nbsp), m_style.spacer, m_style.spacerFormat);
-    m_nameLabel = cell(QStringLiteral("Note name:"), m_style.nameLabel, m_style.cellLabelFormat);
-    m_rule = std::make_unique<QTextLayout>(QString(), m_style.rule.font, device);
+        cellLayout(QStringLiteral("Shortuct:"), m_style.shortcutLabel, m_style.cellLabelFormat);
+    m_spacer = cellLayout(QString(QChar::Nbsp), m_style.spacer, m_style.spacerFormat);
+    m_nameLabel =
+        cellLayout(QStringLiteral("Note name:"), m_style.nameLabel, m_style.cellLabelFormat);
+    m_rule = std::make_unique<QTextLayout>(QString(), m_style.rule.font, m_output.device());
     m_rule->setTextOption(m_style.rule.option);
     LayoutUnits shortcutLabel, spacer, nameLabel;
     m_labelsAsSample = columnWidth(*m_shortcutLabel, &shortcutLabel) &&
                        columnWidth(*m_spacer, &spacer) && columnWidth(*m_nameLabel, &nameLabel) &&
                        shortcutLabel == m_style.shortcutLabelWidth &&
                        nameLabel == m_style.nameLabelWidth && spacer <= m_style.spacerWidth;
+    m_minPieceSize = MinPieceSize;
     continueFromOutput();
 }
 
@@ -118,10 +111,12 @@ bool ReportPrinter::shownText(const QString &value, Start start, QString *shown)
 void ReportPrinter::heading(const QString &name)
 {
     QString text;
-    if (!shownText(name, Start::Block, &text) || text.isEmpty()) {
-        printPiece(Report::masterMacroSection(name, QString()));
+    const bool drawable = shownText(name, Start::Block, &text) && !text.isEmpty();
+    if (!drawable || continuesPiece()) {
+        printPiece(Report::masterMacroHeading(name), !drawable);
         return;
     }
+    printPieces();
     QTextLayout heading(text, m_style.heading.font, m_output.device());
     heading.setFormats({range(0, int(text.size()), m_style.headingFormat)});
     heading.setCacheEnabled(true);
@@ -150,35 +145,24 @@ struct ReportPrinter::Table
 void ReportPrinter::note(const QString &name, const QString &shortcutText, const QString &text)
 {
     QString shownName, shownShortcut, shownText;
-    if (!m_labelsAsSample || !ReportPrinter::shownText(name, Start::AfterText, &shownName) ||
-        !ReportPrinter::shownText(shortcutText, Start::AfterText, &shownShortcut) ||
-        !ReportPrinter::shownText(text, Start::AfterSpace, &shownText)) {
-        printPiece(Report::noteBlock(name, shortcutText, text));
+    const bool drawable =
+        m_labelsAsSample && ReportPrinter::shownText(name, Start::AfterText, &shownName) &&
+        ReportPrinter::shownText(shortcutText, Start::AfterText, &shownShortcut) &&
+        ReportPrinter::shownText(text, Start::AfterSpace, &shownText);
+    if (!drawable || continuesPiece()) {
+        printPiece(Report::noteBlock(name, shortcutText, text), !drawable);
         return;
     }
     QPaintDevice *device = m_output.device();
-    const auto cell = [&](const QString &value) {
-        const QString cellText = QChar(QChar::Nbsp) + value;
-        auto layout = std::make_unique<QTextLayout>(cellText, m_style.cell.font, device);
-        layout->setFormats({range(0, int(cellText.size()), m_style.cellValueFormat)});
-        layout->setTextOption(m_style.cell.option);
-        layout->setCacheEnabled(true);
-        layout->beginLayout();
-        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
-            line.setLeadingIncluded(true);
-            line.setLineWidth(UnboundedWidth);
-        }
-        layout->endLayout();
-        return layout;
-    };
-    const std::unique_ptr<QTextLayout> shortcutCell = cell(shownShortcut);
-    const std::unique_ptr<QTextLayout> nameCell = cell(shownName);
+    QTextLayout *shortcutCell = this->shortcutCell(shownShortcut);
+    const std::unique_ptr<QTextLayout> nameCell =
+        cellLayout(QChar(QChar::Nbsp) + shownName, m_style.cell, m_style.cellValueFormat);
 
     // Each column as wide as its widest line, as the document layout makes them when they fit
     // on the page; one that would wrap is left to it. The spacer's own width may be up to half
     // a pixel more than its column's.
     Table table;
-    table.cells = {m_shortcutLabel.get(), shortcutCell.get(), m_spacer.get(), m_nameLabel.get(),
+    table.cells = {m_shortcutLabel.get(), shortcutCell, m_spacer.get(), m_nameLabel.get(),
                    nameCell.get()};
     table.widths[0] = m_style.shortcutLabelWidth;
     table.widths[2] = m_style.spacerWidth;
@@ -188,12 +172,13 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
         table.widths[0] + table.widths[1] + table.widths[2] + table.widths[3] + table.widths[4] +
                 LayoutUnits::fromInt(1) >
             m_style.contentWidth) {
-        printPiece(Report::noteBlock(name, shortcutText, text));
+        printPiece(Report::noteBlock(name, shortcutText, text), true);
         return;
     }
     for (int column = 1; column < Cells; ++column)
         table.x[column] = table.x[column - 1] + table.widths[column - 1];
 
+    printPieces();
     const LayoutUnits startY = m_y, startPageBottom = m_pageBottom;
     const QString contentText = QStringLiteral("Content: ") + shownText;
     QTextLayout content(contentText, m_style.content.font, device);
@@ -220,7 +205,7 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
     if (!placed) {
         m_y = startY;
         m_pageBottom = startPageBottom;
-        printPiece(Report::noteBlock(name, shortcutText, text));
+        printPiece(Report::noteBlock(name, shortcutText, text), true);
         return;
     }
     m_y += table.rowTop + table.rowHeight;
@@ -510,10 +495,78 @@ void ReportPrinter::updateOutputEnd()
     end.documentMargin = m_style.topMargin.toReal();
 }
 
-void ReportPrinter::printPiece(const QString &body)
+void ReportPrinter::endSection()
 {
+    // The space that closes a section in the HTML, kept where it decides how the next is read.
+    if (!m_pendingPiece.isEmpty())
+        m_pendingPiece += QLatin1Char(' ');
+}
+
+void ReportPrinter::finish()
+{
+    printPieces();
+}
+
+// Such elements in a row make one document, of a piece's size at most.
+void ReportPrinter::printPiece(const QString &body, bool needed)
+{
+    m_pendingPiece += body;
+    ++m_pieceElements;
+    m_pieceNeeded += needed ? 1 : 0;
+    if (m_pendingPiece.size() >= Report::PieceSize)
+        printPieces();
+}
+
+// A short document costs the layout more for each note than a long one: one begun takes what
+// follows until it is of some size, the larger the more of its elements need it.
+bool ReportPrinter::continuesPiece() const
+{
+    return !m_pendingPiece.isEmpty() && m_pendingPiece.size() < m_minPieceSize;
+}
+
+void ReportPrinter::printPieces()
+{
+    if (m_pendingPiece.isEmpty())
+        return;
+    m_minPieceSize = 2 * m_pieceNeeded >= m_pieceElements
+                         ? qMin(2 * m_minPieceSize, Report::PieceSize)
+                         : qMax(m_minPieceSize / 2, MinPieceSize);
+    m_pieceElements = m_pieceNeeded = 0;
     QTextDocument document;
-    Report::setPage(&document, Report::continuedPage(body, m_started));
+    Report::setPage(&document, Report::continuedPage(m_pendingPiece, m_started));
+    m_pendingPiece.clear();
     m_pieces.print(&document);
     continueFromOutput();
+}
+
+std::unique_ptr<QTextLayout> ReportPrinter::cellLayout(const QString &text,
+                                                       const ReportStyle::Block &block,
+                                                       const QTextCharFormat &format) const
+{
+    auto layout = std::make_unique<QTextLayout>(text, block.font, m_output.device());
+    layout->setFormats({range(0, int(text.size()), format)});
+    layout->setTextOption(block.option);
+    layout->setCacheEnabled(true);
+    layout->beginLayout();
+    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+        line.setLeadingIncluded(true);
+        line.setLineWidth(UnboundedWidth);
+    }
+    layout->endLayout();
+    return layout;
+}
+
+// Hot keys repeat (there are a few hundred), so their cells are laid out once each.
+QTextLayout *ReportPrinter::shortcutCell(const QString &shown)
+{
+    auto found = m_shortcutCells.find(shown);
+    if (found == m_shortcutCells.end()) {
+        if (m_shortcutCells.size() >= MaxShortcutCells)
+            m_shortcutCells.clear();
+        found = m_shortcutCells
+                    .emplace(shown, cellLayout(QChar(QChar::Nbsp) + shown, m_style.cell,
+                                               m_style.cellValueFormat))
+                    .first;
+    }
+    return found->second.get();
 }

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QString>
 #include <QTextLayout>
+#include <unordered_map>
 
 class PageOutput;
 class QPainter;
@@ -36,8 +37,12 @@ public:
     ReportPrinter(const ReportPrinter &) = delete;
     ReportPrinter &operator=(const ReportPrinter &) = delete;
 
+    // A master macro's heading, its notes, and the end of its section.
     void heading(const QString &name);
     void note(const QString &name, const QString &shortcutText, const QString &text);
+    void endSection();
+    // Prints what is still waiting for the document layout.
+    void finish();
 
     // A value as HTML reading turns it into a block's text: white space collapsed, a line feed a
     // line separator. False when the value holds a character it treats otherwise (one that ends
@@ -68,7 +73,12 @@ private:
                      const std::function<void(QPainter *, const QRectF &)> &draw);
     void continueFromOutput();
     void updateOutputEnd();
-    void printPiece(const QString &body);
+    void printPiece(const QString &body, bool needed);
+    void printPieces();
+    bool continuesPiece() const;
+    std::unique_ptr<QTextLayout> cellLayout(const QString &text, const ReportStyle::Block &block,
+                                            const QTextCharFormat &format) const;
+    QTextLayout *shortcutCell(const QString &shown);
 
     PageOutput &m_output;
     const ReportStyle &m_style;
@@ -79,9 +89,14 @@ private:
     LayoutUnits m_y;
     LayoutUnits m_pageBottom;
     bool m_started = false;
+    QString m_pendingPiece; // elements left to the document layout, not printed yet
+    int m_pieceElements = 0;
+    int m_pieceNeeded = 0; // of them, those it alone prints as they should be
+    qsizetype m_minPieceSize = 0;
 
     // Blocks whose text never changes, laid out once; false when the table's columns for them
     // are not those of the sample page.
     std::unique_ptr<QTextLayout> m_rule, m_shortcutLabel, m_spacer, m_nameLabel;
     bool m_labelsAsSample = false;
+    std::unordered_map<QString, std::unique_ptr<QTextLayout>> m_shortcutCells;
 };
