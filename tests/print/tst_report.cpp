@@ -232,9 +232,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("resolution");
         QTest::addColumn<QString>("ranges");
-        QTest::newRow("screen") << int(QPrinter::ScreenResolution) << "";
-        QTest::newRow("high resolution") << int(QPrinter::HighResolution) << "";
-        QTest::newRow("pages 2-3 and 9") << int(QPrinter::ScreenResolution) << "2-3,9";
+        QTest::addColumn<int>("notes"); // 0: short notes, then a long one only documents print
+        QTest::newRow("screen") << int(QPrinter::ScreenResolution) << "" << 180;
+        QTest::newRow("high resolution") << int(QPrinter::HighResolution) << "" << 180;
+        QTest::newRow("pages 2-3 and 9") << int(QPrinter::ScreenResolution) << "2-3,9" << 180;
+        QTest::newRow("long document on page 2") << int(QPrinter::ScreenResolution) << "" << 0;
     }
     // A large report of every kind of note, drawn directly, against the same report laid out
     // and printed by the document layout: the same pages, pixel for pixel.
@@ -242,7 +244,17 @@ private Q_SLOTS:
     {
         QFETCH(int, resolution);
         QFETCH(QString, ranges);
-        writeVariedStore(180);
+        QFETCH(int, notes);
+        if (notes > 0) {
+            writeVariedStore(notes);
+        } else {
+            // Its document continues the drawn notes near the top of the second page.
+            for (int i = 0; i < 20; ++i)
+                TestEnvironment::writeNote("M", QString("A%1").arg(i, 2, 10, QChar('0')), 0,
+                                           "a\nb");
+            TestEnvironment::writeNote("M", "B" + QString(" wide").repeated(60), 0,
+                                       QString("word ").repeated(3000));
+        }
         const auto print = [&](const QString &name, void (*draw)(QPagedPaintDevice *)) {
             QPrinter printer{QPrinter::PrinterMode(resolution)};
             printer.setOutputFormat(QPrinter::PdfFormat);
