@@ -13,14 +13,11 @@
 
 namespace {
 
-constexpr int Cells = 5;
+constexpr int Cells = ReportFlow::Cells;
 
 // The width the document layout lays a table cell out in to learn its narrowest and widest
 // width: its "no limit". A cell whose column is as wide as the widest needs no second layout.
 constexpr qreal UnboundedWidth = (INT_MAX / 256) / 64.0;
-
-// A row whose cells take longer than this to settle is left to the document layout.
-constexpr int MaxRowPasses = 8;
 
 // The least HTML a document of elements left to the document layout is given, at first.
 constexpr qsizetype MinPieceSize = 8 * 1024;
@@ -51,17 +48,8 @@ QTextLayout::FormatRange range(int start, int length, const QTextCharFormat &for
 
 } // namespace
 
-// A block's layout and the page its position counts from: the first, as in the document the
-// report was printed from; far down a long report a page nearer, as the documents printed in
-// pieces count from (which keeps the numbers in Qt's own 32-bit units small).
-struct ReportPrinter::Placed
-{
-    QTextLayout *layout = nullptr;
-    int origin = 0;
-};
-
 ReportPrinter::ReportPrinter(PageOutput &output, const ReportStyle &style)
-    : m_output(output), m_style(style), m_pieces(output),
+    : m_output(output), m_style(style), m_pieces(output), m_flow(style),
       m_ruleColor(QPalette().color(QPalette::Dark))
 {
     m_shortcutLabel =
@@ -110,6 +98,8 @@ bool ReportPrinter::shownText(const QString &value, Start start, QString *shown)
 
 void ReportPrinter::heading(const QString &name)
 {
+    if (!m_output.isActive())
+        return;
     QString text;
     const bool drawable = shownText(name, Start::Block, &text) && !text.isEmpty();
     if (!drawable || continuesPiece()) {
@@ -121,10 +111,10 @@ void ReportPrinter::heading(const QString &name)
     heading.setFormats({range(0, int(text.size()), m_style.headingFormat)});
     heading.setCacheEnabled(true);
     if (m_started)
-        m_y += m_style.headingAfterRule;
-    const Placed block = placeRootBlock(heading, m_style.heading);
-    m_y += m_style.ruleAfterHeading;
-    const Placed rule = placeRule();
+        m_flow.addMargin(m_style.headingAfterRule);
+    const Placed block = m_flow.placeBlock(heading, m_style.heading);
+    m_flow.addMargin(m_style.ruleAfterHeading);
+    const Placed rule = m_flow.placeRule(*m_rule);
     m_started = true;
 
     drawBlock(block);
@@ -132,18 +122,10 @@ void ReportPrinter::heading(const QString &name)
     updateOutputEnd();
 }
 
-// The one-row table of a note: its cells' layouts, their columns, and where the row went.
-struct ReportPrinter::Table
-{
-    std::array<QTextLayout *, Cells> cells{};
-    std::array<LayoutUnits, Cells> x, widths;
-    LayoutUnits top;    // of the table, from the top of the first page
-    LayoutUnits rowTop; // of the row, in the table
-    LayoutUnits rowHeight;
-};
-
 void ReportPrinter::note(const QString &name, const QString &shortcutText, const QString &text)
 {
+    if (!m_output.isActive())
+        return;
     QString shownName, shownShortcut, shownText;
     const bool drawable =
         m_labelsAsSample && ReportPrinter::shownText(name, Start::AfterText, &shownName) &&
@@ -161,7 +143,7 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
     // Each column as wide as its widest line, as the document layout makes them when they fit
     // on the page; one that would wrap is left to it. The spacer's own width may be up to half
     // a pixel more than its column's.
-    Table table;
+    Row table;
     table.cells = {m_shortcutLabel.get(), shortcutCell, m_spacer.get(), m_nameLabel.get(),
                    nameCell.get()};
     table.widths[0] = m_style.shortcutLabelWidth;
@@ -179,7 +161,7 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
         table.x[column] = table.x[column - 1] + table.widths[column - 1];
 
     printPieces();
-    const LayoutUnits startY = m_y, startPageBottom = m_pageBottom;
+    const ReportFlow::State start = m_flow.state();
     const QString contentText = QStringLiteral("Content: ") + shownText;
     QTextLayout content(contentText, m_style.content.font, device);
     QList<QTextLayout::FormatRange> formats = {range(0, 8, m_style.labelFormat),
@@ -189,29 +171,15 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
     content.setFormats(formats);
     content.setCacheEnabled(true);
     if (m_started)
-        m_y += m_style.contentAfterRule;
-    const Placed block = placeRootBlock(content, m_style.content);
-
-    // A table whose row would not start on this page starts on the next.
-    table.top = m_y;
-    bool placed = placeTable(table);
-    if (placed && table.rowTop + table.top > m_pageBottom) {
-        m_pageBottom += m_style.pageHeight;
-        m_y =
-            qMax(m_y, m_pageBottom - m_style.pageHeight + m_style.bottomMargin + m_style.topMargin);
-        table.top = m_y;
-        placed = placeTable(table);
-    }
-    if (!placed) {
-        m_y = startY;
-        m_pageBottom = startPageBottom;
+        m_flow.addMargin(m_style.contentAfterRule);
+    const Placed block = m_flow.placeBlock(content, m_style.content);
+    if (!m_flow.placeRow(table)) {
+        m_flow.restore(start);
         printPiece(Report::noteBlock(name, shortcutText, text), true);
         return;
     }
-    m_y += table.rowTop + table.rowHeight;
-    m_pageBottom = m_style.pageHeight * (pageOf(m_y) + 1) - m_style.bottomMargin;
-    m_y += m_style.ruleAfterTable;
-    const Placed rule = placeRule();
+    m_flow.addMargin(m_style.ruleAfterTable);
+    const Placed rule = m_flow.placeRule(*m_rule);
     m_started = true;
 
     drawBlock(block);
@@ -227,170 +195,6 @@ bool ReportPrinter::columnWidth(QTextLayout &layout, LayoutUnits *width) const
     const LayoutUnits maximum = LayoutUnits::fromReal(layout.maximumWidth());
     *width = qMax(minimum, maximum.ceil());
     return maximum > LayoutUnits();
-}
-
-// The page a height falls on as the document layout counts: to the nearest 1/64 of a page, so
-// that the last 1/128 of a page counts as the next one.
-int ReportPrinter::pageOf(LayoutUnits y) const
-{
-    return int((y / m_style.pageHeight).truncate());
-}
-
-int ReportPrinter::floorPage(LayoutUnits y) const
-{
-    return int(y.v / m_style.pageHeight.v);
-}
-
-int ReportPrinter::originPage(LayoutUnits y) const
-{
-    const int page = floorPage(y);
-    return (page + 1) * m_style.pageHeight.toReal() < PiecePrinter::MaxSpacerHeight ? 0 : page - 1;
-}
-
-ReportPrinter::Placed ReportPrinter::at(QTextLayout *layout, LayoutUnits top) const
-{
-    Placed placed;
-    placed.layout = layout;
-    placed.origin = originPage(top);
-    layout->setPosition(
-        QPointF(m_style.left.toReal(), (top - m_style.pageHeight * placed.origin).toReal()));
-    return placed;
-}
-
-// A line goes on the page it fits on, or on the next one if it would reach into the bottom
-// margin (unless it is taller than a page can hold).
-void ReportPrinter::placeLine(QTextLine &line, const QTextBlockFormat &format, LayoutUnits frameY,
-                              LayoutUnits blockTop, LayoutUnits &y, LayoutUnits &pageBottom,
-                              LayoutUnits &bottom) const
-{
-    const ReportStyle::LineHeights heights = ReportStyle::lineHeights(format, line);
-    const LayoutUnits pageHeight = m_style.pageHeight;
-    const LayoutUnits contentHeight = pageHeight - m_style.bottomMargin - m_style.topMargin;
-    while (frameY + y + heights.breakHeight > pageBottom && contentHeight >= heights.breakHeight) {
-        pageBottom += pageHeight;
-        y = qMax(y, pageBottom - pageHeight + m_style.bottomMargin + m_style.topMargin - frameY);
-    }
-    line.setPosition(QPointF(0, (y - blockTop).toReal()));
-    bottom = y + heights.bottom;
-    y += heights.advance;
-}
-
-ReportPrinter::Placed ReportPrinter::placeRootBlock(QTextLayout &layout,
-                                                    const ReportStyle::Block &block)
-{
-    const LayoutUnits top = m_y;
-    const Placed placed = at(&layout, top);
-    QTextOption option = block.option;
-    layout.setTextOption(option);
-    const bool anyWrap = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
-    const LayoutUnits width = m_style.contentWidth;
-    LayoutUnits bottom;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLeadingIncluded(true);
-        line.setLineWidth(width.toReal());
-        // A line wider than the page even so: once more, then broken anywhere, and the
-        // lines after it at words only.
-        if (LayoutUnits::fromReal(line.naturalTextWidth()) > width) {
-            line.setLineWidth(width.toReal());
-            if (LayoutUnits::fromReal(line.naturalTextWidth()) > width) {
-                if (anyWrap) {
-                    option.setWrapMode(QTextOption::WrapAnywhere);
-                    layout.setTextOption(option);
-                }
-                line.setLineWidth(qMax(line.naturalTextWidth(), width.toReal()));
-                if (anyWrap) {
-                    option.setWrapMode(QTextOption::WordWrap);
-                    layout.setTextOption(option);
-                }
-            }
-        }
-        placeLine(line, block.format, LayoutUnits(), top, m_y, m_pageBottom, bottom);
-    }
-    m_y = qMax(m_y, bottom);
-    layout.endLayout();
-    return placed;
-}
-
-ReportPrinter::Placed ReportPrinter::placeRule()
-{
-    if (m_rule->lineCount() == 0) {
-        m_rule->beginLayout();
-        QTextLine line = m_rule->createLine();
-        line.setLeadingIncluded(true);
-        line.setLineWidth(m_style.contentWidth.toReal());
-        m_rule->endLayout();
-    }
-    const LayoutUnits top = m_y;
-    const Placed placed = at(m_rule.get(), top);
-    QTextLine line = m_rule->lineAt(0);
-    LayoutUnits bottom;
-    placeLine(line, m_style.rule.format, LayoutUnits(), top, m_y, m_pageBottom, bottom);
-    m_y = qMax(m_y, bottom);
-    return placed;
-}
-
-// The cell's lines from its top, with page breaks as the document layout makes them in a table.
-LayoutUnits ReportPrinter::placeCell(QTextLayout &layout, LayoutUnits frameY,
-                                     LayoutUnits *firstLine)
-{
-    const LayoutUnits pageHeight = m_style.pageHeight;
-    const int page = pageOf(frameY);
-    LayoutUnits pageBottom = pageHeight * (page + 1) - m_style.bottomMargin;
-    LayoutUnits y = qMax(LayoutUnits(), pageHeight * page + m_style.topMargin - frameY);
-    const LayoutUnits top = y;
-    layout.setPosition(QPointF(0, top.toReal()));
-    LayoutUnits bottom;
-    for (int i = 0; i < layout.lineCount(); ++i) {
-        QTextLine line = layout.lineAt(i);
-        placeLine(line, m_style.cell.format, frameY, top, y, pageBottom, bottom);
-    }
-    *firstLine = LayoutUnits::fromReal(layout.position().y() + layout.lineAt(0).y());
-    return qMax(y, bottom);
-}
-
-// The row where the document layout puts it: on the next page when the table would begin on
-// a later page than its top, or when none of its cells could begin on this one.
-bool ReportPrinter::placeTable(Table &table)
-{
-    const LayoutUnits pageHeight = m_style.pageHeight;
-    const int tableStartPage = pageOf(table.top);
-    LayoutUnits rowTop;
-    bool tableDropped = false;
-    for (int pass = 0; pass < MaxRowPasses; ++pass) {
-        const int page = pageOf(rowTop + table.top);
-        const LayoutUnits pageBottom = pageHeight * (page + 1) - m_style.bottomMargin - table.top;
-        const LayoutUnits pageTop = pageHeight * page + m_style.topMargin - table.top;
-        const LayoutUnits nextPageTop = pageTop + pageHeight;
-        if (rowTop > pageBottom)
-            rowTop = nextPageTop;
-        else if (rowTop < pageTop)
-            rowTop = pageTop;
-        bool mayDropRow = true;
-        for (int layout = 0; layout < 2; ++layout) {
-            if (pageOf(rowTop + table.top) > tableStartPage && !tableDropped) {
-                rowTop = nextPageTop;
-                tableDropped = true;
-                break;
-            }
-            LayoutUnits height;
-            bool dropRow = mayDropRow;
-            for (QTextLayout *cell : table.cells) {
-                LayoutUnits firstLine;
-                height = qMax(height, placeCell(*cell, table.top + rowTop, &firstLine).round());
-                if (rowTop + firstLine < pageBottom)
-                    dropRow = false;
-            }
-            if (!dropRow) {
-                table.rowTop = rowTop;
-                table.rowHeight = height;
-                return true;
-            }
-            rowTop = nextPageTop;
-            mayDropRow = false;
-        }
-    }
-    return false;
 }
 
 // Each page the rectangle (counted from the origin page) reaches into, as the document layout
@@ -439,9 +243,9 @@ void ReportPrinter::drawRule(const Placed &rule)
     });
 }
 
-void ReportPrinter::drawTable(const Table &table)
+void ReportPrinter::drawTable(const Row &table)
 {
-    const int originPage = this->originPage(table.top);
+    const int originPage = m_flow.originPage(table.top);
     const QPoint origin =
         QPointF(m_style.left.toReal(), (table.top - m_style.pageHeight * originPage).toReal())
             .toPoint();
@@ -475,21 +279,19 @@ void ReportPrinter::continueFromOutput()
 {
     const PageOutput::End &end = m_output.end();
     m_started = end.any;
-    if (!m_started) {
-        m_y = m_style.topMargin;
-        m_pageBottom = m_style.pageHeight - m_style.bottomMargin;
-        return;
-    }
-    m_y = m_style.pageHeight * end.page + LayoutUnits::fromReal(end.y);
-    m_pageBottom = m_style.pageHeight * (floorPage(m_y) + 1) - m_style.bottomMargin;
+    if (m_started)
+        m_flow.continueAt(m_style.pageHeight * end.page + LayoutUnits::fromReal(end.y));
+    else
+        m_flow.start();
 }
 
 void ReportPrinter::updateOutputEnd()
 {
+    const LayoutUnits y = m_flow.state().y;
     PageOutput::End &end = m_output.end();
     end.any = true;
-    end.page = floorPage(m_y);
-    end.y = (m_y - m_style.pageHeight * end.page).toReal();
+    end.page = m_flow.floorPage(y);
+    end.y = (y - m_style.pageHeight * end.page).toReal();
     end.pageCount =
         end.page + qCeil((end.y + m_style.bottomMargin.toReal()) / m_style.pageHeight.toReal());
     end.documentMargin = m_style.topMargin.toReal();

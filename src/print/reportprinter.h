@@ -2,6 +2,7 @@
 
 #include "print/layoutunits.h"
 #include "print/pieceprinter.h"
+#include "print/reportflow.h"
 #include "print/reportstyle.h"
 
 #include <functional>
@@ -50,25 +51,13 @@ public:
     static bool shownText(const QString &value, Start start, QString *shown);
 
 private:
-    struct Placed;
-    struct Table;
+    using Placed = ReportFlow::Placed;
+    using Row = ReportFlow::Row;
 
-    Placed placeRootBlock(QTextLayout &layout, const ReportStyle::Block &block);
-    Placed placeRule();
-    bool placeTable(Table &table);
-    LayoutUnits placeCell(QTextLayout &layout, LayoutUnits frameY, LayoutUnits *firstLine);
-    void placeLine(QTextLine &line, const QTextBlockFormat &format, LayoutUnits frameY,
-                   LayoutUnits blockTop, LayoutUnits &y, LayoutUnits &pageBottom,
-                   LayoutUnits &bottom) const;
-    int pageOf(LayoutUnits y) const;
-    int floorPage(LayoutUnits y) const;
-    int originPage(LayoutUnits y) const;
-    Placed at(QTextLayout *layout, LayoutUnits top) const;
     bool columnWidth(QTextLayout &layout, LayoutUnits *width) const;
-
     void drawBlock(const Placed &block);
     void drawRule(const Placed &rule);
-    void drawTable(const Table &table);
+    void drawTable(const Row &table);
     void forEachPage(const QRectF &rect, int origin,
                      const std::function<void(QPainter *, const QRectF &)> &draw);
     void continueFromOutput();
@@ -83,12 +72,9 @@ private:
     PageOutput &m_output;
     const ReportStyle &m_style;
     PiecePrinter m_pieces;
+    ReportFlow m_flow;
     QColor m_ruleColor;
-    // The flow: where the next block begins, from the top of the first page, and where the page
-    // it is on ends for the text.
-    LayoutUnits m_y;
-    LayoutUnits m_pageBottom;
-    bool m_started = false;
+    bool m_started = false; // anything printed yet
     QString m_pendingPiece; // elements left to the document layout, not printed yet
     int m_pieceElements = 0;
     int m_pieceNeeded = 0; // of them, those it alone prints as they should be
