@@ -77,11 +77,14 @@ int main(int argc, char *argv[])
         QCoreApplication::sendEvent(pick.popup()->findChild<QLineEdit *>(), &escape);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const double closed = statusMiB("VmRSS");
+        QElapsedTimer givingBack;
+        givingBack.start();
         QCoreApplication::processEvents(); // the program gives the heap back once it has gone
-        std::printf("pick, round %2d: RSS %+6.1f MiB open, %+6.1f closed, %+6.1f given back "
-                    "(heap %+5.1f, mapped files %+5.1f)\n",
+        std::printf("pick, round %2d: RSS %+6.1f MiB open, %+6.1f closed, %+6.1f given back in "
+                    "%.1f ms (heap %+5.1f, mapped files %+5.1f)\n",
                     round, open - before, closed - before, statusMiB("VmRSS") - before,
-                    statusMiB("RssAnon") - heapBefore, statusMiB("RssFile") - filesBefore);
+                    double(givingBack.nsecsElapsed()) / 1e6, statusMiB("RssAnon") - heapBefore,
+                    statusMiB("RssFile") - filesBefore);
     }
     std::printf("pick, after 10 rounds: RSS %+.1f MiB of %.1f before (heap %+.1f, mapped files "
                 "%+.1f)\n",
