@@ -137,15 +137,17 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
     }
     QPaintDevice *device = m_output.device();
     QTextLayout *shortcutCell = this->shortcutCell(shownShortcut);
-    const std::unique_ptr<QTextLayout> nameCell =
-        cellLayout(QChar(QChar::Nbsp) + shownName, m_style.cell, m_style.cellValueFormat);
+    if (!m_nameCell)
+        m_nameCell = cellLayout(QString(), m_style.cell, m_style.cellValueFormat);
+    QTextLayout *nameCell = m_nameCell.get();
+    layOutCell(*nameCell, QChar(QChar::Nbsp) + shownName, m_style.cell, m_style.cellValueFormat);
 
     // Each column as wide as its widest line, as the document layout makes them when they fit
     // on the page; one that would wrap is left to it. The spacer's own width may be up to half
     // a pixel more than its column's.
     Row table;
     table.cells = {m_shortcutLabel.get(), shortcutCell, m_spacer.get(), m_nameLabel.get(),
-                   nameCell.get()};
+                   nameCell};
     table.widths[0] = m_style.shortcutLabelWidth;
     table.widths[2] = m_style.spacerWidth;
     table.widths[3] = m_style.nameLabelWidth;
@@ -163,7 +165,11 @@ void ReportPrinter::note(const QString &name, const QString &shortcutText, const
     printPieces();
     const ReportFlow::State start = m_flow.state();
     const QString contentText = QStringLiteral("Content: ") + shownText;
-    QTextLayout content(contentText, m_style.content.font, device);
+    // One layout for every note's text (and name), which keeps its font resolved for the device.
+    if (!m_content)
+        m_content = std::make_unique<QTextLayout>(QString(), m_style.content.font, device);
+    QTextLayout &content = *m_content;
+    content.setText(contentText);
     QList<QTextLayout::FormatRange> formats = {range(0, 8, m_style.labelFormat),
                                                range(8, 1, m_style.spaceFormat)};
     if (!shownText.isEmpty())
@@ -345,17 +351,24 @@ std::unique_ptr<QTextLayout> ReportPrinter::cellLayout(const QString &text,
                                                        const ReportStyle::Block &block,
                                                        const QTextCharFormat &format) const
 {
-    auto layout = std::make_unique<QTextLayout>(text, block.font, m_output.device());
-    layout->setFormats({range(0, int(text.size()), format)});
-    layout->setTextOption(block.option);
-    layout->setCacheEnabled(true);
-    layout->beginLayout();
-    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+    auto layout = std::make_unique<QTextLayout>(QString(), block.font, m_output.device());
+    layOutCell(*layout, text, block, format);
+    return layout;
+}
+
+void ReportPrinter::layOutCell(QTextLayout &layout, const QString &text,
+                               const ReportStyle::Block &block, const QTextCharFormat &format)
+{
+    layout.setText(text);
+    layout.setFormats({range(0, int(text.size()), format)});
+    layout.setTextOption(block.option);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLeadingIncluded(true);
         line.setLineWidth(UnboundedWidth);
     }
-    layout->endLayout();
-    return layout;
+    layout.endLayout();
 }
 
 // Hot keys repeat (there are a few hundred), so their cells are laid out once each.

@@ -67,6 +67,8 @@ private:
     bool continuesPiece() const;
     std::unique_ptr<QTextLayout> cellLayout(const QString &text, const ReportStyle::Block &block,
                                             const QTextCharFormat &format) const;
+    static void layOutCell(QTextLayout &layout, const QString &text,
+                           const ReportStyle::Block &block, const QTextCharFormat &format);
     QTextLayout *shortcutCell(const QString &shown);
 
     PageOutput &m_output;
@@ -84,5 +86,6 @@ private:
     // are not those of the sample page.
     std::unique_ptr<QTextLayout> m_rule, m_shortcutLabel, m_spacer, m_nameLabel;
     bool m_labelsAsSample = false;
+    std::unique_ptr<QTextLayout> m_content, m_nameCell; // laid out again for each note
     std::unordered_map<QString, std::unique_ptr<QTextLayout>> m_shortcutCells;
 };
