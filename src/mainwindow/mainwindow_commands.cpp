@@ -14,6 +14,7 @@
 #include "store/autostart.h"
 #include "store/preferences.h"
 #include "widgets/dialogs.h"
+#include "widgets/heaprelease.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -56,18 +57,25 @@ void MainWindow::exportMasterMacro()
 
 void MainWindow::printMasterMacro()
 {
-    QPrintPreviewDialog preview;
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            &MainWindow::generateMasterMacroPP);
-    preview.exec();
+    {
+        QPrintPreviewDialog preview;
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                &MainWindow::generateMasterMacroPP);
+        preview.exec();
+    }
+    // The preview's pages are gone, but not from the process's memory unless given back.
+    HeapRelease::release();
 }
 
 void MainWindow::printAllMasterMacros()
 {
-    QPrintPreviewDialog preview;
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            &MainWindow::generateAllMasterMacrosPP);
-    preview.exec();
+    {
+        QPrintPreviewDialog preview;
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                &MainWindow::generateAllMasterMacrosPP);
+        preview.exec();
+    }
+    HeapRelease::release();
 }
 
 void MainWindow::generateMasterMacroPP(QPrinter *printer)
@@ -79,13 +87,13 @@ void MainWindow::generateMasterMacroPP(QPrinter *printer)
     const QString master = item->parent() ? item->parent()->text(0) : item->text(0);
     // The name the print queue shows for the job.
     printer->setDocName(tr("Keyquill - %1").arg(master));
-    Report::render(Report::masterMacroPage(master), printer);
+    Report::printMasterMacro(master, printer);
 }
 
 void MainWindow::generateAllMasterMacrosPP(QPrinter *printer)
 {
     printer->setDocName(tr("Keyquill - All Master Macros"));
-    Report::render(Report::allMasterMacrosPage(), printer);
+    Report::printAllMasterMacros(printer);
 }
 
 void MainWindow::editPreferences()

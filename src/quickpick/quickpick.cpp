@@ -6,6 +6,7 @@
 #include "quickpick/quickpickpopup.h"
 #include "store/macrostore.h"
 #include "store/recentnotes.h"
+#include "widgets/heaprelease.h"
 
 QuickPick::QuickPick(const MacroStore &store, HotKeyController &hotKeys, HotKeyPlatform &platform,
                      QObject *parent)
@@ -45,6 +46,9 @@ void QuickPick::open()
     m_popup = new QuickPickPopup(entries(m_store), RecentNotes::read());
     m_popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::picked);
+    // Its notes, folded copies and rows are freed with it; the heap gives them back once it has
+    // gone entirely.
+    connect(m_popup, &QObject::destroyed, this, &HeapRelease::release, Qt::QueuedConnection);
     m_popup->popUp(m_platform.takeActivationToken());
 }
 
