@@ -2,6 +2,7 @@
 
 #include "exchange/exportdlg.h"
 #include "print/report.h"
+#include "widgets/heaprelease.h"
 
 #include <QPrinter>
 #include <QPrintPreviewDialog>
@@ -21,17 +22,21 @@ void FileCommands::exportMasters()
 
 void FileCommands::print(bool all)
 {
-    QPrintPreviewDialog preview;
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, m_window,
-                     [this, all](QPrinter *printer) { render(all, printer); });
-    preview.exec();
+    {
+        QPrintPreviewDialog preview;
+        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, m_window,
+                         [this, all](QPrinter *printer) { render(all, printer); });
+        preview.exec();
+    }
+    // The preview's pages are gone, but not from the process's memory unless given back.
+    HeapRelease::release();
 }
 
 void FileCommands::render(bool all, QPrinter *printer)
 {
     if (all) {
         printer->setDocName(tr("Keyquill - All Master Macros"));
-        Report::render(Report::allMasterMacrosPage(), printer);
+        Report::printAllMasterMacros(printer);
         return;
     }
     // A selected note prints its whole master macro.
@@ -42,5 +47,5 @@ void FileCommands::render(bool all, QPrinter *printer)
     const QString master = item->parent() ? item->parent()->text(0) : item->text(0);
     // The name the print queue shows for the job.
     printer->setDocName(tr("Keyquill - %1").arg(master));
-    Report::render(Report::masterMacroPage(master), printer);
+    Report::printMasterMacro(master, printer);
 }

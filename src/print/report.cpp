@@ -1,10 +1,14 @@
 #include "report.h"
 
+#include "pageoutput.h"
 #include "pieceprinter.h"
+#include "reportprinter.h"
+#include "reportstyle.h"
 #include "store/macrostore.h"
 #include "widgets/headingsize.h"
 
 #include <QKeySequence>
+#include <QPagedPaintDevice>
 #include <QTextDocument>
 
 namespace Report {
@@ -29,10 +33,8 @@ const QString NoteTemplate = QStringLiteral(
     "<td class=\"m_label\">Note name:</td>         <td class=\"m_value\">&nbsp;%1</td>     "
     "</tr> </table> <hr /> ");
 
-// A report is laid out and printed in pieces of about this many characters of HTML, each cut
-// where a master macro section or a note block begins. The templates' markup at those places
-// cannot occur in a value, which is escaped.
-constexpr qsizetype PieceSize = 128 * 1024;
+// A report's pieces are cut where a master macro section or a note block begins. The
+// templates' markup at those places cannot occur in a value, which is escaped.
 const QLatin1String SectionStart("<h1 class=\"m_master_title\">");
 const QLatin1String NoteStart("<span class=\"m_label\">Content:</span>");
 // Every cut follows the rule that closes a note block or a section's heading; a piece after the
@@ -61,6 +63,33 @@ QString noteBlocks(const MacroStore &store, const QString &master)
     return blocks;
 }
 
+void print(const QStringList &masters, QPagedPaintDevice *device)
+{
+    const MacroStore store;
+    const ReportStyle style = ReportStyle::read(device);
+    if (!style.usable) {
+        // Laid out by documents alone, as before there was a direct way.
+        QString sections;
+        for (const QString &master : masters)
+            sections += masterMacroSection(master, noteBlocks(store, master));
+        render(page(sections), device);
+        return;
+    }
+    PageOutput output(device);
+    if (!output.isActive())
+        return;
+    ReportPrinter printer(output, style);
+    for (const QString &master : masters) {
+        printer.heading(master);
+        const QList<MacroStore::Note> notes = store.notes(master);
+        for (const MacroStore::Note &note : notes)
+            printer.note(note.name, shortcutText(note.code), note.text);
+        printer.endSection();
+    }
+    printer.finish();
+    output.finish();
+}
+
 } // namespace
 
 QString textToHtml(const QString &text)
@@ -78,6 +107,11 @@ QString noteBlock(const QString &name, const QString &shortcutText, const QStrin
 QString masterMacroSection(const QString &name, const QString &noteBlocks)
 {
     return SectionTemplate.arg(textToHtml(name), noteBlocks);
+}
+
+QString masterMacroHeading(const QString &name)
+{
+    return masterMacroSection(name, QString()).chopped(1);
 }
 
 QString page(const QString &sections)
@@ -108,9 +142,25 @@ QString allMasterMacrosPage()
     return page(sections);
 }
 
+QString continuedPage(const QString &body, bool continues)
+{
+    return page(continues ? CutBlock + body : body);
+}
+
+void printMasterMacro(const QString &master, QPagedPaintDevice *device)
+{
+    print({master}, device);
+}
+
+void printAllMasterMacros(QPagedPaintDevice *device)
+{
+    print(MacroStore().masters(), device);
+}
+
 void render(const QString &html, QPagedPaintDevice *device)
 {
-    PiecePrinter printer(device);
+    PageOutput output(device);
+    PiecePrinter printer(output);
     const auto print = [&printer](const QString &piece) {
         QTextDocument document;
         setPage(&document, piece);
@@ -119,7 +169,7 @@ void render(const QString &html, QPagedPaintDevice *device)
     const qsizetype bodyStart = PageTemplate.indexOf(QLatin1String("%1"));
     const QStringView head = QStringView(PageTemplate).left(bodyStart);
     const QStringView tail = QStringView(PageTemplate).mid(bodyStart + 2);
-    if (!printer.isActive()) {
+    if (!output.isActive()) {
         return;
     } else if (html.size() < head.size() + tail.size() || !html.startsWith(head) ||
                !html.endsWith(tail)) {
@@ -137,7 +187,7 @@ void render(const QString &html, QPagedPaintDevice *device)
             print(piece);
         }
     }
-    printer.finish();
+    output.finish();
 }
 
 void setPage(QTextDocument *document, const QString &html)

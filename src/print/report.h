@@ -9,6 +9,9 @@ class QTextDocument;
 // store, laid out by QTextDocument.
 namespace Report {
 
+// A report is laid out by documents in pieces of about this many characters of HTML.
+constexpr qsizetype PieceSize = 128 * 1024;
+
 // A value as the report shows it: HTML-escaped, so "<" or "&" print as written, then each line
 // feed turned into a line break.
 QString textToHtml(const QString &text);
@@ -17,6 +20,9 @@ QString textToHtml(const QString &text);
 // markers). Values are raw; each is passed through textToHtml here.
 QString noteBlock(const QString &name, const QString &shortcutText, const QString &text);
 QString masterMacroSection(const QString &name, const QString &noteBlocks);
+// A section's start: its heading and rule. The section is this, its note blocks and a space (the
+// spaces count: a rule followed by two before a note block is read as that note's block).
+QString masterMacroHeading(const QString &name);
 QString page(const QString &sections);
 
 // The hot key as the report shows it: portable text, "" for no hot key.
@@ -26,8 +32,17 @@ QString shortcutText(int code);
 QString masterMacroPage(const QString &master);
 QString allMasterMacrosPage();
 
+// A page for a piece of the report: the first, or one that continues content ending with a
+// rule (it then begins with a stand-in for that rule, see PiecePrinter).
+QString continuedPage(const QString &body, bool continues);
+
 // Loads the page into the document, its headings at the style sheet's size.
 void setPage(QTextDocument *document, const QString &html);
+
+// Prints the report of one master macro, or of all of them, read from the store, onto the
+// device: the pages render() would print of the page built from the store, drawn directly.
+void printMasterMacro(const QString &master, QPagedPaintDevice *device);
+void printAllMasterMacros(QPagedPaintDevice *device);
 
 // Lays the page out and prints it onto the device, a few hundred notes at a time (the time and
 // memory of one whole document grow faster than the report), with the pages the one document

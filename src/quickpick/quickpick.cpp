@@ -7,6 +7,7 @@
 #include "store/macrostore.h"
 #include "store/recentnotes.h"
 #include "store/storesnapshot.h"
+#include "widgets/heaprelease.h"
 
 QuickPick::QuickPick(const MacroStore &store, KeyRegistration &keys, Platform &platform,
                      QObject *parent)
@@ -47,6 +48,9 @@ void QuickPick::open()
     m_popup = new QuickPickPopup(entries(*m_store.snapshot()), RecentNotes::read());
     m_popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::picked);
+    // Its notes, folded copies and rows are freed with it; the heap gives them back once it has
+    // gone entirely.
+    connect(m_popup, &QObject::destroyed, this, &HeapRelease::release, Qt::QueuedConnection);
     m_popup->popUp(m_platform.shortcuts().takeActivationToken());
 }
 
