@@ -29,13 +29,13 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
     connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
     m_engine.setInputAsker(&m_asker);
-    connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(),
-            &NoteEditor::setFillIn);
+    connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.
     connect(&platform.events(), &PlatformEvents::keyboardTokenChanged, this,
             [](const QString &token) { Preferences::saveKeyboardToken(token); });
 
-    m_tray = new TrayController(m_window, m_store, m_live, m_keys, m_window.quitAction());
+    m_tray = new TrayController(
+        m_window, [this] { return m_window.masterNames(); }, m_live, m_keys, m_window.quitAction());
     m_window.setHidesOnClose(true);
     connect(&m_window, &MainWindow::closeRequested, m_tray, &TrayController::keepOnClose);
     connect(&m_window, &MainWindow::unavailableCounted, m_tray, &TrayController::setUnavailable);
@@ -43,19 +43,21 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
             [this](bool locked) { m_tray->setMastersEnabled(!locked); });
     connect(&m_window, &MainWindow::mastersChanged, m_tray, &TrayController::mastersChanged);
     connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showPasteFailure);
-    connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray,
-            &TrayController::showFillInWarning);
+    connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
     connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
     connect(&m_window, &MainWindow::aboutAsked, this, &Application::showAbout);
 
     new ModalScope(&m_window);
     m_boxes = new PendingBoxes(&m_window);
 
-    // Every master macro starts unticked unless the user asked for the last live one.
+    // Every master macro starts unticked unless the user asked for the last live one, which is
+    // read before anything keeps the live one anew.
     const Preferences preferences = Preferences::load();
-    apply(preferences);
+    m_engine.setPreferences(preferences);
+    m_keys.setQuickPickCode(preferences.quickPickShortcut());
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
+    m_live.setRemembered(preferences.tickLastLiveAtStart());
 
     m_window.recovery().offerKept([this](std::function<void()> box) { m_boxes->show(box); });
     if (options.checkForUpdates) {

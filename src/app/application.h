@@ -47,6 +47,9 @@ public:
     TrayController &tray() { return *m_tray; }
     QuickPick &quickPick() { return *m_quickPick; }
 
+    // The user's choices as they stand now, for the engine, the hot keys and the live master
+    // macro (at start, and after the Preferences).
+    void apply(const Preferences &preferences);
     // The window at start: shown, or only the tray icon.
     void showAtStart(bool inTray);
     // An end from outside (a log-out, SIGTERM) asks nothing: an edit still pending is kept for
@@ -58,7 +61,6 @@ public Q_SLOTS:
     void restore();
 
 private:
-    void apply(const Preferences &preferences);
     void editPreferences();
     void showAbout();
     // A box the program shows of its own accord: said in the tray now, shown once the user

@@ -8,8 +8,7 @@
 #include <QPrintPreviewDialog>
 #include <QTreeWidget>
 
-FileCommands::FileCommands(QWidget *window, QTreeWidget *tree, MacroStore &store,
-                           Dialogs &dialogs)
+FileCommands::FileCommands(QWidget *window, QTreeWidget *tree, MacroStore &store, Dialogs &dialogs)
     : m_window(window), m_tree(tree), m_store(store), m_dialogs(dialogs)
 {
 }
@@ -25,14 +24,14 @@ void FileCommands::print(bool all)
     {
         QPrintPreviewDialog preview;
         QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, m_window,
-                         [this, all](QPrinter *printer) { render(all, printer); });
+                         [this, all](QPrinter *printer) { printOnto(all, printer); });
         preview.exec();
     }
     // The preview's pages are gone, but not from the process's memory unless given back.
     HeapRelease::release();
 }
 
-void FileCommands::render(bool all, QPrinter *printer)
+void FileCommands::printOnto(bool all, QPrinter *printer)
 {
     if (all) {
         printer->setDocName(tr("Keyquill - All Master Macros"));

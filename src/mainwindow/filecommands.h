@@ -18,12 +18,11 @@ public:
     FileCommands(QWidget *window, QTreeWidget *tree, MacroStore &store, Dialogs &dialogs);
 
     void exportMasters();
-    // The master macro of the selected row, or every one.
+    // The master macro of the selected row, or every one: in a preview, or onto `printer`.
     void print(bool all);
+    void printOnto(bool all, QPrinter *printer);
 
 private:
-    void render(bool all, QPrinter *printer);
-
     QWidget *m_window;
     QTreeWidget *m_tree;
     MacroStore &m_store;

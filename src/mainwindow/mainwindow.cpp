@@ -24,8 +24,8 @@
 #include <QToolBar>
 #include <QUrl>
 
-MainWindow::MainWindow(MacroStore &store, LiveMaster &live, KeyRegistration &keys,
-                       Dialogs *dialogs, QWidget *parent)
+MainWindow::MainWindow(MacroStore &store, LiveMaster &live, KeyRegistration &keys, Dialogs *dialogs,
+                       QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
       m_ownDialogs(dialogs ? nullptr : std::make_unique<Dialogs>()),
       m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_store(store), m_live(live), m_keys(keys)
@@ -111,10 +111,11 @@ void MainWindow::createActionsAndMenus()
         make(tree, {}, tr("&Export Master Macro"), [files] { files->exportMasters(); });
     QAction *importAction =
         make(tree, {}, tr("&Import Master Macro"), [&commands] { commands.import(); });
-    QAction *print = make(tree, {}, tr("&Print Master Macro"), [files] { files->print(false); },
-                          tr("Ctrl+P"));
-    QAction *printAll = make(tree, {}, tr("&Print All Master Macros"),
-                             [files] { files->print(true); }, tr("Ctrl+Alt+P"));
+    QAction *print = make(
+        tree, {}, tr("&Print Master Macro"), [files] { files->print(false); }, tr("Ctrl+P"));
+    QAction *printAll = make(
+        tree, {}, tr("&Print All Master Macros"), [files] { files->print(true); },
+        tr("Ctrl+Alt+P"));
     // Quits whatever refuses to close: every window of a program in the tray does.
     m_quitAction = make(this, {}, tr("&Quit"), [this] { quit(); });
     QAction *addMaster = make(tree, m_items->masterIcon(), tr("Add Master Macro"),
@@ -177,6 +178,14 @@ void MainWindow::quit()
 void MainWindow::on_btnExpand_clicked()
 {
     ui->expandable->setVisible(false);
+}
+
+QStringList MainWindow::masterNames() const
+{
+    QStringList names;
+    for (int i = 0; i < ui->treeMacros->topLevelItemCount(); ++i)
+        names << ui->treeMacros->topLevelItem(i)->text(0);
+    return names;
 }
 
 QTreeWidgetItem *MainWindow::masterItem(const QString &name) const

@@ -44,6 +44,8 @@ public:
     StoreFollower &follower() { return *m_follower; }
     EditRecovery &recovery() { return *m_recovery; }
     QAction *quitAction() const { return m_quitAction; }
+    // The master macros as the tree lists them.
+    QStringList masterNames() const;
     // A close only hides (closeRequested()): the tray keeps the program.
     void setHidesOnClose(bool hides) { m_hidesOnClose = hides; }
 

@@ -2,8 +2,6 @@
 
 #include "engine/keyregistration.h"
 #include "engine/livemaster.h"
-#include "store/macrostore.h"
-#include "store/storesnapshot.h"
 #include "tray/trayicon.h"
 #include "tray/xembedtraywatch.h"
 
@@ -11,9 +9,9 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 
-TrayController::TrayController(QMainWindow &window, const MacroStore &store, LiveMaster &live,
-                               KeyRegistration &keys, QAction *quit)
-    : QObject(&window), m_window(window), m_store(store), m_live(live), m_keys(keys),
+TrayController::TrayController(QMainWindow &window, std::function<QStringList()> masters,
+                               LiveMaster &live, KeyRegistration &keys, QAction *quit)
+    : QObject(&window), m_window(window), m_masters(std::move(masters)), m_live(live), m_keys(keys),
       m_tray(new TrayIcon(window.windowIcon(), quit, &window)),
       m_xembedTray(new XEmbedTrayWatch(this))
 {
@@ -21,6 +19,7 @@ TrayController::TrayController(QMainWindow &window, const MacroStore &store, Liv
     connect(m_tray, &TrayIcon::activated, this, &TrayController::toggleWindow);
     connect(m_tray, &TrayIcon::masterChosen, this, &TrayController::choose);
     connect(&m_live, &LiveMaster::liveChanged, this, &TrayController::syncMasters);
+    connect(&m_live, &LiveMaster::liveChanged, this, &TrayController::showLive);
     connect(&m_keys, &KeyRegistration::changed, this, &TrayController::showLive);
     m_mastersSync.setSingleShot(true);
     m_mastersSync.setInterval(0);
@@ -44,10 +43,7 @@ void TrayController::mastersChanged()
 
 void TrayController::syncMasters()
 {
-    QStringList masters;
-    for (const StoreSnapshot::Master &master : m_store.snapshot()->masters())
-        masters << master.name;
-    m_tray->showMasters(masters, m_live.name());
+    m_tray->showMasters(m_masters(), m_live.name());
 }
 
 void TrayController::showLive()

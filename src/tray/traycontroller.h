@@ -1,12 +1,13 @@
 #pragma once
 
+#include <functional>
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 class KeyRegistration;
 class LiveMaster;
-class MacroStore;
 class QAction;
 class QMainWindow;
 class TrayIcon;
@@ -21,8 +22,9 @@ class TrayController final : public QObject
     Q_OBJECT
 
 public:
-    // The master macros listed are those of `store`, in its order. All must outlive this.
-    TrayController(QMainWindow &window, const MacroStore &store, LiveMaster &live,
+    // The master macros listed are those `masters` gives, in its order (the tree's). All must
+    // outlive this.
+    TrayController(QMainWindow &window, std::function<QStringList()> masters, LiveMaster &live,
                    KeyRegistration &keys, QAction *quit);
 
     // Called for a close of the window, which is then to be ignored: hides the window, or
@@ -57,7 +59,7 @@ private:
     void takeWindowIntoTray();
 
     QMainWindow &m_window;
-    const MacroStore &m_store;
+    std::function<QStringList()> m_masters;
     LiveMaster &m_live;
     KeyRegistration &m_keys;
     TrayIcon *m_tray;

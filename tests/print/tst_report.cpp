@@ -1,5 +1,7 @@
 // The printed report: its HTML, its layout, its pages drawn directly as the document layout
 // prints them, and printing from the main window.
+#include "app/application.h"
+#include "mainwindow/filecommands.h"
 #include "mainwindow/mainwindow.h"
 #include "print/report.h"
 #include "print/reportprinter.h"
@@ -18,12 +20,6 @@
 #include <QTextDocument>
 #include <QTextTable>
 #include <QTreeWidget>
-
-struct MainWindowTester
-{
-    static void printOne(MainWindow &w, QPrinter *p) { w.generateMasterMacroPP(p); }
-    static void printAll(MainWindow &w, QPrinter *p) { w.generateAllMasterMacrosPP(p); }
-};
 
 namespace {
 
@@ -297,16 +293,18 @@ private Q_SLOTS:
         }
         store.sync();
         FakePlatform platform;
-        MainWindow window(platform);
+        Application program(platform.platform(), nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
+        FileCommands files(&window, tree, program.store(), window.dialogs());
         QPrinter printer; // as the preview dialog has it
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_out.filePath(QStringLiteral("report.pdf")));
         if (select.isEmpty()) {
-            MainWindowTester::printAll(window, &printer);
+            files.printOnto(true, &printer);
         } else {
             tree->setCurrentItem(tree->findItems(select, Qt::MatchExactly | Qt::MatchRecursive)[0]);
-            MainWindowTester::printOne(window, &printer);
+            files.printOnto(false, &printer);
         }
         const QList<Page> pages = pdfPages(printer.outputFileName());
         QVERIFY2(!pages.isEmpty(), "pdftotext (poppler-utils) did not run");

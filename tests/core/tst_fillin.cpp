@@ -1,13 +1,11 @@
 // Placeholders filled in without a window: a fixed clock and locale, a clipboard that counts its
-// reads, notes that include each other (ten wide, too), and inputs answered or cancelled; and a
-// press that reads the clipboard only for a note that asks for it.
-#include "support/fakeplatform.h"
-
+// reads, notes that include each other (ten wide, too), inputs answered or cancelled, and keys
+// pressed where they stand.
 #include "core/fillin.h"
-#include "hotkeys/hotkeycontroller.h"
-#include "store/preferences.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(FillIn::KeyAt)
 
 class TestFillIn final : public QObject
 {
@@ -129,49 +127,38 @@ private Q_SLOTS:
         for (const QString &warning : result.warnings)
             QVERIFY(warning.size() < 200); // the tray's tool tip shows them
         QCOMPARE(clipboardReads, expected.contains("copied") ? 1 : 0); // at most one round trip
+        QCOMPARE(fillIn.inputs(text, name), asked); // what is asked before it is queued
     }
 
-    void pressReadsClipboardOnlyWhenAsked_data()
+    // {{key:...}} stands for a key pressed where it stands: nothing of it is in the text.
+    void keysWhereTheyStand_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("pasted");
-        QTest::newRow("not asked") << "{{date:yyyy}} {{{{clipboard}}"
-                                   << "2026 {{clipboard}}";
-        QTest::newRow("its own") << "[{{clipboard}}]"
-                                 << "[copied]";
-        QTest::newRow("a note it includes") << "{{note:sig}}{{note:sig}}"
-                                            << "-- copied-- copied";
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QList<FillIn::KeyAt>>("keys");
+        QTest::newRow("between and after")
+            << "ab{{key:Left}}c{{key:Tab}}"
+            << "abc" << QList<FillIn::KeyAt>{{2, Qt::Key_Left}, {3, Qt::Key_Tab}};
+        QTest::newRow("from a note it includes")
+            << "<{{note:keys}}>"
+            << "<xy>" << QList<FillIn::KeyAt>{{2, Qt::Key_Return}, {3, Qt::Key_Backspace}};
+        QTest::newRow("unknown key as written")
+            << "{{key:Hyper}}{{key:}}"
+            << "{{key:Hyper}}{{key:}}" << QList<FillIn::KeyAt>{};
     }
-    void pressReadsClipboardOnlyWhenAsked()
+    void keysWhereTheyStand()
     {
         QFETCH(QString, text);
-        QFETCH(QString, pasted);
-        FakePlatform platform;
-        HotKeyController keys(platform);
-        keys.setTiming({0, 0, 2000});
-        Preferences preferences;
-        preferences.setExpandPlaceholders(true);
-        keys.setPreferences(preferences);
-        QHash<QString, int> lookups;
-        keys.setNotes([](int) { return QString("note"); },
-                      [&lookups](const QString &name, QString *found) {
-                          ++lookups[name];
-                          *found = "-- {{clipboard}}";
-                          return name == "sig";
-                      });
-        const int code = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
-        keys.activate("M", {code}, [text](int, QString *found) {
-            *found = text;
-            return true;
+        QFETCH(QString, expected);
+        QFETCH(QList<FillIn::KeyAt>, keys);
+        FillIn fillIn(QDateTime(), {});
+        fillIn.setNotes([](const QString &name, QString *found) {
+            *found = "x{{key:Return}}y{{key:Backspace}}";
+            return name == "keys";
         });
-        QGuiApplication::clipboard()->setText("copied");
-        platform.press(code);
-        QTRY_COMPARE(platform.pasted.size(), 1);
-        QCOMPARE(platform.clipboardReads, pasted.contains("copied") ? 1 : 0);
-        QCOMPARE(
-            platform.pasted.first().replace(QString::number(QDate::currentDate().year()), "2026"),
-            pasted);
-        QCOMPARE(lookups.value("sig"), text.contains("sig") ? 1 : 0); // once for the delivery
+        const FillIn::Result result = fillIn.expand(text);
+        QCOMPARE(result.text, expected);
+        QCOMPARE(result.keys, keys);
     }
 };
 
