@@ -348,12 +348,17 @@ QString FillIn::date(const QString &argument) const
 // The keys a phrase of another program may press, by Qt's names; 0 for any other.
 int FillIn::keyNamed(QStringView name)
 {
-    static const QHash<QString, int> keys{
-        {QStringLiteral("Left"), Qt::Key_Left},           {QStringLiteral("Right"), Qt::Key_Right},
-        {QStringLiteral("Up"), Qt::Key_Up},               {QStringLiteral("Down"), Qt::Key_Down},
-        {QStringLiteral("Home"), Qt::Key_Home},           {QStringLiteral("End"), Qt::Key_End},
-        {QStringLiteral("Return"), Qt::Key_Return},       {QStringLiteral("Enter"), Qt::Key_Return},
-        {QStringLiteral("Tab"), Qt::Key_Tab},             {QStringLiteral("Backspace"), Qt::Key_Backspace},
-        {QStringLiteral("Delete"), Qt::Key_Delete},       {QStringLiteral("Escape"), Qt::Key_Escape}};
+    static const QHash<QString, int> keys{{QStringLiteral("Left"), Qt::Key_Left},
+                                          {QStringLiteral("Right"), Qt::Key_Right},
+                                          {QStringLiteral("Up"), Qt::Key_Up},
+                                          {QStringLiteral("Down"), Qt::Key_Down},
+                                          {QStringLiteral("Home"), Qt::Key_Home},
+                                          {QStringLiteral("End"), Qt::Key_End},
+                                          {QStringLiteral("Return"), Qt::Key_Return},
+                                          {QStringLiteral("Enter"), Qt::Key_Return},
+                                          {QStringLiteral("Tab"), Qt::Key_Tab},
+                                          {QStringLiteral("Backspace"), Qt::Key_Backspace},
+                                          {QStringLiteral("Delete"), Qt::Key_Delete},
+                                          {QStringLiteral("Escape"), Qt::Key_Escape}};
     return keys.value(name.toString());
 }

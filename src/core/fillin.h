@@ -11,9 +11,9 @@
 // Fills in the placeholders of a note's text as it is delivered: {{date}}, {{time}},
 // {{date:FORMAT}} and {{date:FORMAT:+3d}} (d, w, M), {{clipboard}}, {{cursor}}, {{input:Label}},
 // {{note:Name}}, {{key:Name}} (Left, Right, Up, Down, Home, End, Return, Tab, Backspace, Delete,
-// Escape: pressed where it stands); "{{{{" stands for a literal "{{", a "{" before a placeholder is text, and
-// anything else is left as written. Knows nothing of windows or the clock: what it needs is
-// handed in, so that it can be tried on its own.
+// Escape: pressed where it stands); "{{{{" stands for a literal "{{", a "{" before a placeholder is
+// text, and anything else is left as written. Knows nothing of windows or the clock: what it needs
+// is handed in, so that it can be tried on its own.
 class FillIn final
 {
 public:

@@ -128,16 +128,15 @@ void Delivery::erase()
         return;
     }
     --m_eraseLeft;
-    m_registry.sendStroke(Qt::Key_Backspace,
-                          [this, alive = std::weak_ptr<const bool>(m_alive)](const QString &failure) {
-                              if (alive.expired())
-                                  return;
-                              if (!failure.isEmpty())
-                                  fail(failure);
-                              else
-                                  QMetaObject::invokeMethod(this, &Delivery::erase,
-                                                            Qt::QueuedConnection);
-                          });
+    m_registry.sendStroke(Qt::Key_Backspace, [this, alive = std::weak_ptr<const bool>(m_alive)](
+                                                 const QString &failure) {
+        if (alive.expired())
+            return;
+        if (!failure.isEmpty())
+            fail(failure);
+        else
+            QMetaObject::invokeMethod(this, &Delivery::erase, Qt::QueuedConnection);
+    });
 }
 
 void Delivery::sendPiece()
@@ -188,16 +187,16 @@ void Delivery::pressKeys(QList<int> keys)
         return;
     }
     const int key = keys.takeFirst();
-    m_registry.sendStroke(key, [this, keys, alive = std::weak_ptr<const bool>(m_alive)](
-                                   const QString &failure) {
-        if (alive.expired())
-            return;
-        if (!failure.isEmpty())
-            fail(failure);
-        else
-            QMetaObject::invokeMethod(this, [this, keys] { pressKeys(keys); },
-                                      Qt::QueuedConnection);
-    });
+    m_registry.sendStroke(
+        key, [this, keys, alive = std::weak_ptr<const bool>(m_alive)](const QString &failure) {
+            if (alive.expired())
+                return;
+            if (!failure.isEmpty())
+                fail(failure);
+            else
+                QMetaObject::invokeMethod(
+                    this, [this, keys] { pressKeys(keys); }, Qt::QueuedConnection);
+        });
 }
 
 // The text stays on the clipboard for the user to paste by hand; nothing is put back then.
@@ -224,14 +223,14 @@ void Delivery::moveCaret()
         return;
     }
     --m_caretLeft;
-    m_registry.sendStroke(Qt::Key_Left, [this, alive = std::weak_ptr<const bool>(m_alive)](
-                                            const QString &failure) {
-        if (alive.expired())
-            return;
-        if (!failure.isEmpty())
-            m_caretLeft = 0;
-        QMetaObject::invokeMethod(this, &Delivery::moveCaret, Qt::QueuedConnection);
-    });
+    m_registry.sendStroke(
+        Qt::Key_Left, [this, alive = std::weak_ptr<const bool>(m_alive)](const QString &failure) {
+            if (alive.expired())
+                return;
+            if (!failure.isEmpty())
+                m_caretLeft = 0;
+            QMetaObject::invokeMethod(this, &Delivery::moveCaret, Qt::QueuedConnection);
+        });
 }
 
 void Delivery::end()

@@ -79,9 +79,8 @@ void KeyRegistration::hold(const QList<int> &codes)
     }
     for (const auto &shortcut : m_held) {
         const int code = shortcut->shortcut()[0].toCombined();
-        connect(shortcut.get(), &GlobalShortcut::activated, this, [this, code] {
-            Q_EMIT pressed(code);
-        });
+        connect(shortcut.get(), &GlobalShortcut::activated, this,
+                [this, code] { Q_EMIT pressed(code); });
         connect(shortcut.get(), &GlobalShortcut::registrationChanged, this,
                 &KeyRegistration::reportUnavailable);
     }
@@ -110,11 +109,11 @@ void KeyRegistration::reportUnavailable()
 {
     // A hot key another program holds may be let go of any time: asked for again until then.
     const bool quickPickRefused = !quickPickRefusal().isEmpty();
-    const bool refused = quickPickRefused ||
-                         (m_registry.hasBackend() &&
-                          std::any_of(m_held.cbegin(), m_held.cend(), [](const auto &shortcut) {
-                              return !shortcut->isRegistered();
-                          }));
+    const bool refused =
+        quickPickRefused || (m_registry.hasBackend() &&
+                             std::any_of(m_held.cbegin(), m_held.cend(), [](const auto &shortcut) {
+                                 return !shortcut->isRegistered();
+                             }));
     if (refused && !m_retry.isActive())
         m_retry.start();
     else if (!refused)

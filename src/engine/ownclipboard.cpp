@@ -14,5 +14,4 @@ void OwnClipboard::putOver(const QString &text, const QString &before)
 {
     m_ours = text.isNull() ? QStringLiteral("") : text;
     m_under = before; // read through user(): never a text of ours
-
 }

@@ -20,10 +20,7 @@ class NoShortcuts final : public ShortcutService
 {
 public:
     explicit NoShortcuts(const QString &why) : m_why(why) {}
-    QString description() const override
-    {
-        return tr("Hot keys cannot work here: %1.").arg(m_why);
-    }
+    QString description() const override { return tr("Hot keys cannot work here: %1.").arg(m_why); }
     std::unique_ptr<ShortcutBackend> createShortcutBackend(ShortcutBackend::Handlers) override
     {
         return nullptr;

@@ -134,7 +134,7 @@ void ShortcutRegistry::sendStroke(int stroke, KeyOutput::Done done)
     }
     // The desktop may answer after this registry went (the program is ending).
     m_keys.sendStroke(stroke, [this, alive = std::weak_ptr<const bool>(m_alive),
-                                   done = std::move(done)](const QString &failure) {
+                               done = std::move(done)](const QString &failure) {
         if (!alive.expired() && m_backend)
             m_backend->resumePasteGrabs();
         done(failure);
@@ -147,7 +147,7 @@ void ShortcutRegistry::typeText(const QString &text, KeyOutput::Done done)
         m_backend->suspendTypingGrabs();
     m_typing = true;
     m_keys.typeText(text, [this, alive = std::weak_ptr<const bool>(m_alive),
-                               done = std::move(done)](const QString &failure) {
+                           done = std::move(done)](const QString &failure) {
         if (!alive.expired()) {
             m_typing = false;
             if (m_backend)

@@ -34,9 +34,8 @@ bool EditRecovery::settle(QWidget *window)
 
 void EditRecovery::keep()
 {
-    if (m_editor.isDirty() && !UnsavedEdit{m_editor.master(), m_editor.note(), m_editor.code(),
-                                           m_editor.text()}
-                                   .keep())
+    if (m_editor.isDirty() &&
+        !UnsavedEdit{m_editor.master(), m_editor.note(), m_editor.code(), m_editor.text()}.keep())
         qWarning("Keyquill: the unsaved changes to the Note \"%s\" could not be kept in %s",
                  qPrintable(m_editor.note()), qPrintable(UnsavedEdit::fileName()));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <functional>
+#include <QCoreApplication>
 
 class CheckTreeWidget;
 class Dialogs;

@@ -70,7 +70,8 @@ void QuickPick::picked(const QString &master, const QString &note)
 // program, the delivery's own wait has to do.
 void QuickPick::deliverOnceFocusIsBack()
 {
-    if (m_platform.focus().focusedWindowClass() != m_focused && m_sincePick.elapsed() < FocusWaitMs) {
+    if (m_platform.focus().focusedWindowClass() != m_focused &&
+        m_sincePick.elapsed() < FocusWaitMs) {
         m_focusPoll.start();
         return;
     }

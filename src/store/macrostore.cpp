@@ -1,8 +1,8 @@
 #include "macrostore.h"
 
 #include "store/preferences.h"
-#include "store/storesnapshot.h"
 #include "store/storemirror.h"
+#include "store/storesnapshot.h"
 #include "store/storewrite.h"
 
 #include <QDateTime>
@@ -383,7 +383,8 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
     }
     write.copyGroup(from, to);
     write.settings().remove(from);
-    return followed(write.commit(), before, isMaster ? QStringList{master, newName} : QStringList{master});
+    return followed(write.commit(), before,
+                    isMaster ? QStringList{master, newName} : QStringList{master});
 }
 
 bool MacroStore::remove(const QString &master, const QString &note)

@@ -53,10 +53,10 @@ StoreSnapshot StoreSnapshot::with(const QString &master, const QList<Note> &note
     else if (it != m_positions.constEnd())
         masters[*it].notes = notes;
     else if (!gone) // where a reading of the file would put it: the settings layer sorts names
-        masters.insert(std::lower_bound(masters.cbegin(), masters.cend(), master,
-                                        [](const Master &one, const QString &name) {
-                                            return one.name < name;
-                                        }) - masters.cbegin(),
+        masters.insert(std::lower_bound(
+                           masters.cbegin(), masters.cend(), master,
+                           [](const Master &one, const QString &name) { return one.name < name; }) -
+                           masters.cbegin(),
                        {master, notes});
     return StoreSnapshot(std::move(masters), stamp);
 }

@@ -3,10 +3,10 @@
 #include "hotkeys/clipboardaccess.h"
 #include "hotkeys/focustracker.h"
 #include "hotkeys/keyoutput.h"
-#include "hotkeys/shortcutservice.h"
 #include "hotkeys/portal/kwinfocuswatch.h"
 #include "hotkeys/portal/portalkeysender.h"
 #include "hotkeys/portal/wlclipboard.h"
+#include "hotkeys/shortcutservice.h"
 
 #include <QHash>
 #include <QPointer>
