@@ -41,7 +41,6 @@ public:
     // different lent characters a second; xterm keeps up with it on a machine loaded beyond its
     // cores.
     static constexpr int RelendMs = 100;
-    static constexpr int GiveBackMs = 1500;
 
     // Lends its keys through `lent`, which must outlive it.
     X11Typist(const QByteArray &displayName, X11LentKeys &lent, QObject *parent = nullptr);
@@ -80,7 +79,6 @@ private:
     void lend(const QList<qsizetype> &places);
     void press(uint8_t keycode, bool shift);
     void finish(const QString &failure);
-    void giveBack();
 
     QByteArray m_displayName;
     X11LentKeys &m_lent;
@@ -97,5 +95,4 @@ private:
     std::unique_ptr<X11TargetPing> m_ping;
     QList<Place> m_places; // those of the spare keycodes, lent or not, the key's two together
     QTimer m_tick;
-    QTimer m_giveBack;
 };
