@@ -2,6 +2,8 @@
 
 #include "exchange/exportdlg.h"
 #include "print/report.h"
+#include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "widgets/heaprelease.h"
 
 #include <QPrinter>
@@ -35,7 +37,7 @@ void FileCommands::printOnto(bool all, QPrinter *printer)
 {
     if (all) {
         printer->setDocName(tr("Keyquill - All Master Macros"));
-        Report::printAllMasterMacros(printer);
+        Report::printAllMasterMacros(*m_store.snapshot(), printer);
         return;
     }
     // A selected note prints its whole master macro.
@@ -46,5 +48,5 @@ void FileCommands::printOnto(bool all, QPrinter *printer)
     const QString master = item->parent() ? item->parent()->text(0) : item->text(0);
     // The name the print queue shows for the job.
     printer->setDocName(tr("Keyquill - %1").arg(master));
-    Report::printMasterMacro(master, printer);
+    Report::printMasterMacro(*m_store.snapshot(), master, printer);
 }

@@ -6,6 +6,7 @@
 #include "print/report.h"
 #include "print/reportprinter.h"
 #include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "support/fakeplatform.h"
 #include "support/testenv.h"
 
@@ -177,8 +178,8 @@ private Q_SLOTS:
         TestEnvironment::writeMasterMacro("Empty");
         const QString work =
             "Work\n\nContent: 1 Main St\nShortuct:\n Ctrl+A\n \nNote name:\n Address\n\n";
-        QCOMPARE(plainText(Report::masterMacroPage("Work")), work);
-        QCOMPARE(plainText(Report::allMasterMacrosPage()),
+        QCOMPARE(plainText(Report::masterMacroPage(*MacroStore().snapshot(), "Work")), work);
+        QCOMPARE(plainText(Report::allMasterMacrosPage(*MacroStore().snapshot())),
                  "Beta\n\nContent: beta text\nShortuct:\n \n \nNote name:\n b1\n\n\nEmpty\n\n" +
                      work);
     }
@@ -260,9 +261,11 @@ private Q_SLOTS:
             return pageImages(printer.outputFileName(), 50);
         };
         const QList<QByteArray> laidOut = print("document", [](QPagedPaintDevice *printer) {
-            Report::render(Report::allMasterMacrosPage(), printer);
+            Report::render(Report::allMasterMacrosPage(*MacroStore().snapshot()), printer);
         });
-        const QList<QByteArray> drawn = print("drawn", &Report::printAllMasterMacros);
+        const QList<QByteArray> drawn = print("drawn", [](QPagedPaintDevice *printer) {
+            Report::printAllMasterMacros(*MacroStore().snapshot(), printer);
+        });
         QVERIFY2(laidOut.size() > 2, "pdftoppm (poppler-utils) did not run");
         QCOMPARE(drawn.size(), laidOut.size());
         for (qsizetype i = 0; i < drawn.size(); ++i)
@@ -321,7 +324,7 @@ private Q_SLOTS:
         wholePrinter.setOutputFormat(QPrinter::PdfFormat);
         wholePrinter.setOutputFileName(m_out.filePath(QStringLiteral("whole.pdf")));
         QTextDocument whole;
-        Report::setPage(&whole, Report::allMasterMacrosPage());
+        Report::setPage(&whole, Report::allMasterMacrosPage(*MacroStore().snapshot()));
         whole.documentLayout()->setPaintDevice(&wholePrinter);
         whole.setPageSize(QSizeF(wholePrinter.width(), wholePrinter.height()));
         whole.print(&wholePrinter);
