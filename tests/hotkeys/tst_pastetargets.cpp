@@ -215,7 +215,8 @@ private Q_SLOTS:
         const QString text = typing ? TypedText : Text;
         const unsigned long second = ctrlShift ? XK_Shift_L : XK_Alt_L;
         TestEnvironment::writeNote(
-            Master, "note", ctrlShift ? (Qt::CTRL | Qt::SHIFT | Qt::Key_1).toCombined() : NoteCode, text);
+            Master, "note", ctrlShift ? (Qt::CTRL | Qt::SHIFT | Qt::Key_1).toCombined() : NoteCode,
+            text);
         Preferences preferences;
         preferences.setRestoreClipboard(restore);
         if (typing) { // the terminals by name, the Qt field as every other program
