@@ -5,11 +5,13 @@
 // reference: before the first round). Offscreen unless QT_QPA_PLATFORM says otherwise.
 // Prints the figures; it never passes or fails on time.
 #include "benchutil.h"
-#include "hotkeys/hotkeycontroller.h"
+#include "engine/keyregistration.h"
+#include "hotkeys/shortcutregistry.h"
 #include "quickpick/quickpick.h"
 #include "quickpick/quickpickpopup.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
+#include "store/storesnapshot.h"
 #include "support/fakeplatform.h"
 #include "support/testenv.h"
 
@@ -49,17 +51,17 @@ int main(int argc, char *argv[])
     const int key = (Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined();
     MacroStore store;
     FakePlatform platform;
-    HotKeyController hotKeys(platform);
-    Preferences preferences;
-    preferences.setQuickPickShortcut(key);
-    hotKeys.setPreferences(preferences);
-    QuickPick pick(store, hotKeys, platform);
-    std::printf("notes in the store: %lld\n", qlonglong(QuickPick::entries(store).size()));
+    ShortcutRegistry registry(platform, platform);
+    KeyRegistration keys(platform, registry);
+    keys.setQuickPickCode(key);
+    QuickPick pick(store, keys, platform.platform());
+    std::printf("notes in the store: %lld\n", qlonglong(store.snapshot()->noteCount()));
 
     // The parts of opening: the store read, then the folding.
     Bench::measure(
-        "read every note", 9, [&](int) { QuickPick::entries(store); }, [](int) {});
-    const QList<NoteMatcher::Entry> entries = QuickPick::entries(store);
+        "read every note", 9, [&](int) { QuickPick::entries(*MacroStore().snapshot()); },
+        [](int) {});
+    const QList<NoteMatcher::Entry> entries = QuickPick::entries(*store.snapshot());
     Bench::measure(
         "fold every note", 9, [&](int) { NoteMatcher matcher(entries); }, [](int) {});
 

@@ -17,6 +17,7 @@
 #include "print/report.h"
 #include "print/reportstyle.h"
 #include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "widgets/heaprelease.h"
 
 #include <cstdio>
@@ -318,13 +319,14 @@ int runOne(int notes, bool oneMaster, const QString &way)
     if (floorWay) {
         drawFloor(&printer, floor.pages(), way == QLatin1String("glyphs"));
     } else if (way == QLatin1String("document")) {
-        Report::render(oneMaster ? Report::masterMacroPage(masters.first())
-                                 : Report::allMasterMacrosPage(),
+        Report::render(oneMaster
+                           ? Report::masterMacroPage(*MacroStore().snapshot(), masters.first())
+                           : Report::allMasterMacrosPage(*MacroStore().snapshot()),
                        &printer);
     } else if (oneMaster) {
-        Report::printMasterMacro(masters.first(), &printer);
+        Report::printMasterMacro(*MacroStore().snapshot(), masters.first(), &printer);
     } else {
-        Report::printAllMasterMacros(&printer);
+        Report::printAllMasterMacros(*MacroStore().snapshot(), &printer);
     }
     const qint64 totalMs = timer.elapsed();
     const double cpuMs = double(std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC;
@@ -358,8 +360,9 @@ int previewRounds(int notes)
         double open = 0;
         {
             QPrintPreviewDialog preview;
-            QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
-                             [](QPrinter *printer) { Report::printAllMasterMacros(printer); });
+            QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, [](QPrinter *printer) {
+                Report::printAllMasterMacros(*MacroStore().snapshot(), printer);
+            });
             preview.show();
             QCoreApplication::processEvents();
             open = rssMiB();

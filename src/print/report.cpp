@@ -5,6 +5,7 @@
 #include "reportprinter.h"
 #include "reportstyle.h"
 #include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "widgets/headingsize.h"
 
 #include <QKeySequence>
@@ -53,19 +54,24 @@ qsizetype nextCut(QStringView body, qsizetype from)
     return cut < 0 ? body.size() : cut;
 }
 
-// The note blocks of one master macro, in store order.
-QString noteBlocks(const MacroStore &store, const QString &master)
+// The notes of `master` in store order; none where the store has no such master macro.
+const QList<MacroStore::Note> &notesOf(const StoreSnapshot &store, const QString &master)
+{
+    static const QList<MacroStore::Note> none;
+    const StoreSnapshot::Master *found = store.master(master);
+    return found ? found->notes : none;
+}
+
+QString noteBlocks(const StoreSnapshot &store, const QString &master)
 {
     QString blocks;
-    const QList<MacroStore::Note> notes = store.notes(master);
-    for (const MacroStore::Note &note : notes)
+    for (const MacroStore::Note &note : notesOf(store, master))
         blocks += noteBlock(note.name, shortcutText(note.code), note.text);
     return blocks;
 }
 
-void print(const QStringList &masters, QPagedPaintDevice *device)
+void print(const StoreSnapshot &store, const QStringList &masters, QPagedPaintDevice *device)
 {
-    const MacroStore store;
     const ReportStyle style = ReportStyle::read(device);
     if (!style.usable) {
         // Laid out by documents alone, as before there was a direct way.
@@ -81,8 +87,7 @@ void print(const QStringList &masters, QPagedPaintDevice *device)
     ReportPrinter printer(output, style);
     for (const QString &master : masters) {
         printer.heading(master);
-        const QList<MacroStore::Note> notes = store.notes(master);
-        for (const MacroStore::Note &note : notes)
+        for (const MacroStore::Note &note : notesOf(store, master))
             printer.note(note.name, shortcutText(note.code), note.text);
         printer.endSection();
     }
@@ -126,19 +131,16 @@ QString shortcutText(int code)
     return QKeySequence(code, 0, 0, 0).toString(QKeySequence::PortableText);
 }
 
-QString masterMacroPage(const QString &master)
+QString masterMacroPage(const StoreSnapshot &store, const QString &master)
 {
-    const MacroStore store;
     return page(masterMacroSection(master, noteBlocks(store, master)));
 }
 
-QString allMasterMacrosPage()
+QString allMasterMacrosPage(const StoreSnapshot &store)
 {
-    const MacroStore store;
     QString sections;
-    const QStringList masters = store.masters();
-    for (const QString &master : masters)
-        sections += masterMacroSection(master, noteBlocks(store, master));
+    for (const StoreSnapshot::Master &master : store.masters())
+        sections += masterMacroSection(master.name, noteBlocks(store, master.name));
     return page(sections);
 }
 
@@ -147,14 +149,17 @@ QString continuedPage(const QString &body, bool continues)
     return page(continues ? CutBlock + body : body);
 }
 
-void printMasterMacro(const QString &master, QPagedPaintDevice *device)
+void printMasterMacro(const StoreSnapshot &store, const QString &master, QPagedPaintDevice *device)
 {
-    print({master}, device);
+    print(store, {master}, device);
 }
 
-void printAllMasterMacros(QPagedPaintDevice *device)
+void printAllMasterMacros(const StoreSnapshot &store, QPagedPaintDevice *device)
 {
-    print(MacroStore().masters(), device);
+    QStringList masters;
+    for (const StoreSnapshot::Master &master : store.masters())
+        masters << master.name;
+    print(store, masters, device);
 }
 
 void render(const QString &html, QPagedPaintDevice *device)

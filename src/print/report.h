@@ -4,6 +4,7 @@
 
 class QPagedPaintDevice;
 class QTextDocument;
+class StoreSnapshot;
 
 // The printed reference of master macros: HTML built from three fixed templates and the macro
 // store, laid out by QTextDocument.
@@ -28,9 +29,9 @@ QString page(const QString &sections);
 // The hot key as the report shows it: portable text, "" for no hot key.
 QString shortcutText(int code);
 
-// Whole pages read from the store: one master macro, or all of them in store order.
-QString masterMacroPage(const QString &master);
-QString allMasterMacrosPage();
+// Whole pages of the store: one master macro, or all of them in store order.
+QString masterMacroPage(const StoreSnapshot &store, const QString &master);
+QString allMasterMacrosPage(const StoreSnapshot &store);
 
 // A page for a piece of the report: the first, or one that continues content ending with a
 // rule (it then begins with a stand-in for that rule, see PiecePrinter).
@@ -39,10 +40,10 @@ QString continuedPage(const QString &body, bool continues);
 // Loads the page into the document, its headings at the style sheet's size.
 void setPage(QTextDocument *document, const QString &html);
 
-// Prints the report of one master macro, or of all of them, read from the store, onto the
-// device: the pages render() would print of the page built from the store, drawn directly.
-void printMasterMacro(const QString &master, QPagedPaintDevice *device);
-void printAllMasterMacros(QPagedPaintDevice *device);
+// Prints the report of one master macro, or of all of them, onto the device: the pages render()
+// would print of the page built from the store, drawn directly.
+void printMasterMacro(const StoreSnapshot &store, const QString &master, QPagedPaintDevice *device);
+void printAllMasterMacros(const StoreSnapshot &store, QPagedPaintDevice *device);
 
 // Lays the page out and prints it onto the device, a few hundred notes at a time (the time and
 // memory of one whole document grow faster than the report), with the pages the one document

@@ -1,9 +1,12 @@
 // The printed report: its HTML, its layout, its pages drawn directly as the document layout
 // prints them, and printing from the main window.
+#include "app/application.h"
+#include "mainwindow/filecommands.h"
 #include "mainwindow/mainwindow.h"
 #include "print/report.h"
 #include "print/reportprinter.h"
 #include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "support/fakeplatform.h"
 #include "support/testenv.h"
 
@@ -18,12 +21,6 @@
 #include <QTextDocument>
 #include <QTextTable>
 #include <QTreeWidget>
-
-struct MainWindowTester
-{
-    static void printOne(MainWindow &w, QPrinter *p) { w.generateMasterMacroPP(p); }
-    static void printAll(MainWindow &w, QPrinter *p) { w.generateAllMasterMacrosPP(p); }
-};
 
 namespace {
 
@@ -181,8 +178,8 @@ private Q_SLOTS:
         TestEnvironment::writeMasterMacro("Empty");
         const QString work =
             "Work\n\nContent: 1 Main St\nShortuct:\n Ctrl+A\n \nNote name:\n Address\n\n";
-        QCOMPARE(plainText(Report::masterMacroPage("Work")), work);
-        QCOMPARE(plainText(Report::allMasterMacrosPage()),
+        QCOMPARE(plainText(Report::masterMacroPage(*MacroStore().snapshot(), "Work")), work);
+        QCOMPARE(plainText(Report::allMasterMacrosPage(*MacroStore().snapshot())),
                  "Beta\n\nContent: beta text\nShortuct:\n \n \nNote name:\n b1\n\n\nEmpty\n\n" +
                      work);
     }
@@ -264,9 +261,11 @@ private Q_SLOTS:
             return pageImages(printer.outputFileName(), 50);
         };
         const QList<QByteArray> laidOut = print("document", [](QPagedPaintDevice *printer) {
-            Report::render(Report::allMasterMacrosPage(), printer);
+            Report::render(Report::allMasterMacrosPage(*MacroStore().snapshot()), printer);
         });
-        const QList<QByteArray> drawn = print("drawn", &Report::printAllMasterMacros);
+        const QList<QByteArray> drawn = print("drawn", [](QPagedPaintDevice *printer) {
+            Report::printAllMasterMacros(*MacroStore().snapshot(), printer);
+        });
         QVERIFY2(laidOut.size() > 2, "pdftoppm (poppler-utils) did not run");
         QCOMPARE(drawn.size(), laidOut.size());
         for (qsizetype i = 0; i < drawn.size(); ++i)
@@ -297,16 +296,18 @@ private Q_SLOTS:
         }
         store.sync();
         FakePlatform platform;
-        MainWindow window(platform);
+        Application program(platform.platform(), nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
+        FileCommands files(&window, tree, program.store(), window.dialogs());
         QPrinter printer; // as the preview dialog has it
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_out.filePath(QStringLiteral("report.pdf")));
         if (select.isEmpty()) {
-            MainWindowTester::printAll(window, &printer);
+            files.printOnto(true, &printer);
         } else {
             tree->setCurrentItem(tree->findItems(select, Qt::MatchExactly | Qt::MatchRecursive)[0]);
-            MainWindowTester::printOne(window, &printer);
+            files.printOnto(false, &printer);
         }
         const QList<Page> pages = pdfPages(printer.outputFileName());
         QVERIFY2(!pages.isEmpty(), "pdftotext (poppler-utils) did not run");
@@ -323,7 +324,7 @@ private Q_SLOTS:
         wholePrinter.setOutputFormat(QPrinter::PdfFormat);
         wholePrinter.setOutputFileName(m_out.filePath(QStringLiteral("whole.pdf")));
         QTextDocument whole;
-        Report::setPage(&whole, Report::allMasterMacrosPage());
+        Report::setPage(&whole, Report::allMasterMacrosPage(*MacroStore().snapshot()));
         whole.documentLayout()->setPaintDevice(&wholePrinter);
         whole.setPageSize(QSizeF(wholePrinter.width(), wholePrinter.height()));
         whole.print(&wholePrinter);
