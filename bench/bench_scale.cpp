@@ -1,6 +1,7 @@
 // Scale of the store: importing files of many master macros of one note each through the main
 // window (N and 2N, to show the growth), and one save in a store of 10,000 notes.
 // Prints the figures; it never passes or fails on time.
+#include "app/application.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/storewrite.h"
@@ -38,7 +39,8 @@ double importMs(const QString &file, int masters)
     ScriptedDialogs dialogs;
     dialogs.files = {file};
     FakePlatform platform;
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     QAction *importAction = nullptr;
     for (QAction *action : window.findChildren<QAction *>())
         if (action->text() == QStringLiteral("&Import Master Macro"))

@@ -3,6 +3,7 @@
 #include "store/preferences.h"
 #include "store/storebase.h"
 #include "store/storemirror.h"
+#include "store/storesnapshot.h"
 #include "store/storewrite.h"
 
 #include <QDateTime>
@@ -44,6 +45,20 @@ private:
     std::unique_ptr<QSettings> m_open;
     QSettings &m_settings = *m_open;
 };
+
+// The notes of the group `store` is in (a master macro's Macros), in store order.
+QList<MacroStore::Note> notesHere(QSettings &store)
+{
+    const QStringList names = store.childGroups();
+    QList<MacroStore::Note> notes;
+    notes.reserve(names.size());
+    for (const QString &name : names) {
+        store.beginGroup(name);
+        notes.append({name, MacroStore::readCode(store), MacroStore::readText(store)});
+        store.endGroup();
+    }
+    return notes;
+}
 
 } // namespace
 
@@ -103,6 +118,7 @@ void MacroStore::setFile(const QString &file)
     m_keeper.reset();
     m_base.reset();
     m_mirror.reset();
+    m_snapshot.reset();
     if (file.isEmpty()) {
         m_keeper = openSettings(file);
         return;
@@ -189,6 +205,51 @@ MacroStore::Stamp MacroStore::stamp() const
         return {};
     return {file.size(), file.lastModified().toMSecsSinceEpoch(),
             file.metadataChangeTime().toMSecsSinceEpoch(), 0};
+}
+
+std::shared_ptr<const StoreSnapshot> MacroStore::snapshot() const
+{
+    const Stamp now = stamp();
+    if (m_snapshot && m_snapshot->stamp() == now)
+        return m_snapshot;
+    const std::unique_ptr<QSettings> open = view();
+    QSettings &store = *open;
+    store.beginGroup(MasterMacrosGroup);
+    const QStringList names = store.childGroups();
+    QList<Master> masters;
+    masters.reserve(names.size());
+    for (const QString &name : names) {
+        store.beginGroup(name + QLatin1Char('/') + MacrosGroup);
+        masters.append({name, notesHere(store)});
+        store.endGroup();
+    }
+    m_snapshot = std::make_shared<const StoreSnapshot>(std::move(masters), now);
+    return m_snapshot;
+}
+
+bool MacroStore::followed(bool written, const Stamp &before, const QStringList &masters) const
+{
+    if (!written || !m_snapshot)
+        return written;
+    // Only what this change touched is read again, when the snapshot held the file as it was
+    // just before it (in a chosen folder: and the write went on that very reading).
+    const Stamp after = stamp();
+    if (m_snapshot->stamp() != before || (m_mirror && after.generation != before.generation + 1)) {
+        m_snapshot.reset();
+        return written;
+    }
+    const std::unique_ptr<QSettings> open = view();
+    QSettings &store = *open;
+    store.beginGroup(MasterMacrosGroup);
+    const QStringList present = store.childGroups();
+    StoreSnapshot next = *m_snapshot;
+    for (const QString &master : masters) {
+        store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
+        next = next.with(master, notesHere(store), !present.contains(master), after);
+        store.endGroup();
+    }
+    m_snapshot = std::make_shared<const StoreSnapshot>(std::move(next));
+    return written;
 }
 
 QStringList MacroStore::masters() const
@@ -284,14 +345,16 @@ MacroStore::Note MacroStore::note(const QString &master, const QString &name) co
 
 bool MacroStore::addMaster(const QString &name)
 {
+    const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
-    return wrote(write.commit(), {{name, QString()}});
+    return followed(wrote(write.commit(), {{name, QString()}}), before, {name});
 }
 
 bool MacroStore::addNote(const QString &master, const QString &name)
 {
+    const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(master, name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().beginGroup(path);
@@ -299,22 +362,24 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     write.settings().setValue(ShortcutKey, QString());
     write.settings().setValue(TextKey, QString());
     write.settings().endGroup();
-    return wrote(write.commit(), {{master, name}});
+    return followed(wrote(write.commit(), {{master, name}}), before, {master});
 }
 
 bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
 {
+    const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(master, name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().beginGroup(path);
     write.settings().setValue(ShortcutKey, code);
     write.settings().setValue(TextKey, text);
     write.settings().endGroup();
-    return wrote(write.commit(), {{master, name}});
+    return followed(wrote(write.commit(), {{master, name}}), before, {master});
 }
 
 bool MacroStore::rename(const QString &master, const QString &note, const QString &newName)
 {
+    const Stamp before = stamp();
     const bool isMaster = note.isEmpty();
     const QString from =
         isMaster ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
@@ -330,24 +395,29 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
     write.copyGroup(from, to);
     write.settings().remove(from);
     if (isMaster)
-        return wrote(write.commit(), {{master, QString()}, {newName, QString()}});
-    return wrote(write.commit(), {{master, note}, {master, newName}});
+        return followed(wrote(write.commit(), {{master, QString()}, {newName, QString()}}), before,
+                        {master, newName});
+    return followed(wrote(write.commit(), {{master, note}, {master, newName}}), before, {master});
 }
 
 bool MacroStore::remove(const QString &master, const QString &note)
 {
+    const Stamp before = stamp();
     const QString path =
         note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
     StoreWrite write({path}, m_mirror.get());
     write.settings().remove(path);
-    return wrote(write.commit(), {{master, note}});
+    return followed(wrote(write.commit(), {{master, note}}), before, {master});
 }
 
 bool MacroStore::addMasters(const QList<Master> &masters)
 {
+    const Stamp before = stamp();
+    QStringList names;
     StoreWrite write({}, m_mirror.get());
     QSettings &store = write.settings();
     for (const Master &master : masters) {
+        names.append(master.name);
         const QString group = StoreWrite::groupPath(master.name);
         write.addGroup(group);
         store.beginGroup(group);
@@ -364,17 +434,21 @@ bool MacroStore::addMasters(const QList<Master> &masters)
     QList<QPair<QString, QString>> touched;
     for (const Master &master : masters)
         touched.append({master.name, QString()});
-    return wrote(write.commit(), touched);
+    return followed(wrote(write.commit(), touched), before, names);
 }
 
 bool MacroStore::change(const QList<Master> &put, const QList<Master> &drop)
 {
+    const Stamp before = stamp();
     QStringList groups;
+    QStringList changed;
     QList<QPair<QString, QString>> touched;
     const auto touch = [&](const QString &master, const QString &note) {
         groups.append(note.isEmpty() ? StoreWrite::groupPath(master)
                                      : StoreWrite::groupPath(master, note));
         touched.append({master, note});
+        if (!changed.contains(master))
+            changed.append(master);
     };
     for (const QList<Master> *masters : {&drop, &put})
         for (const Master &master : *masters) {
@@ -407,7 +481,7 @@ bool MacroStore::change(const QList<Master> &put, const QList<Master> &drop)
         store.endGroup();
         store.endGroup();
     }
-    return wrote(write.commit(), touched);
+    return followed(wrote(write.commit(), touched), before, changed);
 }
 
 StorePrints::Version MacroStore::prints() const

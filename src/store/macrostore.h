@@ -12,6 +12,7 @@
 class QVariant;
 class StoreBase;
 class StoreMirror;
+class StoreSnapshot;
 
 // The one reader and writer of the macro store: MasterMacros/<master>/description and
 // MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings or in a file of a
@@ -102,6 +103,11 @@ public:
     MacroStore(const MacroStore &) = delete;
     MacroStore &operator=(const MacroStore &) = delete;
 
+    // The store as it is on disk now, read once per change of the file: the same object until
+    // the file changes. After a change made here only the master macros it touched are read
+    // again.
+    std::shared_ptr<const StoreSnapshot> snapshot() const;
+
     QStringList masters() const;
     // Every master macro with the names of its notes, in one pass over the store: far cheaper
     // than a call per master macro when the store is large.
@@ -168,6 +174,9 @@ private:
     // Tells the base what a change that reached the disk touched: notes (an empty name for the
     // master macro whole). Returns `committed`.
     bool wrote(bool committed, const QList<QPair<QString, QString>> &touched);
+    // After a change of `masters` that started on the file as it was at `before`: the snapshot
+    // follows it. Returns `written`.
+    bool followed(bool written, const Stamp &before, const QStringList &masters) const;
 
     QString m_file;
     Role m_role = Role::Store;
@@ -178,4 +187,5 @@ private:
     // keeps the parse; each operation still reads through a fresh object of its own, which
     // checks the file on disk and re-reads it when it changed. The mirror keeps its own.
     std::unique_ptr<QSettings> m_keeper;
+    mutable std::shared_ptr<const StoreSnapshot> m_snapshot;
 };
