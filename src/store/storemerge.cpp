@@ -1,5 +1,7 @@
 #include "storemerge.h"
 
+#include "store/storesnapshot.h"
+
 #include <QHash>
 #include <QSet>
 #include <utility>
@@ -14,6 +16,22 @@ QString key(const MacroStore::Note &note)
 quint64 print(const MacroStore::Note &note)
 {
     return StorePrints::of(note.code, note.text);
+}
+
+QStringList namesOf(const StoreSnapshot &version)
+{
+    QStringList names;
+    names.reserve(version.masters().size());
+    for (const MacroStore::Master &master : version.masters())
+        names.append(master.name);
+    return names;
+}
+
+const QList<MacroStore::Note> &notesOf(const StoreSnapshot &version, const QString &master)
+{
+    static const QList<MacroStore::Note> none;
+    const MacroStore::Master *found = version.master(master);
+    return found ? found->notes : none;
 }
 
 } // namespace
@@ -42,12 +60,15 @@ StoreMerge::Outcome StoreMerge::bringIn(const MacroStore &from,
 
 bool StoreMerge::plan(const MacroStore &from, const StorePrints::Version *base)
 {
-    const QStringList present = m_into.masters();
+    // Each version read once, whole.
+    const std::shared_ptr<const StoreSnapshot> ours = m_into.snapshot();
+    const std::shared_ptr<const StoreSnapshot> copy = from.snapshot();
+    const QStringList present = namesOf(*ours);
     QSet<QString> taken;
     for (const QString &name : present)
         taken.insert(name.toCaseFolded());
     if (base)
-        dropGone(from, *base);
+        dropGone(*ours, *copy, *base);
     // Notes the store holds already, under whatever master macro: what came in under a name of
     // its own before (brought in here, or on another machine from the same copy) stays out. Not
     // those that go now (a master macro renamed there comes in under its new name).
@@ -59,7 +80,7 @@ bool StoreMerge::plan(const MacroStore &from, const StorePrints::Version *base)
     const auto notHeld = [&](QList<MacroStore::Note> notes) {
         if (held.isEmpty())
             for (const QString &master : present)
-                for (const MacroStore::Note &note : m_into.notes(master))
+                for (const MacroStore::Note &note : notesOf(*ours, master))
                     if (!gone.contains(master + QChar(0) + note.name))
                         held.insert(key(note));
         notes.removeIf([&held](const MacroStore::Note &note) { return held.contains(key(note)); });
@@ -79,9 +100,9 @@ bool StoreMerge::plan(const MacroStore &from, const StorePrints::Version *base)
         return base ? StorePrints::at(*base, master, note) : StorePrints::Absent;
     };
 
-    const QStringList masters = from.masters();
-    for (const QString &name : masters) {
-        QList<MacroStore::Note> theirs = from.notes(name);
+    for (const MacroStore::Master &master : copy->masters()) {
+        const QString &name = master.name;
+        QList<MacroStore::Note> theirs = master.notes;
         if (!present.contains(name)) {
             // Taken out here since the base: it stays out, but for notes changed there since.
             if (base && base->contains(name)) {
@@ -98,28 +119,27 @@ bool StoreMerge::plan(const MacroStore &from, const StorePrints::Version *base)
             const QList<MacroStore::Note> missing = notHeld(theirs);
             if (!theirs.isEmpty() && missing.isEmpty())
                 continue;
-            MacroStore::Master master{name, clash ? missing : theirs};
-            if (!chooseName(&master.name))
+            MacroStore::Master comes{name, clash ? missing : theirs};
+            if (!chooseName(&comes.name))
                 return false;
-            m_put.append(master);
+            m_put.append(comes);
             continue;
         }
-        QHash<QString, MacroStore::Note> ours;
-        const QList<MacroStore::Note> notes = m_into.notes(name);
-        for (const MacroStore::Note &note : notes)
-            ours.insert(note.name, note);
+        QHash<QString, MacroStore::Note> here;
+        for (const MacroStore::Note &note : notesOf(*ours, name))
+            here.insert(note.name, note);
         MacroStore::Master put{name, {}};
         MacroStore::Master differing{name, {}};
         for (const MacroStore::Note &note : std::as_const(theirs)) {
-            const auto it = ours.constFind(note.name);
+            const auto it = here.constFind(note.name);
             const quint64 there = print(note);
-            const quint64 here = it == ours.constEnd() ? StorePrints::Absent : print(*it);
+            const quint64 ourPrint = it == here.constEnd() ? StorePrints::Absent : print(*it);
             const quint64 before = was(name, note.name);
             // Alike, or not changed there since the base: what is here stands.
-            if (there == here || (base && there == before))
+            if (there == ourPrint || (base && there == before))
                 continue;
             // Missing here (or taken out here after it was changed there), or changed there only.
-            if (here == StorePrints::Absent || (base && here == before))
+            if (ourPrint == StorePrints::Absent || (base && ourPrint == before))
                 put.notes.append(note);
             else
                 differing.notes.append(note);
@@ -136,20 +156,21 @@ bool StoreMerge::plan(const MacroStore &from, const StorePrints::Version *base)
     return true;
 }
 
-void StoreMerge::dropGone(const MacroStore &from, const StorePrints::Version &base)
+void StoreMerge::dropGone(const StoreSnapshot &ours, const StoreSnapshot &copy,
+                          const StorePrints::Version &base)
 {
     // Taken out there since the base and not changed here since: they go here too. A master
     // macro goes whole when every note of it goes.
-    const QStringList there = from.masters();
-    const QStringList masters = m_into.masters();
-    for (const QString &name : masters) {
+    const QStringList there = namesOf(copy);
+    for (const MacroStore::Master &master : ours.masters()) {
+        const QString &name = master.name;
         if (!base.contains(name))
             continue;
         const bool masterThere = there.contains(name);
-        const QList<MacroStore::Note> notes = m_into.notes(name);
+        const QList<MacroStore::Note> &notes = master.notes;
         QSet<QString> theirs;
         if (masterThere)
-            for (const MacroStore::Note &note : from.notes(name))
+            for (const MacroStore::Note &note : notesOf(copy, name))
                 theirs.insert(note.name);
         MacroStore::Master gone{name, {}};
         for (const MacroStore::Note &note : notes)

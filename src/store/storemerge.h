@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+class StoreSnapshot;
+
 // Brings into a store what another version of it holds, as one change.
 //
 // Against a base (the version both started from, StoreBase): a note or master macro changed,
@@ -43,7 +45,8 @@ public:
 
 private:
     bool plan(const MacroStore &from, const StorePrints::Version *base);
-    void dropGone(const MacroStore &from, const StorePrints::Version &base);
+    void dropGone(const StoreSnapshot &ours, const StoreSnapshot &copy,
+                  const StorePrints::Version &base);
 
     MacroStore &m_into;
     AskNewName m_askNewName;
