@@ -17,7 +17,9 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
 #include <QTextDocumentFragment>
+#include <QTimer>
 
 Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
     : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
@@ -45,6 +47,9 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showPasteFailure);
     connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
     connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
+    connect(m_tray, &TrayController::preferencesAsked, this, &Application::editPreferences);
+    connect(&m_window, &MainWindow::pickAsked, this, &Application::pick);
+    connect(m_tray, &TrayController::pickAsked, this, &Application::pick);
     connect(&m_window, &MainWindow::aboutAsked, this, &Application::showAbout);
 
     new ModalScope(&m_window);
@@ -55,6 +60,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     const Preferences preferences = Preferences::load();
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
     m_live.setRemembered(preferences.tickLastLiveAtStart());
@@ -78,6 +84,7 @@ void Application::apply(const Preferences &preferences)
 {
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
     m_live.setRemembered(preferences.tickLastLiveAtStart());
 }
 
@@ -107,8 +114,20 @@ void Application::restore()
     m_window.raise();
 }
 
+void Application::pick()
+{
+    // Asked for from the window: the note is for the program the user was in before it.
+    if (m_window.isActiveWindow())
+        m_window.close();
+    QTimer::singleShot(0, m_quickPick.get(), &QuickPick::open);
+}
+
 void Application::editPreferences()
 {
+    // Asked for again from the tray while the dialog is open: that one stays the only one.
+    if (m_editingPreferences)
+        return;
+    const QScopedValueRollback<bool> editing(m_editingPreferences, true);
     Dialogs &dialogs = m_window.dialogs();
     const auto warn = [this, &dialogs](const QString &text) {
         dialogs.warning(&m_window, QCoreApplication::applicationName(), text);

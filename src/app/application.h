@@ -59,6 +59,8 @@ public:
 public Q_SLOTS:
     // Brings the window to the front (a second start asked for it).
     void restore();
+    // "Pick a note", whichever way it was asked for.
+    void pick();
 
 private:
     void editPreferences();
@@ -79,4 +81,5 @@ private:
     std::unique_ptr<UpdateChecker> m_updates;
     TrayController *m_tray = nullptr; // the window's
     PendingBoxes *m_boxes = nullptr;  // the window's
+    bool m_editingPreferences = false;
 };

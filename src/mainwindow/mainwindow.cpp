@@ -7,7 +7,9 @@
 #include "engine/livemaster.h"
 #include "mainwindow/editrecovery.h"
 #include "mainwindow/filecommands.h"
+#include "mainwindow/firststartguide.h"
 #include "mainwindow/macrocommands.h"
+#include "mainwindow/placeholdershelp.h"
 #include "mainwindow/storefollower.h"
 #include "mainwindow/unavailablemarks.h"
 #include "quickpick/treefilter.h"
@@ -69,9 +71,9 @@ MainWindow::MainWindow(MacroStore &store, LiveMaster &live, KeyRegistration &key
     // font-size: 12px }", which made the headings larger than everything else in the panel.
     setHeadingPixelSize(ui->ads->document(), 1, 12);
 
+    m_filter = new TreeFilter(ui->treeMacros, *m_items, m_store);
     createActionsAndMenus();
     m_items->load(m_store);
-    new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
     // The filter moved the tree to a place of its own in the form, and so to the end of the tab
     // order: the keyboard starts in the tree again and goes on into the editor.
     QWidget::setTabOrder(ui->treeMacros, &editor());
@@ -134,7 +136,15 @@ void MainWindow::createActionsAndMenus()
     });
     QAction *preferences =
         make(this, {}, tr("Preferences…"), [this] { Q_EMIT preferencesAsked(); });
+    QAction *filter = make(
+        this, {}, tr("Filter the tree"), [this] { m_filter->start(); }, tr("Ctrl+F"));
+    QAction *pick = make(this, {}, tr("Pick a note…"), [this] { Q_EMIT pickAsked(); });
+    QAction *placeholders = make(this, {}, tr("Placeholders…"), [this] {
+        PlaceholdersHelp help(this);
+        help.exec();
+    });
     tree->addActions({addMaster, addNote, rename, remove, print, printAll});
+    new FirstStartGuide(ui->treeMacros, importAction);
 
     QMenu *file = ui->menuBar->addMenu(tr("&File"));
     file->addActions({exportAction, importAction});
@@ -145,9 +155,11 @@ void MainWindow::createActionsAndMenus()
     QMenu *edit = ui->menuBar->addMenu(tr("&Edit"));
     edit->addActions({addMaster, addNote, rename, remove});
     edit->addSeparator();
+    edit->addActions({filter, pick});
+    edit->addSeparator();
     edit->addAction(preferences);
     ui->menuBar->addSeparator();
-    ui->menuBar->addMenu(tr("&Help"))->addActions({about, instructions});
+    ui->menuBar->addMenu(tr("&Help"))->addActions({about, instructions, placeholders});
     ui->mainToolBar->addActions({addMaster, addNote});
 }
 
