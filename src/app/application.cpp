@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "app/remotecontrol.h"
 #include "editor/noteeditor.h"
 #include "hotkeys/platform.h"
 #include "mainwindow/editrecovery.h"
@@ -12,11 +13,13 @@
 #include "quickpick/quickpick.h"
 #include "store/autostart.h"
 #include "store/preferences.h"
+#include "store/storesnapshot.h"
 #include "tray/traycontroller.h"
 #include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QScopedValueRollback>
 #include <QTextDocumentFragment>
 #include <QTimer>
@@ -112,6 +115,28 @@ void Application::restore()
     m_window.showMaximized();
     m_window.activateWindow();
     m_window.raise();
+}
+
+bool Application::offerRemoteControl(QString *why)
+{
+    RemoteControl::Handlers handlers;
+    handlers.pick = [this] { pick(); };
+    handlers.deliver = [this](const QString &master, const QString &note) {
+        return m_engine.submit({DeliveryRequest::Way::CommandLine, master, note, 0, 0});
+    };
+    handlers.list = [this] {
+        QList<RemoteControl::Entry> entries;
+        for (const StoreSnapshot::Master &master : m_store.snapshot()->masters()) {
+            if (master.notes.isEmpty())
+                entries.append({master.name, QString(), QString()});
+            for (const StoreSnapshot::Note &note : master.notes)
+                entries.append({master.name, note.name,
+                                note.code ? QKeySequence(note.code).toString() : QString()});
+        }
+        return entries;
+    };
+    m_remote = std::make_unique<RemoteControl>(std::move(handlers));
+    return m_remote->listen(why);
 }
 
 void Application::pick()
