@@ -33,6 +33,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     // Every way in goes through the one engine.
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
     connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
+    m_quickPick->setLiveMaster(&m_live);
     m_engine.setInputAsker(&m_asker);
     connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.

@@ -1,6 +1,7 @@
 #include "preferencesdlg.h"
 #include "ui_preferencesdlg.h"
 
+#include "core/pickkey.h"
 #include "store/preferences.h"
 
 #include <algorithm>
@@ -42,9 +43,23 @@ PreferencesDlg::PreferencesDlg(const Preferences &preferences, QWidget *parent)
                                     VisibleRows * rows->defaultSectionSize() +
                                     2 * ui->pasteKeys->frameWidth());
     showPreferences(preferences);
+    connect(ui->quickPickShortcut, &QKeySequenceEdit::keySequenceChanged, this,
+            &PreferencesDlg::checkQuickPickKey);
 }
 
 PreferencesDlg::~PreferencesDlg() = default;
+
+// A key the pick may not have is not taken: the field empties, and a line says why.
+void PreferencesDlg::checkQuickPickKey(const QKeySequence &keys)
+{
+    const QString refusal = keys.isEmpty() ? QString() : PickKey::refusal(keys[0].toCombined());
+    if (refusal.isEmpty() && keys.isEmpty() && ui->quickPickRefused->isVisibleTo(this))
+        return; // emptied below: the line stays
+    ui->quickPickRefused->setText(refusal);
+    ui->quickPickRefused->setVisible(!refusal.isEmpty());
+    if (!refusal.isEmpty())
+        ui->quickPickShortcut->clear();
+}
 
 void PreferencesDlg::showPreferences(const Preferences &preferences)
 {

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QEvent;
+class QKeySequence;
 
 namespace Ui {
 class PreferencesDlg;
@@ -45,6 +46,7 @@ private Q_SLOTS:
 private:
     void showPreferences(const Preferences &preferences);
     void addPasteKeyRow(const QString &windowClass, int stroke);
+    void checkQuickPickKey(const QKeySequence &keys);
 
     std::unique_ptr<Ui::PreferencesDlg> ui;
     Preferences m_preferences; // what the dialog started from; keeps what it does not show

@@ -7,6 +7,7 @@
 #include "engine/keyregistration.h"
 #include "engine/livemaster.h"
 #include "hotkeys/platform.h"
+#include "hotkeys/portal/portalkeysender.h"
 #include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/shortcutregistry.h"
@@ -120,6 +121,14 @@ private Q_SLOTS:
                      "Keyquill note on Ctrl+Alt+A");
             QVERIFY(keys.unavailable().isEmpty() && keys.quickPickRefusal().isEmpty());
             QVERIFY(platform.description().contains("global shortcuts portal"));
+            // No remote-desktop portal here: the text waits on the clipboard, and the user is
+            // told how to paste it.
+            PortalKeySender sender;
+            QString failure;
+            sender.sendStroke((Qt::CTRL | Qt::Key_V).toCombined(),
+                              [&failure](const QString &why) { failure = why; });
+            QTRY_VERIFY2(failure.endsWith("left on the clipboard. Paste with Ctrl+V."),
+                         qPrintable(failure));
             return;
         }
         const QString refused = "refused the global shortcuts session";
