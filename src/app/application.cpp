@@ -161,6 +161,7 @@ void Application::editPreferences()
     PreferencesDlg dialog(Preferences::load(), &m_window);
     dialog.setStartAtLogin(Autostart::isEnabled());
     dialog.setPasteKeysHonoured(m_platform.focus().namesFocusedProgram());
+    dialog.setWindowPicker(&m_platform.focus());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();

@@ -4,8 +4,10 @@
 #include "platform.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTimer>
 
 namespace {
 
@@ -177,3 +179,27 @@ quintptr FocusTracker::focusedWindow()
 }
 
 void FocusTracker::giveFocusBack(quintptr) {}
+
+// A click on a window gives its program the focus: the first program other than the one that
+// has it now (ours, asking) is the one clicked. Given up after a while.
+void FocusTracker::pickWindowClass(Picked done)
+{
+    if (!namesFocusedProgram()) {
+        done({});
+        return;
+    }
+    auto *poll = new QTimer;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [this, poll, waited, asking = focusedWindowClass(), done = std::move(done)] {
+                         const QStringList now = focusedWindowClass();
+                         const bool other = !now.isEmpty() && now != asking;
+                         if (!other && waited.elapsed() < PickWindowMs)
+                             return;
+                         poll->deleteLater();
+                         poll->stop();
+                         done(other ? now : QStringList());
+                     });
+    poll->start(100);
+}

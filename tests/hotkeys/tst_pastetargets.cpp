@@ -347,6 +347,37 @@ private Q_SLOTS:
         terminal.waitForFinished();
     }
 
+    // "Pick a window…": the program of the window clicked, as xprop names it; another button
+    // picks nothing.
+    void pickWindowByClick_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QStringList>("picked");
+        QTest::newRow("xterm") << "xterm" << 1 << QStringList{"xterm", "XTerm"};
+        QTest::newRow("right button: none") << "qt" << 3 << QStringList();
+    }
+    void pickWindowByClick()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, button);
+        QFETCH(QStringList, picked);
+        QProcess terminal;
+        focus(target, terminal, m_env.configDir() + "/pick-" + target);
+        if (QTest::currentTestFailed())
+            return;
+        const QString clicked = target == "qt" ? QString::number(m_field.winId())
+                                               : output("xdotool", {"getwindowfocus"});
+        QStringList names{"not yet"};
+        m_platform->focus().pickWindowClass([&names](const QStringList &got) { names = got; });
+        QCOMPARE(QProcess::execute("xdotool", {"mousemove", "--window", clicked, "5", "5", "click",
+                                               QString::number(button)}),
+                 0);
+        QTRY_COMPARE(names, picked);
+        terminal.kill();
+        terminal.waitForFinished();
+    }
+
     void unavailableKeysAreMarked()
     {
         XClient other;

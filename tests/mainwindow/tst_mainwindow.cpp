@@ -466,6 +466,32 @@ private Q_SLOTS:
         QCOMPARE(dialog.preferences().defaultPasteKey(), PasteStroke::CtrlShiftV);
         QCOMPARE(dialog.preferences().pasteKeys(),
                  (QHash<QString, int>{{"vmviewer", PasteStroke::Type}}));
+
+        // A program picked by a click, or named by hand, starts with its built-in key, else
+        // with every other program's; a program already listed is only selected.
+        m_platform.windowClass = {"keyquill", "Keyquill"}; // the dialog itself
+        dialog.setWindowPicker(&m_platform);
+        auto *pick = dialog.findChild<QPushButton *>("btnPickWindow");
+        for (const QString clicked : {"XTerm", "VMViewer"}) {
+            pick->click();
+            QVERIFY(!pick->isEnabled());
+            m_platform.windowClass = {clicked.toLower(), clicked};
+            QTRY_VERIFY(pick->isEnabled());
+            m_platform.windowClass = {"keyquill", "Keyquill"};
+        }
+        QCOMPARE(table->rowCount(), 6);
+        QCOMPARE(table->item(5, 0)->text(), "XTerm");
+        QCOMPARE(qobject_cast<QComboBox *>(table->cellWidget(5, 1))->currentText(), "Shift+Insert");
+        QCOMPARE(table->currentRow(), 1); // vmviewer
+        others->setCurrentIndex(others->findText("Ctrl+V"));
+        for (const auto &[typed, stroke] :
+             {std::pair("kitty", "Ctrl+Shift+V"), std::pair("someeditor", "Ctrl+V")}) {
+            dialog.findChild<QPushButton *>("btnAddPasteKey")->click();
+            table->item(table->rowCount() - 1, 0)->setText(typed);
+            QCOMPARE(qobject_cast<QComboBox *>(table->cellWidget(table->rowCount() - 1, 1))
+                         ->currentText(),
+                     stroke);
+        }
     }
 };
 
