@@ -162,6 +162,8 @@ void Application::editPreferences()
     dialog.setStartAtLogin(Autostart::isEnabled());
     dialog.setPasteKeysHonoured(m_platform.focus().namesFocusedProgram());
     dialog.setWindowPicker(&m_platform.focus());
+    if (!m_platform.shortcuts().bindsHotKeys())
+        dialog.setHotKeysRefused(m_platform.shortcuts().refusalReason());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();

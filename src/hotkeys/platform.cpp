@@ -31,8 +31,10 @@ public:
     {
         return tr("Hot keys cannot be registered in this session: %1. They work in an X11 "
                   "session, or on a Wayland desktop that offers the global shortcuts portal.")
-            .arg(m_why);
+                   .arg(m_why) +
+               QLatin1Char(' ') + Platform::desktopKeysHint();
     }
+    bool bindsHotKeys() const override { return false; }
 
 private:
     QString m_why;
@@ -82,6 +84,17 @@ Platform::~Platform()
 QString ShortcutService::refusalReason() const
 {
     return tr("Another program holds this hot key, or the keyboard layout has no such key.");
+}
+
+QString Platform::desktopKeysHint()
+{
+    return tr("The desktop's own keyboard settings can run \"keyquill --pick\" or keyquill "
+              "--deliver \"Master Macro/Note\" on a key instead (the README shows how).");
+}
+
+bool ShortcutService::bindsHotKeys() const
+{
+    return true;
 }
 
 QString ShortcutService::caveat() const

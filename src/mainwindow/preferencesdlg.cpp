@@ -167,6 +167,12 @@ void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
     ui->pasteKeys->setCellWidget(row, StrokeColumn, strokes);
 }
 
+void PreferencesDlg::setHotKeysRefused(const QString &why)
+{
+    ui->hotKeysRefused->setText(why);
+    ui->hotKeysRefused->setVisible(!why.isEmpty());
+}
+
 void PreferencesDlg::setWindowPicker(FocusTracker *picker)
 {
     m_picker = picker;

@@ -39,6 +39,9 @@ public:
     // What "Pick a window…" asks for the class of the window clicked; without one the button
     // is off. Must outlive the dialog.
     void setWindowPicker(FocusTracker *picker);
+    // Where the session binds no hot key of ours: why, and what the user can do instead, shown
+    // above the choices.
+    void setHotKeysRefused(const QString &why);
 
 protected:
     void changeEvent(QEvent *event) override;

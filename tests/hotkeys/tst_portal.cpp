@@ -121,6 +121,7 @@ private Q_SLOTS:
                      "Keyquill note on Ctrl+Alt+A");
             QVERIFY(keys.unavailable().isEmpty() && keys.quickPickRefusal().isEmpty());
             QVERIFY(platform.description().contains("global shortcuts portal"));
+            QVERIFY(platform.bindsHotKeys());
             // No remote-desktop portal here: the text waits on the clipboard, and the user is
             // told how to paste it.
             PortalKeySender sender;
@@ -135,6 +136,9 @@ private Q_SLOTS:
         QTRY_VERIFY(keys.unavailable().value(Note).contains(refused));
         QVERIFY(!keys.unavailable().value(Note).contains("another program"));
         QVERIFY(keys.quickPickRefusal().contains(refused));
+        // The desktop's own key settings can still run the command line.
+        QVERIFY(!platform.bindsHotKeys());
+        QVERIFY(keys.unavailable().value(Note).contains("\"keyquill --pick\""));
         QVERIFY2(platform.description().contains(refused), qPrintable(platform.description()));
     }
 };
