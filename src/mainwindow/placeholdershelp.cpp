@@ -16,7 +16,7 @@ PlaceholdersHelp::PlaceholdersHelp(QWidget *parent) : QDialog(parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(760, 520);
+    resize(780, 420);
 }
 
 QString PlaceholdersHelp::text()
