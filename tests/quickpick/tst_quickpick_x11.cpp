@@ -49,7 +49,7 @@ private Q_SLOTS:
         preferences.setQuickPickShortcut((Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined());
         QVERIFY(preferences.save());
         Application program(*m_platform, &m_dialogs, Application::Options{false});
-        MainWindow &window = program.window(); // no master macro live
+        // No master macro live.
 
         QProcess terminal;
         const QString typed = m_env.configDir() + "/typed";
