@@ -426,7 +426,9 @@ private Q_SLOTS:
         window.close();
         auto *tray = window.findChild<QSystemTrayIcon *>();
         const QImage plain = tray->icon().pixmap(32).toImage();
-        tray->contextMenu()->actions().first()->trigger();   // "Live"
+        for (QAction *entry : tray->contextMenu()->actions())
+            if (entry->text() == Master)
+                entry->trigger();
         QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
         m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
         QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Text, 5000);

@@ -437,6 +437,27 @@ private Q_SLOTS:
 
     // A run of the program killed outright leaves its hot keys bound in KDE's daemon, where they
     // would swallow their keys in every program; the next start lets go of them.
+    // As a key bound in the desktop's own settings runs them, without any hot key of ours
+    // bound: the command line delivers into the focused window and opens the pick.
+    void commandLineFromTheDesktop()
+    {
+        QProcess program;
+        program.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
+        const auto end = qScopeGuard([&program] {
+            program.terminate();
+            program.waitForFinished();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute(KEYQUILL_BINARY, {"--list"}), 0, 15000);
+        const QString before = arrived();
+        QCOMPARE(QProcess::execute(KEYQUILL_BINARY, {"--deliver", "Beta/beta"}), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + "from Beta", 5000);
+        QCOMPARE(QProcess::execute(KEYQUILL_BINARY, {"--pick"}), 0);
+        QTest::qWait(1000); // no sign of the popup reaches this process but its keyboard
+        for (unsigned long key : {XK_g, XK_r, XK_e, XK_e, XK_t, XK_Return})
+            m_keyboard.press({}, m_keyboard.keycode(key));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + "from Beta" + Greeting, 5000);
+    }
+
     void nextStartReleasesWhatAKilledRunHeld()
     {
         QSettings().setValue("Preferences/tickLastLiveAtStart", true);
