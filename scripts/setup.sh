@@ -35,6 +35,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     # tray test a bus of its own).
     packages+=(kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
                qtwayland5 qt6-wayland konsole dbus)
+    # gdbus, to call Keyquill on the session bus as other programs do.
+    packages+=(libglib2.0-bin)
     # A real sync engine for the store in a shared folder: two instances on loopback.
     packages+=(syncthing)
 fi

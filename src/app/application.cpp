@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "app/remotecontrol.h"
 #include "editor/noteeditor.h"
 #include "hotkeys/platform.h"
 #include "mainwindow/editrecovery.h"
@@ -12,12 +13,16 @@
 #include "quickpick/quickpick.h"
 #include "store/autostart.h"
 #include "store/preferences.h"
+#include "store/storesnapshot.h"
 #include "tray/traycontroller.h"
 #include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QScopedValueRollback>
 #include <QTextDocumentFragment>
+#include <QTimer>
 
 Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
     : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
@@ -28,6 +33,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     // Every way in goes through the one engine.
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
     connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
+    m_quickPick->setLiveMaster(&m_live);
     m_engine.setInputAsker(&m_asker);
     connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.
@@ -45,6 +51,9 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showDelivered);
     connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
     connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
+    connect(m_tray, &TrayController::preferencesAsked, this, &Application::editPreferences);
+    connect(&m_window, &MainWindow::pickAsked, this, &Application::pick);
+    connect(m_tray, &TrayController::pickAsked, this, &Application::pick);
     connect(&m_window, &MainWindow::aboutAsked, this, &Application::showAbout);
 
     new ModalScope(&m_window);
@@ -55,6 +64,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     const Preferences preferences = Preferences::load();
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
     m_live.setRemembered(preferences.tickLastLiveAtStart());
@@ -78,6 +88,7 @@ void Application::apply(const Preferences &preferences)
 {
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
     m_live.setRemembered(preferences.tickLastLiveAtStart());
 }
 
@@ -107,8 +118,42 @@ void Application::restore()
     m_window.raise();
 }
 
+bool Application::offerRemoteControl(QString *why)
+{
+    RemoteControl::Handlers handlers;
+    handlers.pick = [this] { pick(); };
+    handlers.deliver = [this](const QString &master, const QString &note) {
+        return m_engine.submit({DeliveryRequest::Way::CommandLine, master, note, 0, 0});
+    };
+    handlers.list = [this] {
+        QList<RemoteControl::Entry> entries;
+        for (const StoreSnapshot::Master &master : m_store.snapshot()->masters()) {
+            if (master.notes.isEmpty())
+                entries.append({master.name, QString(), QString()});
+            for (const StoreSnapshot::Note &note : master.notes)
+                entries.append({master.name, note.name,
+                                note.code ? QKeySequence(note.code).toString() : QString()});
+        }
+        return entries;
+    };
+    m_remote = std::make_unique<RemoteControl>(std::move(handlers));
+    return m_remote->listen(why);
+}
+
+void Application::pick()
+{
+    // Asked for from the window: the note is for the program the user was in before it.
+    if (m_window.isActiveWindow())
+        m_window.close();
+    QTimer::singleShot(0, m_quickPick.get(), &QuickPick::open);
+}
+
 void Application::editPreferences()
 {
+    // Asked for again from the tray while the dialog is open: that one stays the only one.
+    if (m_editingPreferences)
+        return;
+    const QScopedValueRollback<bool> editing(m_editingPreferences, true);
     Dialogs &dialogs = m_window.dialogs();
     const auto warn = [this, &dialogs](const QString &text) {
         dialogs.warning(&m_window, QCoreApplication::applicationName(), text);
@@ -116,6 +161,9 @@ void Application::editPreferences()
     PreferencesDlg dialog(Preferences::load(), &m_window);
     dialog.setStartAtLogin(Autostart::isEnabled());
     dialog.setPasteKeysHonoured(m_platform.focus().namesFocusedProgram());
+    dialog.setWindowPicker(&m_platform.focus());
+    if (!m_platform.shortcuts().bindsHotKeys())
+        dialog.setHotKeysRefused(m_platform.shortcuts().refusalReason());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();

@@ -16,6 +16,7 @@ class PendingBoxes;
 class Platform;
 class Preferences;
 class QuickPick;
+class RemoteControl;
 class TrayController;
 class UpdateChecker;
 
@@ -52,6 +53,9 @@ public:
     void apply(const Preferences &preferences);
     // The window at start: shown, or only the tray icon.
     void showAtStart(bool inTray);
+    // Offers "Pick a note", a delivery and the list of notes to other programs (the command
+    // line) on the session bus; false, and why, when it cannot.
+    bool offerRemoteControl(QString *why = nullptr);
     // An end from outside (a log-out, SIGTERM) asks nothing: an edit still pending is kept for
     // the next start to offer back. Call once the event loop is over.
     void keepUnsavedEdit();
@@ -59,6 +63,8 @@ public:
 public Q_SLOTS:
     // Brings the window to the front (a second start asked for it).
     void restore();
+    // "Pick a note", whichever way it was asked for.
+    void pick();
 
 private:
     void editPreferences();
@@ -77,6 +83,8 @@ private:
     InputsAsker m_asker;
     std::unique_ptr<QuickPick> m_quickPick;
     std::unique_ptr<UpdateChecker> m_updates;
+    std::unique_ptr<RemoteControl> m_remote;
     TrayController *m_tray = nullptr; // the window's
     PendingBoxes *m_boxes = nullptr;  // the window's
+    bool m_editingPreferences = false;
 };

@@ -1,5 +1,8 @@
 #include "app/appidentity.h"
 #include "app/application.h"
+#include "app/commandline.h"
+#include "app/guardchannel.h"
+#include "app/remotecontrol.h"
 #include "app/singleinstance.h"
 #include "app/terminationsignals.h"
 #include "buildconfig.h"
@@ -10,18 +13,68 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTextStream>
 #include <QTimer>
+
+namespace {
+
+// A call to the running instance: `keyquill --list`, `--deliver`, `--pick`. Why it failed goes
+// to `why`, or to stderr.
+int callRunning(const CommandLine &command, QString *why = nullptr)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream kept(why);
+    if (!command.problem.isEmpty()) {
+        err << "keyquill: " << command.problem << Qt::endl;
+        return CommandLine::NoSuchNote;
+    }
+    return RemoteControl::call(command, out, why ? kept : err);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = CommandLine::parse(arguments);
+    // For scripts and completion: no display needed.
+    if (command.action == CommandLine::Action::List ||
+        command.action == CommandLine::Action::Deliver || !command.problem.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        AppIdentity::apply();
+        return callRunning(command);
+    }
+
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(keyquill);
     AppIdentity::apply();
+    const bool pick = command.action == CommandLine::Action::Pick;
+    // With none running, this start becomes the instance, in the tray, and opens the pick.
+    if (pick) {
+        QString why;
+        const int code = callRunning(command, &why);
+        if (code != CommandLine::Unreachable)
+            return code;
+        if (GuardChannel::isHeld(SingleInstanceGuard::baseKey())) {
+            QTextStream(stderr) << why;
+            return code;
+        }
+    }
 
     SingleInstanceGuard guard;
     switch (guard.claim()) {
     case SingleInstanceGuard::Role::Second:
         // Another instance runs: ask it to come forward and leave without a word.
+        if (pick) {
+            QTextStream(stderr) << "keyquill: "
+                                << QCoreApplication::translate(
+                                       "main", "the running Keyquill cannot be reached.")
+                                << Qt::endl;
+            return CommandLine::Unreachable;
+        }
         guard.sendRestoreRequest();
         return -2;
     case SingleInstanceGuard::Role::Unguarded:
@@ -54,7 +107,15 @@ int main(int argc, char *argv[])
         Application keyquill(*platform, nullptr, {KEYQUILL_UPDATE_CHECK_ENABLED != 0});
         QObject::connect(&guard, &SingleInstanceGuard::restoreRequested, &keyquill,
                          &Application::restore);
-        keyquill.showAtStart(AppIdentity::wantsMinimizeToTray(QCoreApplication::arguments()));
+        // The command line and other programs reach the instance here; without it, only its
+        // own hot keys and windows.
+        QString why;
+        if (!keyquill.offerRemoteControl(&why))
+            qInfo("Keyquill cannot be called from the command line: %s", qPrintable(why));
+        keyquill.showAtStart(pick ||
+                             AppIdentity::wantsMinimizeToTray(QCoreApplication::arguments()));
+        if (pick)
+            QTimer::singleShot(0, &keyquill, &Application::pick);
         // Start-up measurements (bench/) only: leave as soon as the event loop runs. exit(), as
         // "&Quit" does: quit() asks the windows to close, and the main window refuses.
         if (qEnvironmentVariableIsSet("KEYQUILL_BENCH_QUIT"))

@@ -40,6 +40,11 @@ void NoteMatcher::setRecent(const QStringList &keys)
         m_recency[i] = places.value(key(m_entries.at(i).master, m_entries.at(i).note), NotRecent);
 }
 
+void NoteMatcher::setLiveMaster(const QString &master)
+{
+    m_live = master;
+}
+
 QString NoteMatcher::key(const QString &master, const QString &note)
 {
     // Neither name may hold a slash (the settings layer would split it), so the pair is unique.
@@ -115,6 +120,7 @@ QList<int> NoteMatcher::match(const QString &query, const QList<int> &candidates
     {
         int score;
         int recency;
+        bool other; // not of the live master macro
         int index;
     };
     std::vector<Found> found;
@@ -122,13 +128,15 @@ QList<int> NoteMatcher::match(const QString &query, const QList<int> &candidates
     for (int i : candidates) {
         const int score = queryWords.isEmpty() ? 0 : this->score(queryWords, m_folded.at(i));
         if (score >= 0)
-            found.push_back({score, m_recency.at(i), i});
+            found.push_back({score, m_recency.at(i), m_entries.at(i).master != m_live, i});
     }
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
         if (a.score != b.score)
             return a.score < b.score;
         if (a.recency != b.recency)
             return a.recency < b.recency;
+        if (a.other != b.other)
+            return b.other;
         return a.index < b.index;
     });
     QList<int> indices;

@@ -8,7 +8,8 @@
 // Finds notes by a few typed words: every word must appear in the note's name, its master macro's
 // name or its text, letter case and accents ignored. Best matches come first (a word in the name
 // before one in the master macro's name before one in the text, at the start of a word before
-// inside one), then the notes used most recently, then store order. Everything is folded once,
+// inside one), then the notes used most recently, then those of the live master macro, then store
+// order. Everything is folded once,
 // when the notes are handed in, so that each keystroke only searches.
 class NoteMatcher final
 {
@@ -29,6 +30,8 @@ public:
 
     // Most recently used first, as `key()` names them; the rest follow in store order.
     void setRecent(const QStringList &keys);
+    // Among notes equally found and not recent, those of `master` (the live one) come first.
+    void setLiveMaster(const QString &master);
 
     // The entries `query` finds, best first; all of them, most recently used first, for a query
     // of no words.
@@ -63,4 +66,5 @@ private:
     QList<Entry> m_entries;
     QList<Folded> m_folded;
     QList<int> m_recency; // per entry: its place among the recent ones, or a large number
+    QString m_live;
 };

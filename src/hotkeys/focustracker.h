@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -9,6 +10,9 @@
 class FocusTracker
 {
 public:
+    // How long a pick of a window waits for the click.
+    static constexpr int PickWindowMs = 30000;
+
     virtual ~FocusTracker() = default;
 
     // The instance and class names of the focused program's window; empty where unknown.
@@ -19,4 +23,9 @@ public:
     // again after a window of ours took it (a question asked before a paste).
     virtual quintptr focusedWindow();
     virtual void giveFocusBack(quintptr window);
+    // Learns the instance and class names of the next window the user clicks (where clicks
+    // cannot be watched, of the next program that gets the focus); `done` runs once, with an
+    // empty list when none could be learnt (at once where programs cannot be named at all).
+    using Picked = std::function<void(const QStringList &names)>;
+    virtual void pickWindowClass(Picked done);
 };

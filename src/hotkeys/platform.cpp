@@ -4,8 +4,10 @@
 #include "platform.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTimer>
 
 namespace {
 
@@ -29,8 +31,10 @@ public:
     {
         return tr("Hot keys cannot be registered in this session: %1. They work in an X11 "
                   "session, or on a Wayland desktop that offers the global shortcuts portal.")
-            .arg(m_why);
+                   .arg(m_why) +
+               QLatin1Char(' ') + Platform::desktopKeysHint();
     }
+    bool bindsHotKeys() const override { return false; }
 
 private:
     QString m_why;
@@ -80,6 +84,17 @@ Platform::~Platform()
 QString ShortcutService::refusalReason() const
 {
     return tr("Another program holds this hot key, or the keyboard layout has no such key.");
+}
+
+QString Platform::desktopKeysHint()
+{
+    return tr("The desktop's own keyboard settings can run \"keyquill --pick\" or keyquill "
+              "--deliver \"Master Macro/Note\" on a key instead (the README shows how).");
+}
+
+bool ShortcutService::bindsHotKeys() const
+{
+    return true;
 }
 
 QString ShortcutService::caveat() const
@@ -177,3 +192,27 @@ quintptr FocusTracker::focusedWindow()
 }
 
 void FocusTracker::giveFocusBack(quintptr) {}
+
+// A click on a window gives its program the focus: the first program other than the one that
+// has it now (ours, asking) is the one clicked. Given up after a while.
+void FocusTracker::pickWindowClass(Picked done)
+{
+    if (!namesFocusedProgram()) {
+        done({});
+        return;
+    }
+    auto *poll = new QTimer;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [this, poll, waited, asking = focusedWindowClass(), done = std::move(done)] {
+                         const QStringList now = focusedWindowClass();
+                         const bool other = !now.isEmpty() && now != asking;
+                         if (!other && waited.elapsed() < PickWindowMs)
+                             return;
+                         poll->deleteLater();
+                         poll->stop();
+                         done(other ? now : QStringList());
+                     });
+    poll->start(100);
+}

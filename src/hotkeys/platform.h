@@ -39,6 +39,9 @@ public:
     void setKeys(KeyOutput &keys) { m_keys = &keys; }
     void setClipboard(ClipboardAccess &clipboard) { m_clipboard = &clipboard; }
     void setFocus(FocusTracker &focus) { m_focus = &focus; }
+    // Where the session binds no hot key of ours: what the user can do instead.
+    static QString desktopKeysHint();
+
     // Owns a back-end's objects; they go before the defaults and the events.
     void keep(std::unique_ptr<QObject> backend) { m_kept.push_back(std::move(backend)); }
 

@@ -19,6 +19,9 @@ public:
     createShortcutBackend(ShortcutBackend::Handlers handlers) = 0;
     // Why a hot key the session refused cannot work, and what the user can do.
     virtual QString refusalReason() const;
+    // False where the session binds no hot key of ours at all (the desktop's own key settings
+    // can still run the command line).
+    virtual bool bindsHotKeys() const;
     // What holds for every hot key that does work here ("" when nothing needs saying).
     virtual QString caveat() const;
     // Names a hot key of the program that is not a note's (the quick pick's), where the desktop

@@ -64,8 +64,15 @@ void MacroCommands::addMasterMacro()
 void MacroCommands::addNote()
 {
     QTreeWidgetItem *master = selectedItem();
-    if (!master)
+    if (!master) {
+        // A note belongs under a master macro; without one chosen nothing happens, so say why.
+        warn(m_tree->topLevelItemCount() == 0
+                 ? tr("A Note belongs to a Master Macro, and there is none yet: add one with "
+                      "\"Add Master Macro\" first.")
+                 : tr("Select the Master Macro the new Note belongs to (or one of its Notes) "
+                      "first."));
         return;
+    }
     if (master->parent())
         master = master->parent();
     // Its other rows first, as the store holds them before the new one.

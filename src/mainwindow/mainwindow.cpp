@@ -64,13 +64,13 @@ MainWindow::MainWindow(MacroStore &store, LiveMaster &live, KeyRegistration &key
     // font-size: 12px }", which made the headings larger than everything else in the panel.
     setHeadingPixelSize(ui->ads->document(), 1, 12);
 
+    m_filter = new TreeFilter(ui->treeMacros, *m_items, m_store);
     m_files = std::make_unique<FileCommands>(this, ui->treeMacros, m_store, m_dialogs);
-    m_quitAction = WindowMenus::build(*this, {ui->treeMacros, ui->menuBar, ui->mainToolBar},
-                                      {m_commands.get(), m_files.get(), m_items.get(), [this] {
-                                           currentMacroChanged(ui->treeMacros->currentItem());
-                                       }});
+    m_quitAction =
+        WindowMenus::build(*this, {ui->treeMacros, ui->menuBar, ui->mainToolBar},
+                           {m_commands.get(), m_files.get(), m_items.get(), m_filter,
+                            [this] { currentMacroChanged(ui->treeMacros->currentItem()); }});
     m_items->load(m_store);
-    new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
     // The filter moved the tree to a place of its own in the form, and so to the end of the tab
     // order: the keyboard starts in the tree again and goes on into the editor.
     QWidget::setTabOrder(ui->treeMacros, &editor());

@@ -16,6 +16,7 @@ class QAction;
 class QCloseEvent;
 class QTreeWidgetItem;
 class StoreFollower;
+class TreeFilter;
 class UnavailableMarks;
 
 namespace Ui {
@@ -57,6 +58,8 @@ Q_SIGNALS:
     void closeRequested();
     void preferencesAsked();
     void aboutAsked();
+    // Edit → "Pick a note…".
+    void pickAsked();
     // How many hot keys of the live master macro cannot work.
     void unavailableCounted(int count);
     // The editor holds unsaved edits: nothing may switch the note or the live master macro.
@@ -92,6 +95,7 @@ private:
     std::unique_ptr<EditRecovery> m_recovery;
     std::unique_ptr<FileCommands> m_files;
     StoreFollower *m_follower = nullptr;
+    TreeFilter *m_filter = nullptr; // Ctrl+F
     QAction *m_quitAction = nullptr;
     bool m_hidesOnClose = false;
     bool m_showingLive = false;  // the tree's ticks follow the live master macro

@@ -1,6 +1,9 @@
 #include "preferencesdlg.h"
 #include "ui_preferencesdlg.h"
 
+#include "core/pastekeytable.h"
+#include "core/pickkey.h"
+#include "hotkeys/focustracker.h"
 #include "store/preferences.h"
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QKeySequence>
+#include <QPointer>
 
 namespace {
 
@@ -19,6 +23,8 @@ constexpr int StrokeColumn = 1;
 constexpr int VisibleRows = 5;
 // Marks the first row, which holds the paste key of every program the table does not name.
 constexpr int DefaultRowRole = Qt::UserRole + 1;
+// Marks a row added in this dialog whose key the user has not chosen yet.
+constexpr int NewRowRole = Qt::UserRole + 2;
 
 bool isDefaultRow(const QTableWidget *table, int row)
 {
@@ -42,9 +48,25 @@ PreferencesDlg::PreferencesDlg(const Preferences &preferences, QWidget *parent)
                                     VisibleRows * rows->defaultSectionSize() +
                                     2 * ui->pasteKeys->frameWidth());
     showPreferences(preferences);
+    connect(ui->quickPickShortcut, &QKeySequenceEdit::keySequenceChanged, this,
+            &PreferencesDlg::checkQuickPickKey);
+    connect(ui->pasteKeys, &QTableWidget::itemChanged, this, &PreferencesDlg::classEntered);
+    ui->btnPickWindow->setEnabled(false);
 }
 
 PreferencesDlg::~PreferencesDlg() = default;
+
+// A key the pick may not have is not taken: the field empties, and a line says why.
+void PreferencesDlg::checkQuickPickKey(const QKeySequence &keys)
+{
+    const QString refusal = keys.isEmpty() ? QString() : PickKey::refusal(keys[0].toCombined());
+    if (refusal.isEmpty() && keys.isEmpty() && ui->quickPickRefused->isVisibleTo(this))
+        return; // emptied below: the line stays
+    ui->quickPickRefused->setText(refusal);
+    ui->quickPickRefused->setVisible(!refusal.isEmpty());
+    if (!refusal.isEmpty())
+        ui->quickPickShortcut->clear();
+}
 
 void PreferencesDlg::showPreferences(const Preferences &preferences)
 {
@@ -113,6 +135,7 @@ void PreferencesDlg::setPasteKeysHonoured(bool honoured)
                                  ui->btnRemovePasteKey};
     for (QWidget *widget : table)
         widget->setEnabled(honoured);
+    ui->btnPickWindow->setEnabled(honoured && m_picker);
     ui->labelPasteKeysUnavailable->setVisible(!honoured);
 }
 
@@ -144,10 +167,78 @@ void PreferencesDlg::addPasteKeyRow(const QString &windowClass, int stroke)
     ui->pasteKeys->setCellWidget(row, StrokeColumn, strokes);
 }
 
+void PreferencesDlg::setHotKeysRefused(const QString &why)
+{
+    ui->hotKeysRefused->setText(why);
+    ui->hotKeysRefused->setVisible(!why.isEmpty());
+}
+
+void PreferencesDlg::setWindowPicker(FocusTracker *picker)
+{
+    m_picker = picker;
+    ui->btnPickWindow->setEnabled(picker && ui->pasteKeys->isEnabled());
+}
+
+void PreferencesDlg::on_btnPickWindow_clicked()
+{
+    ui->btnPickWindow->setEnabled(false);
+    ui->btnPickWindow->setText(tr("Click a window…"));
+    QPointer<PreferencesDlg> self(this);
+    m_picker->pickWindowClass([self](const QStringList &names) {
+        if (self)
+            self->addPickedWindow(names);
+    });
+}
+
+void PreferencesDlg::addPickedWindow(const QStringList &names)
+{
+    ui->btnPickWindow->setText(tr("Pick a window…"));
+    ui->btnPickWindow->setEnabled(true);
+    // The class names the program (XTerm, not the instance of one of its windows).
+    const QString windowClass = names.value(1).isEmpty() ? names.value(0) : names.value(1);
+    if (windowClass.isEmpty())
+        return;
+    int row = 0;
+    while (
+        row < ui->pasteKeys->rowCount() &&
+        (isDefaultRow(ui->pasteKeys, row) || !ui->pasteKeys->item(row, ClassColumn) ||
+         ui->pasteKeys->item(row, ClassColumn)->text().compare(windowClass, Qt::CaseInsensitive) !=
+             0))
+        ++row;
+    if (row == ui->pasteKeys->rowCount())
+        addPasteKeyRow(windowClass, startingStroke(names.value(0), names.value(1)));
+    ui->pasteKeys->setCurrentCell(row, StrokeColumn);
+}
+
+int PreferencesDlg::startingStroke(const QString &instance, const QString &className) const
+{
+    const auto *others = qobject_cast<QComboBox *>(ui->pasteKeys->cellWidget(0, StrokeColumn));
+    return PasteKeyTable({}, others ? others->currentData().toInt() : PasteStroke::CtrlV)
+        .pasteStrokeFor(instance, className);
+}
+
+void PreferencesDlg::classEntered(QTableWidgetItem *item)
+{
+    if (!item || item->column() != ClassColumn || !item->data(NewRowRole).toBool())
+        return;
+    auto *strokes = qobject_cast<QComboBox *>(ui->pasteKeys->cellWidget(item->row(), StrokeColumn));
+    const QString windowClass = item->text().trimmed();
+    if (!strokes || windowClass.isEmpty())
+        return;
+    item->setData(NewRowRole, false); // once: what the user chooses afterwards stays
+    strokes->setCurrentIndex(
+        std::max(0, strokes->findData(startingStroke(windowClass, windowClass))));
+}
+
 void PreferencesDlg::on_btnAddPasteKey_clicked()
 {
     addPasteKeyRow(QString(), PasteStroke::CtrlShiftV);
     const int row = ui->pasteKeys->rowCount() - 1;
+    QTableWidgetItem *added = ui->pasteKeys->item(row, ClassColumn);
+    added->setData(NewRowRole, true);
+    // A key chosen before the class is typed stays the user's.
+    connect(qobject_cast<QComboBox *>(ui->pasteKeys->cellWidget(row, StrokeColumn)),
+            &QComboBox::activated, this, [added] { added->setData(NewRowRole, false); });
     ui->pasteKeys->setCurrentCell(row, ClassColumn);
     ui->pasteKeys->editItem(ui->pasteKeys->item(row, ClassColumn));
 }

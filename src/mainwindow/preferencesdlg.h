@@ -6,6 +6,9 @@
 #include <QDialog>
 
 class QEvent;
+class FocusTracker;
+class QKeySequence;
+class QTableWidgetItem;
 
 namespace Ui {
 class PreferencesDlg;
@@ -33,6 +36,12 @@ public:
     // False where the session does not name the focused program: the paste-key entries are
     // kept but cannot be edited, and a line says why.
     void setPasteKeysHonoured(bool honoured);
+    // What "Pick a window…" asks for the class of the window clicked; without one the button
+    // is off. Must outlive the dialog.
+    void setWindowPicker(FocusTracker *picker);
+    // Where the session binds no hot key of ours: why, and what the user can do instead, shown
+    // above the choices.
+    void setHotKeysRefused(const QString &why);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -41,11 +50,18 @@ private Q_SLOTS:
     void on_btnAddPasteKey_clicked();
     void on_btnRemovePasteKey_clicked();
     void on_btnChooseStoreFolder_clicked();
+    void on_btnPickWindow_clicked();
 
 private:
     void showPreferences(const Preferences &preferences);
     void addPasteKeyRow(const QString &windowClass, int stroke);
+    void checkQuickPickKey(const QKeySequence &keys);
+    void addPickedWindow(const QStringList &names);
+    // The key a row for this program starts with: the built-in one, else every other program's.
+    int startingStroke(const QString &instance, const QString &className) const;
+    void classEntered(QTableWidgetItem *item);
 
     std::unique_ptr<Ui::PreferencesDlg> ui;
     Preferences m_preferences; // what the dialog started from; keeps what it does not show
+    FocusTracker *m_picker = nullptr;
 };

@@ -2,8 +2,11 @@
 
 #include "buildconfig.h"
 #include "mainwindow/filecommands.h"
+#include "mainwindow/firststartguide.h"
 #include "mainwindow/macrocommands.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/placeholdershelp.h"
+#include "quickpick/treefilter.h"
 #include "widgets/macrotreeitems.h"
 
 #include <QAction>
@@ -11,11 +14,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QUrl>
 
 QAction *WindowMenus::build(MainWindow &window, const Places &places, const Owners &owners)
 {
-    QWidget *tree = places.tree;
+    QTreeWidget *tree = places.tree;
     FileCommands *files = owners.files;
     MacroCommands *commands = owners.commands;
     const auto make = [&window](QObject *owner, const QIcon &icon, const QString &text, auto slot,
@@ -54,7 +58,18 @@ QAction *WindowMenus::build(MainWindow &window, const Places &places, const Owne
     });
     QAction *preferences = make(&window, {}, MainWindow::tr("Preferences…"),
                                 [&window] { Q_EMIT window.preferencesAsked(); });
+    TreeFilter *treeFilter = owners.filter;
+    QAction *filter = make(
+        &window, {}, MainWindow::tr("Filter the tree"), [treeFilter] { treeFilter->start(); },
+        MainWindow::tr("Ctrl+F"));
+    QAction *pick =
+        make(&window, {}, MainWindow::tr("Pick a note…"), [&window] { Q_EMIT window.pickAsked(); });
+    QAction *placeholders = make(&window, {}, MainWindow::tr("Placeholders…"), [&window] {
+        PlaceholdersHelp help(&window);
+        help.exec();
+    });
     tree->addActions({addMaster, addNote, rename, remove, print, printAll});
+    new FirstStartGuide(tree, importAction);
 
     QMenu *file = places.menuBar->addMenu(MainWindow::tr("&File"));
     file->addActions({exportAction, importAction});
@@ -65,9 +80,12 @@ QAction *WindowMenus::build(MainWindow &window, const Places &places, const Owne
     QMenu *edit = places.menuBar->addMenu(MainWindow::tr("&Edit"));
     edit->addActions({addMaster, addNote, rename, remove});
     edit->addSeparator();
+    edit->addActions({filter, pick});
+    edit->addSeparator();
     edit->addAction(preferences);
     places.menuBar->addSeparator();
-    places.menuBar->addMenu(MainWindow::tr("&Help"))->addActions({about, instructions});
+    places.menuBar->addMenu(MainWindow::tr("&Help"))
+        ->addActions({about, instructions, placeholders});
     places.toolBar->addActions({addMaster, addNote});
     return quit;
 }

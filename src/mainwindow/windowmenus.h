@@ -6,10 +6,11 @@ class FileCommands;
 class MacroCommands;
 class MacroTreeItems;
 class MainWindow;
+class TreeFilter;
 class QAction;
 class QMenuBar;
 class QToolBar;
-class QWidget;
+class QTreeWidget;
 
 // The window's actions where the user finds them: the menus, the tool bar and the tree's context
 // menu, each action handing over to the object that owns what it does.
@@ -18,7 +19,7 @@ class WindowMenus final
 public:
     struct Places
     {
-        QWidget *tree = nullptr; // its context menu; the tree's actions live while it does
+        QTreeWidget *tree = nullptr; // its context menu; the tree's actions live while it does
         QMenuBar *menuBar = nullptr;
         QToolBar *toolBar = nullptr;
     };
@@ -27,7 +28,8 @@ public:
         MacroCommands *commands = nullptr;
         FileCommands *files = nullptr;
         const MacroTreeItems *items = nullptr; // the icons
-        std::function<void()> renamed;         // after a rename went through
+        TreeFilter *filter = nullptr;
+        std::function<void()> renamed; // after a rename went through
     };
 
     // Returns "&Quit", which the tray offers too.

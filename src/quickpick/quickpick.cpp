@@ -2,6 +2,7 @@
 
 #include "engine/delivery.h"
 #include "engine/keyregistration.h"
+#include "engine/livemaster.h"
 #include "hotkeys/platform.h"
 #include "quickpick/quickpickpopup.h"
 #include "store/macrostore.h"
@@ -45,7 +46,8 @@ void QuickPick::open()
     if (m_popup)
         return;
     m_focused = m_platform.focus().focusedWindowClass();
-    m_popup = new QuickPickPopup(entries(*m_store.snapshot()), RecentNotes::read());
+    m_popup = new QuickPickPopup(entries(*m_store.snapshot()), RecentNotes::read(),
+                                 m_live ? m_live->name() : QString());
     m_popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::picked);
     // Its notes, folded copies and rows are freed with it; the heap gives them back once it has

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 class KeyRegistration;
+class LiveMaster;
 class MacroStore;
 class Platform;
 class QuickPickPopup;
@@ -35,6 +36,9 @@ public:
     // Every note of the store, in store order.
     static QList<NoteMatcher::Entry> entries(const StoreSnapshot &store);
 
+    // With nothing typed, the notes of the live master macro come right after the recent ones.
+    void setLiveMaster(const LiveMaster *live) { m_live = live; }
+
     // The open popup, null when none is.
     QuickPickPopup *popup() const;
 
@@ -52,6 +56,7 @@ private:
 
     const MacroStore &m_store;
     Platform &m_platform;
+    const LiveMaster *m_live = nullptr;
     QPointer<QuickPickPopup> m_popup;
     QStringList m_focused; // the program that had the focus when the popup opened
     DeliveryRequest m_picked;

@@ -27,12 +27,13 @@ Qt::WindowFlags windowKind()
 } // namespace
 
 QuickPickPopup::QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
-                               QWidget *parent)
+                               const QString &live, QWidget *parent)
     : QWidget(parent, windowKind()), ui(std::make_unique<Ui::QuickPickPopup>()),
       m_matcher(std::move(entries)), m_model(m_matcher)
 {
     ui->setupUi(this);
     m_matcher.setRecent(recent);
+    m_matcher.setLiveMaster(live);
     ui->notes->setModel(&m_model);
     ui->notes->header()->setStretchLastSection(false);
     // Fitting columns to thousands of rows would cost more than the whole search.

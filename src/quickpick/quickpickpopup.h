@@ -20,9 +20,10 @@ class QuickPickPopup final : public QWidget
     Q_OBJECT
 
 public:
-    // `entries` in store order; `recent` names the notes used last, newest first.
+    // `entries` in store order; `recent` names the notes used last, newest first; the notes of
+    // `live` (the live master macro) follow them.
     QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
-                   QWidget *parent = nullptr);
+                   const QString &live = QString(), QWidget *parent = nullptr);
     ~QuickPickPopup() override;
 
     // Shows it in front of everything, in the middle of the screen under the pointer; a Wayland

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <utility>
@@ -30,8 +29,6 @@ TreeFilter::TreeFilter(CheckTreeWidget *tree, MacroTreeItems &items, const Macro
         layout->addWidget(m_field);
         layout->addWidget(tree);
     }
-    auto *find = new QShortcut(QKeySequence::Find, tree->window());
-    connect(find, &QShortcut::activated, this, &TreeFilter::start);
     connect(m_field, &QLineEdit::textChanged, this, &TreeFilter::apply);
 }
 

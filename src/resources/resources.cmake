@@ -3,6 +3,7 @@
 # host, so it and the collection file are generated at configure time.
 set(KEYQUILL_ADS_HTML ${CMAKE_CURRENT_BINARY_DIR}/resources/ads.html)
 set(KEYQUILL_IMAGES ${CMAKE_CURRENT_LIST_DIR}/images)
+set(KEYQUILL_HELP ${CMAKE_CURRENT_LIST_DIR}/help)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/html/ads.html.in ${KEYQUILL_ADS_HTML} @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/keyquill.qrc.in ${CMAKE_CURRENT_BINARY_DIR}/resources/keyquill.qrc @ONLY)
 

@@ -5,16 +5,41 @@
 #include "tray/trayicon.h"
 #include "tray/xembedtraywatch.h"
 
+#include <algorithm>
+#include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMainWindow>
+
+namespace {
+
+bool dialogOpen()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget *window) {
+        return window->isVisible() && window->windowModality() != Qt::NonModal;
+    });
+}
+
+} // namespace
 
 TrayController::TrayController(QMainWindow &window, std::function<QStringList()> masters,
                                LiveMaster &live, KeyRegistration &keys, QAction *quit)
     : QObject(&window), m_window(window), m_masters(std::move(masters)), m_live(live), m_keys(keys),
       m_tray(new TrayIcon(window.windowIcon(), quit, &window)),
-      m_xembedTray(new XEmbedTrayWatch(this))
+      m_xembedTray(new XEmbedTrayWatch(this)), m_showWindow(new QAction(this)),
+      m_pick(new QAction(tr("Pick a note…"), this)),
+      m_preferences(new QAction(tr("Preferences…"), this))
 {
+    m_tray->addCommands({m_showWindow, m_pick, m_preferences});
+    m_pick->setVisible(false);
+    showWindowCommand();
+    connect(m_showWindow, &QAction::triggered, this, &TrayController::toggleWindow);
+    connect(m_pick, &QAction::triggered, this, &TrayController::pickAsked);
+    connect(m_preferences, &QAction::triggered, this, &TrayController::preferencesAsked);
+    // While a dialog of ours is open (they block only the window) a second one would stack up.
+    connect(m_tray, &TrayIcon::menuAboutToShow, this,
+            [this] { m_preferences->setEnabled(m_mastersEnabled && !dialogOpen()); });
     showLive();
     connect(m_tray, &TrayIcon::activated, this, &TrayController::toggleWindow);
     connect(m_tray, &TrayIcon::masterChosen, this, &TrayController::choose);
@@ -85,9 +110,21 @@ void TrayController::showMessage(const QString &title, const QString &text)
     m_tray->showMessage(title, text);
 }
 
+void TrayController::setPickOffered(bool offered)
+{
+    m_pick->setVisible(offered);
+}
+
+void TrayController::showWindowCommand()
+{
+    const bool shown = m_window.isVisible() && !m_window.isMinimized();
+    m_showWindow->setText(shown ? tr("Hide Keyquill") : tr("Show Keyquill"));
+}
+
 void TrayController::setMastersEnabled(bool enabled)
 {
     m_mastersEnabled = enabled;
+    m_preferences->setEnabled(enabled);
     m_tray->setMastersEnabled(enabled);
 }
 
@@ -157,5 +194,8 @@ bool TrayController::eventFilter(QObject *watched, QEvent *event)
     // A window the user has come back to is no longer waiting for a tray.
     if (event->type() == QEvent::ActivationChange && m_window.isActiveWindow())
         m_waitingForTray = false;
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide ||
+        event->type() == QEvent::WindowStateChange)
+        showWindowCommand();
     return QObject::eventFilter(watched, event);
 }

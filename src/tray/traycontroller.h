@@ -15,8 +15,10 @@ class XEmbedTrayWatch;
 
 // The program's life in the notification area: the tray icon with its menu of master macros
 // (choosing one makes it live, as a tick in the tree would), its tool tip and its mark of live
-// hot keys; the window hidden on close, or minimized while there is no tray and taken into the
-// tray once one comes up (told, never polled); the window shown and hidden from the icon.
+// hot keys; above them the window shown or hidden, "Pick a note…" and "Preferences…" (a menu entry
+// works in every tray, where a click on the icon differs); the window hidden on close, or minimized
+// while there is no tray and taken into the tray once one comes up (told, never polled); the window
+// shown and hidden from the icon.
 class TrayController final : public QObject
 {
     Q_OBJECT
@@ -43,15 +45,22 @@ public:
     void mastersChanged();
     // A notification, where the desktop shows them.
     void showMessage(const QString &title, const QString &text);
+    // The menu's "Pick a note…" shows while the pick has a hot key of its own.
+    void setPickOffered(bool offered);
     // A paste that did not go out: said once as a notification, and in the tool tip until the
     // next paste goes out.
     void showDelivered(const QString &failure, const QString &warning);
+
+Q_SIGNALS:
+    void pickAsked();
+    void preferencesAsked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void toggleWindow();
+    void showWindowCommand();
     void choose(const QString &master);
     void syncMasters();
     void showLive();
@@ -64,6 +73,9 @@ private:
     KeyRegistration &m_keys;
     TrayIcon *m_tray;
     XEmbedTrayWatch *m_xembedTray;
+    QAction *m_showWindow; // "Show Keyquill" or "Hide Keyquill", as the window is
+    QAction *m_pick;
+    QAction *m_preferences;
     QTimer m_mastersSync;          // the store changes master by master; the menu follows once
     bool m_waitingForTray = false; // minimized for want of a tray, and not looked at since
     bool m_hiddenUnsure = false;   // hidden before it was known whether a tray runs

@@ -49,6 +49,13 @@ void TrayIcon::showOneIcon()
     m_icon->setVisible(m_item->isKnown() && !m_item->isInTray());
 }
 
+void TrayIcon::addCommands(const QList<QAction *> &commands)
+{
+    QAction *first = m_menu->actions().value(0);
+    m_menu->insertActions(first, commands);
+    m_menu->insertSeparator(first);
+}
+
 void TrayIcon::showMasters(const QStringList &masters, const QString &live)
 {
     m_live = live;

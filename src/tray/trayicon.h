@@ -11,13 +11,13 @@ class QSystemTrayIcon;
 class QWidget;
 class StatusNotifierItem;
 
-// The notification-area icon and its menu: the master macros to switch between, in tree order
-// with the live one ticked, above the separator and "&Quit"; a tool tip and an icon that say
-// what is live. Choosing an entry only asks (masterChosen); the window decides, as for a tick in
-// the tree, and reports back through showMasters().
-// A tray that speaks the StatusNotifierItem protocol shows our own item; the QSystemTrayIcon,
-// which Qt binds to one kind of tray for the whole process, shows only while no such tray runs,
-// and then lands in an X11 tray, where a double click is what activates it.
+// The notification-area icon and its menu: the program's commands (addCommands()), the master
+// macros to switch between, in tree order with the live one ticked, above the separator and
+// "&Quit"; a tool tip and an icon that say what is live. Choosing an entry only asks
+// (masterChosen); the window decides, as for a tick in the tree, and reports back through
+// showMasters(). A tray that speaks the StatusNotifierItem protocol shows our own item; the
+// QSystemTrayIcon, which Qt binds to one kind of tray for the whole process, shows only while no
+// such tray runs, and then lands in an X11 tray, where a double click is what activates it.
 class TrayIcon final : public QObject
 {
     Q_OBJECT
@@ -31,6 +31,8 @@ public:
     // False until it is known whether a StatusNotifier tray runs (asked at start).
     bool knowsTray() const;
 
+    // Entries above the master macros, for what the window offers too.
+    void addCommands(const QList<QAction *> &commands);
     void showMasters(const QStringList &masters, const QString &live);
     // Off while the editor holds unsaved edits, as the tree is.
     void setMastersEnabled(bool enabled);

@@ -32,30 +32,41 @@ private Q_SLOTS:
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("recent");
         QTest::addColumn<QList<int>>("found");
+        QTest::addColumn<QString>("live"); // the live master macro
         const QStringList none;
-        QTest::newRow("name before text, case ignored") << "REGARDS" << none << QList<int>{1, 0, 3};
-        QTest::newRow("accent in the name") << "cafe" << none << QList<int>{2};
-        QTest::newRow("accent in the query") << "Égl" << none << QList<int>{2};
-        QTest::newRow("master macro name") << "elan" << none << QList<int>{4};
-        QTest::newRow("start before inside")
-            << "reg" << none << QList<int>{1, 5, 0, 3}; // name start, name inside, text starts
-        QTest::newRow("every word must be there") << "kind regards" << none << QList<int>{0, 3};
-        QTest::newRow("words across fields") << "  work   SIG " << none << QList<int>{3};
-        QTest::newRow("nothing found") << "regards elan" << none << QList<int>();
+        QTest::newRow("name before text, case ignored")
+            << "REGARDS" << none << QList<int>{1, 0, 3} << QString();
+        QTest::newRow("accent in the name") << "cafe" << none << QList<int>{2} << QString();
+        QTest::newRow("accent in the query") << "Égl" << none << QList<int>{2} << QString();
+        QTest::newRow("master macro name") << "elan" << none << QList<int>{4} << QString();
+        QTest::newRow("start before inside") << "reg" << none << QList<int>{1, 5, 0, 3}
+                                             << QString(); // name start, name inside, text starts
+        QTest::newRow("every word must be there")
+            << "kind regards" << none << QList<int>{0, 3} << QString();
+        QTest::newRow("words across fields")
+            << "  work   SIG " << none << QList<int>{3} << QString();
+        QTest::newRow("nothing found") << "regards elan" << none << QList<int>() << QString();
         QTest::newRow("recent one first among equals")
-            << "regards" << QStringList{"Work/signature"} << QList<int>{1, 3, 0};
-        QTest::newRow("empty query: store order") << "" << none << QList<int>{0, 1, 2, 3, 4, 5};
+            << "regards" << QStringList{"Work/signature"} << QList<int>{1, 3, 0} << QString();
+        QTest::newRow("empty query: store order")
+            << "" << none << QList<int>{0, 1, 2, 3, 4, 5} << QString();
         QTest::newRow("empty query: recent first")
             << " " << QStringList{"Work/signature", "Letters/Regards", "Gone/note"}
-            << QList<int>{3, 1, 0, 2, 4, 5};
+            << QList<int>{3, 1, 0, 2, 4, 5} << QString();
+        QTest::newRow("empty query: recent, then the live master macro's")
+            << "" << QStringList{"Letters/Regards"} << QList<int>{1, 2, 3, 0, 4, 5} << "Work";
+        QTest::newRow("live master macro's first among equals")
+            << "regards" << none << QList<int>{1, 3, 0} << "Work";
     }
     void order()
     {
         QFETCH(QString, query);
         QFETCH(QStringList, recent);
         QFETCH(QList<int>, found);
+        QFETCH(QString, live);
         NoteMatcher matcher(entries());
         matcher.setRecent(recent);
+        matcher.setLiveMaster(live);
         QCOMPARE(matcher.match(query), found);
         // Typed on from one letter less: the search among what that found finds the same.
         QCOMPARE(matcher.match(query, matcher.match(query.chopped(query.isEmpty() ? 0 : 1))),

@@ -347,6 +347,37 @@ private Q_SLOTS:
         terminal.waitForFinished();
     }
 
+    // "Pick a window…": the program of the window clicked, as xprop names it; another button
+    // picks nothing.
+    void pickWindowByClick_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QStringList>("picked");
+        QTest::newRow("xterm") << "xterm" << 1 << QStringList{"xterm", "XTerm"};
+        QTest::newRow("right button: none") << "qt" << 3 << QStringList();
+    }
+    void pickWindowByClick()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, button);
+        QFETCH(QStringList, picked);
+        QProcess terminal;
+        focus(target, terminal, m_env.configDir() + "/pick-" + target);
+        if (QTest::currentTestFailed())
+            return;
+        const QString clicked = target == "qt" ? QString::number(m_field.winId())
+                                               : output("xdotool", {"getwindowfocus"});
+        QStringList names{"not yet"};
+        m_platform->focus().pickWindowClass([&names](const QStringList &got) { names = got; });
+        QCOMPARE(QProcess::execute("xdotool", {"mousemove", "--window", clicked, "5", "5", "click",
+                                               QString::number(button)}),
+                 0);
+        QTRY_COMPARE(names, picked);
+        terminal.kill();
+        terminal.waitForFinished();
+    }
+
     void unavailableKeysAreMarked()
     {
         XClient other;
@@ -395,7 +426,9 @@ private Q_SLOTS:
         window.close();
         auto *tray = window.findChild<QSystemTrayIcon *>();
         const QImage plain = tray->icon().pixmap(32).toImage();
-        tray->contextMenu()->actions().first()->trigger();   // "Live"
+        for (QAction *entry : tray->contextMenu()->actions())
+            if (entry->text() == Master)
+                entry->trigger();
         QVERIFY(tray->icon().pixmap(32).toImage() != plain); // the mark of live hot keys
         m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
         QTRY_COMPARE_WITH_TIMEOUT(m_field.toPlainText(), Text, 5000);

@@ -7,6 +7,7 @@
 #include "engine/keyregistration.h"
 #include "engine/livemaster.h"
 #include "hotkeys/platform.h"
+#include "hotkeys/portal/portalkeysender.h"
 #include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/shortcutregistry.h"
@@ -120,12 +121,24 @@ private Q_SLOTS:
                      "Keyquill note on Ctrl+Alt+A");
             QVERIFY(keys.unavailable().isEmpty() && keys.quickPickRefusal().isEmpty());
             QVERIFY(platform.description().contains("global shortcuts portal"));
+            QVERIFY(platform.bindsHotKeys());
+            // No remote-desktop portal here: the text waits on the clipboard, and the user is
+            // told how to paste it.
+            PortalKeySender sender;
+            QString failure;
+            sender.sendStroke((Qt::CTRL | Qt::Key_V).toCombined(),
+                              [&failure](const QString &why) { failure = why; });
+            QTRY_VERIFY2(failure.endsWith("left on the clipboard. Paste with Ctrl+V."),
+                         qPrintable(failure));
             return;
         }
         const QString refused = "refused the global shortcuts session";
         QTRY_VERIFY(keys.unavailable().value(Note).contains(refused));
         QVERIFY(!keys.unavailable().value(Note).contains("another program"));
         QVERIFY(keys.quickPickRefusal().contains(refused));
+        // The desktop's own key settings can still run the command line.
+        QVERIFY(!platform.bindsHotKeys());
+        QVERIFY(keys.unavailable().value(Note).contains("\"keyquill --pick\""));
         QVERIFY2(platform.description().contains(refused), qPrintable(platform.description()));
     }
 };

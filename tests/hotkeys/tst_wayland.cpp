@@ -193,9 +193,10 @@ private Q_SLOTS:
         QStringList labels;
         for (const DBusMenuLayout &entry : menu.children)
             labels << entry.properties.value("label").toString();
-        QCOMPARE(labels, (QStringList{"Alpha", "Beta", "Gamma", "No__keys&co", "", "_Quit"}));
+        QCOMPARE(labels, (QStringList{"Show Keyquill", "Pick a note…", "Preferences…", "", "Alpha",
+                                      "Beta", "Gamma", "No__keys&co", "", "_Quit"}));
         call("/MenuBar", "Event",
-             {menu.children.at(3).id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0U});
+             {menu.children.at(7).id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0U});
         QTRY_COMPARE(window.live().name(), QStringLiteral("No_keys&co"));
     }
 
@@ -437,6 +438,30 @@ private Q_SLOTS:
 
     // A run of the program killed outright leaves its hot keys bound in KDE's daemon, where they
     // would swallow their keys in every program; the next start lets go of them.
+    // As a key bound in the desktop's own settings runs them, without any hot key of ours
+    // bound: the command line delivers into the focused window and opens the pick.
+    void commandLineFromTheDesktop()
+    {
+        QProcess program;
+        program.start(KEYQUILL_BINARY, {"--minimize-to-tray"});
+        const auto end = qScopeGuard([&program] {
+            program.terminate();
+            program.waitForFinished();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute(KEYQUILL_BINARY, {"--list"}), 0, 15000);
+        const QString before = arrived();
+        QCOMPARE(QProcess::execute(KEYQUILL_BINARY, {"--deliver", "Beta/beta"}), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + "from Beta", 5000);
+        QCOMPARE(QProcess::execute(KEYQUILL_BINARY, {"--pick"}), 0);
+        // The popup has the keyboard once the desktop names its program as the focused one.
+        QTRY_VERIFY_WITH_TIMEOUT(m_platform->focus().focusedWindowClass().join(' ').contains(
+                                     "keyquill", Qt::CaseInsensitive),
+                                 5000);
+        for (unsigned long key : {XK_g, XK_r, XK_e, XK_e, XK_t, XK_Return})
+            m_keyboard.press({}, m_keyboard.keycode(key));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), before + "from Beta" + Greeting, 5000);
+    }
+
     void nextStartReleasesWhatAKilledRunHeld()
     {
         QSettings().setValue("Preferences/tickLastLiveAtStart", true);

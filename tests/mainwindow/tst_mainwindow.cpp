@@ -4,6 +4,7 @@
 #include "support/modalanswerer.h"
 #include "support/windowfixture.h"
 
+#include "mainwindow/placeholdershelp.h"
 #include "mainwindow/preferencesdlg.h"
 #include "mainwindow/unsavededit.h"
 #include "store/preferences.h"
@@ -34,8 +35,16 @@ class TestMainWindow final : public WindowFixture
     {
         QStringList entries;
         for (const QAction *action : tray()->contextMenu()->actions())
-            entries << (action->isChecked() ? "*" : "") + action->text();
+            if (action->isVisible())
+                entries << (action->isChecked() ? "*" : "") + action->text();
         return entries;
+    }
+    // What a screen reader says of the tree, and whether the guide over it shows.
+    QString guide() const
+    {
+        const auto *label = child<QLabel>("firstStartGuide");
+        return QAccessible::queryAccessibleInterface(m_tree)->text(QAccessible::Description) +
+               (label->isVisible() ? "|shown" : "");
     }
 
 private Q_SLOTS:
@@ -74,6 +83,54 @@ private Q_SLOTS:
                 TestEnvironment::storeDump().size() == 3 + (accepted && command == "Add Note"));
         if (accepted && command == "Add Master Macro")
             QCOMPARE(m_tree->currentItem()->text(0), name);
+    }
+
+    // An empty store: the tree says where to begin and links to the import; "Add Note" with
+    // nothing to add to, or nothing selected, says why it did nothing.
+    void newcomerIsGuided()
+    {
+        TestEnvironment::clearStore();
+        remake();
+        m_window->show();
+        QVERIFY(guide().contains("Press \"Add Master Macro\" to begin"));
+        QVERIFY(guide().endsWith("|shown"));
+        trigger("Add Note");
+        child<QLabel>("firstStartGuide")->linkActivated("import");
+        m_dialogs->names = {"Travel"};
+        trigger("Add Master Macro");
+        QCOMPARE(guide(), QString());
+        m_tree->clearSelection();
+        trigger("Add Note");
+        QCOMPARE(
+            m_dialogs->asked,
+            QStringList({App + "A Note belongs to a Master Macro, and there is none yet: add "
+                               "one with \"Add Master Macro\" first.",
+                         "file|Import Master Macro", "Add Master Macro|Enter Master Macro name|",
+                         App + "Select the Master Macro the new Note belongs to (or one of "
+                               "its Notes) first."}));
+    }
+
+    // Help → "Placeholders…" shows the README's reference, rendered.
+    void placeholderReferenceIsTheReadmes()
+    {
+        QFile readme(KEYQUILL_TEST_DATA "/../../README.md");
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const QString begin = "<!-- placeholder reference -->\n";
+        const qsizetype from = text.indexOf(begin) + begin.size();
+        QCOMPARE(text.mid(from, text.indexOf("<!-- end of placeholder reference -->") - from),
+                 PlaceholdersHelp::text());
+        QString shown;
+        ModalAnswerer answerer;
+        answerer.expect([&shown](QWidget *help) {
+            shown = help->windowTitle() + '|' +
+                    help->findChild<QTextBrowser *>("reference")->toPlainText();
+            help->close();
+        });
+        trigger("Placeholders…");
+        QVERIFY2(shown.startsWith("Placeholders|Placeholders are filled in only while"),
+                 qPrintable(shown));
+        QVERIFY(shown.contains("{{input:Label}}") && !shown.contains("|---|"));
     }
 
     // The keyboard starts in the tree (Home, Space ticks the first master macro) and goes on
@@ -190,8 +247,11 @@ private Q_SLOTS:
             trigger("Work");
         if (step != "tick in the tree" && step != "unsaved edits")
             trigger(step == "choose the live one" ? "Work" : step);
-        QTRY_COMPARE(trayMenu(), (masters + QStringList{"", "&Quit"}));
-        QCOMPARE(tray()->contextMenu()->actions().first()->isEnabled(), step != "unsaved edits");
+        const QStringList menu = QStringList({"Show Keyquill", "Preferences…", ""}) + masters;
+        QTRY_COMPARE(trayMenu(), (menu + QStringList{"", "&Quit"}));
+        QCOMPARE(tray()->contextMenu()->actions().at(4)->isEnabled(), step != "unsaved edits");
+        QCOMPARE(trayMenu().at(1), "Preferences…"); // off with the master macros, as the menu bar
+        QCOMPARE(tray()->contextMenu()->actions().at(2)->isEnabled(), step != "unsaved edits");
         QCOMPARE(m_app->live().name(), live);
         for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
             QCOMPARE(m_tree->topLevelItem(i)->checkState(0) == Qt::Checked,
@@ -406,6 +466,32 @@ private Q_SLOTS:
         QCOMPARE(dialog.preferences().defaultPasteKey(), PasteStroke::CtrlShiftV);
         QCOMPARE(dialog.preferences().pasteKeys(),
                  (QHash<QString, int>{{"vmviewer", PasteStroke::Type}}));
+
+        // A program picked by a click, or named by hand, starts with its built-in key, else
+        // with every other program's; a program already listed is only selected.
+        m_platform.windowClass = {"keyquill", "Keyquill"}; // the dialog itself
+        dialog.setWindowPicker(&m_platform);
+        auto *pick = dialog.findChild<QPushButton *>("btnPickWindow");
+        for (const QString clicked : {"XTerm", "VMViewer"}) {
+            pick->click();
+            QVERIFY(!pick->isEnabled());
+            m_platform.windowClass = {clicked.toLower(), clicked};
+            QTRY_VERIFY(pick->isEnabled());
+            m_platform.windowClass = {"keyquill", "Keyquill"};
+        }
+        QCOMPARE(table->rowCount(), 6);
+        QCOMPARE(table->item(5, 0)->text(), "XTerm");
+        QCOMPARE(qobject_cast<QComboBox *>(table->cellWidget(5, 1))->currentText(), "Shift+Insert");
+        QCOMPARE(table->currentRow(), 1); // vmviewer
+        others->setCurrentIndex(others->findText("Ctrl+V"));
+        for (const auto &[typed, stroke] :
+             {std::pair("kitty", "Ctrl+Shift+V"), std::pair("someeditor", "Ctrl+V")}) {
+            dialog.findChild<QPushButton *>("btnAddPasteKey")->click();
+            table->item(table->rowCount() - 1, 0)->setText(typed);
+            QCOMPARE(qobject_cast<QComboBox *>(table->cellWidget(table->rowCount() - 1, 1))
+                         ->currentText(),
+                     stroke);
+        }
     }
 };
 

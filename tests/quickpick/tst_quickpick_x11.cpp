@@ -42,13 +42,14 @@ private Q_SLOTS:
     {
         QVERIFY2(m_keyboard.isOpen(), "no X server");
         TestEnvironment::writeNote("Letters", "Greeting", 0, "Dear reader");
+        TestEnvironment::writeNote("Misc", "aaa", 0, "a");
         TestEnvironment::writeNote("Work", "signature",
                                    (Qt::CTRL | Qt::ALT | Qt::Key_1).toCombined(), Text);
         Preferences preferences;
         preferences.setQuickPickShortcut((Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined());
         QVERIFY(preferences.save());
         Application program(*m_platform, &m_dialogs, Application::Options{false});
-        MainWindow &window = program.window(); // no master macro live
+        // No master macro live.
 
         QProcess terminal;
         const QString typed = m_env.configDir() + "/typed";
@@ -73,9 +74,18 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(TestEnvironment::fileBytes(typed), Text.toUtf8(), 5000);
         QCOMPARE(focusedWindow(), before);
         QCOMPARE(RecentNotes::read(), QStringList{"Work/signature"});
-        // Esc closes without sending anything.
+        // Esc closes without sending anything. With nothing typed: the recent pick, then the
+        // live master macro's notes, then the rest.
+        program.live().choose("Misc");
         m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_q));
         QTRY_VERIFY(QApplication::activePopupWidget());
+        QWidget *popup = QApplication::activePopupWidget();
+        QCOMPARE(popup->findChild<QLabel *>("hint")->text(), "Enter pastes · Esc closes");
+        const QAbstractItemModel *rows = popup->findChild<QTreeView *>("notes")->model();
+        QStringList order;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            order << rows->index(row, 0).data().toString();
+        QCOMPARE(order, QStringList({"signature", "aaa", "Greeting"}));
         m_keyboard.press({}, m_keyboard.keycode(XK_Escape));
         QTRY_VERIFY(!QApplication::activePopupWidget());
         QTest::qWait(1500);

@@ -138,7 +138,7 @@ void PortalKeySender::send(Pending pending)
     switch (m_state) {
     case State::Refused:
         pending.done(tr("The desktop does not let Keyquill control the keyboard, so the text was "
-                        "left on the clipboard to be pasted by hand."));
+                        "left on the clipboard. Paste with Ctrl+V."));
         return;
     case State::Started:
         if (pending.stroke == 0)

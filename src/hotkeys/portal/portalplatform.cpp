@@ -108,13 +108,20 @@ QString PortalPlatform::refusalReason() const
     if (m_state == State::Missing)
         return tr("This Wayland desktop offers no global shortcuts portal, so no hot key can be "
                   "registered. Hot keys work in an X11 session, or on a desktop that offers the "
-                  "portal (KDE Plasma 5.27 or later, GNOME 48 or later).");
+                  "portal (KDE Plasma 5.27 or later, GNOME 48 or later).") +
+               QLatin1Char(' ') + Platform::desktopKeysHint();
     if (m_sessionRefused)
         return tr("This desktop refused the global shortcuts session, so it binds no hot key of "
                   "Keyquill. Hot keys work in an X11 session, or for X11 programs when Keyquill "
-                  "is started with QT_QPA_PLATFORM=xcb.");
+                  "is started with QT_QPA_PLATFORM=xcb.") +
+               QLatin1Char(' ') + Platform::desktopKeysHint();
     return tr("The desktop did not bind this hot key: another program holds it, or it was "
               "refused. Its system settings can give it another key.");
+}
+
+bool PortalPlatform::bindsHotKeys() const
+{
+    return m_state != State::Missing && !m_sessionRefused;
 }
 
 void PortalPlatform::setSessionRefused(bool refused)

@@ -58,6 +58,7 @@ public:
     void restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy) override;
     bool echoesStrokes() const override { return true; }
     QString refusalReason() const override;
+    bool bindsHotKeys() const override;
     void nameShortcut(int code, const QString &name) override;
     // The name given to `code`, "" for a note's.
     QString shortcutName(int code) const { return m_names.value(code); }

@@ -7,16 +7,15 @@
 #include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11shortcutbackend.h"
 #include "hotkeys/x11/x11typist.h"
+#include "hotkeys/x11/x11windowpicker.h"
 
 #include <cstdlib>
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
 
-namespace {
-
 // WM_CLASS holds two strings, each ended by a zero byte.
-QStringList wmClass(xcb_connection_t *connection, xcb_window_t window)
+QStringList X11Platform::wmClass(xcb_connection_t *connection, uint32_t window)
 {
     xcb_get_property_reply_t *reply = xcb_get_property_reply(
         connection,
@@ -32,8 +31,6 @@ QStringList wmClass(xcb_connection_t *connection, xcb_window_t window)
     const QList<QByteArray> parts = value.split('\0');
     return {QString::fromLocal8Bit(parts.value(0)), QString::fromLocal8Bit(parts.value(1))};
 }
-
-} // namespace
 
 std::unique_ptr<Platform> createX11Platform()
 {
@@ -149,6 +146,11 @@ void X11Platform::giveFocusBack(quintptr window)
 
 // From the X input focus upwards: the focus may sit on a child of the program's window (xterm's
 // text area does); the class is on the client window, below the window manager's frame.
+void X11Platform::pickWindowClass(Picked done)
+{
+    X11WindowPicker::pick(std::move(done));
+}
+
 QStringList X11Platform::focusedWindowClass()
 {
     xcb_get_input_focus_reply_t *focus =

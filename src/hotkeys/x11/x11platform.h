@@ -35,9 +35,13 @@ public:
     QStringList focusedWindowClass() override;
     quintptr focusedWindow() override;
     void giveFocusBack(quintptr window) override;
+    void pickWindowClass(Picked done) override;
     bool namesFocusedProgram() const override { return true; }
     QString caveat() const override;
     void typeText(const QString &text, Done done) override;
+
+    // The two names WM_CLASS holds; empty when the window has none.
+    static QStringList wmClass(xcb_connection_t *connection, uint32_t window);
 
 private:
     void endKeycapPicture();
