@@ -42,6 +42,7 @@ PreferencesDlg::PreferencesDlg(const Preferences &preferences, QWidget *parent)
                                     VisibleRows * rows->defaultSectionSize() +
                                     2 * ui->pasteKeys->frameWidth());
     showPreferences(preferences);
+    setAbbreviationsUnavailable(QString());
 }
 
 PreferencesDlg::~PreferencesDlg() = default;
@@ -53,6 +54,8 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
     const int quickPick = preferences.quickPickShortcut();
     ui->quickPickShortcut->setKeySequence(quickPick ? QKeySequence(quickPick) : QKeySequence());
     ui->expandPlaceholders->setChecked(preferences.expandPlaceholders());
+    ui->expandAbbreviations->setChecked(preferences.expandAbbreviations());
+    ui->deniedPrograms->setText(preferences.deniedPrograms().join(QStringLiteral(", ")));
     ui->storeFolder->setText(QDir::toNativeSeparators(preferences.storeFolder()));
 
     ui->pasteKeys->setRowCount(0);
@@ -81,6 +84,14 @@ Preferences PreferencesDlg::preferences() const
     const QKeySequence quickPick = ui->quickPickShortcut->keySequence();
     preferences.setQuickPickShortcut(quickPick.isEmpty() ? 0 : quickPick[0].toCombined());
     preferences.setExpandPlaceholders(ui->expandPlaceholders->isChecked());
+    preferences.setExpandAbbreviations(ui->expandAbbreviations->isChecked());
+    QStringList denied;
+    const QStringList entered = ui->deniedPrograms->text().split(QLatin1Char(','));
+    for (const QString &windowClass : entered) {
+        if (!windowClass.trimmed().isEmpty())
+            denied.append(windowClass.trimmed());
+    }
+    preferences.setDeniedPrograms(denied);
 
     QHash<QString, int> pasteKeys;
     for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {
@@ -114,6 +125,14 @@ void PreferencesDlg::setPasteKeysHonoured(bool honoured)
     for (QWidget *widget : table)
         widget->setEnabled(honoured);
     ui->labelPasteKeysUnavailable->setVisible(!honoured);
+}
+
+void PreferencesDlg::setAbbreviationsUnavailable(const QString &why)
+{
+    // The choice is kept as it was, for a session that allows it.
+    ui->expandAbbreviations->setEnabled(why.isEmpty());
+    ui->labelAbbreviationsUnavailable->setText(why);
+    ui->labelAbbreviationsUnavailable->setVisible(!why.isEmpty());
 }
 
 QString PreferencesDlg::storeFolder() const

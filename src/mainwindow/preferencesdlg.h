@@ -33,6 +33,9 @@ public:
     // False where the session does not name the focused program: the paste-key entries are
     // kept but cannot be edited, and a line says why.
     void setPasteKeysHonoured(bool honoured);
+    // Where the session lets no program watch the keyboard: why (the check box is greyed out and
+    // the reason shown). "" where it can.
+    void setAbbreviationsUnavailable(const QString &why);
 
 protected:
     void changeEvent(QEvent *event) override;
