@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libx11-dev libxtst-dev libxcb1-dev libxcb-xfixes0-dev
     libxkbcommon-dev # the key symbol of each character a note's text types
+    libxi-dev # abbreviations: keys typed in any program, as XInput 2 raw events
     fonts-dejavu-core
     wl-clipboard # Wayland: wl-copy and wl-paste reach the clipboard without the focus
     libwayland-dev # Wayland: the keymap the compositor types with

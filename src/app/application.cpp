@@ -22,12 +22,18 @@
 Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
     : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
       m_keys(platform.shortcuts(), m_registry), m_live(m_store, m_keys),
-      m_engine(platform, m_registry, m_store), m_window(m_store, m_live, m_keys, dialogs),
-      m_asker(&m_window), m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
+      m_engine(platform, m_registry, m_store), m_abbreviations(platform.typing(), m_store, m_live),
+      m_window(m_store, m_live, m_keys, dialogs), m_asker(&m_window),
+      m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
 {
     // Every way in goes through the one engine.
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
     connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
+    connect(&m_abbreviations, &AbbreviationWatch::requested, &m_engine, &DeliveryEngine::submit);
+    connect(&m_engine, &DeliveryEngine::deliveryStarted, &m_abbreviations,
+            &AbbreviationWatch::deliveryStarted);
+    connect(&m_engine, &DeliveryEngine::deliveryEnded, &m_abbreviations,
+            &AbbreviationWatch::deliveryEnded);
     m_engine.setInputAsker(&m_asker);
     connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.
@@ -44,6 +50,8 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     connect(&m_window, &MainWindow::mastersChanged, m_tray, &TrayController::mastersChanged);
     connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showPasteFailure);
     connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
+    connect(&m_abbreviations, &AbbreviationWatch::watchingChanged, m_tray,
+            &TrayController::setAbbreviationsWatched);
     connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
     connect(&m_window, &MainWindow::aboutAsked, this, &Application::showAbout);
 
@@ -57,7 +65,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
-    m_live.setRemembered(preferences.tickLastLiveAtStart());
+    apply(preferences);
 
     m_window.recovery().offerKept([this](std::function<void()> box) { m_boxes->show(box); });
     if (options.checkForUpdates) {
@@ -77,6 +85,9 @@ Application::~Application()
 void Application::apply(const Preferences &preferences)
 {
     m_engine.setPreferences(preferences);
+    m_abbreviations.setPreferences(preferences);
+    m_window.editor().setAbbreviationShown(preferences.expandAbbreviations() &&
+                                           m_abbreviations.unavailableReason().isEmpty());
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
     m_live.setRemembered(preferences.tickLastLiveAtStart());
 }
@@ -116,6 +127,7 @@ void Application::editPreferences()
     PreferencesDlg dialog(Preferences::load(), &m_window);
     dialog.setStartAtLogin(Autostart::isEnabled());
     dialog.setPasteKeysHonoured(m_platform.focus().namesFocusedProgram());
+    dialog.setAbbreviationsUnavailable(m_abbreviations.unavailableReason());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();

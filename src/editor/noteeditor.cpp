@@ -102,7 +102,8 @@ void NoteEditor::showNote(const QString &master, const QString &note)
 
     const StoreSnapshot::Note *found =
         isNote && m_store ? m_store->snapshot()->note(master, note) : nullptr;
-    const MacroStore::Note stored = found ? *found : MacroStore::Note{note, 0, QString(), QString()};
+    const MacroStore::Note stored =
+        found ? *found : MacroStore::Note{note, 0, QString(), QString()};
     ui->shortcutCtrl->setChecked(MacroStore::hasCtrl(stored.code));
     ui->shortcutAlt->setChecked(MacroStore::hasAlt(stored.code));
     ui->shortcutShift->setChecked(MacroStore::hasShift(stored.code));

@@ -49,6 +49,10 @@ Q_SIGNALS:
     void pasteFinished(const QString &failure);
     // What a delivery left as written and why ("" when all was filled in).
     void fillInWarning(const QString &warning);
+    // A delivery begins to send keys, or has sent them all (said once or twice: when sent and
+    // when over). The keys sent meanwhile are the program's own.
+    void deliveryStarted();
+    void deliveryEnded();
     // The placeholders were switched on or off in the preferences.
     void fillInSwitched(bool on);
 

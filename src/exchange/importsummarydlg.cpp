@@ -132,9 +132,8 @@ void ImportSummaryDlg::showNotes()
             const MacroStore::Note &note = notes.at(n);
             const QString keys =
                 note.code ? QKeySequence(note.code).toString(QKeySequence::NativeText) : QString();
-            auto *item =
-                new QTreeWidgetItem(ui->preview, {masters.at(m).name, note.name, keys,
-                                                  note.abbreviation, shown(note.text)});
+            auto *item = new QTreeWidgetItem(ui->preview, {masters.at(m).name, note.name, keys,
+                                                           note.abbreviation, shown(note.text)});
             item->setToolTip(4, note.text.left(1000));
         }
     }

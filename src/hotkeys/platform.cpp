@@ -77,6 +77,21 @@ Platform::~Platform()
         m_kept.pop_back();
 }
 
+QString KeyWatcher::unavailableReason() const
+{
+    return tr("This session lets no program see what is typed in other programs (on Wayland only "
+              "the desktop does), so abbreviations cannot be replaced here.");
+}
+
+void KeyWatcher::watch(const Handlers &) {}
+
+bool KeyWatcher::keyboardGrabbed()
+{
+    return false;
+}
+
+void KeyWatcher::skipPending() {}
+
 QString ShortcutService::refusalReason() const
 {
     return tr("Another program holds this hot key, or the keyboard layout has no such key.");
