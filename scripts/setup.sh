@@ -30,6 +30,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     # Real terminals for the paste tests (xterm, a VTE one, urxvt) and setxkbmap for another
     # layout.
     packages+=(xterm xfce4-terminal rxvt-unicode x11-xkb-utils)
+    # A GTK entry (zenity) for the abbreviation tests.
+    packages+=(zenity)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
     # a Wayland terminal (konsole) and the session bus tools (dbus-run-session also gives the

@@ -1,0 +1,161 @@
+// Abbreviations typed into real programs on a real X server (a Qt field, xterm's bash, a GTK
+// entry), as xdotool types them: replaced at a word's start only, never in a denied program, and
+// forgotten at a click.
+#include "app/application.h"
+#include "hotkeys/platform.h"
+#include "store/preferences.h"
+#include "support/testenv.h"
+#include "xclient.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+
+namespace {
+
+const QString Text = QStringLiteral("Best regards");
+
+int xdotool(const QStringList &arguments)
+{
+    return QProcess::execute("xdotool", arguments);
+}
+
+} // namespace
+
+class TestAbbreviations final : public QObject
+{
+    Q_OBJECT
+
+    TestEnvironment m_env;
+    const std::unique_ptr<Platform> m_platform = Platform::create();
+    XClient m_keyboard;
+    QLineEdit m_field; // the Qt target
+    std::unique_ptr<Application> m_app;
+
+    void focusQt(QLineEdit &field)
+    {
+        QCOMPARE(xdotool({"windowfocus", "--sync", QString::number(field.winId())}), 0);
+        field.activateWindow();
+        QTRY_VERIFY(field.hasFocus());
+    }
+
+    // Runs one step of a row: "type:<text>" at 10 ms a key, "click", "replaced" (waits for the
+    // replacement to be out).
+    void step(const QString &step, QSignalSpy &pasted)
+    {
+        const QString what = step.section(':', 0, 0);
+        const QString rest = step.section(':', 1);
+        if (what == "type")
+            QCOMPARE(xdotool({"type", "--delay", "10", rest}), 0);
+        else if (what == "replaced") { // the paste is out, and taken, before the next key
+            QVERIFY(pasted.wait(3000));
+            QTest::qWait(300);
+        } else if (what == "click")
+            QCOMPARE(xdotool({"click", "1"}), 0);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(m_keyboard.isOpen(), "no X server");
+        TestEnvironment::writeNote("Live", "sig", 0, Text);
+        MacroStore store;
+        QVERIFY(store.saveNote("Live", "sig", 0, Text, QString(":sig")));
+        m_app = std::make_unique<Application>(*m_platform, nullptr, Application::Options{false});
+        Preferences preferences;
+        preferences.setExpandAbbreviations(true);
+        preferences.setDeniedPrograms({"DeniedTerm"});
+        m_app->apply(preferences);
+        m_app->live().choose("Live");
+        QVERIFY(m_app->abbreviations().isWatching());
+        m_field.setWindowTitle("keyquill-qt-field");
+        m_field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_field));
+    }
+
+    void replaces_data()
+    {
+        QTest::addColumn<QString>("target"); // qt, xterm, a denied xterm, gtk
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("qt") << "qt" << QStringList{"type:hello :sig", "replaced", "type: and more"}
+                            << "hello Best regards and more";
+        QTest::newRow("xterm") << "xterm"
+                               << QStringList{"type:hello :sig", "replaced", "type: and more"}
+                               << "hello Best regards and more";
+        QTest::newRow("gtk") << "gtk"
+                             << QStringList{"type:hello :sig", "replaced", "type: and more"}
+                             << "hello Best regards and more";
+        QTest::newRow("inside a word")
+            << "qt" << QStringList{"type:a:sig and b:sig"} << "a:sig and b:sig";
+        QTest::newRow("denied program")
+            << "denied" << QStringList{"type:hello :sig x"} << "hello :sig x";
+        QTest::newRow("a click forgets")
+            << "qt" << QStringList{"type:x :s", "click", "type:ig"} << "x :sig";
+    }
+    void replaces()
+    {
+        QFETCH(QString, target);
+        QFETCH(QStringList, steps);
+        QProcess program;
+        const QString line = m_env.configDir() + "/line";
+        const QString ready = m_env.configDir() + "/ready";
+        QFile::remove(line);
+        QFile::remove(ready);
+        if (target == "qt") {
+            m_field.clear();
+            focusQt(m_field);
+        } else {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LC_ALL", "C.UTF-8");
+            program.setProcessEnvironment(env);
+            if (target == "gtk") {
+                if (QStandardPaths::findExecutable("zenity").isEmpty())
+                    QSKIP("zenity (a GTK entry) is not installed: scripts/setup.sh --tests");
+                program.start("zenity", {"--entry", "--title", "keyquill-target"});
+            } else {
+                program.start("xterm",
+                              {"-T", "keyquill-target", "-class",
+                               target == "denied" ? "DeniedTerm" : "XTerm", "-e", "bash", "--norc",
+                               "-c",
+                               QString("touch %1; read -e -r line; printf %s \"$line\" > %2")
+                                   .arg(ready, line)});
+                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ready), 20000);
+            }
+            QProcess search;
+            search.start("xdotool",
+                         {"search", "--sync", "--onlyvisible", "--name", "keyquill-target"});
+            QVERIFY(search.waitForFinished(20000));
+            const QString window =
+                QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0);
+            QCOMPARE(xdotool({"windowfocus", "--sync", window}), 0);
+        }
+        QSignalSpy requested(&m_app->abbreviations(), &AbbreviationWatch::requested);
+        QSignalSpy pasted(&m_app->engine(), &DeliveryEngine::pasteFinished);
+        for (const QString &each : std::as_const(steps))
+            step(each, pasted);
+        QFETCH(QString, expected);
+        if (target == "qt") {
+            QTRY_COMPARE(m_field.text(), expected);
+            QTest::qWait(0);
+        } else {
+            // The delivery is over before Return, which would otherwise come between.
+            QTRY_COMPARE_WITH_TIMEOUT(requested.size(), expected.contains(Text) ? 1 : 0, 3000);
+            QTest::qWait(300);
+            QCOMPARE(xdotool({"key", "Return"}), 0);
+            if (target == "gtk") {
+                QVERIFY(program.waitForFinished(10000));
+                QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).chopped(1), expected);
+            } else {
+                QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(TestEnvironment::fileBytes(line)),
+                                          expected, 10000);
+            }
+        }
+        QCOMPARE(requested.size(), expected.contains(Text) ? 1 : 0);
+        program.kill();
+        program.waitForFinished();
+    }
+};
+
+QTEST_MAIN(TestAbbreviations)
+#include "tst_abbreviations.moc"
