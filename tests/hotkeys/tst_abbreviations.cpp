@@ -10,7 +10,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-
 namespace {
 
 const QString Text = QStringLiteral("Best regards");
