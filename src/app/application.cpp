@@ -29,11 +29,18 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     // Every way in goes through the one engine.
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
     connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
-    connect(&m_abbreviations, &AbbreviationWatch::requested, &m_engine, &DeliveryEngine::submit);
+    connect(&m_abbreviations, &AbbreviationWatch::requested, this,
+            [this](const DeliveryRequest &request) {
+                // A note gone meanwhile: the watch takes up typing again.
+                if (!m_engine.submit(request))
+                    m_abbreviations.deliveryEnded();
+            });
     connect(&m_engine, &DeliveryEngine::deliveryStarted, &m_abbreviations,
             &AbbreviationWatch::deliveryStarted);
     connect(&m_engine, &DeliveryEngine::deliveryEnded, &m_abbreviations,
             &AbbreviationWatch::deliveryEnded);
+    m_engine.setTypedMeanwhile(
+        [this](QString *typed) { return m_abbreviations.typedMeanwhile(typed); });
     m_engine.setInputAsker(&m_asker);
     connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.

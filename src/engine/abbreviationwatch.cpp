@@ -6,6 +6,8 @@
 #include "store/preferences.h"
 #include "store/storesnapshot.h"
 
+#include <utility>
+
 AbbreviationWatch::AbbreviationWatch(KeyWatcher &watcher, const MacroStore &store,
                                      const LiveMaster &live, QObject *parent)
     : QObject(parent), m_watcher(watcher), m_store(store), m_live(live)
@@ -75,6 +77,7 @@ void AbbreviationWatch::update()
         handlers.key = [this](const TypedKey &typed) { key(typed); };
         handlers.focusChanged = [this](const QStringList &windowClass) {
             forget();
+            m_caughtWhole = false; // typed elsewhere: not to be put back here
             m_deniedHere = m_denied.denies(windowClass);
         };
         handlers.grabChanged = [this](bool grabbed) {
@@ -98,7 +101,17 @@ void AbbreviationWatch::forget()
 
 void AbbreviationWatch::key(const TypedKey &typed)
 {
-    if (m_deniedHere || m_grabbed || m_delivering)
+    if (m_delivering) {
+        if (!m_catching || typed.kind == TypedKey::Kind::Ignored)
+            return;
+        // As many as an abbreviation may hold; anything but characters cannot be put back.
+        m_caughtWhole = m_caughtWhole && typed.kind == TypedKey::Kind::Character &&
+                        m_caught.size() < TypedTail::Capacity;
+        if (m_caughtWhole)
+            m_caught.append(QString::fromUcs4(&typed.character, 1));
+        return;
+    }
+    if (m_deniedHere || m_grabbed)
         return;
     // The store may have changed since the last key (another machine, the editor).
     if (m_store.snapshot() != m_read) {
@@ -121,13 +134,30 @@ void AbbreviationWatch::key(const TypedKey &typed)
     request.master = m_readMaster;
     request.note = m_notes.at(found);
     request.erase = m_lengths.at(found); // a BackSpace per character typed
+    // From here on what is typed goes into the program before the replacement does.
+    m_delivering = true;
+    m_catching = true;
+    m_caughtWhole = true;
+    m_caught.clear();
     Q_EMIT requested(request);
 }
 
 void AbbreviationWatch::deliveryStarted()
 {
+    // A replacement asked for is catching already; another delivery only pauses the watch.
     m_delivering = true;
     forget();
+}
+
+bool AbbreviationWatch::typedMeanwhile(QString *typed)
+{
+    if (!m_delivering)
+        return false;
+    m_watcher.catchUp();
+    // The replacement's own keys follow: nothing more is the user's.
+    m_catching = false;
+    *typed = std::exchange(m_caught, QString());
+    return m_caughtWhole;
 }
 
 void AbbreviationWatch::deliveryEnded()
@@ -137,4 +167,6 @@ void AbbreviationWatch::deliveryEnded()
     // The keys the delivery sent come back as typing: they are skipped.
     m_watcher.skipPending();
     m_delivering = false;
+    m_catching = false;
+    m_caught.clear();
 }

@@ -40,6 +40,10 @@ public:
     // "" where the session lets the keyboard be watched.
     QString unavailableReason() const;
 
+    // What was typed since the replacement was asked for, which has not gone out yet; false when
+    // more than characters was typed. Called once, just before the replacement goes out.
+    bool typedMeanwhile(QString *typed);
+
 public Q_SLOTS:
     // The live master macro, or its notes, may have changed.
     void notesChanged();
@@ -71,4 +75,8 @@ private:
     bool m_deniedHere = false;
     bool m_grabbed = false;
     bool m_delivering = false;
+    // While a replacement is on its way: the characters typed after its abbreviation.
+    bool m_catching = false;
+    bool m_caughtWhole = true;
+    QString m_caught;
 };

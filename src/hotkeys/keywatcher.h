@@ -32,4 +32,6 @@ public:
     virtual bool keyboardGrabbed();
     // Forgets the keys that came in up to now unseen (the program's own, just sent).
     virtual void skipPending();
+    // Hands the keys typed up to now that are still on their way to the handler at once.
+    virtual void catchUp();
 };

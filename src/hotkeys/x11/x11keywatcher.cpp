@@ -202,6 +202,14 @@ void X11KeyWatcher::skipPending()
         xkb_compose_state_reset(m_compose);
 }
 
+void X11KeyWatcher::catchUp()
+{
+    if (!m_display)
+        return;
+    XSync(m_display, False);
+    readEvents(true);
+}
+
 bool X11KeyWatcher::keyboardGrabbed()
 {
     if (!m_display)

@@ -29,6 +29,7 @@ public:
     void watch(const Handlers &handlers) override;
     bool keyboardGrabbed() override;
     void skipPending() override;
+    void catchUp() override;
 
 private:
     bool open();

@@ -95,6 +95,12 @@ void X11Platform::sendStroke(int stroke, Done done)
     done(m_sender->send(stroke));
 }
 
+void X11Platform::sendStrokes(const QList<int> &strokes, Done done)
+{
+    endKeycapPicture();
+    done(m_sender->send(strokes));
+}
+
 void X11Platform::typeText(const QString &text, Done done)
 {
     endKeycapPicture();
