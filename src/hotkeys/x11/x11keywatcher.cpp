@@ -252,6 +252,13 @@ void X11KeyWatcher::readEvents(bool deliver)
                     XkbFreeKeyboard(static_cast<XkbDescPtr>(m_keymap), 0, True);
                 m_keymap = XkbGetMap(m_display, XkbAllClientInfoMask, XkbUseCoreKbd);
             }
+        } else if (event.type == FocusOut && event.xfocus.mode != NotifyGrab &&
+                   event.xfocus.window == m_watchedFocus && event.xfocus.detail != NotifyInferior &&
+                   event.xfocus.detail != NotifyPointer) {
+            // The focus left, if only for a moment: the next key is asked where it goes.
+            m_focus = 0;
+            if (deliver && m_handlers.key)
+                m_handlers.key({TypedKey::Kind::Break, 0});
         } else if ((event.type == FocusOut && event.xfocus.mode == NotifyGrab) ||
                    (event.type == FocusIn && event.xfocus.mode == NotifyUngrab)) {
             const bool grabbed = event.type == FocusOut;
