@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libx11-dev libxtst-dev libxcb1-dev libxcb-xfixes0-dev
     libxkbcommon-dev # the key symbol of each character a note's text types
+    libxi-dev # abbreviations: keys typed in any program, as XInput 2 raw events
     fonts-dejavu-core
     wl-clipboard # Wayland: wl-copy and wl-paste reach the clipboard without the focus
     libwayland-dev # Wayland: the keymap the compositor types with
@@ -29,6 +30,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     # Real terminals for the paste tests (xterm, a VTE one, urxvt) and setxkbmap for another
     # layout.
     packages+=(xterm xfce4-terminal rxvt-unicode x11-xkb-utils)
+    # A GTK entry (zenity) for the abbreviation tests.
+    packages+=(zenity)
     # The Wayland tests: a headless KDE session (kwin nested in Xvfb, the desktop portals and
     # KDE's portal back-end, which needs Qt 5's Wayland plugin), a Qt 6 Wayland target window,
     # a Wayland terminal (konsole) and the session bus tools (dbus-run-session also gives the

@@ -27,13 +27,26 @@
 Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
     : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
       m_keys(platform.shortcuts(), m_registry), m_live(m_store, m_keys),
-      m_engine(platform, m_registry, m_store), m_window(m_store, m_live, m_keys, dialogs),
-      m_asker(&m_window), m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
+      m_engine(platform, m_registry, m_store), m_abbreviations(platform.typing(), m_store, m_live),
+      m_window(m_store, m_live, m_keys, dialogs), m_asker(&m_window),
+      m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
 {
     // Every way in goes through the one engine.
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
     connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
     m_quickPick->setLiveMaster(&m_live);
+    connect(&m_abbreviations, &AbbreviationWatch::requested, this,
+            [this](const DeliveryRequest &request) {
+                // A note gone meanwhile: the watch takes up typing again.
+                if (!m_engine.submit(request))
+                    m_abbreviations.deliveryEnded();
+            });
+    connect(&m_engine, &DeliveryEngine::deliveryStarted, &m_abbreviations,
+            &AbbreviationWatch::deliveryStarted);
+    connect(&m_engine, &DeliveryEngine::deliveryEnded, &m_abbreviations,
+            &AbbreviationWatch::deliveryEnded);
+    m_engine.setTypedMeanwhile(
+        [this](QString *typed) { return m_abbreviations.typedMeanwhile(typed); });
     m_engine.setInputAsker(&m_asker);
     connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
     // Failing to keep it only means the desktop may ask once more at the next start.
@@ -50,6 +63,8 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     connect(&m_window, &MainWindow::mastersChanged, m_tray, &TrayController::mastersChanged);
     connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showDelivered);
     connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
+    connect(&m_abbreviations, &AbbreviationWatch::watchingChanged, m_tray,
+            &TrayController::setAbbreviationsWatched);
     connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
     connect(m_tray, &TrayController::preferencesAsked, this, &Application::editPreferences);
     connect(&m_window, &MainWindow::pickAsked, this, &Application::pick);
@@ -67,7 +82,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
-    m_live.setRemembered(preferences.tickLastLiveAtStart());
+    apply(preferences);
 
     m_window.recovery().offerKept([this](std::function<void()> box) { m_boxes->show(box); });
     if (options.checkForUpdates) {
@@ -87,6 +102,9 @@ Application::~Application()
 void Application::apply(const Preferences &preferences)
 {
     m_engine.setPreferences(preferences);
+    m_abbreviations.setPreferences(preferences);
+    m_window.editor().setAbbreviationShown(preferences.expandAbbreviations() &&
+                                           m_abbreviations.unavailableReason().isEmpty());
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
     m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
     m_live.setRemembered(preferences.tickLastLiveAtStart());
@@ -164,6 +182,7 @@ void Application::editPreferences()
     dialog.setWindowPicker(&m_platform.focus());
     if (!m_platform.shortcuts().bindsHotKeys())
         dialog.setHotKeysRefused(m_platform.shortcuts().refusalReason());
+    dialog.setAbbreviationsUnavailable(m_abbreviations.unavailableReason());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Preferences preferences = dialog.preferences();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/abbreviationwatch.h"
 #include "engine/deliveryengine.h"
 #include "engine/keyregistration.h"
 #include "engine/livemaster.h"
@@ -20,10 +21,10 @@ class RemoteControl;
 class TrayController;
 class UpdateChecker;
 
-// The program put together: builds the store, the live master macro and its hot keys, the
-// delivery engine, the main window, the tray, "Pick a note" and the update check over the
-// platform it is given, and wires them. Holds what crosses them: the preferences as they apply
-// to each, boxes shown of the program's own accord, and the window brought back.
+// The program put together: builds the store, the live master macro and its hot keys and
+// abbreviations, the delivery engine, the main window, the tray, "Pick a note" and the update check
+// over the platform it is given, and wires them. Holds what crosses them: the preferences as they
+// apply to each, boxes shown of the program's own accord, and the window brought back.
 class Application final : public QObject
 {
     Q_OBJECT
@@ -44,6 +45,7 @@ public:
     KeyRegistration &keys() { return m_keys; }
     LiveMaster &live() { return m_live; }
     DeliveryEngine &engine() { return m_engine; }
+    AbbreviationWatch &abbreviations() { return m_abbreviations; }
     MainWindow &window() { return m_window; }
     TrayController &tray() { return *m_tray; }
     QuickPick &quickPick() { return *m_quickPick; }
@@ -79,6 +81,7 @@ private:
     KeyRegistration m_keys;
     LiveMaster m_live;
     DeliveryEngine m_engine;
+    AbbreviationWatch m_abbreviations;
     MainWindow m_window;
     InputsAsker m_asker;
     std::unique_ptr<QuickPick> m_quickPick;

@@ -15,6 +15,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalBlocker>
@@ -40,6 +41,7 @@ NoteEditor::NoteEditor(QWidget *parent)
     m_previewTimer.setSingleShot(true);
     connect(&m_previewTimer, &QTimer::timeout, this, &NoteEditor::showPreview);
     ui->preview->installEventFilter(this);
+    ui->groupAbbreviation->hide();
 }
 
 NoteEditor::~NoteEditor() = default;
@@ -58,6 +60,10 @@ void NoteEditor::attach(MacroStore &store, Dialogs &dialogs)
     });
     connect(ui->macro, &QTextEdit::textChanged, this,
             [this] { m_previewTimer.start(PreviewPauseMs); });
+    connect(ui->abbreviation, &QLineEdit::textEdited, this, [this] {
+        if (!m_note.isEmpty() && m_store)
+            setDirty(true);
+    });
     connect(ui->btnUpdate, &QPushButton::clicked, this, &NoteEditor::save);
 }
 
@@ -91,12 +97,13 @@ void NoteEditor::showNote(const QString &master, const QString &note)
     for (QWidget *input :
          {static_cast<QWidget *>(ui->shortcutCtrl), static_cast<QWidget *>(ui->shortcutAlt),
           static_cast<QWidget *>(ui->shortcutShift), static_cast<QWidget *>(ui->shortcutKey),
-          static_cast<QWidget *>(ui->macro)})
+          static_cast<QWidget *>(ui->macro), static_cast<QWidget *>(ui->abbreviation)})
         input->setEnabled(isNote);
 
     const StoreSnapshot::Note *found =
         isNote && m_store ? m_store->snapshot()->note(master, note) : nullptr;
-    const MacroStore::Note stored = found ? *found : MacroStore::Note{note, 0, QString()};
+    const MacroStore::Note stored =
+        found ? *found : MacroStore::Note{note, 0, QString(), QString()};
     ui->shortcutCtrl->setChecked(MacroStore::hasCtrl(stored.code));
     ui->shortcutAlt->setChecked(MacroStore::hasAlt(stored.code));
     ui->shortcutShift->setChecked(MacroStore::hasShift(stored.code));
@@ -106,6 +113,7 @@ void NoteEditor::showNote(const QString &master, const QString &note)
                : -1);
     // Plain text both ways: a note that looks like markup keeps its characters.
     ui->macro->setPlainText(stored.text);
+    ui->abbreviation->setText(stored.abbreviation);
     m_shown = stored;
     setDirty(false);
     markUsedKeys();
@@ -124,6 +132,16 @@ int NoteEditor::code() const
 QString NoteEditor::text() const
 {
     return ui->macro->toPlainText();
+}
+
+QString NoteEditor::abbreviation() const
+{
+    return ui->abbreviation->text();
+}
+
+void NoteEditor::setAbbreviationShown(bool shown)
+{
+    ui->groupAbbreviation->setVisible(shown);
 }
 
 void NoteEditor::edit(int code, const QString &text)
@@ -167,16 +185,37 @@ bool NoteEditor::save()
             return false;
         }
     }
+    const bool withAbbreviation = !ui->groupAbbreviation->isHidden();
+    const QString abbreviation = withAbbreviation ? ui->abbreviation->text() : m_shown.abbreviation;
+    if (withAbbreviation && !abbreviation.isEmpty()) {
+        if (!MacroStore::isAbbreviation(abbreviation)) {
+            warn(tr("An abbreviation has 1 to %1 characters and no white space.")
+                     .arg(MacroStore::AbbreviationMaxLength));
+            return false;
+        }
+        const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master);
+        const QList<MacroStore::Note> others = master ? master->notes : QList<MacroStore::Note>();
+        const bool taken =
+            std::any_of(others.cbegin(), others.cend(), [&](const MacroStore::Note &other) {
+                return other.abbreviation == abbreviation && other.name != m_note;
+            });
+        if (taken) {
+            warn(tr("Abbreviation already assigned to another Note in this Master Macro"));
+            return false;
+        }
+    }
     if (changedOnDisk() && !keepMine())
         return !m_dirty;
     const QString text = ui->macro->toPlainText();
-    if (!m_store->saveNote(m_master, m_note, newCode, text)) {
+    const std::optional<QString> abbreviationSaved =
+        withAbbreviation ? std::optional<QString>(abbreviation) : std::nullopt;
+    if (!m_store->saveNote(m_master, m_note, newCode, text, abbreviationSaved)) {
         // The edits stay in the dirty editor, so the user can try again once the disk allows.
         warn(tr("The Note \"%1\" was not saved: the macro store %2 cannot be written.")
                  .arg(m_note, m_store->fileName()));
         return false;
     }
-    m_shown = {m_note, newCode, text};
+    m_shown = {m_note, newCode, text, abbreviation};
     setDirty(false);
     markUsedKeys();
     Q_EMIT saved(m_master, m_note, newCode);
@@ -269,7 +308,8 @@ bool NoteEditor::changedOnDisk() const
         return false;
     // A note gone meanwhile reads as one without hot key or text, as the settings layer has it.
     const StoreSnapshot::Note *now = m_store->snapshot()->note(m_master, m_note);
-    return (now ? now->code : 0) != m_shown.code || (now ? now->text : QString()) != m_shown.text;
+    return (now ? now->code : 0) != m_shown.code || (now ? now->text : QString()) != m_shown.text ||
+           (now ? now->abbreviation : QString()) != m_shown.abbreviation;
 }
 
 bool NoteEditor::keepMine()

@@ -41,6 +41,10 @@ public:
     // The code the inputs make now, and the text.
     int code() const;
     QString text() const;
+    QString abbreviation() const;
+    // The abbreviation field is shown only while abbreviations are replaced; hidden, a save
+    // leaves the stored abbreviation as it is.
+    void setAbbreviationShown(bool shown);
     // Puts `code` and `text` into the inputs of the note shown, as if typed: the editor is dirty.
     void edit(int code, const QString &text);
     // The note on disk is no longer as the editor showed it (another machine changed it).

@@ -7,6 +7,7 @@
 #include "hotkeys/shortcutregistry.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -121,22 +122,39 @@ void Delivery::pollKeys()
     after(KeyPollMs, &Delivery::pollKeys);
 }
 
+// All BackSpaces in one go, and a paste stroke with them: a key the user types meanwhile
+// comes before or after the whole, never between the erasing and the text.
 void Delivery::erase()
 {
-    if (m_eraseLeft <= 0) {
+    const bool pasteFirst =
+        !m_typing && m_nextPiece < m_pieces.size() && !m_pieces.at(m_nextPiece).text.isEmpty();
+    if (m_eraseLeft <= 0 || pasteFirst) {
         sendPiece();
         return;
     }
-    --m_eraseLeft;
-    m_registry.sendStroke(Qt::Key_Backspace, [this, alive = std::weak_ptr<const bool>(m_alive)](
-                                                 const QString &failure) {
-        if (alive.expired())
-            return;
-        if (!failure.isEmpty())
-            fail(failure);
-        else
-            QMetaObject::invokeMethod(this, &Delivery::erase, Qt::QueuedConnection);
-    });
+    if (m_pieces.size() == 1)
+        catchUp(&m_pieces.first().text);
+    const QList<int> backSpaces(std::exchange(m_eraseLeft, 0), Qt::Key_Backspace);
+    m_registry.sendStrokes(
+        backSpaces, [this, alive = std::weak_ptr<const bool>(m_alive)](const QString &failure) {
+            if (alive.expired())
+                return;
+            if (!failure.isEmpty())
+                fail(failure);
+            else
+                QMetaObject::invokeMethod(this, &Delivery::sendPiece, Qt::QueuedConnection);
+        });
+}
+
+// Keys the user typed after the abbreviation, before its replacement goes out, went into the
+// program already: they are erased with it and come after the text, in their order.
+void Delivery::catchUp(QString *text)
+{
+    QString typed;
+    if (m_eraseLeft <= 0 || m_caretLeft > 0 || !m_typedMeanwhile || !m_typedMeanwhile(&typed))
+        return;
+    m_eraseLeft += static_cast<int>(characters(typed));
+    text->append(typed);
 }
 
 void Delivery::sendPiece()
@@ -166,11 +184,16 @@ void Delivery::sendPiece()
     } else {
         // The first piece went on the clipboard at the start; a later one once the target has
         // fetched the one before.
-        if (m_nextPiece > 1)
-            put(piece.text, QClipboard::Clipboard);
+        QString text = piece.text;
+        if (m_pieces.size() == 1)
+            catchUp(&text);
+        if (m_nextPiece > 1 || text != piece.text)
+            put(text, QClipboard::Clipboard);
         if (PasteKeyTable::pastesPrimary(m_stroke))
-            put(piece.text, QClipboard::Selection);
-        m_registry.sendStroke(m_stroke, then);
+            put(text, QClipboard::Selection);
+        QList<int> strokes(std::exchange(m_eraseLeft, 0), Qt::Key_Backspace);
+        strokes.append(m_stroke);
+        m_registry.sendStrokes(strokes, then);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "core/fillin.h"
 #include "engine/deliveryrequest.h"
 #include "store/preferences.h"
@@ -49,6 +51,10 @@ public:
              const Preferences &preferences, const Timing &timing, QObject *parent = nullptr);
     ~Delivery() override;
 
+    // Fills in what was typed since the request (false when that cannot be told).
+    using TypedMeanwhile = std::function<bool(QString *typed)>;
+    void setTypedMeanwhile(TypedMeanwhile typed) { m_typedMeanwhile = std::move(typed); }
+
     // `clipboardAtPress`: what the user had on the clipboard when asking (null when not read).
     void start(const DeliveryRequest &request, const FillIn::Result &filled,
                const QString &clipboardAtPress);
@@ -74,6 +80,7 @@ private:
     void put(const QString &text, QClipboard::Mode mode);
     void pollKeys();
     void erase();
+    void catchUp(QString *text);
     void sendPiece();
     void pressKeys(QList<int> keys);
     void fail(const QString &failure);
@@ -100,5 +107,6 @@ private:
     void (Delivery::*m_step)() = nullptr;
     std::unique_ptr<ClipboardSnapshot> m_clipboard;
     std::unique_ptr<ClipboardSnapshot> m_selection;
+    TypedMeanwhile m_typedMeanwhile;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };

@@ -1,5 +1,7 @@
 #include "deliveryengine.h"
 
+#include <utility>
+
 #include "engine/inputasker.h"
 #include "hotkeys/platform.h"
 #include "store/macrostore.h"
@@ -59,6 +61,12 @@ bool DeliveryEngine::submit(const DeliveryRequest &request)
 
 // One at a time: the inputs of the first waiting are asked once nothing is on its way (the
 // question takes the keyboard, which a paste must not go to), then it goes.
+void DeliveryEngine::endDelivery()
+{
+    if (std::exchange(m_sending, false))
+        Q_EMIT deliveryEnded();
+}
+
 void DeliveryEngine::next()
 {
     if (m_current || m_asking || m_waiting.isEmpty())
@@ -112,10 +120,19 @@ void DeliveryEngine::deliver(const Waiting &waiting)
         Q_EMIT fillInWarning(filled.warnings.join(QLatin1Char('\n')));
     }
     m_current = new Delivery(m_platform, m_registry, m_own, m_preferences, m_timing, this);
-    connect(m_current, &Delivery::sent, this, &DeliveryEngine::pasteFinished);
+    if (waiting.request.way == DeliveryRequest::Way::Abbreviation)
+        m_current->setTypedMeanwhile(m_typedMeanwhile);
+    m_sending = true;
+    Q_EMIT deliveryStarted();
+    connect(m_current, &Delivery::sent, this,
+            [this](const QString &failure, const QString &warning) {
+                endDelivery(); // every key is out
+                Q_EMIT pasteFinished(failure, warning);
+            });
     connect(m_current, &Delivery::finished, this, [this] {
         m_current->deleteLater();
         m_current = nullptr;
+        endDelivery();
         next();
     });
     m_current->start(waiting.request, filled, waiting.clipboard);

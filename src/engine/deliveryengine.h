@@ -38,6 +38,11 @@ public:
     // Asks the user for the {{input:...}} values; without one they are delivered as written.
     void setInputAsker(InputAsker *asker) { m_asker = asker; }
     bool fillsIn() const { return m_fillIn; }
+    // Nothing is being delivered, asked or waiting.
+    bool isIdle() const { return !m_current && !m_asking && m_waiting.isEmpty(); }
+    // What the user typed after an abbreviation before its replacement goes out: erased and put
+    // after the text too (false when it cannot be told).
+    void setTypedMeanwhile(Delivery::TypedMeanwhile typed) { m_typedMeanwhile = std::move(typed); }
 
     // The note the request names, as the store holds it now, on its way; false (and nothing
     // happens) when the store has no such note.
@@ -50,6 +55,10 @@ Q_SIGNALS:
     void pasteFinished(const QString &failure, const QString &warning);
     // What a delivery left as written and why ("" when all was filled in).
     void fillInWarning(const QString &warning);
+    // A delivery begins to send keys, or has sent them all (or failed): the keys sent meanwhile
+    // are the program's own.
+    void deliveryStarted();
+    void deliveryEnded();
     // The placeholders were switched on or off in the preferences.
     void fillInSwitched(bool on);
 
@@ -66,6 +75,7 @@ private:
     };
 
     void next();
+    void endDelivery();
     void ask(Waiting &waiting);
     void deliver(const Waiting &waiting);
 
@@ -80,4 +90,6 @@ private:
     QList<Waiting> m_waiting; // in the order they came in
     bool m_asking = false;
     QPointer<Delivery> m_current;
+    Delivery::TypedMeanwhile m_typedMeanwhile;
+    bool m_sending = false; // between deliveryStarted() and deliveryEnded()
 };

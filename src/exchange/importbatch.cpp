@@ -83,10 +83,20 @@ int ImportBatch::addNote(int master, const QString &name, int code, const QStrin
             ++m_summary.hotKeysKept;
         }
     }
-    building.master.notes.append({unique, code, text});
-    building.abbreviations.append(abbreviation);
-    if (!abbreviation.isEmpty())
+    // The note keeps what Keyquill can match; the list keeps what the file said.
+    QString kept;
+    if (abbreviation.isEmpty()) {
+    } else if (!MacroStore::isAbbreviation(abbreviation)) {
+        skip(tr("abbreviations with white space or over 32 characters"));
+    } else if (building.abbreviationsTaken.contains(abbreviation)) {
+        skip(tr("abbreviations another note of the Master Macro holds"));
+    } else {
+        building.abbreviationsTaken.insert(abbreviation);
+        kept = abbreviation;
         ++m_summary.abbreviations;
+    }
+    building.master.notes.append({unique, code, text, kept});
+    building.abbreviations.append(abbreviation);
     return building.master.notes.size() - 1;
 }
 

@@ -46,7 +46,8 @@ public:
     // The master macro of that name, made on first use; its index.
     int master(const QString &name);
     // Adds a note; its index in `master`. `abbreviation`: the trigger, abbreviation or keyword
-    // the other program fires it by, kept for when notes can have one (counted meanwhile).
+    // the other program fires it by; the note keeps it unless it cannot be typed in one go or
+    // another note of the master macro has it already (both said).
     int addNote(int master, const QString &name, int code, const QString &text,
                 const QString &abbreviation = QString());
     QString noteName(int master, int note) const;
@@ -71,7 +72,8 @@ public:
 
     // Master macros without notes are left out: the store would not keep them.
     QList<MacroStore::Master> masters() const;
-    // The abbreviation of each note of masters(), in the same order; "" where there is none.
+    // The abbreviation each note of masters() had in the file, kept or not, in the same order;
+    // "" where there was none.
     QList<QStringList> abbreviations() const;
     ImportSummary summary() const;
 
@@ -99,6 +101,7 @@ private:
         // numbered without trying every number before.
         QHash<QString, int> nextNumber;
         QSet<int> codes;
+        QSet<QString> abbreviationsTaken; // letter case counts, as when typed
     };
     void failUtf8(const QByteArray &bytes);
 

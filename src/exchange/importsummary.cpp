@@ -8,8 +8,7 @@ QStringList ImportSummary::lines() const
     if (renamedNotes > 0)
         lines << tr("Notes renamed (name taken or holding / or \\): %1").arg(renamedNotes);
     if (abbreviations > 0)
-        lines << tr("Triggers, abbreviations and keywords with no equivalent yet: %1")
-                     .arg(abbreviations);
+        lines << tr("Abbreviations kept: %1").arg(abbreviations);
     if (!asWritten.isEmpty()) {
         lines << tr("Kept as written, without an equivalent:");
         for (auto it = asWritten.cbegin(); it != asWritten.cend(); ++it)

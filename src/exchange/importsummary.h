@@ -15,7 +15,7 @@ public:
     int notes = 0;
     int hotKeysKept = 0;
     int renamedNotes = 0; // names the store cannot hold, or taken in their master macro
-    // Triggers, abbreviations and keywords of the notes: kept with them, unused as yet.
+    // Triggers, abbreviations and keywords the notes keep as their abbreviations.
     int abbreviations = 0;
     // Why items were left out (a hot key dropped, a snippet skipped), with how many each.
     QMap<QString, int> skipped;

@@ -124,7 +124,6 @@ void ImportSummaryDlg::showNotes()
     ui->noText->setVisible(m_batch.table() && m_batch.table()->layout.column(Role::Text) < 0);
     ui->preview->clear();
     const QList<MacroStore::Master> masters = m_batch.masters();
-    const QList<QStringList> abbreviations = m_batch.abbreviations();
     for (qsizetype m = 0; m < masters.size() && ui->preview->topLevelItemCount() < ShownNotes;
          ++m) {
         const QList<MacroStore::Note> &notes = masters.at(m).notes;
@@ -133,9 +132,8 @@ void ImportSummaryDlg::showNotes()
             const MacroStore::Note &note = notes.at(n);
             const QString keys =
                 note.code ? QKeySequence(note.code).toString(QKeySequence::NativeText) : QString();
-            auto *item =
-                new QTreeWidgetItem(ui->preview, {masters.at(m).name, note.name, keys,
-                                                  abbreviations.at(m).at(n), shown(note.text)});
+            auto *item = new QTreeWidgetItem(ui->preview, {masters.at(m).name, note.name, keys,
+                                                           note.abbreviation, shown(note.text)});
             item->setToolTip(4, note.text.left(1000));
         }
     }

@@ -89,6 +89,8 @@ void MasterMacroExporter::writeEntries(QSettings &file, const QList<Master> &cho
             file.setValue(MacroStore::ShortcutKey, values.code);
             if (note.withText)
                 file.setValue(MacroStore::TextKey, values.text);
+            if (!values.abbreviation.isEmpty())
+                file.setValue(MacroStore::AbbreviationKey, values.abbreviation);
             file.endGroup();
         }
         file.endGroup();

@@ -3,6 +3,7 @@
 #include "importbatch.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStringList>
 #include <utility>
@@ -83,6 +84,7 @@ MasterMacroImporter::Outcome MasterMacroImporter::save(const QList<MacroStore::M
 QList<MacroStore::Note> MasterMacroImporter::importableNotes(QSettings &file)
 {
     QList<MacroStore::Note> notes;
+    QSet<QString> abbreviations;
     const QStringList names = file.childGroups();
     for (const QString &name : names) {
         // A note group without keys of its own only exists because a name held a "/" that the
@@ -91,8 +93,16 @@ QList<MacroStore::Note> MasterMacroImporter::importableNotes(QSettings &file)
         if (!MacroStore::isStorableName(name))
             continue;
         file.beginGroup(name);
-        if (!file.childKeys().isEmpty())
-            notes.append({name, MacroStore::readCode(file), MacroStore::readText(file)});
+        if (!file.childKeys().isEmpty()) {
+            // A file edited by hand may give two notes one abbreviation: the first keeps it.
+            QString abbreviation = MacroStore::readAbbreviation(file);
+            if (abbreviations.contains(abbreviation))
+                abbreviation.clear();
+            else if (!abbreviation.isEmpty())
+                abbreviations.insert(abbreviation);
+            notes.append(
+                {name, MacroStore::readCode(file), MacroStore::readText(file), abbreviation});
+        }
         file.endGroup();
     }
     return notes;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <QList>
 #include <QString>
 
 // Keys sent into the program that has the focus: the paste stroke and typed text. One role of
@@ -16,6 +17,9 @@ public:
     // Sends a stroke (a Qt key OR-ed with Ctrl and/or Shift) to the focused window. The key is
     // taken from the current keyboard layout, whichever group holds it.
     virtual void sendStroke(int stroke, Done done);
+    // Sends the strokes one after another, with nothing of the user's between them where the
+    // session allows (an abbreviation's BackSpaces and the paste stroke after them).
+    virtual void sendStrokes(const QList<int> &strokes, Done done);
     // Types `text` into the focused window as key events, leaving the clipboard alone: every
     // character, also those the keyboard layout lacks; a line break as Return, a tab as Tab.
     virtual void typeText(const QString &text, Done done);

@@ -81,6 +81,23 @@ Platform::~Platform()
         m_kept.pop_back();
 }
 
+QString KeyWatcher::unavailableReason() const
+{
+    return tr("This session lets no program see what is typed in other programs (on Wayland only "
+              "the desktop does), so abbreviations cannot be replaced here.");
+}
+
+void KeyWatcher::watch(const Handlers &) {}
+
+bool KeyWatcher::keyboardGrabbed()
+{
+    return false;
+}
+
+void KeyWatcher::skipPending() {}
+
+void KeyWatcher::catchUp() {}
+
 QString ShortcutService::refusalReason() const
 {
     return tr("Another program holds this hot key, or the keyboard layout has no such key.");
@@ -112,6 +129,20 @@ QString ShortcutService::takeActivationToken()
 void KeyOutput::sendStroke(int, Done done)
 {
     done(tr("No key can be sent to other programs here."));
+}
+
+void KeyOutput::sendStrokes(const QList<int> &strokes, Done done)
+{
+    if (strokes.isEmpty()) {
+        done(QString());
+        return;
+    }
+    sendStroke(strokes.first(), [this, rest = strokes.mid(1), done](const QString &failure) {
+        if (!failure.isEmpty())
+            done(failure);
+        else
+            sendStrokes(rest, done);
+    });
 }
 
 void KeyOutput::typeText(const QString &, Done done)

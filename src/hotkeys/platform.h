@@ -3,6 +3,7 @@
 #include "hotkeys/clipboardaccess.h"
 #include "hotkeys/focustracker.h"
 #include "hotkeys/keyoutput.h"
+#include "hotkeys/keywatcher.h"
 #include "hotkeys/platformevents.h"
 #include "hotkeys/shortcutservice.h"
 
@@ -10,8 +11,8 @@
 #include <QObject>
 #include <vector>
 
-// What the session offers, as the four roles a back-end plays: hot keys, keys sent, the
-// clipboard, the focused program. Made once at start and handed to whatever needs one of them; a
+// What the session offers, as the roles a back-end plays: hot keys, keys sent, the clipboard,
+// the focused program, keys typed. Made once at start and handed to whatever needs one of them; a
 // back-end fills in the roles it can play (X11 grabs and XTest, the desktop portals on Wayland)
 // and the others keep their defaults. Tests fill in fakes of what they need.
 class Platform final
@@ -32,6 +33,7 @@ public:
     KeyOutput &keys() const { return *m_keys; }
     ClipboardAccess &clipboard() const { return *m_clipboard; }
     FocusTracker &focus() const { return *m_focus; }
+    KeyWatcher &typing() const { return *m_typing; }
     PlatformEvents &events() { return m_events; }
 
     // The roles a back-end plays; they must live as long as the platform (keep() them).
@@ -42,6 +44,7 @@ public:
     // Where the session binds no hot key of ours: what the user can do instead.
     static QString desktopKeysHint();
 
+    void setTyping(KeyWatcher &typing) { m_typing = &typing; }
     // Owns a back-end's objects; they go before the defaults and the events.
     void keep(std::unique_ptr<QObject> backend) { m_kept.push_back(std::move(backend)); }
 
@@ -51,10 +54,12 @@ private:
     std::unique_ptr<KeyOutput> m_noKeys;
     ClipboardAccess m_qtClipboard;
     FocusTracker m_noFocus;
+    KeyWatcher m_noTyping;
     ShortcutService *m_shortcuts;
     KeyOutput *m_keys;
     ClipboardAccess *m_clipboard = &m_qtClipboard;
     FocusTracker *m_focus = &m_noFocus;
+    KeyWatcher *m_typing = &m_noTyping;
     std::vector<std::unique_ptr<QObject>> m_kept;
 };
 

@@ -141,6 +141,26 @@ void ShortcutRegistry::sendStroke(int stroke, KeyOutput::Done done)
     });
 }
 
+void ShortcutRegistry::sendStrokes(const QList<int> &strokes, KeyOutput::Done done)
+{
+    if (strokes.size() <= 1) {
+        sendStroke(strokes.value(0), std::move(done));
+        return;
+    }
+    if (m_backend)
+        m_backend->suspendPasteGrabs(strokes.last());
+    if (m_keys.echoesStrokes()) {
+        m_echo = strokes.last();
+        m_sinceStroke.start();
+    }
+    m_keys.sendStrokes(strokes, [this, alive = std::weak_ptr<const bool>(m_alive),
+                                 done = std::move(done)](const QString &failure) {
+        if (!alive.expired() && m_backend)
+            m_backend->resumePasteGrabs();
+        done(failure);
+    });
+}
+
 void ShortcutRegistry::typeText(const QString &text, KeyOutput::Done done)
 {
     if (m_backend)

@@ -49,6 +49,9 @@ public:
     // Ctrl+V would otherwise catch the program's own paste and fire again. Where the desktop
     // hands the stroke back as a press, that press is dropped.
     void sendStroke(int stroke, KeyOutput::Done done);
+    // The same for strokes sent in one go; only the last may be one a hot key holds (the paste
+    // stroke after BackSpaces).
+    void sendStrokes(const QList<int> &strokes, KeyOutput::Done done);
     // The platform's typing with the grabs a typed character would trigger let go meanwhile;
     // where the desktop still hands such a press over, it is dropped: a hot key on Shift and a
     // letter would otherwise catch a typed capital and type its own note again and again.

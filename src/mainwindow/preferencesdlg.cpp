@@ -52,6 +52,7 @@ PreferencesDlg::PreferencesDlg(const Preferences &preferences, QWidget *parent)
             &PreferencesDlg::checkQuickPickKey);
     connect(ui->pasteKeys, &QTableWidget::itemChanged, this, &PreferencesDlg::classEntered);
     ui->btnPickWindow->setEnabled(false);
+    setAbbreviationsUnavailable(QString());
 }
 
 PreferencesDlg::~PreferencesDlg() = default;
@@ -75,6 +76,8 @@ void PreferencesDlg::showPreferences(const Preferences &preferences)
     const int quickPick = preferences.quickPickShortcut();
     ui->quickPickShortcut->setKeySequence(quickPick ? QKeySequence(quickPick) : QKeySequence());
     ui->expandPlaceholders->setChecked(preferences.expandPlaceholders());
+    ui->expandAbbreviations->setChecked(preferences.expandAbbreviations());
+    ui->deniedPrograms->setText(preferences.deniedPrograms().join(QStringLiteral(", ")));
     ui->storeFolder->setText(QDir::toNativeSeparators(preferences.storeFolder()));
 
     ui->pasteKeys->setRowCount(0);
@@ -103,6 +106,14 @@ Preferences PreferencesDlg::preferences() const
     const QKeySequence quickPick = ui->quickPickShortcut->keySequence();
     preferences.setQuickPickShortcut(quickPick.isEmpty() ? 0 : quickPick[0].toCombined());
     preferences.setExpandPlaceholders(ui->expandPlaceholders->isChecked());
+    preferences.setExpandAbbreviations(ui->expandAbbreviations->isChecked());
+    QStringList denied;
+    const QStringList entered = ui->deniedPrograms->text().split(QLatin1Char(','));
+    for (const QString &windowClass : entered) {
+        if (!windowClass.trimmed().isEmpty())
+            denied.append(windowClass.trimmed());
+    }
+    preferences.setDeniedPrograms(denied);
 
     QHash<QString, int> pasteKeys;
     for (int row = 0; row < ui->pasteKeys->rowCount(); ++row) {
@@ -137,6 +148,14 @@ void PreferencesDlg::setPasteKeysHonoured(bool honoured)
         widget->setEnabled(honoured);
     ui->btnPickWindow->setEnabled(honoured && m_picker);
     ui->labelPasteKeysUnavailable->setVisible(!honoured);
+}
+
+void PreferencesDlg::setAbbreviationsUnavailable(const QString &why)
+{
+    // The choice is kept as it was, for a session that allows it.
+    ui->expandAbbreviations->setEnabled(why.isEmpty());
+    ui->labelAbbreviationsUnavailable->setText(why);
+    ui->labelAbbreviationsUnavailable->setVisible(!why.isEmpty());
 }
 
 QString PreferencesDlg::storeFolder() const

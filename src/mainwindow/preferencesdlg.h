@@ -42,6 +42,9 @@ public:
     // Where the session binds no hot key of ours: why, and what the user can do instead, shown
     // above the choices.
     void setHotKeysRefused(const QString &why);
+    // Where the session lets no program watch the keyboard: why (the check box is greyed out and
+    // the reason shown). "" where it can.
+    void setAbbreviationsUnavailable(const QString &why);
 
 protected:
     void changeEvent(QEvent *event) override;

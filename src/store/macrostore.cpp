@@ -54,7 +54,8 @@ QList<MacroStore::Note> notesHere(QSettings &store)
     notes.reserve(names.size());
     for (const QString &name : names) {
         store.beginGroup(name);
-        notes.append({name, MacroStore::readCode(store), MacroStore::readText(store)});
+        notes.append({name, MacroStore::readCode(store), MacroStore::readText(store),
+                      MacroStore::readAbbreviation(store)});
         store.endGroup();
     }
     return notes;
@@ -85,6 +86,27 @@ QString MacroStore::readText(const QSettings &settings)
     if (value.typeId() == QMetaType::QStringList)
         return withoutLoneSurrogates(value.toStringList().join(QStringLiteral(", ")));
     return withoutLoneSurrogates(value.toString());
+}
+
+QString MacroStore::readAbbreviation(const QSettings &settings)
+{
+    const QString abbreviation = settings.value(AbbreviationKey).toString();
+    return isAbbreviation(abbreviation) ? abbreviation : QString();
+}
+
+bool MacroStore::isAbbreviation(const QString &abbreviation)
+{
+    if (abbreviation.isEmpty())
+        return false;
+    qsizetype characters = 0;
+    for (const char32_t c : abbreviation.toUcs4()) {
+        // A lone half of a surrogate pair could never be typed either.
+        if (QChar::isSpace(c) || QChar::category(c) == QChar::Other_Control ||
+            QChar::category(c) == QChar::Other_Surrogate)
+            return false;
+        ++characters;
+    }
+    return characters <= AbbreviationMaxLength;
 }
 
 QString MacroStore::withoutLoneSurrogates(QString text)
@@ -303,7 +325,7 @@ QList<MacroStore::Note> MacroStore::notes(const QString &master) const
 {
     QList<Note> result;
     NotesOf(view(), master).forEach([&result](const QString &name, const QSettings &note) {
-        result.append({name, readCode(note), readText(note)});
+        result.append({name, readCode(note), readText(note), readAbbreviation(note)});
         return true;
     });
     return result;
@@ -340,7 +362,8 @@ MacroStore::Note MacroStore::note(const QString &master, const QString &name) co
 {
     NotesOf notes(view(), master);
     notes.settings().beginGroup(name);
-    return {name, readCode(notes.settings()), readText(notes.settings())};
+    return {name, readCode(notes.settings()), readText(notes.settings()),
+            readAbbreviation(notes.settings())};
 }
 
 bool MacroStore::addMaster(const QString &name)
@@ -365,7 +388,8 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     return followed(wrote(write.commit(), {{master, name}}), before, {master});
 }
 
-bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
+bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text,
+                          const std::optional<QString> &abbreviation)
 {
     const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(master, name);
@@ -373,6 +397,10 @@ bool MacroStore::saveNote(const QString &master, const QString &name, int code, 
     write.settings().beginGroup(path);
     write.settings().setValue(ShortcutKey, code);
     write.settings().setValue(TextKey, text);
+    if (abbreviation && abbreviation->isEmpty())
+        write.settings().remove(AbbreviationKey);
+    else if (abbreviation)
+        write.settings().setValue(AbbreviationKey, *abbreviation);
     write.settings().endGroup();
     return followed(wrote(write.commit(), {{master, name}}), before, {master});
 }
@@ -426,6 +454,8 @@ bool MacroStore::addMasters(const QList<Master> &masters)
             store.beginGroup(note.name);
             store.setValue(ShortcutKey, note.code);
             store.setValue(TextKey, note.text);
+            if (!note.abbreviation.isEmpty())
+                store.setValue(AbbreviationKey, note.abbreviation);
             store.endGroup();
         }
         store.endGroup();

@@ -27,6 +27,9 @@ public:
     static inline const QString TextKey = QStringLiteral("text");
     static inline const QString ShortcutKey = QStringLiteral("shortcut");
     static inline const QString DescriptionKey = QStringLiteral("description");
+    // Written only when a note has one, so that stores and exports without any stay as they were.
+    static inline const QString AbbreviationKey = QStringLiteral("abbreviation");
+    static constexpr int AbbreviationMaxLength = 32;
 
     // Hot-key code: a Qt key OR-ed with the modifier bits below; 0 means no hot key.
     static constexpr int ShiftBit = 0x02000000;
@@ -44,6 +47,10 @@ public:
     static int readCode(const QVariant &value);
     static int readCode(const QSettings &settings);
     static QString readText(const QSettings &settings);
+    // "" where the note has none or the stored one could never be typed (isAbbreviation()).
+    static QString readAbbreviation(const QSettings &settings);
+    // 1 to 32 characters without white space: what can be typed in one go and matched.
+    static bool isAbbreviation(const QString &abbreviation);
     // The store's file is UTF-8, which cannot hold half of a surrogate pair (a "\xd800" escape
     // written by hand or by an older writer yields one): such a half reads as U+FFFD.
     static QString withoutLoneSurrogates(QString text);
@@ -56,6 +63,7 @@ public:
         QString name;
         int code = 0;
         QString text;
+        QString abbreviation; // "" for none
     };
     struct NoteCode
     {
@@ -126,7 +134,9 @@ public:
 
     bool addMaster(const QString &name);
     bool addNote(const QString &master, const QString &name);
-    bool saveNote(const QString &master, const QString &name, int code, const QString &text);
+    // `abbreviation`: "" takes it away; none given leaves the stored one as it is.
+    bool saveNote(const QString &master, const QString &name, int code, const QString &text,
+                  const std::optional<QString> &abbreviation = std::nullopt);
     // An empty `note` means the master macro itself.
     bool rename(const QString &master, const QString &note, const QString &newName);
     bool remove(const QString &master, const QString &note = QString());

@@ -10,6 +10,8 @@ namespace {
 const QString RestoreClipboardKey = QStringLiteral("restoreClipboard");
 const QString TickLastLiveKey = QStringLiteral("tickLastLiveAtStart");
 const QString ExpandPlaceholdersKey = QStringLiteral("expandPlaceholders");
+const QString ExpandAbbreviationsKey = QStringLiteral("expandAbbreviations");
+const QString DeniedProgramsKey = QStringLiteral("deniedPrograms");
 const QString KeyboardTokenKey = QStringLiteral("keyboardToken");
 const QString QuickPickKey = QStringLiteral("quickPickShortcut");
 const QString StoreFolderKey = QStringLiteral("storeFolder");
@@ -36,6 +38,13 @@ Preferences Preferences::load()
     preferences.m_quickPickShortcut = MacroStore::readCode(store.value(QuickPickKey));
     preferences.m_expandPlaceholders = store.value(ExpandPlaceholdersKey, false).toBool();
     preferences.m_storeFolder = store.value(StoreFolderKey).toString();
+    preferences.m_expandAbbreviations = store.value(ExpandAbbreviationsKey, false).toBool();
+    // One entry is read back as a string, none as nothing.
+    const QStringList denied = store.value(DeniedProgramsKey).toStringList();
+    for (const QString &windowClass : denied) {
+        if (!windowClass.trimmed().isEmpty())
+            preferences.m_deniedPrograms.append(windowClass.trimmed());
+    }
     const int count = store.beginReadArray(PasteKeysArray);
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -67,6 +76,13 @@ bool Preferences::save() const
     else
         store.remove(QuickPickKey);
     store.setValue(ExpandPlaceholdersKey, m_expandPlaceholders);
+    // Both written only once used, so that files of earlier versions stay as they were.
+    if (m_expandAbbreviations || store.contains(ExpandAbbreviationsKey))
+        store.setValue(ExpandAbbreviationsKey, m_expandAbbreviations);
+    if (m_deniedPrograms.isEmpty())
+        store.remove(DeniedProgramsKey);
+    else
+        store.setValue(DeniedProgramsKey, m_deniedPrograms);
     store.beginWriteArray(PasteKeysArray, static_cast<int>(m_pasteKeys.size()));
     int index = 0;
     for (auto it = m_pasteKeys.cbegin(); it != m_pasteKeys.cend(); ++it) {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The user's choices about how the program behaves, kept in the top-level group `Preferences`
 // of the macro store's settings file, beside (never inside) `MasterMacros`. Export, import and
@@ -40,6 +41,15 @@ public:
     bool expandPlaceholders() const { return m_expandPlaceholders; }
     void setExpandPlaceholders(bool expand) { m_expandPlaceholders = expand; }
 
+    // Watch what is typed in every program and replace a live note's abbreviation with its text.
+    // Off unless the user asks: nothing then watches the keyboard.
+    bool expandAbbreviations() const { return m_expandAbbreviations; }
+    void setExpandAbbreviations(bool expand) { m_expandAbbreviations = expand; }
+    // Window classes (besides the built-in ones) whose windows get no abbreviation replaced and
+    // whose typing is not looked at.
+    QStringList deniedPrograms() const { return m_deniedPrograms; }
+    void setDeniedPrograms(const QStringList &classes) { m_deniedPrograms = classes; }
+
     // What the desktop gave the last time it let the program send keys (the remote desktop
     // portal's restore token on Wayland), so that it need not ask again. Kept apart: save()
     // leaves it alone, as a paste may renew it while the preferences are being edited.
@@ -60,6 +70,8 @@ private:
     bool m_restoreClipboard = false;
     bool m_tickLastLiveAtStart = false;
     bool m_expandPlaceholders = false;
+    bool m_expandAbbreviations = false;
+    QStringList m_deniedPrograms;
     QString m_keyboardToken;
     int m_quickPickShortcut = 0;
     QString m_storeFolder;

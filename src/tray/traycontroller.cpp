@@ -74,11 +74,20 @@ void TrayController::syncMasters()
 void TrayController::showLive()
 {
     // What holds for every hot key (XWayland's limits) stands first.
-    QStringList news{m_keys.caveat(), m_keys.quickPickRefusal(), m_pasteFailure, m_fillInWarning};
+    const QString watched =
+        m_abbreviationsWatched ? tr("Abbreviations: what you type is watched.") : QString();
+    QStringList news{m_keys.caveat(), m_keys.quickPickRefusal(), watched, m_pasteFailure,
+                     m_fillInWarning};
     news.removeAll(QString());
     m_tray->showLive(TrayIcon::toolTip(m_window.windowTitle(), m_live.name(), m_unavailable,
                                        news.join(QLatin1Char('\n'))),
                      m_keys.hasLiveKeys());
+}
+
+void TrayController::setAbbreviationsWatched(bool watched)
+{
+    m_abbreviationsWatched = watched;
+    showLive();
 }
 
 void TrayController::setUnavailable(int count)

@@ -39,6 +39,8 @@ public:
     void setMastersEnabled(bool enabled);
     // How many hot keys of the live master macro cannot work, for the tool tip.
     void setUnavailable(int count);
+    // Whether what is typed is watched for abbreviations, said in the tool tip while it is.
+    void setAbbreviationsWatched(bool watched);
     // What the last delivery left as written ("" for nothing), for the tool tip.
     void showFillInWarning(const QString &warning);
     // The store's master macros changed (added, renamed, deleted, reloaded): the menu follows.
@@ -83,4 +85,5 @@ private:
     int m_unavailable = 0;
     QString m_pasteFailure;
     QString m_fillInWarning;
+    bool m_abbreviationsWatched = false;
 };

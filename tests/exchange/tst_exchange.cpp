@@ -46,8 +46,10 @@ private Q_SLOTS:
         import(Escapes);
         const QStringList before = TestEnvironment::storeDump();
         // Unquoted commas make a list of the settings layer: the text comes in whole.
+        // Of two notes with one abbreviation the first keeps it.
         QVERIFY(before.contains(EuroNote) &&
-                before.contains("Stra\u00dfe/letter|0|Dear Sir, thanks, bye"));
+                before.contains("Stra\u00dfe/letter|0|Dear Sir, thanks, bye|:dear") &&
+                before.contains("Stra\u00dfe/\u00fcber|67108930|"));
         const QString file = m_dir.filePath("round.mmacro");
         QVERIFY(exportTo(file));
         // Back in under clashing names: each is asked for anew, letter case ignored.
@@ -59,6 +61,7 @@ private Q_SLOTS:
         QStringList after = TestEnvironment::storeDump();
         QCOMPARE(after.size(), 2 * before.size());
         QVERIFY(after.contains(QString(EuroNote).replace("\u20acuro Letters", "Euro 2")));
+        QVERIFY(after.contains("Strasse 2/letter|0|Dear Sir, thanks, bye|:dear"));
         QCOMPARE(treeDump().size(), 2 * (before.size() + 4));
     }
 
@@ -182,7 +185,8 @@ private Q_SLOTS:
             << "Master Macros: 1\nNotes: 2\nHot keys kept: 0\nMail|Letter|||Dear Sir, bye"
             << "column3=Master Macro";
         QTest::newRow("header chosen")
-            << bare << true << QStringList() << QStringList{"table/Reply|0|Thanks"} << "Notes: 1\n"
+            << bare << true << QStringList() << QStringList{"table/Reply|0|Thanks|Mail"}
+            << "Notes: 1\nHot keys kept: 0\nAbbreviations kept: 1"
             << "header=1";
         QTest::newRow("no text column, nothing to import")
             << bare << true << QStringList() << QStringList() << "Notes: 0"

@@ -198,7 +198,8 @@ private Q_SLOTS:
             << QStringList{"Master Macros: 1",
                            "Notes: 11",
                            "Notes renamed",
-                           "Triggers, abbreviations and keywords with no equivalent yet: 10",
+                           "Abbreviations kept: 9",
+                           "abbreviations another note of the Master Macro holds: 1",
                            "matches using a shell variable: 1",
                            "matches with a form of choices or lists: 2",
                            "matches with a regular expression: 1",
@@ -219,7 +220,7 @@ private Q_SLOTS:
                            "export/Loose|0|yz{{note:cy}}{{{{literal}} #{broken|loose"}
             << QStringList{"Master Macros: 3",
                            "Notes: 7",
-                           "Triggers, abbreviations and keywords with no equivalent yet: 7",
+                           "Abbreviations kept: 7",
                            "combos using #{powershell}: 1",
                            "combos using #{dateTime}: 1",
                            "entries of \"combos\" that are not combos: 3",
@@ -275,7 +276,8 @@ private Q_SLOTS:
                            "Sub/s|0|inner|adr"}
             << QStringList{"Master Macros: 2",
                            "Hot keys kept: 2",
-                           "Triggers, abbreviations and keywords with no equivalent yet: 5",
+                           "Abbreviations kept: 3",
+                           "abbreviations another note of the Master Macro holds: 2",
                            "abbreviations after the first of a phrase: 1",
                            "Kept as written, without an equivalent:\n  AutoKey key <ctrl>: 1\n"
                            "  AutoKey key <page_up>: 1",

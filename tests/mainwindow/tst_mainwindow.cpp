@@ -407,6 +407,34 @@ private Q_SLOTS:
         QVERIFY(!key->itemIcon(key->findData(int(Qt::Key_B))).isNull());
         select(1, 0);
         QCOMPARE(text->toPlainText(), "Bye<b>&amp;</b> x");
+
+        // An abbreviation: refused with white space or when another note has it, letter case
+        // counting; kept as it was while the field is hidden.
+        m_window->editor().setAbbreviationShown(true);
+        auto *abbreviation = child<QLineEdit>("abbreviation");
+        QStringList refusals;
+        for (const QString &typed : {":b", "two words", ":b", ":B"}) {
+            if (typed != "two words" && refusals.isEmpty())
+                select(1, typed == ":b" ? 0 : 1);
+            if (typed == "two words")
+                select(1, 1);
+            abbreviation->clear();
+            QTest::keyClicks(abbreviation, typed);
+            const qsizetype asked = m_dialogs->asked.size();
+            child<QPushButton>("btnUpdate")->click();
+            if (m_dialogs->asked.size() > asked)
+                refusals << m_dialogs->asked.last();
+        }
+        QCOMPARE(refusals.size(), 2);
+        QVERIFY(refusals.first().contains("no white space"));
+        QVERIFY(refusals.last().endsWith("Abbreviation already assigned to another Note in this "
+                                         "Master Macro"));
+        QCOMPARE(m_window->store().note("Work", "hello").abbreviation, ":B");
+        select(1, 0);
+        QTest::keyClicks(abbreviation, "x");
+        m_window->editor().setAbbreviationShown(false);
+        child<QPushButton>("btnUpdate")->click();
+        QCOMPARE(m_window->store().note("Work", "bye").abbreviation, ":b");
     }
 
     void fullDiskKeepsEditsAndStore()

@@ -72,9 +72,10 @@ QStringList TestEnvironment::storeDump(const MacroStore &store)
         const QList<MacroStore::Note> notes = store.notes(master);
         for (const MacroStore::Note &note : notes)
             lines << QStringLiteral("%1/%2|%3|%4")
-                         .arg(master, note.name)
-                         .arg(note.code)
-                         .arg(note.text);
+                             .arg(master, note.name)
+                             .arg(note.code)
+                             .arg(note.text) +
+                         (note.abbreviation.isEmpty() ? QString() : "|" + note.abbreviation);
     }
     return lines;
 }

@@ -27,11 +27,12 @@ X11KeySender::X11KeySender(const QByteArray &displayName, X11LentKeys &lent)
 
 X11KeySender::~X11KeySender() = default;
 
-QString X11KeySender::send(int stroke)
+QString X11KeySender::send(const QList<int> &strokes)
 {
-    const KeySym keysym = x11KeysymForQtKey(stroke & ~Qt::KeyboardModifierMask);
-    if (keysym == 0)
-        return tr("%1 cannot be typed on X11.").arg(QKeySequence(stroke).toString());
+    for (const int stroke : strokes) {
+        if (x11KeysymForQtKey(stroke & ~Qt::KeyboardModifierMask) == 0)
+            return tr("%1 cannot be typed on X11.").arg(QKeySequence(stroke).toString());
+    }
     Display *display = XOpenDisplay(m_displayName.constData());
     if (!display)
         return tr("The X display %1 cannot be opened.").arg(QString::fromLocal8Bit(m_displayName));
@@ -40,7 +41,13 @@ QString X11KeySender::send(int stroke)
     int major = 0;
     int minor = 0;
     QString failure;
-    if (XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+    if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
+        failure = tr("The X server has no XTest extension, so no key can be sent.");
+    bool lent = false;
+    for (const int stroke : strokes) {
+        if (!failure.isEmpty())
+            break;
+        const KeySym keysym = x11KeysymForQtKey(stroke & ~Qt::KeyboardModifierMask);
         QList<KeyCode> modifiers;
         if (stroke & Qt::ControlModifier)
             modifiers.append(XKeysymToKeycode(display, XK_Control_L));
@@ -49,28 +56,27 @@ QString X11KeySender::send(int stroke)
         // Any group will do: programs map Ctrl with a key of another alphabet to its Latin
         // meaning. A layout without the key at all gets it on a spare keycode for a moment.
         KeyCode key = XKeysymToKeycode(display, keysym);
-        bool lent = key != 0 && key == m_lent.keycodeOf(keysym); // still lent from before
+        bool lentHere = key != 0 && key == m_lent.keycodeOf(keysym); // still lent from before
         if (key == 0 && (key = x11SpareKeycodes(display).value(0)) != 0) {
             m_lent.lend(display, {{key, keysym, 0, 0}});
-            lent = true;
+            lentHere = true;
         }
-        if (key != 0 && !modifiers.contains(0)) {
-            for (KeyCode modifier : std::as_const(modifiers))
-                XTestFakeKeyEvent(display, modifier, True, CurrentTime);
-            XTestFakeKeyEvent(display, key, True, CurrentTime);
-            XTestFakeKeyEvent(display, key, False, CurrentTime);
-            for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it)
-                XTestFakeKeyEvent(display, *it, False, CurrentTime);
-            XSync(display, False);
-        } else {
+        lent = lent || lentHere;
+        if (key == 0 || modifiers.contains(0)) {
             failure = tr("The keyboard has no key for %1, and no spare key to lend it.")
                           .arg(QKeySequence(stroke).toString());
+            break;
         }
-        if (lent)
-            m_lent.keepForNow(); // only the last stroke that needed the key gives it back
-    } else {
-        failure = tr("The X server has no XTest extension, so no key can be sent.");
+        for (KeyCode modifier : std::as_const(modifiers))
+            XTestFakeKeyEvent(display, modifier, True, CurrentTime);
+        XTestFakeKeyEvent(display, key, True, CurrentTime);
+        XTestFakeKeyEvent(display, key, False, CurrentTime);
+        for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it)
+            XTestFakeKeyEvent(display, *it, False, CurrentTime);
     }
+    XSync(display, False);
+    if (lent)
+        m_lent.keepForNow(); // only the last stroke that needed the key gives it back
     XCloseDisplay(display);
     return failure;
 }

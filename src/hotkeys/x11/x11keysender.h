@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class X11LentKeys;
@@ -19,7 +20,9 @@ public:
     X11KeySender &operator=(const X11KeySender &) = delete;
 
     // Sends `stroke` (a Qt key OR-ed with Ctrl and/or Shift); "" when it went out, else why not.
-    QString send(int stroke);
+    QString send(int stroke) { return send(QList<int>{stroke}); }
+    // All in one go on one connection: no key of the user's comes between them.
+    QString send(const QList<int> &strokes);
     // Presses and lets go of a keycode that gives no symbol, which programs take no action on.
     void tapKeyWithoutSymbol();
 

@@ -4,6 +4,7 @@
 #include "hotkeys/x11/x11keymap.h"
 #include "hotkeys/x11/x11keysender.h"
 #include "hotkeys/x11/x11keysyms.h"
+#include "hotkeys/x11/x11keywatcher.h"
 #include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11shortcutbackend.h"
 #include "hotkeys/x11/x11typist.h"
@@ -43,7 +44,11 @@ std::unique_ptr<Platform> createX11Platform()
     platform->setShortcuts(*backend);
     platform->setKeys(*backend);
     platform->setFocus(*backend);
+    auto typing =
+        std::make_unique<X11KeyWatcher>(QString::fromLocal8Bit(XDisplayString(x11->display())));
+    platform->setTyping(*typing);
     platform->keep(std::move(backend));
+    platform->keep(std::move(typing));
     return platform;
 }
 
@@ -85,6 +90,12 @@ void X11Platform::sendStroke(int stroke, Done done)
 {
     endKeycapPicture();
     done(m_sender->send(stroke));
+}
+
+void X11Platform::sendStrokes(const QList<int> &strokes, Done done)
+{
+    endKeycapPicture();
+    done(m_sender->send(strokes));
 }
 
 void X11Platform::typeText(const QString &text, Done done)

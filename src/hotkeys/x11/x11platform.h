@@ -31,6 +31,7 @@ public:
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override;
     void sendStroke(int stroke, Done done) override;
+    void sendStrokes(const QList<int> &strokes, Done done) override;
     bool keysFree(int code) override;
     QStringList focusedWindowClass() override;
     quintptr focusedWindow() override;
