@@ -193,6 +193,18 @@ private Q_SLOTS:
         row("broken header", note + "a\n[unclosed\nB\\x=1\n", "line 3 is a section header without");
         row("a key twice", note + "a\nM\\Macros\\N\\text=b\n",
             "only 1 of its 2 entries could be read");
+        // Spelled apart, yet one key to the settings layer.
+        row("a key twice, escaped", note + "a\nM\\Macros\\N\\te%78t=b\n", "only 1 of its 2");
+        row("a key twice, with a slash", note + "a\nM/Macros/N/text=b\n", "only 1 of its 2");
+        row("a key twice, a space before =", note + "a\nM\\Macros\\N\\text =b\n",
+            "only 1 of its 2");
+        row("a key twice, in UTF-8", "[M]\nCaf%E9=a\nCaf\xc3\xa9=b\n", "only 1 of its 2");
+        row("a key twice, in two sections",
+            "[General]\nMasterMacros\\M\\Macros\\N\\text=b\n" + note + "a\n", "only 1 of its 2");
+        row("a section twice", note + "a\n[Other]\nx=1\n" + note + "b\n", "only 2 of its 3");
+        row("sound, keys out of order", note + "b\nM\\Macros\\M\\text=a\n", "");
+        row("a line runs on", note + "a\\\nM\\Macros\\O\\text=b\n", "only 1 of its 2");
+        row("a line without a key", note + "a\nloose words\n", "some lines could not be read");
         row("half a character pair", note + "\"a\\xd800 b\"\n", "half of a character pair");
     }
     void aStoreThatDoesNotReadAsWrittenIsCopiedAsideOnce()
