@@ -6,6 +6,7 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "app/application.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
@@ -55,7 +56,8 @@ int main(int argc, char *argv[])
         longest = std::max(longest, clock.elapsed() - last);
         last = clock.elapsed();
     });
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     beat.start(0);
     last = clock.elapsed();
     const bool done = QTest::qWaitFor(

@@ -7,9 +7,8 @@
 #include "support/testenv.h"
 #include "xclient.h"
 
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/hotkeyplatform.h"
-#include "hotkeys/livemaster.h"
+#include "hotkeys/platform.h"
+#include "support/enginerig.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -79,7 +78,7 @@ int runTarget(int argc, char *argv[])
 // Starts a terminal that writes what it is given to `file` and waits until it has the focus;
 // false when there is none to start. On Wayland konsole (KWin gives a new window the focus),
 // on X11 xterm (given the focus as a user would).
-bool startTerminal(QProcess &terminal, const QString &file, HotKeyPlatform &platform)
+bool startTerminal(QProcess &terminal, const QString &file, Platform &platform)
 {
     const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     const QString program = wayland ? QStringLiteral("konsole") : QStringLiteral("xterm");
@@ -97,9 +96,9 @@ bool startTerminal(QProcess &terminal, const QString &file, HotKeyPlatform &plat
                                  {QStringLiteral("search"), QStringLiteral("--sync"),
                                   QStringLiteral("--name"), QStringLiteral("kq-bench"),
                                   QStringLiteral("windowfocus"), QStringLiteral("--sync")}) == 0;
-    while (platform.focusedWindowClass().value(0) != program && wait.elapsed() < 20000)
+    while (platform.focus().focusedWindowClass().value(0) != program && wait.elapsed() < 20000)
         QTest::qWait(10);
-    return platform.focusedWindowClass().value(0) == program;
+    return platform.focus().focusedWindowClass().value(0) == program;
 }
 
 void print(const char *what, const QList<qint64> &times)
@@ -132,19 +131,19 @@ int main(int argc, char *argv[])
     target.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--target"), arrived});
     QTest::qWait(2000);
 
-    const std::unique_ptr<HotKeyPlatform> platform = HotKeyPlatform::create();
-    HotKeyController keys(*platform);
-    LiveMaster live(store, keys);
-    live.choose(QStringLiteral("Bench"));
+    const std::unique_ptr<Platform> platform = Platform::create();
+    EngineRig rig(*platform, store);
+    rig.live.choose(QStringLiteral("Bench"));
     QTest::qWait(1000);
-    std::printf("%s\n", qPrintable(platform->description()));
+    std::printf("%s\n", qPrintable(platform->shortcuts().description()));
     // Presses the hot key `runs` times; the time until the text is at the end of `file`, and
     // until another program reads it from the clipboard when `toClipboard` is given.
     const auto measure = [&](const QString &file, QList<qint64> *toClipboard) {
         QList<qint64> toPaste;
         for (int run = 0; run < runs; ++run) {
             const QString before = readFile(file);
-            platform->setClipboard(QStringLiteral("before %1").arg(run), QClipboard::Clipboard);
+            platform->clipboard().setClipboard(QStringLiteral("before %1").arg(run),
+                                               QClipboard::Clipboard);
             QTest::qWait(700);
             QElapsedTimer clock;
             clock.start();
@@ -156,7 +155,7 @@ int main(int argc, char *argv[])
             while (readFile(file) != before + text && clock.elapsed() < 5000)
                 QTest::qWait(1);
             toPaste.append(clock.elapsed());
-            QTest::qWait(HotKeyController::PasteSettleMs);
+            QTest::qWait(Delivery::Timing().settleMs);
         }
         return toPaste;
     };

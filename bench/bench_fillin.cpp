@@ -5,13 +5,12 @@
 //   bench_fillin preview 6|8     the editor's "Delivers:" line for the same note
 //   bench_fillin clipboard 100   a press of "Hi {{date}}" with 100 MB on the clipboard (needs X)
 // Each prints its time and this process's peak memory (VmHWM) over what it held before.
+#include "support/enginerig.h"
 #include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
 #include "editor/noteeditor.h"
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/livemaster.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
 
@@ -63,16 +62,15 @@ int press(const char *what, const QString &expectedStart)
 {
     MacroStore store;
     FakePlatform platform;
-    HotKeyController keys(platform);
-    keys.setTiming({0, 0, 600000});
+    EngineRig rig(platform.platform(), store);
+    rig.engine.setTiming({0, 0, 600000});
     Preferences preferences;
     preferences.setExpandPlaceholders(true);
-    keys.setPreferences(preferences);
-    LiveMaster live(store, keys);
-    live.choose(QStringLiteral("M"));
-    QSignalSpy pasted(&keys, &HotKeyController::pasteFinished);
+    rig.apply(preferences);
+    rig.live.choose(QStringLiteral("M"));
+    QSignalSpy pasted(&rig.engine, &DeliveryEngine::pasteFinished);
     QString warning;
-    QObject::connect(&keys, &HotKeyController::fillInWarning,
+    QObject::connect(&rig.engine, &DeliveryEngine::fillInWarning,
                      [&warning](const QString &text) { warning = text; });
     const long before = kilobytes("VmHWM:");
     QElapsedTimer clock;

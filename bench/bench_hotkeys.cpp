@@ -6,6 +6,7 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "app/application.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -28,7 +29,8 @@ int main(int argc, char *argv[])
     }
     for (int notes : std::as_const(sizes)) {
         Bench::fillStore(1, notes);
-        MainWindow window(platform, &dialogs);
+        Application program(platform.platform(), &dialogs, Application::Options{false});
+        MainWindow &window = program.window();
         window.showMaximized();
         if (!QTest::qWaitForWindowExposed(&window))
             std::printf("the window was not exposed\n");

@@ -8,6 +8,7 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "app/application.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/storefollower.h"
 #include "store/preferences.h"
@@ -38,7 +39,8 @@ int main(int argc, char *argv[])
 
     ScriptedDialogs dialogs;
     QuietPlatform platform;
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     window.showMaximized();
     if (!QTest::qWaitForWindowExposed(&window))
         std::printf("the window was not exposed\n");

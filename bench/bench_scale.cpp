@@ -2,6 +2,7 @@
 // window (N and 2N, to show the growth), the start check, and one note saved in stores of 1,000
 // and 10,000 notes, each beside the settings layer doing the least of the same work.
 // Prints the figures; it never passes or fails on time.
+#include "app/application.h"
 #include "benchutil.h"
 #include "editor/noteeditor.h"
 #include "mainwindow/mainwindow.h"
@@ -44,7 +45,8 @@ double importMs(const QString &file, int masters)
     ScriptedDialogs dialogs;
     dialogs.files = {file};
     FakePlatform platform;
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     QAction *importAction = nullptr;
     for (QAction *action : window.findChildren<QAction *>())
         if (action->text() == QStringLiteral("&Import Master Macro"))
@@ -130,7 +132,8 @@ void editorSaves(const TestEnvironment &environment)
     Bench::fillStore(10, 100);
     ScriptedDialogs dialogs;
     FakePlatform platform;
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     window.showMaximized(); // as the user sees it: the tree and the editor are painted again
     auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeMacros"));
     while (tree->topLevelItem(7)->childCount() < 100) // rows are made while idle

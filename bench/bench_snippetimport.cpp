@@ -8,6 +8,7 @@
 //   bench_snippetimport FILE                imports FILE into an empty store and says how long
 //   bench_snippetimport --window FILE       the same through the main window's command (offscreen,
 //                                           the summary answered "Import")
+#include "app/application.h"
 #include "exchange/importsummarydlg.h"
 #include "exchange/masterimporter.h"
 #include "exchange/snippetfiles.h"
@@ -209,7 +210,8 @@ int importThroughWindow(const QString &path)
     ScriptedDialogs dialogs;
     dialogs.files = {path};
     FakePlatform platform;
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     // The summary is answered "Import" (Cancel where there is nothing to import); the progress
     // dialog before it is left alone.
     QTimer answerer;

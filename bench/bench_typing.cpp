@@ -10,7 +10,7 @@
 // US layout has.
 #include "support/testenv.h"
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/platform.h"
 #include "hotkeys/x11/x11lentkeys.h"
 #include "hotkeys/x11/x11typist.h"
 
@@ -94,7 +94,7 @@ QString sample(int characters, int distinct)
     return text;
 }
 
-void typeWith(const std::function<void(const QString &, HotKeyPlatform::StrokeDone)> &type,
+void typeWith(const std::function<void(const QString &, KeyOutput::Done)> &type,
               const QString &text, const QString &file, int rate)
 {
     const QString before = readFile(file);
@@ -136,8 +136,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     TestEnvironment environment;
     QTemporaryDir dir;
-    const std::unique_ptr<HotKeyPlatform> platform = HotKeyPlatform::create();
-    std::printf("%s\n", qPrintable(platform->description()));
+    const std::unique_ptr<Platform> platform = Platform::create();
+    std::printf("%s\n", qPrintable(platform->shortcuts().description()));
     const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     const QStringList targets =
         wayland ? QStringList{QStringLiteral("qt"), QStringLiteral("konsole")}
@@ -152,8 +152,8 @@ int main(int argc, char *argv[])
         }
         std::printf("%s:\n", qPrintable(kind));
         if (wayland) {
-            const auto type = [&](const QString &text, HotKeyPlatform::StrokeDone done) {
-                platform->typeText(text, std::move(done));
+            const auto type = [&](const QString &text, KeyOutput::Done done) {
+                platform->keys().typeText(text, std::move(done));
             };
             for (const QString &line :
                  {QStringLiteral("Latin ASCII: Hello, World! 123 ~^|"),
@@ -177,7 +177,7 @@ int main(int argc, char *argv[])
         } else {
             X11LentKeys lent(qgetenv("DISPLAY"));
             X11Typist typist(qgetenv("DISPLAY"), lent);
-            const auto type = [&](const QString &text, HotKeyPlatform::StrokeDone done) {
+            const auto type = [&](const QString &text, KeyOutput::Done done) {
                 typist.type(text, std::move(done));
             };
             const QString rates = qEnvironmentVariable("BENCH_RATES", "300 500 1000 2000 0");

@@ -7,6 +7,8 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "app/application.h"
+#include "editor/noteeditor.h"
 #include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
 
@@ -37,11 +39,17 @@ int main(int argc, char *argv[])
         return tree->topLevelItem(tree->topLevelItemCount() - 1)->childCount() == 100;
     };
     QSettings keeper; // holds the store's parse from window to window, as main() does
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Application> program;
+    MainWindow *window = nullptr;
+    const auto make = [&] {
+        program = std::make_unique<Application>(platform.platform(), &dialogs,
+                                                Application::Options{false});
+        window = &program->window();
+    };
     const auto start = [&](int) {
-        window = std::make_unique<MainWindow>(platform, &dialogs);
+        make();
         window->showMaximized();
-        if (!QTest::qWaitForWindowExposed(window.get()))
+        if (!QTest::qWaitForWindowExposed(window))
             std::printf("the window was not exposed\n");
         idle();
     };
@@ -50,7 +58,7 @@ int main(int argc, char *argv[])
         while (!allRowsMade(*window))
             idle();
     };
-    const auto close = [&](int) { window.reset(); };
+    const auto close = [&](int) { program.reset(); };
     Bench::measure("start-up to idle window", 5, start, close);
     Bench::measure("start-up until every row is made", 5, startAndFill, close);
     // Hidden, as in the tray: each pass of the event loop is one slice of rows.
@@ -58,7 +66,7 @@ int main(int argc, char *argv[])
     Bench::measure(
         "the same, hidden in the tray", 5,
         [&](int) {
-            window = std::make_unique<MainWindow>(platform, &dialogs);
+            make();
             while (!allRowsMade(*window)) {
                 QElapsedTimer slice;
                 slice.start();
@@ -114,14 +122,14 @@ int main(int argc, char *argv[])
     // The press is looked up and the text put on the clipboard at once; the paste waits (made
     // short here, as it is not measured). Master macros of one and of 10,000 notes are added to
     // the store behind the window's back: the live one is read from the store by name.
-    HotKeyController &keys = window->hotKeys();
-    keys.setTiming({20, 20, PasteDelivery::GiveUpMs});
+    KeyRegistration &keys = program->keys();
+    program->engine().setTiming({20, 20, Delivery::Timing().giveUpMs});
     const auto delivered = [](int) { QTest::qWait(100); };
     Bench::addMaster(QStringLiteral("One"), 1);
     Bench::addMaster(QStringLiteral("Ten thousand"), 10000);
     const int code = Bench::allCodes().at(0); // note 0's, in both
     const auto press = [&](int) {
-        keys.press(code);
+        Q_EMIT keys.pressed(code);
         QApplication::clipboard()->text();
     };
     window->live().choose(QStringLiteral("One"));
@@ -141,7 +149,7 @@ int main(int argc, char *argv[])
     Bench::measure(
         "open the export dialog", 5,
         [&](int) {
-            ExportDlg dialog(window->store(), dialogs, window.get());
+            ExportDlg dialog(window->store(), dialogs, window);
             dialog.show();
             if (!QTest::qWaitForWindowExposed(&dialog))
                 std::printf("the dialog was not exposed\n");

@@ -1,8 +1,9 @@
 #include "app/appidentity.h"
+#include "app/application.h"
 #include "app/singleinstance.h"
 #include "app/terminationsignals.h"
-#include "hotkeys/hotkeyplatform.h"
-#include "mainwindow/mainwindow.h"
+#include "buildconfig.h"
+#include "hotkeys/platform.h"
 #include "store/macrostore.h"
 #include "store/storewrite.h"
 
@@ -49,20 +50,17 @@ int main(int argc, char *argv[])
     int code = 0;
     {
         // Made once for the program's life; nothing in it waits for the desktop.
-        const std::unique_ptr<HotKeyPlatform> platform = HotKeyPlatform::create();
-        MainWindow window(*platform);
-        QObject::connect(&guard, &SingleInstanceGuard::restoreRequested, &window,
-                         &MainWindow::restore);
-        if (AppIdentity::wantsMinimizeToTray(QCoreApplication::arguments()))
-            window.close();
-        else
-            window.showMaximized();
+        const std::unique_ptr<Platform> platform = Platform::create();
+        Application keyquill(*platform, nullptr, {KEYQUILL_UPDATE_CHECK_ENABLED != 0});
+        QObject::connect(&guard, &SingleInstanceGuard::restoreRequested, &keyquill,
+                         &Application::restore);
+        keyquill.showAtStart(AppIdentity::wantsMinimizeToTray(QCoreApplication::arguments()));
         // Start-up measurements (bench/) only: leave as soon as the event loop runs. exit(), as
         // "&Quit" does: quit() asks the windows to close, and the main window refuses.
         if (qEnvironmentVariableIsSet("KEYQUILL_BENCH_QUIT"))
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         code = QApplication::exec();
-        window.keepUnsavedEdit();
+        keyquill.keepUnsavedEdit();
     }
     Q_CLEANUP_RESOURCE(keyquill);
     return code;

@@ -1,9 +1,10 @@
 #include "noteeditor.h"
 #include "ui_noteeditor.h"
 
-#include "hotkeys/consolekeys.h"
-#include "hotkeys/fillin.h"
+#include "core/consolekeys.h"
+#include "core/fillin.h"
 #include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "widgets/dialogs.h"
 
 #include <algorithm>
@@ -50,7 +51,11 @@ void NoteEditor::attach(MacroStore &store, Dialogs &dialogs)
     for (QCheckBox *box : {ui->shortcutCtrl, ui->shortcutAlt, ui->shortcutShift})
         connect(box, &QCheckBox::clicked, this, &NoteEditor::edited);
     connect(ui->shortcutKey, &QComboBox::currentIndexChanged, this, &NoteEditor::edited);
-    connect(ui->macro, &QTextEdit::textChanged, this, &NoteEditor::edited);
+    // A keystroke in the text touches nothing but the dirty state: the keys in use stay.
+    connect(ui->macro, &QTextEdit::textChanged, this, [this] {
+        if (!m_note.isEmpty() && m_store)
+            setDirty(true);
+    });
     connect(ui->macro, &QTextEdit::textChanged, this,
             [this] { m_previewTimer.start(PreviewPauseMs); });
     connect(ui->btnUpdate, &QPushButton::clicked, this, &NoteEditor::save);
@@ -89,8 +94,9 @@ void NoteEditor::showNote(const QString &master, const QString &note)
           static_cast<QWidget *>(ui->macro)})
         input->setEnabled(isNote);
 
-    const MacroStore::Note stored =
-        isNote && m_store ? m_store->note(master, note) : MacroStore::Note();
+    const StoreSnapshot::Note *found =
+        isNote && m_store ? m_store->snapshot()->note(master, note) : nullptr;
+    const MacroStore::Note stored = found ? *found : MacroStore::Note{note, 0, QString()};
     ui->shortcutCtrl->setChecked(MacroStore::hasCtrl(stored.code));
     ui->shortcutAlt->setChecked(MacroStore::hasAlt(stored.code));
     ui->shortcutShift->setChecked(MacroStore::hasShift(stored.code));
@@ -150,9 +156,10 @@ bool NoteEditor::save()
         return false;
     }
     if (newCode != 0) {
-        const QList<MacroStore::NoteCode> others = m_store->noteCodes(m_master);
+        const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master);
+        const QList<MacroStore::Note> others = master ? master->notes : QList<MacroStore::Note>();
         const bool taken =
-            std::any_of(others.cbegin(), others.cend(), [&](const MacroStore::NoteCode &other) {
+            std::any_of(others.cbegin(), others.cend(), [&](const MacroStore::Note &other) {
                 return other.code == newCode && other.name != m_note;
             });
         if (taken) {
@@ -198,8 +205,9 @@ void NoteEditor::showPreview()
     fillIn.setNotes([&](const QString &name, QString *text) {
         // All at once, the first time a note is included.
         if (!std::exchange(read, true)) {
-            for (const MacroStore::Note &note : m_store->notes(m_master))
-                notes.insert(note.name, note.text);
+            if (const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master))
+                for (const MacroStore::Note &note : master->notes)
+                    notes.insert(note.name, note.text);
         }
         const auto it = notes.constFind(name);
         if (it == notes.constEnd())
@@ -259,8 +267,9 @@ bool NoteEditor::changedOnDisk() const
 {
     if (m_note.isEmpty() || !m_store)
         return false;
-    const MacroStore::Note now = m_store->note(m_master, m_note);
-    return now.code != m_shown.code || now.text != m_shown.text;
+    // A note gone meanwhile reads as one without hot key or text, as the settings layer has it.
+    const StoreSnapshot::Note *now = m_store->snapshot()->note(m_master, m_note);
+    return (now ? now->code : 0) != m_shown.code || (now ? now->text : QString()) != m_shown.text;
 }
 
 bool NoteEditor::keepMine()
@@ -295,12 +304,12 @@ void NoteEditor::markUsedKeys()
 {
     if (m_note.isEmpty() || !m_store)
         return;
-    // Runs on every keystroke: the codes are read once here rather than once per key.
     QSet<int> taken;
-    const QList<MacroStore::NoteCode> notes = m_store->noteCodes(m_master);
-    for (const MacroStore::NoteCode &other : notes) {
-        if (other.name != m_note)
-            taken.insert(other.code);
+    if (const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master)) {
+        for (const MacroStore::Note &other : master->notes) {
+            if (other.name != m_note)
+                taken.insert(other.code);
+        }
     }
     const bool ctrl = ui->shortcutCtrl->isChecked();
     const bool alt = ui->shortcutAlt->isChecked();

@@ -2,6 +2,7 @@
 
 #include "hotkeys/globalshortcut.h"
 #include "hotkeys/shortcutbackend.h"
+#include "hotkeys/shortcutservice.h"
 #include "store/macrostore.h"
 
 #include <QPointer>
@@ -16,7 +17,10 @@ int combinationOf(const GlobalShortcut *shortcut)
 
 } // namespace
 
-ShortcutRegistry::ShortcutRegistry(HotKeyPlatform &platform) : m_platform(platform) {}
+ShortcutRegistry::ShortcutRegistry(ShortcutService &shortcuts, KeyOutput &keys)
+    : m_shortcuts(shortcuts), m_keys(keys)
+{
+}
 
 ShortcutRegistry::~ShortcutRegistry() = default;
 
@@ -36,7 +40,7 @@ ShortcutBackend *ShortcutRegistry::backend()
     // Made on first use: a session where nothing is ever ticked never touches the keyboard.
     if (!m_backendMade) {
         m_backendMade = true;
-        m_backend = m_platform.createShortcutBackend(
+        m_backend = m_shortcuts.createShortcutBackend(
             {[this](int code) { activate(code); }, [this](int code) { release(code); },
              [this](int code, bool grabbed) { regrabbed(code, grabbed); }});
     }
@@ -118,32 +122,32 @@ void ShortcutRegistry::retryRefused()
         m_backend->retryRefused(refused);
 }
 
-void ShortcutRegistry::sendStroke(int stroke, HotKeyPlatform::StrokeDone done)
+void ShortcutRegistry::sendStroke(int stroke, KeyOutput::Done done)
 {
     // A user's own Ctrl+V in these few milliseconds reaches the focused window as a plain
     // paste of the note just put on the clipboard: no harm, and not worth holding keys back.
     if (m_backend)
         m_backend->suspendPasteGrabs(stroke);
-    if (m_platform.echoesStrokes()) {
+    if (m_keys.echoesStrokes()) {
         m_echo = stroke;
         m_sinceStroke.start();
     }
     // The desktop may answer after this registry went (the program is ending).
-    m_platform.sendStroke(stroke, [this, alive = std::weak_ptr<const bool>(m_alive),
-                                   done = std::move(done)](const QString &failure) {
+    m_keys.sendStroke(stroke, [this, alive = std::weak_ptr<const bool>(m_alive),
+                               done = std::move(done)](const QString &failure) {
         if (!alive.expired() && m_backend)
             m_backend->resumePasteGrabs();
         done(failure);
     });
 }
 
-void ShortcutRegistry::typeText(const QString &text, HotKeyPlatform::StrokeDone done)
+void ShortcutRegistry::typeText(const QString &text, KeyOutput::Done done)
 {
     if (m_backend)
         m_backend->suspendTypingGrabs();
     m_typing = true;
-    m_platform.typeText(text, [this, alive = std::weak_ptr<const bool>(m_alive),
-                               done = std::move(done)](const QString &failure) {
+    m_keys.typeText(text, [this, alive = std::weak_ptr<const bool>(m_alive),
+                           done = std::move(done)](const QString &failure) {
         if (!alive.expired()) {
             m_typing = false;
             if (m_backend)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/keyoutput.h"
 
 #include <memory>
 #include <QElapsedTimer>
@@ -9,6 +9,7 @@
 
 class GlobalShortcut;
 class ShortcutBackend;
+class ShortcutService;
 
 // The bookkeeping behind the live GlobalShortcuts: one platform grab per combination, however
 // many objects hold it, kept until the last of them goes; one activation per press, on the
@@ -31,7 +32,7 @@ public:
         ShortcutRegistry &m_registry;
     };
 
-    explicit ShortcutRegistry(HotKeyPlatform &platform);
+    ShortcutRegistry(ShortcutService &shortcuts, KeyOutput &keys);
     ~ShortcutRegistry();
     ShortcutRegistry(const ShortcutRegistry &) = delete;
     ShortcutRegistry &operator=(const ShortcutRegistry &) = delete;
@@ -47,11 +48,11 @@ public:
     // The platform's stroke with the grabs it would trigger let go meanwhile: a hot key on
     // Ctrl+V would otherwise catch the program's own paste and fire again. Where the desktop
     // hands the stroke back as a press, that press is dropped.
-    void sendStroke(int stroke, HotKeyPlatform::StrokeDone done);
+    void sendStroke(int stroke, KeyOutput::Done done);
     // The platform's typing with the grabs a typed character would trigger let go meanwhile;
     // where the desktop still hands such a press over, it is dropped: a hot key on Shift and a
     // letter would otherwise catch a typed capital and type its own note again and again.
-    void typeText(const QString &text, HotKeyPlatform::StrokeDone done);
+    void typeText(const QString &text, KeyOutput::Done done);
 
     // True while a chord the back-end reported pressed has not been reported let go of: where
     // the platform cannot see the keys, the paste waits for this.
@@ -75,7 +76,8 @@ private:
     void finishBatch();
     ShortcutBackend *backend();
 
-    HotKeyPlatform &m_platform;
+    ShortcutService &m_shortcuts;
+    KeyOutput &m_keys;
     std::unique_ptr<ShortcutBackend> m_backend;
     bool m_backendMade = false;
     int m_batchDepth = 0;

@@ -54,12 +54,3 @@ void InputsDlg::showEvent(QShowEvent *event)
     if (!m_fields.isEmpty())
         m_fields.first()->setFocus();
 }
-
-bool InputsDlg::ask(const QString &note, const QStringList &labels, QStringList *values)
-{
-    InputsDlg dialog(note, labels);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    *values = dialog.values();
-    return true;
-}

@@ -24,9 +24,6 @@ public:
 
     QStringList values() const;
 
-    // Shows the dialog and waits for the answer; false when the user cancelled.
-    static bool ask(const QString &note, const QStringList &labels, QStringList *values);
-
 protected:
     void showEvent(QShowEvent *event) override;
 

@@ -1,10 +1,10 @@
 #include "macrocommands.h"
 
+#include "engine/livemaster.h"
 #include "exchange/importprogressdlg.h"
 #include "exchange/importsummarydlg.h"
 #include "exchange/masterimporter.h"
 #include "exchange/snippetfiles.h"
-#include "hotkeys/livemaster.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 #include "widgets/macrotreeitems.h"

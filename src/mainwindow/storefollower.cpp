@@ -1,7 +1,7 @@
 #include "storefollower.h"
 
 #include "editor/noteeditor.h"
-#include "hotkeys/livemaster.h"
+#include "engine/livemaster.h"
 #include "store/conflictcopies.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"

@@ -1,6 +1,7 @@
 #include "updatechecker.h"
 
 #include "buildconfig.h"
+
 #include "online/updatequery.h"
 
 #include <QCoreApplication>
@@ -23,7 +24,6 @@ UpdateChecker::UpdateChecker(QObject *parent) : QObject(parent)
 
 void UpdateChecker::start(int deadlineMs)
 {
-#if KEYQUILL_UPDATE_CHECK_ENABLED
     UpdateQuery::Server server;
     if (!UpdateQuery::server(&server)) {
         // Said after start-up, like any other failure of the check.
@@ -38,9 +38,6 @@ void UpdateChecker::start(int deadlineMs)
     m_post.post(server.host, quint16(server.port),
                 UpdateQuery::request(server, QCoreApplication::applicationVersion()),
                 UpdateQuery::MaxAnswerSize, deadlineMs);
-#else
-    Q_UNUSED(deadlineMs)
-#endif
 }
 
 void UpdateChecker::tellUser(std::function<void(const QString &, const QString &)> warn)

@@ -1,10 +1,15 @@
 #include "report.h"
 
+#include "pageoutput.h"
 #include "pieceprinter.h"
+#include "reportprinter.h"
+#include "reportstyle.h"
 #include "store/macrostore.h"
+#include "store/storesnapshot.h"
 #include "widgets/headingsize.h"
 
 #include <QKeySequence>
+#include <QPagedPaintDevice>
 #include <QTextDocument>
 
 namespace Report {
@@ -29,10 +34,8 @@ const QString NoteTemplate = QStringLiteral(
     "<td class=\"m_label\">Note name:</td>         <td class=\"m_value\">&nbsp;%1</td>     "
     "</tr> </table> <hr /> ");
 
-// A report is laid out and printed in pieces of about this many characters of HTML, each cut
-// where a master macro section or a note block begins. The templates' markup at those places
-// cannot occur in a value, which is escaped.
-constexpr qsizetype PieceSize = 128 * 1024;
+// A report's pieces are cut where a master macro section or a note block begins. The
+// templates' markup at those places cannot occur in a value, which is escaped.
 const QLatin1String SectionStart("<h1 class=\"m_master_title\">");
 const QLatin1String NoteStart("<span class=\"m_label\">Content:</span>");
 // Every cut follows the rule that closes a note block or a section's heading; a piece after the
@@ -51,14 +54,45 @@ qsizetype nextCut(QStringView body, qsizetype from)
     return cut < 0 ? body.size() : cut;
 }
 
-// The note blocks of one master macro, in store order.
-QString noteBlocks(const MacroStore &store, const QString &master)
+// The notes of `master` in store order; none where the store has no such master macro.
+const QList<MacroStore::Note> &notesOf(const StoreSnapshot &store, const QString &master)
+{
+    static const QList<MacroStore::Note> none;
+    const StoreSnapshot::Master *found = store.master(master);
+    return found ? found->notes : none;
+}
+
+QString noteBlocks(const StoreSnapshot &store, const QString &master)
 {
     QString blocks;
-    const QList<MacroStore::Note> notes = store.notes(master);
-    for (const MacroStore::Note &note : notes)
+    for (const MacroStore::Note &note : notesOf(store, master))
         blocks += noteBlock(note.name, shortcutText(note.code), note.text);
     return blocks;
+}
+
+void print(const StoreSnapshot &store, const QStringList &masters, QPagedPaintDevice *device)
+{
+    const ReportStyle style = ReportStyle::read(device);
+    if (!style.usable) {
+        // Laid out by documents alone, as before there was a direct way.
+        QString sections;
+        for (const QString &master : masters)
+            sections += masterMacroSection(master, noteBlocks(store, master));
+        render(page(sections), device);
+        return;
+    }
+    PageOutput output(device);
+    if (!output.isActive())
+        return;
+    ReportPrinter printer(output, style);
+    for (const QString &master : masters) {
+        printer.heading(master);
+        for (const MacroStore::Note &note : notesOf(store, master))
+            printer.note(note.name, shortcutText(note.code), note.text);
+        printer.endSection();
+    }
+    printer.finish();
+    output.finish();
 }
 
 } // namespace
@@ -80,6 +114,11 @@ QString masterMacroSection(const QString &name, const QString &noteBlocks)
     return SectionTemplate.arg(textToHtml(name), noteBlocks);
 }
 
+QString masterMacroHeading(const QString &name)
+{
+    return masterMacroSection(name, QString()).chopped(1);
+}
+
 QString page(const QString &sections)
 {
     return PageTemplate.arg(sections);
@@ -92,25 +131,41 @@ QString shortcutText(int code)
     return QKeySequence(code, 0, 0, 0).toString(QKeySequence::PortableText);
 }
 
-QString masterMacroPage(const QString &master)
+QString masterMacroPage(const StoreSnapshot &store, const QString &master)
 {
-    const MacroStore store;
     return page(masterMacroSection(master, noteBlocks(store, master)));
 }
 
-QString allMasterMacrosPage()
+QString allMasterMacrosPage(const StoreSnapshot &store)
 {
-    const MacroStore store;
     QString sections;
-    const QStringList masters = store.masters();
-    for (const QString &master : masters)
-        sections += masterMacroSection(master, noteBlocks(store, master));
+    for (const StoreSnapshot::Master &master : store.masters())
+        sections += masterMacroSection(master.name, noteBlocks(store, master.name));
     return page(sections);
+}
+
+QString continuedPage(const QString &body, bool continues)
+{
+    return page(continues ? CutBlock + body : body);
+}
+
+void printMasterMacro(const StoreSnapshot &store, const QString &master, QPagedPaintDevice *device)
+{
+    print(store, {master}, device);
+}
+
+void printAllMasterMacros(const StoreSnapshot &store, QPagedPaintDevice *device)
+{
+    QStringList masters;
+    for (const StoreSnapshot::Master &master : store.masters())
+        masters << master.name;
+    print(store, masters, device);
 }
 
 void render(const QString &html, QPagedPaintDevice *device)
 {
-    PiecePrinter printer(device);
+    PageOutput output(device);
+    PiecePrinter printer(output);
     const auto print = [&printer](const QString &piece) {
         QTextDocument document;
         setPage(&document, piece);
@@ -119,7 +174,7 @@ void render(const QString &html, QPagedPaintDevice *device)
     const qsizetype bodyStart = PageTemplate.indexOf(QLatin1String("%1"));
     const QStringView head = QStringView(PageTemplate).left(bodyStart);
     const QStringView tail = QStringView(PageTemplate).mid(bodyStart + 2);
-    if (!printer.isActive()) {
+    if (!output.isActive()) {
         return;
     } else if (html.size() < head.size() + tail.size() || !html.startsWith(head) ||
                !html.endsWith(tail)) {
@@ -137,7 +192,7 @@ void render(const QString &html, QPagedPaintDevice *device)
             print(piece);
         }
     }
-    printer.finish();
+    output.finish();
 }
 
 void setPage(QTextDocument *document, const QString &html)

@@ -1,18 +1,20 @@
 #include "quickpick.h"
 
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/hotkeyplatform.h"
-#include "hotkeys/pastedelivery.h"
+#include "engine/delivery.h"
+#include "engine/keyregistration.h"
+#include "hotkeys/platform.h"
 #include "quickpick/quickpickpopup.h"
 #include "store/macrostore.h"
 #include "store/recentnotes.h"
+#include "store/storesnapshot.h"
+#include "widgets/heaprelease.h"
 
-QuickPick::QuickPick(const MacroStore &store, HotKeyController &hotKeys, HotKeyPlatform &platform,
+QuickPick::QuickPick(const MacroStore &store, KeyRegistration &keys, Platform &platform,
                      QObject *parent)
-    : QObject(parent), m_store(store), m_hotKeys(hotKeys), m_platform(platform)
+    : QObject(parent), m_store(store), m_platform(platform)
 {
-    connect(&m_hotKeys, &HotKeyController::quickPickPressed, this, &QuickPick::open);
-    m_focusPoll.setInterval(PasteDelivery::KeyPollMs);
+    connect(&keys, &KeyRegistration::quickPickPressed, this, &QuickPick::open);
+    m_focusPoll.setInterval(Delivery::KeyPollMs);
     connect(&m_focusPoll, &QTimer::timeout, this, &QuickPick::deliverOnceFocusIsBack);
 }
 
@@ -21,12 +23,13 @@ QuickPick::~QuickPick()
     delete m_popup;
 }
 
-QList<NoteMatcher::Entry> QuickPick::entries(const MacroStore &store)
+QList<NoteMatcher::Entry> QuickPick::entries(const StoreSnapshot &store)
 {
     QList<NoteMatcher::Entry> entries;
-    for (const QString &master : store.masters()) {
-        for (const MacroStore::Note &note : store.notes(master))
-            entries.append({master, note.name, note.text, note.code});
+    entries.reserve(store.noteCount());
+    for (const StoreSnapshot::Master &master : store.masters()) {
+        for (const StoreSnapshot::Note &note : master.notes)
+            entries.append({master.name, note.name, note.text, note.code});
     }
     return entries;
 }
@@ -41,20 +44,23 @@ void QuickPick::open()
     // A second press while it is open leaves it as it is.
     if (m_popup)
         return;
-    m_focused = m_platform.focusedWindowClass();
-    m_popup = new QuickPickPopup(entries(m_store), RecentNotes::read());
+    m_focused = m_platform.focus().focusedWindowClass();
+    m_popup = new QuickPickPopup(entries(*m_store.snapshot()), RecentNotes::read());
     m_popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::picked);
-    m_popup->popUp(m_platform.takeActivationToken());
+    // Its notes, folded copies and rows are freed with it; the heap gives them back once it has
+    // gone entirely.
+    connect(m_popup, &QObject::destroyed, this, &HeapRelease::release, Qt::QueuedConnection);
+    m_popup->popUp(m_platform.shortcuts().takeActivationToken());
 }
 
-void QuickPick::picked(const QString &master, const QString &note, const QString &text)
+void QuickPick::picked(const QString &master, const QString &note)
 {
     // Not kept is only a worse order next time.
     RecentNotes::use(NoteMatcher::key(master, note));
     if (m_focusPoll.isActive()) // an earlier pick still waiting goes first
         deliverPicked();
-    m_picked = {master, note, text, 0};
+    m_picked = {DeliveryRequest::Way::Pick, master, note, 0, 0};
     m_sincePick.start();
     deliverOnceFocusIsBack();
 }
@@ -64,7 +70,8 @@ void QuickPick::picked(const QString &master, const QString &note, const QString
 // program, the delivery's own wait has to do.
 void QuickPick::deliverOnceFocusIsBack()
 {
-    if (m_platform.focusedWindowClass() != m_focused && m_sincePick.elapsed() < FocusWaitMs) {
+    if (m_platform.focus().focusedWindowClass() != m_focused &&
+        m_sincePick.elapsed() < FocusWaitMs) {
         m_focusPoll.start();
         return;
     }
@@ -74,13 +81,5 @@ void QuickPick::deliverOnceFocusIsBack()
 
 void QuickPick::deliverPicked()
 {
-    const MacroStore &store = m_store;
-    const QString master = m_picked.master;
-    m_hotKeys.deliverNote(master, m_picked.note, m_picked.text,
-                          [&store, master](const QString &name, QString *text) {
-                              if (!store.noteNames(master).contains(name))
-                                  return false;
-                              *text = store.note(master, name).text;
-                              return true;
-                          });
+    Q_EMIT requested(m_picked);
 }

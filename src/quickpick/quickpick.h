@@ -1,6 +1,7 @@
 #pragma once
 
-#include "quickpick/notematcher.h"
+#include "core/notematcher.h"
+#include "engine/deliveryrequest.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -8,12 +9,13 @@
 #include <QStringList>
 #include <QTimer>
 
-class HotKeyController;
-class HotKeyPlatform;
+class KeyRegistration;
 class MacroStore;
+class Platform;
 class QuickPickPopup;
+class StoreSnapshot;
 
-// "Pick a note": on the hot key the preferences name (the controller holds it), a popup of the
+// "Pick a note": on the hot key the preferences name (KeyRegistration holds it), a popup of the
 // notes of every master macro, read from the store as it is on disk (unsaved edits in the editor
 // do not count); the note picked goes out as its own hot key would send it, once the program that
 // had the focus before has it again, and moves to the front of the recent ones (RecentNotes).
@@ -26,12 +28,12 @@ public:
     static constexpr int FocusWaitMs = 2000;
 
     // All three must outlive this.
-    QuickPick(const MacroStore &store, HotKeyController &hotKeys, HotKeyPlatform &platform,
+    QuickPick(const MacroStore &store, KeyRegistration &keys, Platform &platform,
               QObject *parent = nullptr);
     ~QuickPick() override;
 
     // Every note of the store, in store order.
-    static QList<NoteMatcher::Entry> entries(const MacroStore &store);
+    static QList<NoteMatcher::Entry> entries(const StoreSnapshot &store);
 
     // The open popup, null when none is.
     QuickPickPopup *popup() const;
@@ -39,17 +41,20 @@ public:
 public Q_SLOTS:
     void open();
 
+Q_SIGNALS:
+    // The note picked, once the program that had the focus has it again.
+    void requested(const DeliveryRequest &request);
+
 private:
-    void picked(const QString &master, const QString &note, const QString &text);
+    void picked(const QString &master, const QString &note);
     void deliverOnceFocusIsBack();
     void deliverPicked();
 
     const MacroStore &m_store;
-    HotKeyController &m_hotKeys;
-    HotKeyPlatform &m_platform;
+    Platform &m_platform;
     QPointer<QuickPickPopup> m_popup;
     QStringList m_focused; // the program that had the focus when the popup opened
-    NoteMatcher::Entry m_picked;
+    DeliveryRequest m_picked;
     QTimer m_focusPoll;
     QElapsedTimer m_sincePick;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quickpick/notematcher.h"
+#include "core/notematcher.h"
 
 #include <QAbstractTableModel>
 #include <QList>

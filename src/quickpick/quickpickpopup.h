@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quickpick/notematcher.h"
+#include "core/notematcher.h"
 #include "quickpick/quickpickmodel.h"
 
 #include <memory>

@@ -1,6 +1,7 @@
 #include "treefilter.h"
 
 #include "quickpick/quickpick.h"
+#include "store/storesnapshot.h"
 #include "widgets/checktreewidget.h"
 #include "widgets/macrotreeitems.h"
 
@@ -75,9 +76,9 @@ void TreeFilter::apply(const QString &query)
             m_expanded.insert(m_tree->topLevelItem(i), m_tree->topLevelItem(i)->isExpanded());
     }
     // The texts are read from the store, again only after a change of it.
-    if (m_matcher.size() == 0 || m_stamp != m_store.stamp()) {
-        m_stamp = m_store.stamp();
-        m_matcher = NoteMatcher(QuickPick::entries(m_store));
+    if (const auto now = m_store.snapshot(); now != m_read) {
+        m_read = now;
+        m_matcher = NoteMatcher(QuickPick::entries(*now));
     }
     QSet<QString> found;
     for (int entry : m_matcher.match(query))

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "quickpick/notematcher.h"
+#include "core/notematcher.h"
 #include "store/macrostore.h"
 
+#include <memory>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -11,6 +12,7 @@ class CheckTreeWidget;
 class MacroTreeItems;
 class QLineEdit;
 class QTreeWidgetItem;
+class StoreSnapshot;
 
 // Ctrl+F over the main window's tree: a field above it, hidden until then, that hides the rows
 // of notes a query does not find (the quick pick's rule) and the master macros none of whose
@@ -42,7 +44,7 @@ private:
     const MacroStore &m_store;
     QLineEdit *m_field;
     bool m_filtering = false;
-    QHash<QTreeWidgetItem *, bool> m_expanded; // the user's, from before the filter
-    NoteMatcher m_matcher;                     // the store as of m_stamp
-    MacroStore::Stamp m_stamp;
+    QHash<QTreeWidgetItem *, bool> m_expanded;   // the user's, from before the filter
+    NoteMatcher m_matcher;                       // of m_read
+    std::shared_ptr<const StoreSnapshot> m_read; // the store as matched
 };

@@ -2,6 +2,7 @@
 
 #include "store/preferences.h"
 #include "store/storemirror.h"
+#include "store/storesnapshot.h"
 #include "store/storewrite.h"
 
 #include <QDateTime>
@@ -43,6 +44,20 @@ private:
     std::unique_ptr<QSettings> m_open;
     QSettings &m_settings = *m_open;
 };
+
+// The notes of the group `store` is in (a master macro's Macros), in store order.
+QList<MacroStore::Note> notesHere(QSettings &store)
+{
+    const QStringList names = store.childGroups();
+    QList<MacroStore::Note> notes;
+    notes.reserve(names.size());
+    for (const QString &name : names) {
+        store.beginGroup(name);
+        notes.append({name, MacroStore::readCode(store), MacroStore::readText(store)});
+        store.endGroup();
+    }
+    return notes;
+}
 
 } // namespace
 
@@ -101,6 +116,7 @@ void MacroStore::setFile(const QString &file)
     m_file = file;
     m_keeper.reset();
     m_mirror.reset();
+    m_snapshot.reset();
     if (file.isEmpty()) {
         m_keeper = openSettings(file);
         return;
@@ -178,6 +194,51 @@ MacroStore::Stamp MacroStore::stamp() const
         return {};
     return {file.size(), file.lastModified().toMSecsSinceEpoch(),
             file.metadataChangeTime().toMSecsSinceEpoch(), 0};
+}
+
+std::shared_ptr<const StoreSnapshot> MacroStore::snapshot() const
+{
+    const Stamp now = stamp();
+    if (m_snapshot && m_snapshot->stamp() == now)
+        return m_snapshot;
+    const std::unique_ptr<QSettings> open = view();
+    QSettings &store = *open;
+    store.beginGroup(MasterMacrosGroup);
+    const QStringList names = store.childGroups();
+    QList<Master> masters;
+    masters.reserve(names.size());
+    for (const QString &name : names) {
+        store.beginGroup(name + QLatin1Char('/') + MacrosGroup);
+        masters.append({name, notesHere(store)});
+        store.endGroup();
+    }
+    m_snapshot = std::make_shared<const StoreSnapshot>(std::move(masters), now);
+    return m_snapshot;
+}
+
+bool MacroStore::followed(bool written, const Stamp &before, const QStringList &masters) const
+{
+    if (!written || !m_snapshot)
+        return written;
+    // Only what this change touched is read again, when the snapshot held the file as it was
+    // just before it (in a chosen folder: and the write went on that very reading).
+    const Stamp after = stamp();
+    if (m_snapshot->stamp() != before || (m_mirror && after.generation != before.generation + 1)) {
+        m_snapshot.reset();
+        return written;
+    }
+    const std::unique_ptr<QSettings> open = view();
+    QSettings &store = *open;
+    store.beginGroup(MasterMacrosGroup);
+    const QStringList present = store.childGroups();
+    StoreSnapshot next = *m_snapshot;
+    for (const QString &master : masters) {
+        store.beginGroup(master + QLatin1Char('/') + MacrosGroup);
+        next = next.with(master, notesHere(store), !present.contains(master), after);
+        store.endGroup();
+    }
+    m_snapshot = std::make_shared<const StoreSnapshot>(std::move(next));
+    return written;
 }
 
 QStringList MacroStore::masters() const
@@ -273,14 +334,16 @@ MacroStore::Note MacroStore::note(const QString &master, const QString &name) co
 
 bool MacroStore::addMaster(const QString &name)
 {
+    const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
-    return write.commit();
+    return followed(write.commit(), before, {name});
 }
 
 bool MacroStore::addNote(const QString &master, const QString &name)
 {
+    const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(master, name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().beginGroup(path);
@@ -288,22 +351,24 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     write.settings().setValue(ShortcutKey, QString());
     write.settings().setValue(TextKey, QString());
     write.settings().endGroup();
-    return write.commit();
+    return followed(write.commit(), before, {master});
 }
 
 bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
 {
+    const Stamp before = stamp();
     const QString path = StoreWrite::groupPath(master, name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().beginGroup(path);
     write.settings().setValue(ShortcutKey, code);
     write.settings().setValue(TextKey, text);
     write.settings().endGroup();
-    return write.commit();
+    return followed(write.commit(), before, {master});
 }
 
 bool MacroStore::rename(const QString &master, const QString &note, const QString &newName)
 {
+    const Stamp before = stamp();
     const bool isMaster = note.isEmpty();
     const QString from =
         isMaster ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
@@ -318,23 +383,28 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
     }
     write.copyGroup(from, to);
     write.settings().remove(from);
-    return write.commit();
+    return followed(write.commit(), before,
+                    isMaster ? QStringList{master, newName} : QStringList{master});
 }
 
 bool MacroStore::remove(const QString &master, const QString &note)
 {
+    const Stamp before = stamp();
     const QString path =
         note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
     StoreWrite write({path}, m_mirror.get());
     write.settings().remove(path);
-    return write.commit();
+    return followed(write.commit(), before, {master});
 }
 
 bool MacroStore::addMasters(const QList<Master> &masters)
 {
+    const Stamp before = stamp();
+    QStringList names;
     StoreWrite write({}, m_mirror.get());
     QSettings &store = write.settings();
     for (const Master &master : masters) {
+        names.append(master.name);
         const QString group = StoreWrite::groupPath(master.name);
         write.addGroup(group);
         store.beginGroup(group);
@@ -348,5 +418,5 @@ bool MacroStore::addMasters(const QList<Master> &masters)
         store.endGroup();
         store.endGroup();
     }
-    return write.commit();
+    return followed(write.commit(), before, names);
 }

@@ -8,6 +8,7 @@
 
 class QVariant;
 class StoreMirror;
+class StoreSnapshot;
 
 // The one reader and writer of the macro store: MasterMacros/<master>/description and
 // MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings or in a file of a
@@ -98,6 +99,11 @@ public:
     MacroStore(const MacroStore &) = delete;
     MacroStore &operator=(const MacroStore &) = delete;
 
+    // The store as it is on disk now, read once per change of the file: the same object until
+    // the file changes. After a change made here only the master macros it touched are read
+    // again.
+    std::shared_ptr<const StoreSnapshot> snapshot() const;
+
     QStringList masters() const;
     // Every master macro with the names of its notes, in one pass over the store: far cheaper
     // than a call per master macro when the store is large.
@@ -150,6 +156,9 @@ public:
 private:
     // A fresh view of the store as it is on disk now.
     std::unique_ptr<QSettings> view() const;
+    // After a change of `masters` that started on the file as it was at `before`: the snapshot
+    // follows it. Returns `written`.
+    bool followed(bool written, const Stamp &before, const QStringList &masters) const;
 
     QString m_file;
     Role m_role = Role::Store;
@@ -159,4 +168,5 @@ private:
     // keeps the parse; each operation still reads through a fresh object of its own, which
     // checks the file on disk and re-reads it when it changed. The mirror keeps its own.
     std::unique_ptr<QSettings> m_keeper;
+    mutable std::shared_ptr<const StoreSnapshot> m_snapshot;
 };

@@ -144,8 +144,8 @@ private Q_SLOTS:
             codes << note.section('|', 1, 1).toInt();
         codes.removeAll(0);
         codes.erase(std::unique(codes.begin(), codes.end()), codes.end()); // each combination once
-        QCOMPARE(m_window->hotKeys().activeMaster(), last->text(0));
-        QCOMPARE(m_window->hotKeys().liveCodes(), codes);
+        QCOMPARE(m_app->live().name(), last->text(0));
+        QCOMPARE(m_app->keys().liveCodes(), codes);
     }
 
     // Another program's file: its summary first, then one change of the store, or none.
@@ -272,7 +272,7 @@ private Q_SLOTS:
             batch.addNote(batch.master("M"), "n", 0, "t");
         };
         ImportBatch batch;
-        QCOMPARE(ImportProgressDlg::run("file", reading, m_window.get(), &batch), !cancel);
+        QCOMPARE(ImportProgressDlg::run("file", reading, m_window, &batch), !cancel);
         QVERIFY(inWorker);
         QCOMPARE(batch.summary().notes, cancel ? 0 : 1);
     }

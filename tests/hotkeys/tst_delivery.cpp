@@ -1,22 +1,23 @@
-// Delivery without a window or a desktop: the live master macro and its table of texts, the
-// queue, the held keys and the give-up, a paste that fails, the desktop's echo of our own stroke,
-// and which paste key a program gets, on a platform the test plays (FakePlatform).
+// Delivery without a window or a desktop: every way in through the same steps, the live master
+// macro and its table of texts, the queue, the held keys and the give-up, a paste that fails,
+// the desktop's echo of our own stroke, and which paste key a program gets, on a platform the
+// test plays (FakePlatform).
+#include "support/enginerig.h"
 #include "support/fakeplatform.h"
 #include "support/testenv.h"
 
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/livemaster.h"
 #include "hotkeys/typedkeys.h"
-#include "store/macrostore.h"
-#include "store/preferences.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(DeliveryRequest::Way)
 
 namespace {
 
 const int A = (Qt::CTRL | Qt::ALT | Qt::Key_A).toCombined();
 const int B = (Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined();
 const int C = (Qt::CTRL | Qt::ALT | Qt::Key_C).toCombined();
+const int D = (Qt::CTRL | Qt::ALT | Qt::Key_D).toCombined();
 const int F5 = (Qt::CTRL | Qt::ALT | Qt::Key_F5).toCombined();
 const int CtrlV = (Qt::CTRL | Qt::Key_V).toCombined();
 
@@ -28,9 +29,12 @@ class TestDelivery final : public QObject
 
     TestEnvironment m_env;
     MacroStore m_store;
-    std::unique_ptr<FakePlatform> m_fake;
-    std::unique_ptr<HotKeyController> m_keys;
-    std::unique_ptr<LiveMaster> m_live;
+    std::unique_ptr<FakePlatform> m_fakePlatform;
+    std::unique_ptr<EngineRig> m_rig;
+    FakePlatform *m_fake = nullptr;
+    KeyRegistration *m_keys = nullptr;
+    LiveMaster *m_live = nullptr;
+    DeliveryEngine *m_engine = nullptr;
 
 private Q_SLOTS:
     void init()
@@ -43,21 +47,147 @@ private Q_SLOTS:
         TestEnvironment::writeNote("A", "console", F5, "never either");
         TestEnvironment::writeNote("C", "c", C, "C");
         TestEnvironment::writeNote("C", "paste", CtrlV, "on the paste key");
-        m_fake = std::make_unique<FakePlatform>();
-        m_keys = std::make_unique<HotKeyController>(*m_fake);
-        m_live = std::make_unique<LiveMaster>(m_store, *m_keys);
+        m_fakePlatform = std::make_unique<FakePlatform>();
+        m_fake = m_fakePlatform.get();
+        m_rig = std::make_unique<EngineRig>(m_fake->platform(), m_store);
+        m_keys = &m_rig->keys;
+        m_live = &m_rig->live;
+        m_engine = &m_rig->engine;
     }
     void cleanup()
     {
-        m_live.reset();
-        m_keys.reset();
-        m_fake.reset();
+        m_rig.reset();
+        m_fakePlatform.reset();
+    }
+
+    // Every way in goes through the same steps: the note's text as the store holds it, filled
+    // in where the placeholders are on, pasted or typed as the target wants, the caret moved;
+    // an abbreviation's characters erased first, and no one-second wait for it.
+    void waysIn_data()
+    {
+        QTest::addColumn<DeliveryRequest::Way>("way");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<bool>("fillIn");
+        const QList<QPair<const char *, DeliveryRequest::Way>> ways{
+            {"hot key", DeliveryRequest::Way::HotKey},
+            {"pick", DeliveryRequest::Way::Pick},
+            {"abbreviation", DeliveryRequest::Way::Abbreviation},
+            {"command line", DeliveryRequest::Way::CommandLine}};
+        for (const auto &[name, way] : ways)
+            for (bool typed : {false, true})
+                for (bool fillIn : {false, true})
+                    QTest::addRow("%s, %s, placeholders %s", name, typed ? "typed" : "pasted",
+                                  fillIn ? "on" : "off")
+                        << way << typed << fillIn;
+    }
+    void waysIn()
+    {
+        QFETCH(DeliveryRequest::Way, way);
+        QFETCH(bool, typed);
+        QFETCH(bool, fillIn);
+        TestEnvironment::writeNote("C", "inner", 0, "IN");
+        TestEnvironment::writeNote("C", "outer", D, "<{{note:inner}}{{cursor}}>");
+        Preferences preferences;
+        preferences.setExpandPlaceholders(fillIn);
+        preferences.setDefaultPasteKey(typed ? PasteStroke::Type : CtrlV);
+        m_rig->apply(preferences);
+        m_engine->setTiming({300, 50, 2000});
+        m_fake->typeFailure = "";
+        QGuiApplication::clipboard()->setText("before");
+        QSignalSpy finished(m_engine, &DeliveryEngine::pasteFinished);
+        const bool abbreviation = way == DeliveryRequest::Way::Abbreviation;
+        QElapsedTimer clock;
+        clock.start();
+        if (way == DeliveryRequest::Way::HotKey) {
+            m_live->choose("C");
+            m_fake->press(D);
+        } else {
+            QVERIFY(m_engine->submit({way, "C", "outer", 0, abbreviation ? 3 : 0}));
+        }
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(finished.first().first().toString(), QString());
+        QCOMPARE(clock.elapsed() >= 300, !abbreviation);
+        const QString text = fillIn ? "<IN>" : "<{{note:inner}}{{cursor}}>";
+        QList<int> strokes;
+        if (abbreviation)
+            strokes << Qt::Key_Backspace << Qt::Key_Backspace << Qt::Key_Backspace;
+        if (!typed)
+            strokes << CtrlV;
+        if (fillIn)
+            strokes << Qt::Key_Left; // back before ">"
+        QTRY_COMPARE(m_fake->strokes, strokes);
+        QCOMPARE(m_fake->typed, typed ? QStringList{text} : QStringList());
+        // Pasted, the text is on the clipboard from the start, erasing included; typed, the
+        // clipboard is never touched.
+        QCOMPARE(m_fake->pasted, QStringList(strokes.size(), typed ? "before" : text));
+    }
+
+    // {{key:...}} presses its key where it stands: the text before it goes out first.
+    void keysInTheText_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<QList<int>>("strokes");
+        QTest::addColumn<QStringList>("sent"); // pasted at each stroke, or typed
+        QTest::newRow("pasted") << false
+                                << QList<int>{CtrlV, Qt::Key_Left, Qt::Key_Left, CtrlV,
+                                              Qt::Key_Return}
+                                << QStringList{"ab", "ab", "ab", "c", "c"};
+        QTest::newRow("typed") << true << QList<int>{Qt::Key_Left, Qt::Key_Left, Qt::Key_Return}
+                               << QStringList{"ab", "c"};
+    }
+    void keysInTheText()
+    {
+        QFETCH(bool, typed);
+        QFETCH(QList<int>, strokes);
+        QFETCH(QStringList, sent);
+        TestEnvironment::writeNote("C", "keys", 0, "ab{{key:Left}}{{key:Left}}c{{key:Return}}");
+        Preferences preferences;
+        preferences.setExpandPlaceholders(true);
+        preferences.setDefaultPasteKey(typed ? PasteStroke::Type : CtrlV);
+        m_rig->apply(preferences);
+        m_engine->setTiming({50, 50, 2000});
+        m_fake->typeFailure = "";
+        QVERIFY(m_engine->submit({DeliveryRequest::Way::Pick, "C", "keys", 0, 0}));
+        QTRY_COMPARE(m_fake->strokes, strokes);
+        QCOMPARE(typed ? m_fake->typed : m_fake->pasted, sent);
+    }
+
+    // The clipboard is read at the request only for a note that asks for it, or one it includes.
+    void readsTheClipboardOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("not asked") << "{{date:yyyy}} {{{{clipboard}}"
+                                   << "2026 {{clipboard}}";
+        QTest::newRow("its own") << "[{{clipboard}}]"
+                                 << "[copied]";
+        QTest::newRow("a note it includes") << "{{note:sig}}{{note:sig}}"
+                                            << "-- copied-- copied";
+    }
+    void readsTheClipboardOnlyWhenAsked()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, pasted);
+        TestEnvironment::writeNote("C", "sig", 0, "-- {{clipboard}}");
+        TestEnvironment::writeNote("C", "c", C, text);
+        Preferences preferences;
+        preferences.setExpandPlaceholders(true);
+        m_rig->apply(preferences);
+        m_engine->setTiming({0, 0, 2000});
+        QGuiApplication::clipboard()->setText("copied");
+        m_live->choose("C");
+        m_fake->press(C);
+        QTRY_COMPARE(m_fake->pasted.size(), 1);
+        QCOMPARE(m_fake->clipboardReads, pasted.contains("copied") ? 1 : 0);
+        QCOMPARE(
+            m_fake->pasted.first().replace(QString::number(QDate::currentDate().year()), "2026"),
+            pasted);
     }
 
     void registrationFollowsTheLiveMasterMacro()
     {
         m_fake->refused = {B};
-        QSignalSpy unavailable(m_keys.get(), &HotKeyController::unavailableChanged);
+        QSignalSpy unavailable(m_keys, &KeyRegistration::unavailableChanged);
         m_live->choose("A");
         QCOMPARE(m_keys->liveCodes(), QList<int>({A, B})); // once each; "none" holds none
         QVERIFY(m_keys->unavailable().size() == 2 && m_keys->unavailable().contains(B));
@@ -68,7 +198,7 @@ private Q_SLOTS:
         QCOMPARE(m_keys->unavailable().keys(), QList<int>{F5});
         m_live->choose("C");
         m_live->renamed("C", "D");
-        QVERIFY(m_keys->isActive("D") && m_keys->liveCodes() == QList<int>({C, CtrlV}));
+        QVERIFY(m_live->name() == "D" && m_keys->liveCodes() == QList<int>({C, CtrlV}));
         m_live->removed("D");
         QVERIFY(m_keys->liveCodes().isEmpty() && m_keys->unavailable().isEmpty());
         QCOMPARE(unavailable.size(), 3);
@@ -96,7 +226,7 @@ private Q_SLOTS:
             TestEnvironment::writeNote("A", "clip", C, "[{{clipboard}}]");
             Preferences preferences;
             preferences.setExpandPlaceholders(true);
-            m_keys->setPreferences(preferences);
+            m_rig->apply(preferences);
             QGuiApplication::clipboard()->setText("copied");
         }
         m_live->choose("A");
@@ -113,9 +243,9 @@ private Q_SLOTS:
         // Each paste waits its own full second after its own clipboard write, and the one after
         // it waits until the target has had time to fetch it.
         const int n = int(pasted.size());
-        QVERIFY(clock.elapsed() >=
-                n * HotKeyController::PasteDelayMs + (n - 1) * HotKeyController::PasteSettleMs);
-        QTest::qWait(HotKeyController::PasteDelayMs + HotKeyController::PasteSettleMs);
+        const Delivery::Timing timing;
+        QVERIFY(clock.elapsed() >= n * timing.pasteDelayMs + (n - 1) * timing.settleMs);
+        QTest::qWait(timing.pasteDelayMs + timing.settleMs);
         QCOMPARE(m_fake->pasted, pasted);
     }
 
@@ -139,12 +269,12 @@ private Q_SLOTS:
     {
         QFETCH(QString, situation);
         QFETCH(QList<int>, strokes);
-        m_keys->setTiming({50, 50, 300});
+        m_engine->setTiming({50, 50, 300});
         // As the next start reads them; a class with a group separator is still one class.
         Preferences preferences = Preferences::load();
         preferences.setPasteKeys({{"Spe/cial", CtrlV}, {"kitty", 0x41}}); // the second is no stroke
         QVERIFY(preferences.save());
-        m_keys->setPreferences(Preferences::load());
+        m_rig->apply(Preferences::load());
         QCOMPARE(m_store.masters(), QStringList({"A", "C"})); // the preferences stay apart
         QVERIFY(!preferences.restoreClipboard());             // off until the user asks
         m_fake->keysDown = situation == "held" || situation == "held on";
@@ -155,7 +285,7 @@ private Q_SLOTS:
                               : situation == "kitty, user's Ctrl+V"
                                   ? QStringList{"kitty", "Spe/cial"}
                                   : QStringList();
-        QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
+        QSignalSpy finished(m_engine, &DeliveryEngine::pasteFinished);
         m_live->choose("C");
         m_fake->press(situation == "echo" ? CtrlV : C);
         if (situation.startsWith("held,"))
@@ -181,22 +311,24 @@ private Q_SLOTS:
     // note picked by name goes out in turn with the presses.
     void quickPickKeyAndPickedNotes()
     {
-        m_keys->setTiming({50, 50, 300});
+        m_engine->setTiming({50, 50, 300});
         m_live->choose("A");
         Preferences preferences;
         preferences.setQuickPickShortcut(B);
-        m_keys->setPreferences(preferences);
+        m_rig->apply(preferences);
         QVERIFY(m_keys->quickPickRegistered());
         QCOMPARE(m_keys->liveCodes(), QList<int>{A});
         QVERIFY(m_keys->unavailable().value(B).contains("Pick a note"));
-        QSignalSpy opened(m_keys.get(), &HotKeyController::quickPickPressed);
+        QSignalSpy opened(m_keys, &KeyRegistration::quickPickPressed);
         m_fake->press(B);
         QTRY_COMPARE(opened.size(), 1);
         m_fake->press(A);
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), "first A");
-        m_keys->deliverNote("C", "c", "picked"); // waits for the press's paste
-        QTRY_COMPARE(m_fake->pasted, QStringList({"first A", "picked"}));
-        m_keys->setPreferences(Preferences());
+        // Picked, it waits for the press's paste.
+        QVERIFY(m_engine->submit({DeliveryRequest::Way::Pick, "C", "c", 0, 0}));
+        QVERIFY(!m_engine->submit({DeliveryRequest::Way::Pick, "C", "gone", 0, 0}));
+        QTRY_COMPARE(m_fake->pasted, QStringList({"first A", "C"}));
+        m_rig->apply(Preferences());
         QVERIFY(!m_keys->quickPickRegistered());
         QCOMPARE(m_keys->liveCodes(), QList<int>({A, B}));
     }
@@ -238,13 +370,13 @@ private Q_SLOTS:
         Preferences preferences;
         preferences.setPasteKeys({{"VmViewer", PasteStroke::Type}, {"xterm", PasteStroke::Type}});
         preferences.setDefaultPasteKey(fallback);
-        m_keys->setPreferences(preferences);
-        m_keys->setTiming({50, 50, 300});
+        m_rig->apply(preferences);
+        m_engine->setTiming({50, 50, 300});
         m_fake->windowClass = QStringList{windowClass, windowClass};
         m_fake->typeFailure = canType ? "" : "no typing here";
         m_fake->leftOut = "The keyboard layout in use has no key for ж.";
         QGuiApplication::clipboard()->setText("before");
-        QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
+        QSignalSpy finished(m_engine, &DeliveryEngine::pasteFinished);
         m_live->choose("C");
         m_fake->press(C);
         QVERIFY(finished.wait(2000));
@@ -256,8 +388,8 @@ private Q_SLOTS:
         if (typed)
             QCOMPARE(said, m_fake->leftOut);
         else
-            QCOMPARE(said.isEmpty(), canType && length <= PasteDelivery::TypeLimit);
-        QVERIFY(length <= PasteDelivery::TypeLimit || said.contains("20000 characters"));
+            QCOMPARE(said.isEmpty(), canType && length <= Delivery::TypeLimit);
+        QVERIFY(length <= Delivery::TypeLimit || said.contains("20000 characters"));
         // Typed, the clipboard was never touched; not typed, the text is there (to paste by hand
         // where the desktop cannot type).
         QCOMPARE(QGuiApplication::clipboard()->text(), typed ? "before" : text);
@@ -271,12 +403,12 @@ private Q_SLOTS:
         TestEnvironment::writeNote("C", "shift", shiftA, "Also typed");
         Preferences preferences;
         preferences.setDefaultPasteKey(PasteStroke::Type);
-        m_keys->setPreferences(preferences);
-        m_keys->setTiming({50, 50, 300});
+        m_rig->apply(preferences);
+        m_engine->setTiming({50, 50, 300});
         m_fake->windowClass = QStringList{"gedit", "gedit"};
         m_fake->typeFailure = "";
         m_fake->typedChord = shiftA;
-        QSignalSpy finished(m_keys.get(), &HotKeyController::pasteFinished);
+        QSignalSpy finished(m_engine, &DeliveryEngine::pasteFinished);
         m_live->choose("C");
         m_fake->press(shiftA);
         QVERIFY(finished.wait(2000));

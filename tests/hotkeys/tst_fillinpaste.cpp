@@ -1,7 +1,8 @@
 // Placeholders end to end into bash's line editor in xterm, on a real X server: filled in, the
 // caret at {{cursor}} for the next key typed, the question for an input has the keyboard, and
 // the program gets it back after an answer or Esc.
-#include "hotkeys/hotkeycontroller.h"
+#include "app/application.h"
+#include "hotkeys/platform.h"
 #include "mainwindow/mainwindow.h"
 #include "store/preferences.h"
 #include "support/modalanswerer.h"
@@ -20,9 +21,10 @@ class TestFillInPaste final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
-    const std::unique_ptr<HotKeyPlatform> m_platform = HotKeyPlatform::create();
+    const std::unique_ptr<Platform> m_platform = Platform::create();
     XClient m_keyboard;
-    MainWindow m_window{*m_platform};
+    Application m_program{*m_platform, nullptr, Application::Options{false}};
+    MainWindow &m_window = m_program.window();
 
     void type(const Keys &keysyms)
     {
@@ -55,7 +57,7 @@ private Q_SLOTS:
         Preferences preferences;
         preferences.setExpandPlaceholders(true);
         preferences.setRestoreClipboard(true); // put back once the caret is in place
-        m_window.hotKeys().setPreferences(preferences);
+        m_program.apply(preferences);
         QGuiApplication::clipboard()->setText("copied");
 
         QProcess terminal;
@@ -82,7 +84,7 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitFor([question] { return question->isActiveWindow(); }));
             type(answer);
         });
-        QSignalSpy pasted(&m_window.hotKeys(), &HotKeyController::pasteFinished);
+        QSignalSpy pasted(&m_program.engine(), &DeliveryEngine::pasteFinished);
         m_keyboard.press({XK_Control_L, XK_Alt_L}, m_keyboard.keycode(XK_1));
         // Once the clipboard is back, the delivery is over, caret moves and all.
         if (expected != "x")

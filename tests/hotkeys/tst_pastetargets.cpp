@@ -5,18 +5,18 @@
 // real tray host and without one; and the guard between real processes of the program, seen
 // from outside: exit codes and windows (through xdotool and xprop, as a window manager sees them).
 // A text of several scripts typed rather than pasted, under layouts that lack most of it.
+#include "app/application.h"
 #include "app/guardchannel.h"
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/platform.h"
 #include "hotkeys/x11/x11keysyms.h"
 #include "hotkeys/x11/x11targetping.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/trayicon.h"
 #include "store/lastlivemaster.h"
 #include "store/preferences.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 #include "support/trayhost.h"
+#include "tray/trayicon.h"
 #include "xclient.h"
 
 #include <QtTest>
@@ -86,11 +86,12 @@ class TestPasteTargets final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
-    const std::unique_ptr<HotKeyPlatform> m_platform = HotKeyPlatform::create();
+    const std::unique_ptr<Platform> m_platform = Platform::create();
     XClient m_keyboard;
     ScriptedDialogs m_dialogs;
     QPlainTextEdit m_field; // the Qt target
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<Application> m_app;
+    MainWindow *m_window = nullptr;
     QTreeWidget *m_tree = nullptr;
     TrayHost m_trayHost;
     QTemporaryDir m_runtime; // the guard's private folder, gone with the test
@@ -156,7 +157,8 @@ private Q_SLOTS:
         QFile rc(m_env.configDir() + "/xfce4/terminal/terminalrc");
         QVERIFY(rc.open(QIODevice::WriteOnly) &&
                 rc.write("[Configuration]\nMiscShowUnsafePasteDialog=FALSE\n") > 0);
-        m_window = std::make_unique<MainWindow>(*m_platform, &m_dialogs);
+        m_app = std::make_unique<Application>(*m_platform, &m_dialogs, Application::Options{false});
+        m_window = &m_app->window();
         m_field.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_field));
         m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
@@ -215,14 +217,15 @@ private Q_SLOTS:
         const QString text = typing ? TypedText : Text;
         const unsigned long second = ctrlShift ? XK_Shift_L : XK_Alt_L;
         TestEnvironment::writeNote(
-            Master, "note", ctrlShift ? (Qt::CTRL | Qt::SHIFT | Qt::Key_1).toCombined() : NoteCode, text);
+            Master, "note", ctrlShift ? (Qt::CTRL | Qt::SHIFT | Qt::Key_1).toCombined() : NoteCode,
+            text);
         Preferences preferences;
         preferences.setRestoreClipboard(restore);
         if (typing) { // the terminals by name, the Qt field as every other program
             preferences.setPasteKeys({{target, PasteStroke::Type}});
             preferences.setDefaultPasteKey(PasteStroke::Type);
         }
-        m_window->hotKeys().setPreferences(preferences);
+        m_app->apply(preferences);
         const bool russian = situation == Situation::Russian || situation == Situation::Typed;
         QCOMPARE(QProcess::execute("setxkbmap", {"-layout", russian  ? "ru"
                                                             : typing ? "us,de"
@@ -287,7 +290,7 @@ private Q_SLOTS:
                                   : TestEnvironment::fileBytes(typed);
         };
         QTRY_COMPARE_WITH_TIMEOUT(arrived(), text.toUtf8(), 5000);
-        QVERIFY(clock.elapsed() >= HotKeyController::PasteDelayMs);
+        QVERIFY(clock.elapsed() >= Delivery::Timing().pasteDelayMs);
         // One press, one paste: a repeat, or the program's own paste caught by its own Ctrl+V
         // grab, would paste again a second and a half later. By then the clipboard is back too.
         QTest::qWait(2500);
@@ -372,14 +375,14 @@ private Q_SLOTS:
         QVERIFY(other.grab(q, ctrlAlt));
         Preferences preferences;
         preferences.setQuickPickShortcut((Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined());
-        m_window->hotKeys().setPreferences(preferences);
+        m_app->apply(preferences);
         QVERIFY2(tray->toolTip().contains("\"Pick a note\" (Ctrl+Alt+Q) is unavailable"),
                  qPrintable(tray->toolTip()));
         other.ungrab(q, ctrlAlt);
-        m_window->hotKeys().retryUnavailable();
+        m_app->keys().retryUnavailable();
         QTRY_VERIFY(!tray->toolTip().contains("Pick a note"));
-        QVERIFY(m_window->hotKeys().quickPickRegistered());
-        m_window->hotKeys().setPreferences(Preferences());
+        QVERIFY(m_app->keys().quickPickRegistered());
+        m_app->apply(Preferences());
     }
 
     void masterChosenInTrayPastes()
@@ -387,7 +390,8 @@ private Q_SLOTS:
         QVERIFY(m_trayHost.start());
         QProcess none;
         focus("qt", none, QString());
-        MainWindow window(*m_platform);
+        Application program(*m_platform, nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         window.close();
         auto *tray = window.findChild<QSystemTrayIcon *>();
         const QImage plain = tray->icon().pixmap(32).toImage();
@@ -415,7 +419,8 @@ private Q_SLOTS:
         QFETCH(bool, shownAtQuit);
         QVERIFY(!hostAtClose || m_trayHost.start());
         QTRY_COMPARE(QSystemTrayIcon::isSystemTrayAvailable(), hostAtClose);
-        MainWindow window(*m_platform);
+        Application program(*m_platform, nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         window.showMaximized();
         QVERIFY(QTest::qWaitForWindowExposed(&window, 20000));
         // Until the session bus has said whether a tray of its kind runs, a close only hides.

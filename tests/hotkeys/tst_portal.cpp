@@ -4,10 +4,12 @@
 // shortcut service: response 2).
 #include "support/testenv.h"
 
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/livemaster.h"
+#include "engine/keyregistration.h"
+#include "engine/livemaster.h"
+#include "hotkeys/platform.h"
 #include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
+#include "hotkeys/shortcutregistry.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
 
@@ -103,10 +105,12 @@ private Q_SLOTS:
             bus.unregisterService(Portal::Service);
             QDBusConnection::disconnectFromBus(bus.name());
         });
-        PortalPlatform platform;
+        PlatformEvents events;
+        PortalPlatform platform(events);
         QTRY_COMPARE(platform.state(), PortalPlatform::State::Ready);
-        HotKeyController keys(platform);
-        keys.setPreferences(Preferences::load());
+        ShortcutRegistry registry(platform, platform);
+        KeyRegistration keys(platform, registry);
+        keys.setQuickPickCode(Preferences::load().quickPickShortcut());
         LiveMaster live(m_store, keys);
         live.choose("Live");
         if (response == 0) {

@@ -7,16 +7,16 @@
 #include "support/testenv.h"
 #include "xclient.h"
 
-#include "hotkeys/hotkeycontroller.h"
-#include "hotkeys/hotkeyplatform.h"
-#include "hotkeys/livemaster.h"
+#include "app/application.h"
+#include "hotkeys/platform.h"
 #include "hotkeys/portal/portalplatform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
-#include "mainwindow/dbusmenuadaptor.h"
 #include "mainwindow/mainwindow.h"
 #include "store/macrostore.h"
 #include "store/preferences.h"
+#include "support/enginerig.h"
+#include "tray/dbusmenuadaptor.h"
 
 #include <QtDBus>
 #include <QtTest>
@@ -88,7 +88,7 @@ class TestWayland final : public QObject
 
     TestEnvironment m_env;
     MacroStore m_store;
-    std::unique_ptr<HotKeyPlatform> m_platform;
+    std::unique_ptr<Platform> m_platform;
     XClient m_keyboard; // on the X server that hosts the compositor: the user's keyboard
     QTemporaryDir m_dir;
     QProcess m_target;
@@ -143,10 +143,10 @@ private Q_SLOTS:
         // Xvfb repeats a held key as pairs of release and press, which KWin passes on as such;
         // KWin repeats a real keyboard's held chord as presses alone.
         m_keyboard.repeat(60000, 40);
-        m_platform = HotKeyPlatform::create();
+        m_platform = Platform::create();
         // The desktop is asked in the background; meanwhile registrations wait.
-        QTRY_VERIFY2(m_platform->description().contains("remote desktop portal"),
-                     qPrintable(m_platform->description()));
+        QTRY_VERIFY2(m_platform->shortcuts().description().contains("remote desktop portal"),
+                     qPrintable(m_platform->shortcuts().description()));
         TestEnvironment::writeNote("Alpha", "greeting", CtrlAltCode | Qt::Key_A, Greeting);
         TestEnvironment::writeNote("Beta", "beta", CtrlAltCode | Qt::Key_B, "from Beta");
         TestEnvironment::writeNote("Gamma", "taken", CtrlAltCode | Qt::Key_Y, "never");
@@ -173,7 +173,8 @@ private Q_SLOTS:
         const QString name = QStringLiteral("org.kde.StatusNotifierWatcher");
         const auto leave = qScopeGuard([&] { bus.unregisterService(name); });
         QVERIFY(!trayFirst || bus.registerService(name));
-        MainWindow window(*m_platform);
+        Application program(*m_platform, nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         window.close();
         QTRY_COMPARE(window.isVisible(), !trayFirst); // minimized while there is no tray
         QVERIFY(trayFirst || bus.registerService(name));
@@ -202,12 +203,13 @@ private Q_SLOTS:
     void secondStartBringsMinimizedWindowBack()
     {
         // KWin may take its time on a loaded machine.
-        MainWindow window(*m_platform);
+        Application program(*m_platform, nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         window.showMaximized();
         QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 15000);
         window.showMinimized();
         QTRY_VERIFY_WITH_TIMEOUT(!window.isActiveWindow(), 15000);
-        window.restore();
+        program.restore();
         QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 15000);
     }
 
@@ -215,8 +217,9 @@ private Q_SLOTS:
     // combination that another program holds left out, the others still working.
     void pastesThroughThePortals()
     {
-        HotKeyController keys(*m_platform);
-        LiveMaster live(m_store, keys);
+        EngineRig rig(*m_platform, m_store);
+        KeyRegistration &keys = rig.keys;
+        LiveMaster &live = rig.live;
         live.choose("Alpha");
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
         m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_a));
@@ -262,8 +265,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, terminal);
         QFETCH(int, holdMs);
-        HotKeyController keys(*m_platform);
-        LiveMaster live(m_store, keys);
+        EngineRig rig(*m_platform, m_store);
+        KeyRegistration &keys = rig.keys;
+        LiveMaster &live = rig.live;
         live.choose("Alpha");
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
         const QString typed = m_dir.filePath("typed");
@@ -277,7 +281,8 @@ private Q_SLOTS:
             program.startCommand(
                 QString("%1 sh -c \"stty -icanon -echo; cat > %2\"").arg(terminal, typed));
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(typed), 20000);
-            QTRY_COMPARE(m_platform->focusedWindowClass().value(0), terminal.section(' ', 0, 0));
+            QTRY_COMPARE(m_platform->focus().focusedWindowClass().value(0),
+                         terminal.section(' ', 0, 0));
         }
         const QList<unsigned long> chord{XK_Control_L, XK_Alt_L, XK_a};
         m_keyboard.keys(chord, true);
@@ -299,7 +304,8 @@ private Q_SLOTS:
         preferences.setQuickPickShortcut(CtrlAltCode | Qt::Key_Q);
         QVERIFY(preferences.save());
         const auto off = qScopeGuard([] { Preferences().save(); });
-        MainWindow window(*m_platform);
+        Application program(*m_platform, nullptr, Application::Options{false});
+        MainWindow &window = program.window();
         window.close();
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_Q), CtrlAltCode | Qt::Key_Q);
         // As the desktop's shortcut settings name it.
@@ -352,13 +358,14 @@ private Q_SLOTS:
         Preferences preferences;
         preferences.setRestoreClipboard(true);
         preferences.setExpandPlaceholders(true);
-        HotKeyController keys(*m_platform);
-        keys.setPreferences(preferences);
-        LiveMaster live(m_store, keys);
+        EngineRig rig(*m_platform, m_store);
+        rig.apply(preferences);
+        KeyRegistration &keys = rig.keys;
+        LiveMaster &live = rig.live;
         live.choose("Clip");
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_C), CtrlAltCode | Qt::Key_C);
         const QString before = arrived();
-        QSignalSpy finished(&keys, &HotKeyController::pasteFinished);
+        QSignalSpy finished(&rig.engine, &DeliveryEngine::pasteFinished);
         for (const int presses : {1, 2}) {
             for (int press = 0; press < presses; ++press)
                 m_keyboard.press(CtrlAlt, m_keyboard.keycode(XK_c));
@@ -395,7 +402,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QString, leftOut);
-        auto *portal = dynamic_cast<PortalPlatform *>(m_platform.get());
+        auto *portal = dynamic_cast<PortalPlatform *>(&m_platform->keys());
         QVERIFY(portal);
         // Back to one that no row's layout can be taken for, before the next row starts.
         const auto reset = qScopeGuard([&] {
@@ -406,25 +413,25 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(portal->typingLayout(), name, 10000);
         const QString before = arrived();
         QString failure = "not yet";
-        m_platform->typeText(text, [&failure](const QString &why) { failure = why; });
+        m_platform->keys().typeText(text, [&failure](const QString &why) { failure = why; });
         QTRY_COMPARE_WITH_TIMEOUT(failure, QString(), 10000);
         QString typed = text;
         for (const QChar c : leftOut)
             typed.remove(c);
         QTRY_COMPARE_WITH_TIMEOUT(arrived().mid(before.size()), typed, 5000);
         QVERIFY(arrived().startsWith(before));
-        QCOMPARE(m_platform->typedWarning().contains(leftOut), true);
-        QCOMPARE(m_platform->typedWarning().isEmpty(), leftOut.isEmpty());
+        QCOMPARE(m_platform->keys().typedWarning().contains(leftOut), true);
+        QCOMPARE(m_platform->keys().typedWarning().isEmpty(), leftOut.isEmpty());
     }
 
     // KWin 5.27 does not let a program without the focus set the primary selection, which
     // Shift+Insert (xterm's paste key) pastes: what it held before must not be pasted instead.
     void noShiftInsertWithoutThePrimarySelection()
     {
-        m_platform->setClipboard("mine", QClipboard::Selection);
+        m_platform->clipboard().setClipboard("mine", QClipboard::Selection);
         QString failure;
-        m_platform->sendStroke(PasteStroke::ShiftInsert,
-                               [&failure](const QString &why) { failure = why; });
+        m_platform->keys().sendStroke(PasteStroke::ShiftInsert,
+                                      [&failure](const QString &why) { failure = why; });
         QTRY_VERIFY(failure.contains("primary selection"));
     }
 

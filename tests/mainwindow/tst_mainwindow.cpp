@@ -81,11 +81,11 @@ private Q_SLOTS:
     void keyboardStartsInTheTree()
     {
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         QCOMPARE(QApplication::focusWidget(), m_tree);
         QTest::keyClick(m_tree, Qt::Key_Home);
         QTest::keyClick(m_tree, Qt::Key_Space);
-        QCOMPARE(m_window->hotKeys().activeMaster(), "Home");
+        QCOMPARE(m_app->live().name(), "Home");
         QCOMPARE(QApplication::focusWidget(), m_tree); // the tick's redraw keeps it there
         select(1, 0);
         QStringList order{QApplication::focusWidget()->objectName()};
@@ -109,16 +109,17 @@ private Q_SLOTS:
 
     void commandsKeepTreeStoreAndHotKeysTogether()
     {
-        HotKeyController &keys = m_window->hotKeys();
+        KeyRegistration &keys = m_app->keys();
+        const LiveMaster &live = m_app->live();
         m_tree->topLevelItem(1)->setCheckState(0, Qt::Checked); // Work
-        QCOMPARE(keys.activeMaster(), "Work");
+        QCOMPARE(live.name(), "Work");
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Checked); // Home unticks Work
-        QVERIFY(m_tree->topLevelItem(1)->checkState(0) == Qt::Unchecked && keys.isActive("Home"));
+        QVERIFY(m_tree->topLevelItem(1)->checkState(0) == Qt::Unchecked && live.isLive("Home"));
 
         select(0);
         m_dialogs->names = {"Holiday", "new note", "renamed"};
         trigger("Rename");
-        QCOMPARE(keys.activeMaster(), "Holiday");
+        QCOMPARE(live.name(), "Holiday");
         trigger("Add Note");
         select(0, 1);
         trigger("Rename");
@@ -133,7 +134,7 @@ private Q_SLOTS:
                  QStringList({"Holiday/renamed|0|", "Work/bye|0|Bye",
                               QStringLiteral("Work/hello|%1|Hello").arg(CtrlAltA)}));
         m_tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        QCOMPARE(keys.activeMaster(), QString());
+        QCOMPARE(live.name(), QString());
     }
 
     // Note rows past the first screenful are made while idle: a command must not wait for them.
@@ -143,7 +144,7 @@ private Q_SLOTS:
         for (int i = 0; i < 1000; ++i)
             store.setValue(QString("MasterMacros/Big/Macros/%1/shortcut").arg(i), 0);
         store.sync();
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        remake();
         m_tree = child<QTreeWidget>("treeMacros");
         select(2); // Work
         m_dialogs->names = {"new", "Zed"};
@@ -191,7 +192,7 @@ private Q_SLOTS:
             trigger(step == "choose the live one" ? "Work" : step);
         QTRY_COMPARE(trayMenu(), (masters + QStringList{"", "&Quit"}));
         QCOMPARE(tray()->contextMenu()->actions().first()->isEnabled(), step != "unsaved edits");
-        QCOMPARE(m_window->hotKeys().activeMaster(), live);
+        QCOMPARE(m_app->live().name(), live);
         for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
             QCOMPARE(m_tree->topLevelItem(i)->checkState(0) == Qt::Checked,
                      m_tree->topLevelItem(i)->text(0) == live);
@@ -233,7 +234,7 @@ private Q_SLOTS:
                  QStringList{App + "The Note \"bye\" in \"Work\" has changes that are not saved."});
         QCOMPARE(TestEnvironment::storeDump().at(1),
                  answer == 0 ? "Work/bye|0|xBye" : "Work/bye|0|Bye");
-        m_window->keepUnsavedEdit(); // as the program's end does
+        m_app->keepUnsavedEdit(); // as the program's end does
         const QString kept = UnsavedEdit::fileName();
         QCOMPARE(QFile::exists(kept), answer < 0);
         if (answer >= 0)
@@ -241,15 +242,15 @@ private Q_SLOTS:
         const auto others =
             QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
         QVERIFY(!(QFile::permissions(kept) & others));
-        m_window.reset();
+        m_app.reset();
         if (gone)
             QVERIFY(MacroStore().remove("Work", "bye"));
         m_dialogs->asked.clear();
         m_dialogs->choices = {0};
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        remake();
         QVERIFY(m_dialogs->asked.isEmpty()); // not before the user comes to the window
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         QTRY_COMPARE(m_dialogs->asked.size(), 1);
         QVERIFY(m_dialogs->asked.first().contains(
             "\"bye\" in \"Work\" had changes that were not saved"));
@@ -290,7 +291,7 @@ private Q_SLOTS:
                     dialog->findChild<QCheckBox *>(name)->setChecked(tick);
                 const bool editable = dialog->findChild<QWidget *>("pasteKeys")->isEnabled();
                 // A paste meanwhile renews the desktop's token; the dialog must not undo that.
-                Q_EMIT m_platform.keyboardTokenChanged(QString::number(tick));
+                Q_EMIT m_platform.platform().events().keyboardTokenChanged(QString::number(tick));
                 static_cast<QDialog *>(dialog)->accept();
                 QCOMPARE(editable, on);
             });
@@ -306,8 +307,9 @@ private Q_SLOTS:
         if (deletedSince)
             QVERIFY(m_window->store().remove("Work"));
         // As after a crash: the next start finds what the store held at the last change.
-        MainWindow next(m_platform, m_dialogs.get());
-        QCOMPARE(next.hotKeys().activeMaster(), live);
+        m_app.reset();
+        remake();
+        QCOMPARE(m_app->live().name(), live);
     }
 
     void editorSavesMarkupAndRefusesATakenKey()
@@ -339,7 +341,7 @@ private Q_SLOTS:
         const int code = (Qt::CTRL | Qt::ALT | Qt::Key_B).toCombined();
         QCOMPARE(TestEnvironment::storeDump().at(1),
                  QStringLiteral("Work/bye|%1|Bye<b>&amp;</b> x").arg(code));
-        QVERIFY(m_window->hotKeys().liveCodes().contains(code));
+        QVERIFY(m_app->keys().liveCodes().contains(code));
         select(1, 1); // hello: its own key is free to keep, bye's is taken
         QVERIFY(key->itemIcon(key->findData(int(Qt::Key_A))).isNull());
         QVERIFY(!key->itemIcon(key->findData(int(Qt::Key_B))).isNull());
@@ -373,7 +375,7 @@ private Q_SLOTS:
             defaultButton = box->standardButton(box->defaultButton());
             box->button(QMessageBox::Ok)->click();
         });
-        QVERIFY(Dialogs().question(m_window.get(), "Delete", "Delete?"));
+        QVERIFY(Dialogs().question(m_window, "Delete", "Delete?"));
         QCOMPARE(defaultButton, int(QMessageBox::Cancel));
     }
     // The paste-key table's first row is every other program's: kept, never removed, and

@@ -62,10 +62,9 @@ class TestStoreFollower : public WindowFixture
         if (!beside.isEmpty())
             write(beside, {"Work/hello|0|Hello there", "Work/extra|0|X"});
         QVERIFY(Preferences::saveStoreFolder(m_dir.path()));
-        m_window.reset();
+        m_app.reset();
         m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
-        m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
+        remake();
     }
 
 private Q_SLOTS:
@@ -231,7 +230,7 @@ private Q_SLOTS:
             dialogs.closeQuestion();
             QVERIFY(!box->isVisible());
         });
-        QVERIFY(!dialogs.listQuestion(m_window.get(), "Conflict copies", "Bring them in?", copies));
+        QVERIFY(!dialogs.listQuestion(m_window, "Conflict copies", "Bring them in?", copies));
     }
 
     void checkedAsAtStart_data()

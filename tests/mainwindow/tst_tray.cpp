@@ -7,9 +7,9 @@
 #include "support/trayhost.h"
 #include "support/windowfixture.h"
 
-#include "mainwindow/dbusmenuadaptor.h"
-#include "mainwindow/trayicon.h"
 #include "mainwindow/unsavededit.h"
+#include "tray/dbusmenuadaptor.h"
+#include "tray/trayicon.h"
 
 #include "store/preferences.h"
 
@@ -135,10 +135,10 @@ private Q_SLOTS:
             bus.unregisterObject("/StatusNotifierWatcher");
         });
         QVERIFY(!trayFirst || bus.registerService(Watcher));
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        remake();
         m_window->close(); // as at a start in the tray
         if (how == "restore") {
-            m_window->restore();
+            m_app->restore();
             QTRY_VERIFY(tray()->isVisible()); // known: no StatusNotifier tray
             QVERIFY(m_window->isVisible() && !m_window->isMinimized());
             return;
@@ -211,7 +211,7 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Work", "hello", CtrlAltA, "Hello {{input:Name}}");
         Preferences preferences;
         preferences.setExpandPlaceholders(true);
-        m_window->hotKeys().setPreferences(preferences);
+        m_app->apply(preferences);
         m_window->live().choose("Home");
         bool mastersOn = !edited;
         ModalAnswerer answerer;
@@ -281,7 +281,10 @@ private Q_SLOTS:
             told = cameBack ? static_cast<QMessageBox *>(box)->text() : "early";
             static_cast<QMessageBox *>(box)->accept();
         });
-        m_window = std::make_unique<MainWindow>(m_platform); // the program's own boxes
+        m_app.reset();
+        m_app = std::make_unique<Application>(m_platform.platform(), nullptr,
+                                              Application::Options{}); // the program's own boxes
+        m_window = &m_app->window();
         m_window->close();
         QTRY_COMPARE(notifications.summaries, QStringList{"Error checking for updates"});
         QCOMPARE(told, QString());
@@ -296,7 +299,7 @@ private Q_SLOTS:
     // A log-out's SIGTERM saves nothing and asks nothing: the edit is kept, privately.
     void endFromOutsideKeepsTheEdit()
     {
-        m_window.reset();
+        m_app.reset();
         QProcess program;
         program.start(KEYQUILL_BINARY, {});
         const QString window =

@@ -246,9 +246,9 @@ private Q_SLOTS:
         // The window asks at its start, and tells once the user comes to it.
         Server server("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nYES", QByteArray(), 0, true);
         const auto quietAgain = serveFrom(server.address);
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        remake({KEYQUILL_UPDATE_CHECK_ENABLED != 0});
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         QTRY_COMPARE(m_dialogs->asked,
                      KEYQUILL_UPDATE_CHECK_ENABLED ? QStringList{UpdateBox} : QStringList());
         auto *ads = m_window->findChild<QTextBrowser *>("ads");

@@ -1,6 +1,7 @@
 // "Pick a note" over a real terminal: hot key and typing from a second X client, Enter sends the
 // exact text into the terminal, which has the keyboard again; Esc sends nothing.
-#include "hotkeys/hotkeyplatform.h"
+#include "app/application.h"
+#include "hotkeys/platform.h"
 #include "mainwindow/mainwindow.h"
 #include "store/preferences.h"
 #include "store/recentnotes.h"
@@ -32,7 +33,7 @@ class TestQuickPickX11 final : public QObject
     Q_OBJECT
 
     TestEnvironment m_env;
-    const std::unique_ptr<HotKeyPlatform> m_platform = HotKeyPlatform::create();
+    const std::unique_ptr<Platform> m_platform = Platform::create();
     XClient m_keyboard;
     ScriptedDialogs m_dialogs;
 
@@ -46,7 +47,8 @@ private Q_SLOTS:
         Preferences preferences;
         preferences.setQuickPickShortcut((Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined());
         QVERIFY(preferences.save());
-        MainWindow window(*m_platform, &m_dialogs); // no master macro live
+        Application program(*m_platform, &m_dialogs, Application::Options{false});
+        MainWindow &window = program.window(); // no master macro live
 
         QProcess terminal;
         const QString typed = m_env.configDir() + "/typed";

@@ -3,7 +3,6 @@
 #include "support/modalanswerer.h"
 #include "support/windowfixture.h"
 
-#include "hotkeys/hotkeycontroller.h"
 #include "store/preferences.h"
 
 class TestQuickPickWindow final : public WindowFixture
@@ -42,23 +41,22 @@ private Q_SLOTS:
                 store.setValue(QString("MasterMacros/Big/Macros/n%1/text").arg(i),
                                QString("needle %1").arg(i));
         }
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
-        m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
+        remake();
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         // Home: the user's choice, made once its row shows (rows are made while idle).
         QTRY_COMPARE(m_tree->topLevelItem(1)->childCount(), 1);
         m_tree->topLevelItem(1)->setExpanded(false);
         QVERIFY(!field()->isVisible());
 
-        QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(m_window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(field()->isVisible() && field()->hasFocus());
         QTest::keyClicks(field(), query);
         QCOMPARE(shown(), rows);
         // Ticking works on what shows.
         for (QTreeWidgetItem *master : m_tree->findItems(rows.value(0).mid(1), Qt::MatchExactly))
             master->setCheckState(0, Qt::Checked);
-        QCOMPARE(m_window->hotKeys().activeMaster(), rows.value(0).mid(1));
+        QCOMPARE(m_app->live().name(), rows.value(0).mid(1));
         QTest::keyClick(field(), Qt::Key_Escape);
         QVERIFY(!field()->isVisible() && field()->text().isEmpty());
         // Big's rows are all made now, and it is expanded as it is once they are.
@@ -72,7 +70,7 @@ private Q_SLOTS:
     void quickPickKeyIsAPreference()
     {
         const int key = (Qt::CTRL | Qt::ALT | Qt::Key_Q).toCombined();
-        QCOMPARE(m_window->hotKeys().quickPickCode(), 0); // off by default
+        QCOMPARE(m_app->keys().quickPickCode(), 0); // off by default
         for (const int code : {key, 0}) {
             ModalAnswerer answerer;
             answerer.expect([code](QWidget *dialog) {
@@ -81,8 +79,8 @@ private Q_SLOTS:
                 static_cast<QDialog *>(dialog)->accept();
             });
             trigger("Preferences…");
-            QCOMPARE(m_window->hotKeys().quickPickCode(), code);
-            QCOMPARE(m_window->hotKeys().quickPickRegistered(), code != 0);
+            QCOMPARE(m_app->keys().quickPickCode(), code);
+            QCOMPARE(m_app->keys().quickPickRegistered(), code != 0);
             QCOMPARE(QSettings().contains("Preferences/quickPickShortcut"), code != 0);
         }
     }

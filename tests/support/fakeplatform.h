@@ -1,16 +1,19 @@
 #pragma once
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/platform.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QSet>
 
-// A platform of the test's own: every combination is grabbed but those in `refused`, the keys
-// are held while `keysDown` is set, the focused window is `windowClass`, and every stroke is
-// recorded with what the clipboard held when it went out, every typed text as it went. press() is
-// the user's key.
-class FakePlatform final : public HotKeyPlatform
+// A platform of the test's own, playing all four roles: every combination is grabbed but those in
+// `refused`, the keys are held while `keysDown` is set, the focused window is `windowClass`, and
+// every stroke is recorded with what the clipboard held when it went out, every typed text as it
+// went. press() is the user's key. platform() hands it where a Platform is wanted.
+class FakePlatform final : public ShortcutService,
+                           public KeyOutput,
+                           public ClipboardAccess,
+                           public FocusTracker
 {
 public:
     bool keysDown = false;
@@ -29,6 +32,15 @@ public:
     QString caveatText;                                     // what holds for every hot key
     QString leftOut; // what a text typed went without, as the desktop says
 
+    FakePlatform()
+    {
+        m_platform.setShortcuts(*this);
+        m_platform.setKeys(*this);
+        m_platform.setClipboard(*this);
+        m_platform.setFocus(*this);
+    }
+    Platform &platform() { return m_platform; }
+
     QString description() const override { return QStringLiteral("fake"); }
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override
@@ -36,7 +48,8 @@ public:
         m_handlers = std::move(handlers);
         return std::make_unique<Backend>(*this);
     }
-    void sendStroke(int stroke, StrokeDone done) override
+    QString caveat() const override { return caveatText; }
+    void sendStroke(int stroke, Done done) override
     {
         if (strokeFailure.isEmpty()) {
             strokes << stroke;
@@ -46,7 +59,7 @@ public:
         }
         done(strokeFailure);
     }
-    void typeText(const QString &text, StrokeDone done) override
+    void typeText(const QString &text, Done done) override
     {
         if (typeFailure.isEmpty())
             typed << text;
@@ -54,17 +67,16 @@ public:
             press(typedChord);
         done(typeFailure);
     }
+    QString typedWarning() const override { return leftOut; }
     bool keysFree(int) override { return !keysDown; }
+    bool echoesStrokes() const override { return echoes; }
     QString clipboardText() override
     {
         ++clipboardReads;
-        return HotKeyPlatform::clipboardText();
+        return ClipboardAccess::clipboardText();
     }
     QStringList focusedWindowClass() override { return windowClass; }
     bool namesFocusedProgram() const override { return namesPrograms; }
-    bool echoesStrokes() const override { return echoes; }
-    QString caveat() const override { return caveatText; }
-    QString typedWarning() const override { return leftOut; }
 
     void press(int code)
     {
@@ -95,4 +107,5 @@ private:
     };
 
     ShortcutBackend::Handlers m_handlers;
+    Platform m_platform;
 };

@@ -4,13 +4,16 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "app/application.h"
+#include "editor/noteeditor.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-// A main window, offscreen, made again before every case over a store of three notes (Work:
-// hello on Ctrl+Alt+A and bye; Home: h on Ctrl+Alt+A), its questions answered by a script.
+// The program, its main window offscreen, made again before every case over a store of three notes
+// (Work: hello on Ctrl+Alt+A and bye; Home: h on Ctrl+Alt+A), its questions answered by a script,
+// without the update check.
 class WindowFixture : public QObject
 {
     Q_OBJECT
@@ -23,8 +26,18 @@ protected:
     FakePlatform m_platform;
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<Application> m_app;
+    MainWindow *m_window = nullptr;
     QTreeWidget *m_tree = nullptr;
+
+    // The program started anew over the store as it is now (the update check as `options` say).
+    void remake(const Application::Options &options = {false})
+    {
+        m_app.reset();
+        m_app = std::make_unique<Application>(m_platform.platform(), m_dialogs.get(), options);
+        m_window = &m_app->window();
+        m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
+    }
 
     void trigger(const QString &text)
     {
@@ -51,9 +64,8 @@ private Q_SLOTS:
         TestEnvironment::writeNote("Work", "hello", CtrlAltA, "Hello");
         TestEnvironment::writeNote("Work", "bye", 0, "Bye");
         TestEnvironment::writeNote("Home", "h", CtrlAltA, "Home");
-        m_window.reset();
         m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_window = std::make_unique<MainWindow>(m_platform, m_dialogs.get());
+        remake();
         m_tree = m_window->findChild<QTreeWidget *>("treeMacros");
     }
 };

@@ -8,6 +8,7 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 
+#include "app/application.h"
 #include "mainwindow/mainwindow.h"
 #include "store/preferences.h"
 
@@ -24,7 +25,8 @@ int peer(const QString &folder)
     Preferences::saveStoreFolder(folder);
     FakePlatform platform;
     ScriptedDialogs dialogs;
-    MainWindow window(platform, &dialogs);
+    Application program(platform.platform(), &dialogs, Application::Options{false});
+    MainWindow &window = program.window();
     QFile in;
     in.open(stdin, QIODevice::ReadOnly);
     QSocketNotifier notifier(0, QSocketNotifier::Read);

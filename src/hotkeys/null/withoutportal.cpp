@@ -1,10 +1,10 @@
 // In builds without Qt's D-Bus module.
-#include "hotkeys/null/nullplatform.h"
+#include "hotkeys/platform.h"
 
 #include <QCoreApplication>
 
-std::unique_ptr<HotKeyPlatform> createPortalPlatform()
+std::unique_ptr<Platform> createPortalPlatform()
 {
-    return std::make_unique<NullPlatform>(QCoreApplication::translate(
-        "HotKeyPlatform", "this build of Keyquill has no D-Bus support for the desktop portals"));
+    return std::make_unique<Platform>(QCoreApplication::translate(
+        "Platform", "this build of Keyquill has no D-Bus support for the desktop portals"));
 }

@@ -1,10 +1,10 @@
 // In builds without the X11 libraries.
-#include "hotkeys/null/nullplatform.h"
+#include "hotkeys/platform.h"
 
 #include <QCoreApplication>
 
-std::unique_ptr<HotKeyPlatform> createX11Platform()
+std::unique_ptr<Platform> createX11Platform()
 {
-    return std::make_unique<NullPlatform>(
-        QCoreApplication::translate("HotKeyPlatform", "this build of Keyquill has no X11 support"));
+    return std::make_unique<Platform>(
+        QCoreApplication::translate("Platform", "this build of Keyquill has no X11 support"));
 }

@@ -1,6 +1,7 @@
 #include "portalplatform.h"
 
-#include "hotkeys/pastekeytable.h"
+#include "core/pastekeytable.h"
+#include "hotkeys/platform.h"
 #include "hotkeys/portal/portalrequest.h"
 #include "hotkeys/portal/portalshortcutbackend.h"
 
@@ -9,6 +10,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QMimeData>
 
 namespace {
 
@@ -18,12 +20,19 @@ constexpr int QuestionTimeoutMs = 25000;
 
 } // namespace
 
-std::unique_ptr<HotKeyPlatform> createPortalPlatform()
+std::unique_ptr<Platform> createPortalPlatform()
 {
-    return std::make_unique<PortalPlatform>();
+    auto platform = std::make_unique<Platform>();
+    auto backend = std::make_unique<PortalPlatform>(platform->events());
+    platform->setShortcuts(*backend);
+    platform->setKeys(*backend);
+    platform->setClipboard(*backend);
+    platform->setFocus(*backend);
+    platform->keep(std::move(backend));
+    return platform;
 }
 
-PortalPlatform::PortalPlatform()
+PortalPlatform::PortalPlatform(PlatformEvents &events) : m_events(events)
 {
     Portal::registerTypes();
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -55,7 +64,8 @@ PortalPlatform::PortalPlatform()
     ask(version, &m_portal);
     ask(daemon, &m_kglobalaccel);
     ask(kwin, &m_kwin);
-    connect(&m_keys, &PortalKeySender::tokenChanged, this, &HotKeyPlatform::keyboardTokenChanged);
+    connect(&m_keys, &PortalKeySender::tokenChanged, &m_events,
+            &PlatformEvents::keyboardTokenChanged);
 }
 
 PortalPlatform::~PortalPlatform() = default;
@@ -72,7 +82,7 @@ void PortalPlatform::answered()
         m_keys.followKWinLayouts();
     }
     Q_EMIT detected();
-    Q_EMIT descriptionChanged();
+    Q_EMIT m_events.descriptionChanged();
 }
 
 QString PortalPlatform::description() const
@@ -110,7 +120,7 @@ QString PortalPlatform::refusalReason() const
 void PortalPlatform::setSessionRefused(bool refused)
 {
     if (std::exchange(m_sessionRefused, refused) != refused)
-        Q_EMIT descriptionChanged();
+        Q_EMIT m_events.descriptionChanged();
 }
 
 void PortalPlatform::nameShortcut(int code, const QString &name)
@@ -137,7 +147,7 @@ PortalPlatform::createShortcutBackend(ShortcutBackend::Handlers handlers)
     return backend;
 }
 
-void PortalPlatform::sendStroke(int stroke, StrokeDone done)
+void PortalPlatform::sendStroke(int stroke, Done done)
 {
     if (!PasteKeyTable::pastesPrimary(stroke))
         m_keys.sendStroke(stroke, std::move(done));
@@ -149,7 +159,7 @@ void PortalPlatform::sendStroke(int stroke, StrokeDone done)
 
 // Not every compositor lets a program without the focus set the primary selection (KWin 5.27
 // does not), and pasting what it held before could run a command in a shell.
-void PortalPlatform::sendPrimaryStroke(int stroke, StrokeDone done)
+void PortalPlatform::sendPrimaryStroke(int stroke, Done done)
 {
     if (m_primary == Primary::Set)
         m_keys.sendStroke(stroke, std::move(done));
@@ -172,7 +182,7 @@ void PortalPlatform::setClipboard(const QString &text, QClipboard::Mode mode)
 {
     const bool primary = mode == QClipboard::Selection;
     if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable()) {
-        HotKeyPlatform::setClipboard(text, mode);
+        ClipboardAccess::setClipboard(text, mode);
         if (primary)
             m_primary = Primary::NotSet;
         return;
@@ -198,7 +208,7 @@ void PortalPlatform::write(QClipboard::Mode mode, const QString &format, const Q
 QString PortalPlatform::clipboardText()
 {
     if (!m_clipboard.isAvailable())
-        return HotKeyPlatform::clipboardText();
+        return ClipboardAccess::clipboardText();
     QStringList formats;
     QByteArray text;
     if (!m_clipboard.formats(false, &formats) || formats.isEmpty() ||
@@ -212,7 +222,7 @@ QString PortalPlatform::clipboardText()
 bool PortalPlatform::copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> *copy)
 {
     if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable())
-        return HotKeyPlatform::copyClipboard(mode, copy);
+        return ClipboardAccess::copyClipboard(mode, copy);
     copy->reset();
     const bool primary = mode == QClipboard::Selection;
     QStringList formats;
@@ -247,7 +257,7 @@ bool PortalPlatform::copyClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeD
 bool PortalPlatform::clipboardHolds(QClipboard::Mode mode, const QString &text)
 {
     if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable())
-        return HotKeyPlatform::clipboardHolds(mode, text);
+        return ClipboardAccess::clipboardHolds(mode, text);
     const bool primary = mode == QClipboard::Selection;
     QStringList formats;
     QByteArray now;
@@ -258,7 +268,7 @@ bool PortalPlatform::clipboardHolds(QClipboard::Mode mode, const QString &text)
 void PortalPlatform::restoreClipboard(QClipboard::Mode mode, std::unique_ptr<QMimeData> copy)
 {
     if (mode == QClipboard::FindBuffer || !m_clipboard.isAvailable()) {
-        HotKeyPlatform::restoreClipboard(mode, std::move(copy));
+        ClipboardAccess::restoreClipboard(mode, std::move(copy));
         return;
     }
     // An empty one comes back as an empty text: KWin 5.27 leaves a cleared clipboard unreadable

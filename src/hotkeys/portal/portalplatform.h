@@ -1,14 +1,18 @@
 #pragma once
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/clipboardaccess.h"
+#include "hotkeys/focustracker.h"
+#include "hotkeys/keyoutput.h"
 #include "hotkeys/portal/kwinfocuswatch.h"
 #include "hotkeys/portal/portalkeysender.h"
 #include "hotkeys/portal/wlclipboard.h"
+#include "hotkeys/shortcutservice.h"
 
 #include <QHash>
 #include <QPointer>
 #include <utility>
 
+class PlatformEvents;
 class PortalShortcutBackend;
 
 // A Wayland session: hot keys through the desktop's GlobalShortcuts portal, the paste stroke
@@ -16,14 +20,19 @@ class PortalShortcutBackend;
 // KWin's scripting where KWin runs (the portals never name it). Whether the desktop offers the
 // portal (and KDE's shortcut daemon behind it, and KWin) is asked in the background at start;
 // until the answer comes, registrations wait and the description says so.
-class PortalPlatform final : public HotKeyPlatform
+class PortalPlatform final : public QObject,
+                             public ShortcutService,
+                             public KeyOutput,
+                             public ClipboardAccess,
+                             public FocusTracker
 {
     Q_OBJECT
 
 public:
     enum class State { Asking, Ready, Missing };
 
-    PortalPlatform();
+    // Tells through `events` what the desktop answered and the keyboard tokens it gives.
+    explicit PortalPlatform(PlatformEvents &events);
     ~PortalPlatform() override;
 
     State state() const { return m_state; }
@@ -33,8 +42,8 @@ public:
     QString description() const override;
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override;
-    void sendStroke(int stroke, StrokeDone done) override;
-    void typeText(const QString &text, StrokeDone done) override
+    void sendStroke(int stroke, Done done) override;
+    void typeText(const QString &text, Done done) override
     {
         m_keys.typeText(text, std::move(done));
     }
@@ -69,9 +78,10 @@ private:
 
     void answered();
     void primaryWritten(QObject *write, bool set);
-    void sendPrimaryStroke(int stroke, StrokeDone done);
+    void sendPrimaryStroke(int stroke, Done done);
     void write(QClipboard::Mode mode, const QString &format, const QByteArray &data);
 
+    PlatformEvents &m_events;
     QPointer<PortalShortcutBackend> m_backend;
     State m_state = State::Asking;
     int m_questionsOpen = 0;
@@ -87,6 +97,6 @@ private:
     // is not sent where the write failed.
     Primary m_primary = Primary::NotSet;
     QObject *m_primaryWrite = nullptr;
-    QList<QPair<int, StrokeDone>> m_waitingForPrimary;
+    QList<QPair<int, Done>> m_waitingForPrimary;
     QString m_activationToken;
 };

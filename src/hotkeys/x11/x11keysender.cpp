@@ -13,11 +13,6 @@
 
 namespace {
 
-// A spare key keeps the borrowed symbol this long after the stroke: each program re-reads the
-// keyboard mapping when it handles the change, which may be well after the stroke was sent, and
-// must still find the symbol there.
-constexpr int LentKeyMs = 1500;
-
 QString tr(const char *text)
 {
     return QCoreApplication::translate("X11KeySender", text);
@@ -28,16 +23,9 @@ QString tr(const char *text)
 X11KeySender::X11KeySender(const QByteArray &displayName, X11LentKeys &lent)
     : m_displayName(displayName), m_lent(lent)
 {
-    m_giveBack.setSingleShot(true);
-    m_giveBack.setInterval(LentKeyMs);
-    QObject::connect(&m_giveBack, &QTimer::timeout, [this] { giveBackLentKey(); });
 }
 
-X11KeySender::~X11KeySender()
-{
-    if (m_giveBack.isActive())
-        giveBackLentKey();
-}
+X11KeySender::~X11KeySender() = default;
 
 QString X11KeySender::send(int stroke)
 {
@@ -61,11 +49,9 @@ QString X11KeySender::send(int stroke)
         // Any group will do: programs map Ctrl with a key of another alphabet to its Latin
         // meaning. A layout without the key at all gets it on a spare keycode for a moment.
         KeyCode key = XKeysymToKeycode(display, keysym);
-        bool lent = key != 0 && key == m_lentKeycode; // still lent from the last stroke
+        bool lent = key != 0 && key == m_lent.keycodeOf(keysym); // still lent from before
         if (key == 0 && (key = x11SpareKeycodes(display).value(0)) != 0) {
             m_lent.lend(display, {{key, keysym, 0, 0}});
-            m_lentKeycode = key;
-            m_lentKeysym = keysym;
             lent = true;
         }
         if (key != 0 && !modifiers.contains(0)) {
@@ -81,7 +67,7 @@ QString X11KeySender::send(int stroke)
                           .arg(QKeySequence(stroke).toString());
         }
         if (lent)
-            m_giveBack.start(); // only the last stroke that needed the key gives it back
+            m_lent.keepForNow(); // only the last stroke that needed the key gives it back
     } else {
         failure = tr("The X server has no XTest extension, so no key can be sent.");
     }
@@ -104,17 +90,5 @@ void X11KeySender::tapKeyWithoutSymbol()
         XTestFakeKeyEvent(display, key, False, CurrentTime);
         XSync(display, False);
     }
-    XCloseDisplay(display);
-}
-
-void X11KeySender::giveBackLentKey()
-{
-    const KeyCode keycode = static_cast<KeyCode>(m_lentKeycode);
-    m_lentKeycode = 0;
-    Display *display = keycode != 0 ? XOpenDisplay(m_displayName.constData()) : nullptr;
-    if (!display)
-        return;
-    // A layout switch meanwhile has put its own mapping in place: leave that alone.
-    m_lent.lend(display, {{keycode, 0, 0, m_lentKeysym}});
     XCloseDisplay(display);
 }

@@ -2,14 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QTimer>
 
 class X11LentKeys;
 
 // The paste key stroke on X11, through the XTest extension, on a connection of its own: Xlib's
 // keymap cache on Qt's display never hears of a layout switch (Qt reads the events), so its
 // keycodes would go stale. A layout without the stroke's key gets it on a spare keycode for a
-// moment.
+// moment (X11LentKeys).
 class X11KeySender final
 {
 public:
@@ -25,12 +24,6 @@ public:
     void tapKeyWithoutSymbol();
 
 private:
-    void giveBackLentKey();
-
     QByteArray m_displayName;
     X11LentKeys &m_lent;
-    // The spare keycode lent a key symbol by the last stroke that needed one, and the symbol.
-    unsigned m_lentKeycode = 0;
-    unsigned long m_lentKeysym = 0;
-    QTimer m_giveBack;
 };

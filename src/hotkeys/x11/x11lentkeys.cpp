@@ -85,6 +85,9 @@ bool leftOn(const QByteArray &display, const QByteArray &note, QList<X11KeyLendi
 
 X11LentKeys::X11LentKeys(const QByteArray &displayName) : m_display(displayOnly(displayName))
 {
+    m_giveBack.setSingleShot(true);
+    m_giveBack.setInterval(GiveBackMs);
+    QObject::connect(&m_giveBack, &QTimer::timeout, [this] { giveBackNow(); });
     const QString folder = privateFolder();
     if (folder.isEmpty())
         return;
@@ -138,6 +141,8 @@ X11LentKeys::X11LentKeys(const QByteArray &displayName) : m_display(displayOnly(
 
 X11LentKeys::~X11LentKeys()
 {
+    if (m_giveBack.isActive())
+        giveBackNow();
     if (m_fd == -1)
         return;
     // Keys still noted stay noted: the next start gives them back.
@@ -163,6 +168,36 @@ void X11LentKeys::lend(_XDisplay *display, const QList<X11KeyLending> &lendings)
         fewer = (lending.keysym == 0 && m_lent.remove(lending.keycode) > 0) || fewer;
     if (fewer)
         note();
+}
+
+uint8_t X11LentKeys::keycodeOf(unsigned long keysym) const
+{
+    for (auto it = m_lent.cbegin(); it != m_lent.cend(); ++it) {
+        if (it.value() == keysym)
+            return it.key();
+    }
+    return 0;
+}
+
+void X11LentKeys::keepForNow()
+{
+    if (!m_lent.isEmpty())
+        m_giveBack.start();
+}
+
+void X11LentKeys::giveBackNow()
+{
+    m_giveBack.stop();
+    if (m_lent.isEmpty())
+        return;
+    Display *display = XOpenDisplay(m_display.constData());
+    if (!display)
+        return;
+    QList<X11KeyLending> lendings;
+    for (auto it = m_lent.cbegin(); it != m_lent.cend(); ++it)
+        lendings.append({it.key(), 0, 0, it.value()});
+    lend(display, lendings);
+    XCloseDisplay(display);
 }
 
 // Written over in place. Should a kill come between the two calls, the lines left over name keys

@@ -1,6 +1,6 @@
 #include "x11platform.h"
 
-#include "hotkeys/null/nullplatform.h"
+#include "hotkeys/platform.h"
 #include "hotkeys/x11/x11keymap.h"
 #include "hotkeys/x11/x11keysender.h"
 #include "hotkeys/x11/x11keysyms.h"
@@ -35,13 +35,19 @@ QStringList wmClass(xcb_connection_t *connection, xcb_window_t window)
 
 } // namespace
 
-std::unique_ptr<HotKeyPlatform> createX11Platform()
+std::unique_ptr<Platform> createX11Platform()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection() || !x11->display())
-        return std::make_unique<NullPlatform>(
-            QCoreApplication::translate("HotKeyPlatform", "Qt has no connection to the X server"));
-    return std::make_unique<X11Platform>(x11->connection(), x11->display());
+        return std::make_unique<Platform>(
+            QCoreApplication::translate("Platform", "Qt has no connection to the X server"));
+    auto platform = std::make_unique<Platform>();
+    auto backend = std::make_unique<X11Platform>(x11->connection(), x11->display());
+    platform->setShortcuts(*backend);
+    platform->setKeys(*backend);
+    platform->setFocus(*backend);
+    platform->keep(std::move(backend));
+    return platform;
 }
 
 X11Platform::X11Platform(xcb_connection_t *connection, _XDisplay *display)
@@ -78,13 +84,13 @@ X11Platform::createShortcutBackend(ShortcutBackend::Handlers handlers)
                                                 std::move(handlers));
 }
 
-void X11Platform::sendStroke(int stroke, StrokeDone done)
+void X11Platform::sendStroke(int stroke, Done done)
 {
     endKeycapPicture();
     done(m_sender->send(stroke));
 }
 
-void X11Platform::typeText(const QString &text, StrokeDone done)
+void X11Platform::typeText(const QString &text, Done done)
 {
     endKeycapPicture();
     m_typist->type(text, std::move(done));

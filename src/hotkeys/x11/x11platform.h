@@ -1,8 +1,11 @@
 #pragma once
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/focustracker.h"
+#include "hotkeys/keyoutput.h"
+#include "hotkeys/shortcutservice.h"
 
 #include <memory>
+#include <QObject>
 
 class X11KeySender;
 class X11LentKeys;
@@ -13,7 +16,10 @@ struct xcb_connection_t;
 // X11: key grabs on the root window for the hot keys, XTest for the paste stroke, the server's
 // key map for the keys held, WM_CLASS for the focused program. Everything goes through Qt's own
 // connection but the stroke (X11KeySender).
-class X11Platform final : public HotKeyPlatform
+class X11Platform final : public QObject,
+                          public ShortcutService,
+                          public KeyOutput,
+                          public FocusTracker
 {
     Q_OBJECT
 
@@ -24,14 +30,14 @@ public:
     QString description() const override;
     std::unique_ptr<ShortcutBackend>
     createShortcutBackend(ShortcutBackend::Handlers handlers) override;
-    void sendStroke(int stroke, StrokeDone done) override;
+    void sendStroke(int stroke, Done done) override;
     bool keysFree(int code) override;
     QStringList focusedWindowClass() override;
     quintptr focusedWindow() override;
     void giveFocusBack(quintptr window) override;
     bool namesFocusedProgram() const override { return true; }
     QString caveat() const override;
-    void typeText(const QString &text, StrokeDone done) override;
+    void typeText(const QString &text, Done done) override;
 
 private:
     void endKeycapPicture();

@@ -18,31 +18,23 @@ X11Typist::X11Typist(const QByteArray &displayName, X11LentKeys &lent, QObject *
     m_tick.setInterval(TickMs);
     m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_tick, &QTimer::timeout, this, &X11Typist::typeSome);
-    m_giveBack.setSingleShot(true);
-    m_giveBack.setInterval(GiveBackMs);
-    connect(&m_giveBack, &QTimer::timeout, this, &X11Typist::giveBack);
 }
 
 X11Typist::~X11Typist()
 {
     if (m_done)
         finish(tr("Keyquill ended while typing."));
-    if (m_giveBack.isActive())
-        giveBack();
 }
 
-void X11Typist::type(const QString &text, HotKeyPlatform::StrokeDone done)
+void X11Typist::type(const QString &text, KeyOutput::Done done)
 {
     if (m_done) {
         done(tr("Another text is still being typed."));
         return;
     }
-    // The keys of the last text are given back first: the settle and paste waits between two
-    // deliveries are far longer than a target takes to read them.
-    if (m_giveBack.isActive()) {
-        m_giveBack.stop();
-        giveBack();
-    }
+    // The keys lent before (for the last text, or a paste key) are given back first: the settle
+    // and paste waits between two deliveries are far longer than a target takes to read them.
+    m_lent.giveBackNow();
     m_display = XOpenDisplay(m_displayName.constData());
     if (!m_display) {
         done(tr("The X display %1 cannot be opened.").arg(QString::fromLocal8Bit(m_displayName)));
@@ -260,25 +252,6 @@ void X11Typist::finish(const QString &failure)
     m_ping.reset();
     XCloseDisplay(m_display);
     m_display = nullptr;
-    if (std::any_of(m_places.cbegin(), m_places.cend(),
-                    [](const Place &p) { return p.keysym != 0; }))
-        m_giveBack.start();
+    m_lent.keepForNow();
     std::exchange(m_done, nullptr)(failure);
-}
-
-void X11Typist::giveBack()
-{
-    Display *display = XOpenDisplay(m_displayName.constData());
-    if (!display)
-        return;
-    QList<X11KeyLending> lendings;
-    for (qsizetype i = 0; i + 1 < m_places.size(); i += 2) {
-        const uint32_t plain = m_places.at(i).keysym;
-        const uint32_t holding = plain != 0 ? plain : m_places.at(i + 1).keysym;
-        if (holding != 0)
-            lendings.append({m_places.at(i).keycode, 0, 0, holding});
-        m_places[i].keysym = m_places[i + 1].keysym = 0;
-    }
-    m_lent.lend(display, lendings);
-    XCloseDisplay(display);
 }

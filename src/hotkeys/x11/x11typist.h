@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hotkeys/hotkeyplatform.h"
+#include "hotkeys/keyoutput.h"
 
 #include <cstdint>
 #include <QByteArray>
@@ -41,14 +41,13 @@ public:
     // different lent characters a second; xterm keeps up with it on a machine loaded beyond its
     // cores.
     static constexpr int RelendMs = 100;
-    static constexpr int GiveBackMs = 1500;
 
     // Lends its keys through `lent`, which must outlive it.
     X11Typist(const QByteArray &displayName, X11LentKeys &lent, QObject *parent = nullptr);
     ~X11Typist() override;
 
     // One text at a time: a second one while typing is refused.
-    void type(const QString &text, HotKeyPlatform::StrokeDone done);
+    void type(const QString &text, KeyOutput::Done done);
     void setCharactersPerSecond(int rate) { m_perSecond = rate; }
 
 private:
@@ -80,7 +79,6 @@ private:
     void lend(const QList<qsizetype> &places);
     void press(uint8_t keycode, bool shift);
     void finish(const QString &failure);
-    void giveBack();
 
     QByteArray m_displayName;
     X11LentKeys &m_lent;
@@ -89,7 +87,7 @@ private:
     QList<uint32_t> m_keysyms;
     qsizetype m_next = 0;
     QElapsedTimer m_since;
-    HotKeyPlatform::StrokeDone m_done;
+    KeyOutput::Done m_done;
     QHash<uint32_t, KeyOnLayout> m_layout; // character -> its key in the current group
     QHash<uint32_t, KeyOnLayout> m_named;  // Return and Tab -> their keys
     uint8_t m_shift = 0;
@@ -97,5 +95,4 @@ private:
     std::unique_ptr<X11TargetPing> m_ping;
     QList<Place> m_places; // those of the spare keycodes, lent or not, the key's two together
     QTimer m_tick;
-    QTimer m_giveBack;
 };

@@ -1,0 +1,149 @@
+#include "application.h"
+
+#include "editor/noteeditor.h"
+#include "hotkeys/platform.h"
+#include "mainwindow/editrecovery.h"
+#include "mainwindow/modalscope.h"
+#include "mainwindow/pendingboxes.h"
+#include "mainwindow/preferencesdlg.h"
+#include "mainwindow/storefollower.h"
+#include "online/aboutdlg.h"
+#include "online/updatechecker.h"
+#include "quickpick/quickpick.h"
+#include "store/autostart.h"
+#include "store/preferences.h"
+#include "tray/traycontroller.h"
+#include "widgets/dialogs.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTextDocumentFragment>
+
+Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
+    : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
+      m_keys(platform.shortcuts(), m_registry), m_live(m_store, m_keys),
+      m_engine(platform, m_registry, m_store), m_window(m_store, m_live, m_keys, dialogs),
+      m_asker(&m_window), m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
+{
+    // Every way in goes through the one engine.
+    connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);
+    connect(m_quickPick.get(), &QuickPick::requested, &m_engine, &DeliveryEngine::submit);
+    m_engine.setInputAsker(&m_asker);
+    connect(&m_engine, &DeliveryEngine::fillInSwitched, &m_window.editor(), &NoteEditor::setFillIn);
+    // Failing to keep it only means the desktop may ask once more at the next start.
+    connect(&platform.events(), &PlatformEvents::keyboardTokenChanged, this,
+            [](const QString &token) { Preferences::saveKeyboardToken(token); });
+
+    m_tray = new TrayController(
+        m_window, [this] { return m_window.masterNames(); }, m_live, m_keys, m_window.quitAction());
+    m_window.setHidesOnClose(true);
+    connect(&m_window, &MainWindow::closeRequested, m_tray, &TrayController::keepOnClose);
+    connect(&m_window, &MainWindow::unavailableCounted, m_tray, &TrayController::setUnavailable);
+    connect(&m_window, &MainWindow::treeLocked, m_tray,
+            [this](bool locked) { m_tray->setMastersEnabled(!locked); });
+    connect(&m_window, &MainWindow::mastersChanged, m_tray, &TrayController::mastersChanged);
+    connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showPasteFailure);
+    connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
+    connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
+    connect(&m_window, &MainWindow::aboutAsked, this, &Application::showAbout);
+
+    new ModalScope(&m_window);
+    m_boxes = new PendingBoxes(&m_window);
+
+    // Every master macro starts unticked unless the user asked for the last live one, which is
+    // read before anything keeps the live one anew.
+    const Preferences preferences = Preferences::load();
+    m_engine.setPreferences(preferences);
+    m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    if (preferences.tickLastLiveAtStart())
+        m_live.chooseRemembered();
+    m_live.setRemembered(preferences.tickLastLiveAtStart());
+
+    m_window.recovery().offerKept([this](std::function<void()> box) { m_boxes->show(box); });
+    if (options.checkForUpdates) {
+        m_updates = std::make_unique<UpdateChecker>();
+        m_updates->tellUser(
+            [this](const QString &title, const QString &text) { warnWhenLooking(title, text); });
+        m_updates->start();
+    }
+}
+
+Application::~Application()
+{
+    // The tray and the window follow the engine and the hot keys no more as they go.
+    m_engine.disconnect(m_tray);
+}
+
+void Application::apply(const Preferences &preferences)
+{
+    m_engine.setPreferences(preferences);
+    m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    m_live.setRemembered(preferences.tickLastLiveAtStart());
+}
+
+void Application::showAtStart(bool inTray)
+{
+    if (inTray)
+        m_window.close();
+    else
+        m_window.showMaximized();
+}
+
+void Application::keepUnsavedEdit()
+{
+    m_window.recovery().keep();
+}
+
+void Application::restore()
+{
+    m_tray->userShowsWindow();
+    // A Wayland client can neither take its window out of the minimized state nor raise it, and
+    // cannot even learn that the desktop minimized it; a window mapped anew comes up in front.
+    if (m_window.isMinimized() ||
+        (m_window.isVisible() && QGuiApplication::platformName().startsWith("wayland")))
+        m_window.hide();
+    m_window.showMaximized();
+    m_window.activateWindow();
+    m_window.raise();
+}
+
+void Application::editPreferences()
+{
+    Dialogs &dialogs = m_window.dialogs();
+    const auto warn = [this, &dialogs](const QString &text) {
+        dialogs.warning(&m_window, QCoreApplication::applicationName(), text);
+    };
+    PreferencesDlg dialog(Preferences::load(), &m_window);
+    dialog.setStartAtLogin(Autostart::isEnabled());
+    dialog.setPasteKeysHonoured(m_platform.focus().namesFocusedProgram());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Preferences preferences = dialog.preferences();
+    if (preferences.save())
+        apply(preferences);
+    else
+        warn(tr("The preferences were not saved: the settings file %1 cannot be written.")
+                 .arg(m_store.fileName()));
+    m_window.follower().moveTo(dialog.storeFolder());
+    const bool start = dialog.startAtLogin();
+    // Written again when on: the entry then names the program where it is now.
+    if (!Autostart::setEnabled(start)) {
+        const QString file = QDir::toNativeSeparators(Autostart::fileName());
+        warn(start
+                 ? tr("Keyquill will not start at log-in: the file %1 cannot be written.").arg(file)
+                 : tr("Keyquill still starts at log-in: the file %1 cannot be removed.").arg(file));
+    }
+}
+
+void Application::showAbout()
+{
+    AboutDlg dialog(m_platform.shortcuts().description());
+    dialog.exec();
+}
+
+void Application::warnWhenLooking(const QString &title, const QString &text)
+{
+    if (!m_window.isActiveWindow())
+        m_tray->showMessage(title, QTextDocumentFragment::fromHtml(text).toPlainText());
+    m_boxes->show([this, title, text] { m_window.dialogs().warning(&m_window, title, text); });
+}
