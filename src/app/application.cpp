@@ -19,11 +19,13 @@
 #include <QGuiApplication>
 #include <QTextDocumentFragment>
 
-Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
-    : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
-      m_keys(platform.shortcuts(), m_registry), m_live(m_store, m_keys),
-      m_engine(platform, m_registry, m_store), m_window(m_store, m_live, m_keys, dialogs),
-      m_asker(&m_window), m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
+Application::Application(Platform &platform, Dialogs *dialogs, const Options &options,
+                         const MacroStore::MasterList &mastersAtStart)
+    : m_platform(platform), m_store(mastersAtStart),
+      m_registry(platform.shortcuts(), platform.keys()), m_keys(platform.shortcuts(), m_registry),
+      m_live(m_store, m_keys), m_engine(platform, m_registry, m_store),
+      m_window(m_store, m_live, m_keys, dialogs), m_asker(&m_window),
+      m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
 {
     // Every way in goes through the one engine.
     connect(&m_live, &LiveMaster::requested, &m_engine, &DeliveryEngine::submit);

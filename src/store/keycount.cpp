@@ -1,5 +1,7 @@
 #include "keycount.h"
 
+#include "store/macrostore.h"
+
 #include <algorithm>
 #include <cstring>
 #include <QChar>
@@ -177,6 +179,33 @@ bool escapes(const char *lineBegin, const char *at)
     return run % 2 == 1;
 }
 
+QString decoded(const Name &name)
+{
+    QString text;
+    text.reserve(name.end - name.begin);
+    char16_t units[2];
+    int count = 0;
+    for (const char *at = name.begin; at < name.end;) {
+        at += token(at, name.end, units, &count);
+        text.append(QStringView(units, count));
+    }
+    return text;
+}
+
+// The first group of a plain key's name (up to its first '/'), empty where the key has none.
+Name firstGroup(const Name &key)
+{
+    char16_t units[2];
+    int count = 0;
+    for (const char *at = key.begin; at < key.end;) {
+        const char *start = at;
+        at += token(at, key.end, units, &count);
+        if (units[0] == u'/')
+            return {key.begin, start};
+    }
+    return {};
+}
+
 Name sectionName(const char *bracket, const char *close)
 {
     Name name = trimmed(bracket + 1, close);
@@ -186,7 +215,7 @@ Name sectionName(const char *bracket, const char *close)
 
 } // namespace
 
-qsizetype KeyCount::inWrittenOrder(const QByteArray &bytes)
+qsizetype KeyCount::inWrittenOrder(const QByteArray &bytes, QStringList *masters)
 {
     // A lone carriage return ends a line for the settings layer.
     if (KeysIgnoreCase || bytes.contains('\r'))
@@ -196,6 +225,9 @@ qsizetype KeyCount::inWrittenOrder(const QByteArray &bytes)
     Name lastSection; // the last one that held keys
     bool sectionHoldsKeys = false;
     Name lastKey;
+    bool inMasters = false; // the section is MasterMacros
+    QStringList groups;
+    Name lastGroup;
     const char *const end = bytes.constData() + bytes.size();
     for (const char *line = bytes.constData(); line < end;) {
         const char *lineEnd = find(line, end, '\n');
@@ -216,6 +248,8 @@ qsizetype KeyCount::inWrittenOrder(const QByteArray &bytes)
             if (!isPlain(section, false))
                 return -1;
             sectionHoldsKeys = false;
+            inMasters =
+                masters && !section.general && decoded(section) == MacroStore::MasterMacrosGroup;
             continue;
         }
         const char *equals = find(content.begin, content.end, '=');
@@ -235,6 +269,24 @@ qsizetype KeyCount::inWrittenOrder(const QByteArray &bytes)
         }
         lastKey = key;
         ++keys;
+        // A section comes once, its keys in order: the keys of one group come together.
+        if (inMasters) {
+            const Name group = firstGroup(key);
+            // The settings layer would list a group without a name.
+            if (group.begin == key.begin && group.end == key.begin && group.begin)
+                return -1;
+            if (group.begin != group.end &&
+                !std::equal(group.begin, group.end, lastGroup.begin, lastGroup.end)) {
+                groups.append(decoded(group));
+                lastGroup = group;
+            }
+        }
+    }
+    if (masters) {
+        // Two spellings of one name may have come apart.
+        std::sort(groups.begin(), groups.end());
+        groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+        *masters = groups;
     }
     return keys;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 
 // How many keys the settings layer reads from the bytes of a store file, told from the bytes
 // alone where that is certain: where the file is as the settings layer writes it. Asking the
@@ -17,6 +18,7 @@ class KeyCount final
 public:
     // `bytes`: without a byte order mark, valid UTF-8 without control characters and without
     // quotes left open (StoreCheck looks at those first). The number of keys, or -1 where the
-    // bytes alone cannot tell.
-    static qsizetype inWrittenOrder(const QByteArray &bytes);
+    // bytes alone cannot tell. Where they can, `masters` (if given) gets the master macros as the
+    // settings layer lists them (the groups below MasterMacros), at no cost beyond the count.
+    static qsizetype inWrittenOrder(const QByteArray &bytes, QStringList *masters = nullptr);
 };

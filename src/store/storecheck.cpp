@@ -209,7 +209,8 @@ QString StoreCheck::byteDamage(const QByteArray &marked)
     return bytesFound(withoutMark(marked), &lines);
 }
 
-QString StoreCheck::damage(const QByteArray &marked, QSettings &store)
+QString StoreCheck::damage(const QByteArray &marked, QSettings &store,
+                           std::optional<QStringList> *masters)
 {
     const QByteArray bytes = withoutMark(marked);
     Lines lines;
@@ -218,9 +219,13 @@ QString StoreCheck::damage(const QByteArray &marked, QSettings &store)
         return found;
     const bool escapes = holdsSurrogateEscapes(bytes);
     // Where the bytes alone tell that every key is read, the settings layer need not list them.
+    QStringList listed;
     if (!escapes && store.status() == QSettings::NoError &&
-        KeyCount::inWrittenOrder(bytes) == lines.keys)
+        KeyCount::inWrittenOrder(bytes, masters ? &listed : nullptr) == lines.keys) {
+        if (masters)
+            *masters = listed;
         return {};
+    }
     const QStringList keys = keysRead(store);
     if (keys.size() != lines.keys)
         return tr("only %1 of its %2 entries could be read").arg(keys.size()).arg(lines.keys);

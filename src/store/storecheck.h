@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QSettings;
 
@@ -14,8 +16,10 @@ class StoreCheck final
 {
 public:
     // `store`: a view of the very file `bytes` were read from. "" when the settings layer reads
-    // all the file holds; else the first difference found, in plain words.
-    static QString damage(const QByteArray &bytes, QSettings &store);
+    // all the file holds; else the first difference found, in plain words. Where the bytes alone
+    // told that, `masters` (if given) gets the master macros as the settings layer lists them.
+    static QString damage(const QByteArray &bytes, QSettings &store,
+                          std::optional<QStringList> *masters = nullptr);
     // What the bytes show alone, without the settings layer's reading: "" or the first slip.
     static QString byteDamage(const QByteArray &bytes);
 

@@ -168,13 +168,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("told"); // in the message; "" for no message and no copy
-        const auto row = [](const char *tag, const QByteArray &bytes, const char *told) {
-            QTest::newRow(tag) << bytes << QString(told);
+        // Whether the check lists the master macros from the bytes alone.
+        QTest::addColumn<bool>("lists");
+        const auto row = [](const char *tag, const QByteArray &bytes, const char *told,
+                            bool listed = false) {
+            QTest::newRow(tag) << bytes << QString(told) << listed;
         };
         const QByteArray note = "[MasterMacros]\nM\\Macros\\N\\text=";
         row("sound, by hand", "\r\n\n[General]\r\n  x = \"a;b\"\r\n[MasterMacros]\nM\\d=\n", "");
-        row("byte order mark", "\xef\xbb\xbf" + note + "a\n", "");
-        row("empty", QByteArray(), "");
+        row("byte order mark", "\xef\xbb\xbf" + note + "a\n", "", true);
+        row("empty", QByteArray(), "", true);
+        row("sound, names escaped",
+            "[General]\nx=1\n[MasterMacros]\nA\\d=\nB%20C\\Macros\\N\\text=x\nB%20C\\d=\n"
+            "loose=1\n%U00E9t%E9\\d=\n[Other]\ny=1\n",
+            "", true);
+        row("sound, one name spelled twice", "[MasterMacros]\nA\\x=1\n%41\\y=1\nB\\x=1\n", "",
+            true);
         // Qt drops comments when it writes.
         row("comment line", "; mine\r\n\n[General]\r\n  x = \"a;b\"\r\n", "line 1 holds a comment");
         row("comment after a value", note + "\"a;b\" ; c\n", "line 2 holds a comment");
@@ -211,6 +220,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, told);
+        QFETCH(bool, lists);
         QVERIFY(writeFile(m_store, bytes)); // readable by others, as the umask leaves it
         if (QByteArray(QTest::currentDataTag()).endsWith("behind a link")) {
             arrange("link"); // the copy goes beside the file, never where the link is
@@ -223,15 +233,23 @@ private Q_SLOTS:
         QVERIFY(QFile::link(real, dead) && QFile::link(real, alive));
 
         QSettings store;
-        const QString message = StoreWrite::prepareAtStart(store);
+        MacroStore::MasterList listed;
+        const QString message = StoreWrite::prepareAtStart(store, &listed);
         QVERIFY(!QFileInfo::exists(dead) && QFile::remove(alive));
+        QCOMPARE(listed.stamp.size >= 0, lists);
+        store.beginGroup(MacroStore::MasterMacrosGroup);
+        if (lists)
+            QCOMPARE(listed.names, store.childGroups());
+        store.endGroup();
         QCOMPARE(modeOf(m_store), 0600); // at start, not at the first change
         QVERIFY2(message.contains(told) && message.contains(told.isEmpty() ? QString() : m_copy),
                  qPrintable(message));
         QCOMPARE(message.isEmpty(), told.isEmpty());
         QCOMPARE(StoreWrite::prepareAtStart(store), QString()); // once
 
-        QVERIFY(MacroStore().addMaster("Edited")); // changes work again
+        MacroStore kept(listed);
+        QVERIFY(kept.addMaster("Edited")); // changes work again
+        QVERIFY(kept.masters().contains("Edited"));
         QCOMPARE(TestEnvironment::fileBytes(m_copy), told.isEmpty() ? QByteArray() : bytes);
         QCOMPARE(modeOf(m_copy), told.isEmpty() ? 0 : 0600);
     }
