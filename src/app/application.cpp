@@ -57,6 +57,8 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     const Preferences preferences = Preferences::load();
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    if (preferences.quickPickShortcut() != 0)
+        m_quickPick->prepareWhileIdle();
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
     m_live.setRemembered(preferences.tickLastLiveAtStart());
@@ -80,6 +82,8 @@ void Application::apply(const Preferences &preferences)
 {
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
+    if (preferences.quickPickShortcut() != 0)
+        m_quickPick->prepareWhileIdle();
     m_live.setRemembered(preferences.tickLastLiveAtStart());
 }
 

@@ -20,9 +20,9 @@ class QuickPickPopup final : public QWidget
     Q_OBJECT
 
 public:
-    // `entries` in store order; `recent` names the notes used last, newest first.
-    QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
-                   QWidget *parent = nullptr);
+    // `notes` in store order (a copy shares what they hold); `recent` names the notes used last,
+    // newest first.
+    QuickPickPopup(const NoteMatcher &notes, const QStringList &recent, QWidget *parent = nullptr);
     ~QuickPickPopup() override;
 
     // Shows it in front of everything, in the middle of the screen under the pointer; a Wayland

@@ -5,6 +5,7 @@
 
 #include "store/macrostore.h"
 #include "store/storefile.h"
+#include "store/storesnapshot.h"
 #include "store/storewrite.h"
 
 #include <QtTest>
@@ -294,6 +295,22 @@ private Q_SLOTS:
         StoreFile::setSizeCap(cap);
         QVERIFY2(problem.contains(told), qPrintable(problem));
         QCOMPARE(problem.contains(m_store), !told.isEmpty());
+    }
+
+    // Notes are folded for searching once per reading of the store, and again after any change.
+    void theSearchFollowsTheStore()
+    {
+        MacroStore store;
+        QVERIFY(store.addMaster("Work") && store.addNote("Work", "hello"));
+        QVERIFY(store.saveNote("Work", "hello", 0, "First words"));
+        const NoteMatcher *folded = &store.snapshot()->matcher();
+        QCOMPARE(folded->match("first").size(), 1);
+        QCOMPARE(&store.snapshot()->matcher(), folded);
+        QVERIFY(store.saveNote("Work", "hello", 0, "Second words"));
+        QCOMPARE(store.snapshot()->matcher().match("first").size(), 0);
+        QCOMPARE(store.snapshot()->matcher().match("second").size(), 1);
+        QVERIFY(writeFile(m_store, "[MasterMacros]\nWork\\Macros\\hello\\text=third\n"));
+        QCOMPARE(store.snapshot()->matcher().match("third").size(), 1);
     }
 
     void aNewStoreIsItsOwnersOnly()
