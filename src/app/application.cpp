@@ -44,7 +44,7 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     connect(&m_window, &MainWindow::treeLocked, m_tray,
             [this](bool locked) { m_tray->setMastersEnabled(!locked); });
     connect(&m_window, &MainWindow::mastersChanged, m_tray, &TrayController::mastersChanged);
-    connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showPasteFailure);
+    connect(&m_engine, &DeliveryEngine::pasteFinished, m_tray, &TrayController::showDelivered);
     connect(&m_engine, &DeliveryEngine::fillInWarning, m_tray, &TrayController::showFillInWarning);
     connect(&m_window, &MainWindow::preferencesAsked, this, &Application::editPreferences);
     connect(&m_window, &MainWindow::aboutAsked, this, &Application::showAbout);

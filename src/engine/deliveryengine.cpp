@@ -112,10 +112,7 @@ void DeliveryEngine::deliver(const Waiting &waiting)
         Q_EMIT fillInWarning(filled.warnings.join(QLatin1Char('\n')));
     }
     m_current = new Delivery(m_platform, m_registry, m_own, m_preferences, m_timing, this);
-    connect(m_current, &Delivery::sent, this,
-            [this](const QString &failure, const QString &warning) {
-                Q_EMIT pasteFinished(failure.isEmpty() ? warning : failure);
-            });
+    connect(m_current, &Delivery::sent, this, &DeliveryEngine::pasteFinished);
     connect(m_current, &Delivery::finished, this, [this] {
         m_current->deleteLater();
         m_current = nullptr;

@@ -44,9 +44,10 @@ public:
     bool submit(const DeliveryRequest &request);
 
 Q_SIGNALS:
-    // A delivery's text went out ("", or a warning about how it went) or not, and why: its text
-    // stays on the clipboard then.
-    void pasteFinished(const QString &failure);
+    // A delivery is over: its text did not go out and why (`failure`; its text stays on the
+    // clipboard then), or it went out with a change the user should know of (`warning`), or
+    // both are "".
+    void pasteFinished(const QString &failure, const QString &warning);
     // What a delivery left as written and why ("" when all was filled in).
     void fillInWarning(const QString &warning);
     // The placeholders were switched on or off in the preferences.

@@ -1,5 +1,6 @@
 #include "autokeyreader.h"
 
+#include "core/snippettext.h"
 #include "importbatch.h"
 #include "importfile.h"
 #include "jsonfile.h"
@@ -31,61 +32,7 @@ QString folderTitle(const QDir &folder, ImportBatch &batch)
     return folder.dirName();
 }
 
-// AutoKey's names of keys a phrase presses, as the key names of the fill-in.
-const QHash<QString, QString> &mappedKeys()
-{
-    static const QHash<QString, QString> keys = {
-        {QStringLiteral("left"), QStringLiteral("Left")},
-        {QStringLiteral("right"), QStringLiteral("Right")},
-        {QStringLiteral("up"), QStringLiteral("Up")},
-        {QStringLiteral("down"), QStringLiteral("Down")},
-        {QStringLiteral("home"), QStringLiteral("Home")},
-        {QStringLiteral("end"), QStringLiteral("End")},
-        {QStringLiteral("enter"), QStringLiteral("Return")},
-        {QStringLiteral("tab"), QStringLiteral("Tab")},
-        {QStringLiteral("backspace"), QStringLiteral("Backspace")},
-        {QStringLiteral("delete"), QStringLiteral("Delete")},
-        {QStringLiteral("escape"), QStringLiteral("Escape")}};
-    return keys;
-}
-
-// AutoKey's other key names: pressed there, no equivalent here. Anything else in angle brackets
-// ("<pre>", "<b>") is text.
-bool isOtherKey(const QString &name)
-{
-    static const QRegularExpression other(QStringLiteral(
-        "^(alt|alt_gr|capslock|ctrl|hyper|insert|menu|meta|numlock|page_down|page_up|pause|"
-        "print_screen|scroll_lock|shift|super|f([1-9]|[12][0-9]|3[0-5])|np_\\w+|code\\d+)$"));
-    return other.match(name).hasMatch();
-}
-
 } // namespace
-
-QString AutoKeyReader::phraseText(const QString &phrase, ImportBatch &batch)
-{
-    static const QRegularExpression key(QStringLiteral("<([a-z0-9_]+)>"));
-    const QString text = ImportBatch::literal(phrase);
-    QString converted;
-    qsizetype done = 0;
-    for (auto it = key.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch found = it.next();
-        const QString name = found.captured(1);
-        QString placeholder;
-        if (name == QLatin1String("cursor"))
-            placeholder = QStringLiteral("{{cursor}}");
-        else if (const auto mapped = mappedKeys().constFind(name); mapped != mappedKeys().cend())
-            placeholder = QStringLiteral("{{key:%1}}").arg(mapped.value());
-        else if (isOtherKey(name))
-            batch.keptAsWritten(tr("AutoKey key %1").arg(found.captured()));
-        if (placeholder.isEmpty())
-            continue;
-        converted += QStringView(text).mid(done, found.capturedStart() - done);
-        converted += placeholder;
-        done = found.capturedEnd();
-    }
-    converted += QStringView(text).mid(done);
-    return converted;
-}
 
 namespace {
 
@@ -189,7 +136,11 @@ bool AutoKeyReader::readFolder(const QDir &folder, ImportBatch &batch, int depth
         QString name = phrase.value(QLatin1String("description")).toString();
         if (name.isEmpty())
             name = base;
-        batch.addNote(master, name, code, phraseText(text, batch),
+        QStringList otherKeys;
+        const QString noteText = SnippetText::autoKeyPhrase(text, &otherKeys);
+        for (const QString &key : otherKeys)
+            batch.keptAsWritten(tr("AutoKey key %1").arg(key));
+        batch.addNote(master, name, code, noteText,
                       abbreviation(phrase.value(QLatin1String("abbreviation")).toObject(), batch));
     }
     if (depth >= MaxDepth)

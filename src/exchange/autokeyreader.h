@@ -23,8 +23,6 @@ public:
     static void read(const QString &path, ImportBatch &batch);
 
 private:
-    // A phrase's text as a note's: its keys as placeholders, those without equivalent counted.
-    static QString phraseText(const QString &phrase, ImportBatch &batch);
     static bool readFolder(const QDir &folder, ImportBatch &batch, int depth,
                            QSet<QByteArray> &seen);
 };

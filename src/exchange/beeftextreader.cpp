@@ -1,5 +1,6 @@
 #include "beeftextreader.h"
 
+#include "core/snippettext.h"
 #include "importbatch.h"
 #include "jsonfile.h"
 
@@ -20,55 +21,6 @@ struct Combo
 // Notes that include each other deeper than this are never delivered whole: no deeper inlining.
 constexpr int MaxDepth = 8;
 
-// One #{...} variable: its name and parameter, with the parameter's "\}" and "\\" resolved.
-struct Variable
-{
-    QString body;
-    qsizetype end = -1; // just past the closing brace; -1 when there is none
-};
-
-Variable variableAt(const QString &text, qsizetype start)
-{
-    Variable variable;
-    for (qsizetype i = start + 2; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < text.size() &&
-            (text.at(i + 1) == QLatin1Char('}') || text.at(i + 1) == QLatin1Char('\\'))) {
-            variable.body += text.at(++i);
-        } else if (c == QLatin1Char('}')) {
-            variable.end = i + 1;
-            return variable;
-        } else {
-            variable.body += c;
-        }
-    }
-    return variable;
-}
-
-// The placeholder a variable other than #{combo:...} becomes, or "" when there is none.
-QString placeholder(const QString &body)
-{
-    if (body == QLatin1String("clipboard"))
-        return QStringLiteral("{{clipboard}}");
-    if (body == QLatin1String("date"))
-        return QStringLiteral("{{date}}");
-    if (body == QLatin1String("time"))
-        return QStringLiteral("{{time}}");
-    if (body == QLatin1String("dateTime"))
-        return QStringLiteral("{{date}} {{time}}");
-    if (body == QLatin1String("cursor"))
-        return QStringLiteral("{{cursor}}");
-    const QString kind = body.section(QLatin1Char(':'), 0, 0);
-    const QString parameter = body.section(QLatin1Char(':'), 1);
-    // A shifted date ("dateTime:+1d:...") has no placeholder.
-    if (kind == QLatin1String("dateTime") && !parameter.isEmpty() &&
-        !parameter.startsWith(QLatin1Char('+')) && !parameter.startsWith(QLatin1Char('-')))
-        return QStringLiteral("{{date:%1}}").arg(parameter);
-    if (kind == QLatin1String("input"))
-        return QStringLiteral("{{input:%1}}").arg(parameter);
-    return {};
-}
-
 bool isCombo(const QString &body)
 {
     return body.startsWith(QLatin1String("combo:"));
@@ -78,10 +30,10 @@ bool isCombo(const QString &body)
 QString unsupported(const QString &snippet)
 {
     for (qsizetype at = snippet.indexOf(QLatin1String("#{")); at >= 0;) {
-        const Variable variable = variableAt(snippet, at);
+        const SnippetText::BeeftextVariable variable = SnippetText::beeftextVariableAt(snippet, at);
         if (variable.end < 0)
             break;
-        if (!isCombo(variable.body) && placeholder(variable.body).isEmpty())
+        if (!isCombo(variable.body) && SnippetText::beeftextPlaceholder(variable.body).isEmpty())
             return variable.body.section(QLatin1Char(':'), 0, 0);
         at = snippet.indexOf(QLatin1String("#{"), variable.end);
     }
@@ -123,16 +75,17 @@ private:
         qsizetype done = 0;
         for (qsizetype at = snippet.indexOf(QLatin1String("#{")); at >= 0;
              at = snippet.indexOf(QLatin1String("#{"), done)) {
-            const Variable variable = variableAt(snippet, at);
+            const SnippetText::BeeftextVariable variable =
+                SnippetText::beeftextVariableAt(snippet, at);
             if (variable.end < 0)
                 break; // an open brace to the end is text
-            text += ImportBatch::literal(snippet.mid(done, at - done));
+            text += SnippetText::literal(snippet.mid(done, at - done));
             text += isCombo(variable.body)
                         ? included(variable.body.mid(6), master, depth, unresolved)
-                        : placeholder(variable.body);
+                        : SnippetText::beeftextPlaceholder(variable.body);
             done = variable.end;
         }
-        return text + ImportBatch::literal(snippet.mid(done));
+        return text + SnippetText::literal(snippet.mid(done));
     }
 
     QString included(const QString &keyword, int master, int depth, bool *unresolved)

@@ -1,5 +1,6 @@
 #include "espansoreader.h"
 
+#include "core/snippettext.h"
 #include "importbatch.h"
 #include "yamltree.h"
 
@@ -10,16 +11,6 @@
 
 namespace {
 
-// Literal text inside a Qt date format: letters quoted, so that none is read as a field.
-QString quotedLiteral(const QString &text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    const bool hasLetter =
-        std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); });
-    return hasLetter ? QLatin1Char('\'') + quoted + QLatin1Char('\'') : quoted;
-}
-
 // The text a variable stands for in a note, or a reason the match cannot come in.
 struct Variable
 {
@@ -29,36 +20,18 @@ struct Variable
 
 using Variables = QHash<QString, int>; // name, the variable's map in the tree
 
-// A date offset in seconds as the fill-in's offset in days (":+2d"), "" for none; false when it
-// is no whole number of days the fill-in can take.
-bool dayOffset(const QString &seconds, QString *suffix)
-{
-    bool ok = false;
-    const qlonglong value = seconds.trimmed().toLongLong(&ok);
-    constexpr qlonglong Day = 86400;
-    constexpr qlonglong MaxDays = 99999; // the fill-in's offsets have at most five digits
-    if (!ok || value % Day != 0 || value / Day > MaxDays || value / Day < -MaxDays)
-        return false;
-    suffix->clear();
-    if (value != 0)
-        *suffix = QStringLiteral(":%1%2d")
-                      .arg(value > 0 ? QStringLiteral("+") : QString())
-                      .arg(value / Day);
-    return true;
-}
-
 Variable date(const YamlTree &yaml, int params)
 {
     QString offset;
     const int seconds = yaml.value(params, "offset");
-    if (seconds != YamlTree::None && !dayOffset(yaml.scalar(seconds), &offset))
+    if (seconds != YamlTree::None && !SnippetText::dayOffset(yaml.scalar(seconds), &offset))
         return {{}, EspansoReader::tr("matches with a date offset other than whole days")};
     const int format = yaml.value(params, "format");
     if (yaml.kind(format) != YamlTree::Kind::Scalar)
         return {offset.isEmpty() ? QStringLiteral("{{date}}")
                                  : QStringLiteral("{{date:%1}}").arg(offset),
                 {}};
-    const QString qt = EspansoReader::qtDateFormat(yaml.scalar(format));
+    const QString qt = SnippetText::qtDateFormat(yaml.scalar(format));
     if (qt.isEmpty())
         return {{}, EspansoReader::tr("matches with a date format without equivalent")};
     return {QStringLiteral("{{date:%1%2}}").arg(qt, offset), {}};
@@ -91,7 +64,7 @@ Variable variable(const YamlTree &yaml, int node, const QString &field)
     if (kind == QLatin1String("clipboard"))
         return {QStringLiteral("{{clipboard}}"), {}};
     if (kind == QLatin1String("echo"))
-        return {ImportBatch::literal(yaml.scalar(yaml.value(params, "echo"))), {}};
+        return {SnippetText::literal(yaml.scalar(yaml.value(params, "echo"))), {}};
     if (kind == QLatin1String("date"))
         return date(yaml, params);
     return {{},
@@ -155,7 +128,7 @@ Variable formText(const YamlTree &yaml, int match)
     if (!unsupported.isEmpty())
         return {{}, unsupported};
     static const QRegularExpression field(QStringLiteral("\\[\\[\\s*([\\w\\-]+)\\s*\\]\\]"));
-    QString text = ImportBatch::literal(yaml.scalar(yaml.value(match, "form")));
+    QString text = SnippetText::literal(yaml.scalar(yaml.value(match, "form")));
     text.replace(field, QStringLiteral("{{input:\\1}}"));
     return {text, {}};
 }
@@ -187,78 +160,17 @@ Variable noteText(const YamlTree &yaml, int match, const Variables &globals)
         const Variable value = variable(yaml, known, field);
         if (!value.unsupported.isEmpty())
             return value;
-        text += ImportBatch::literal(replace.mid(done, found.capturedStart() - done));
+        text += SnippetText::literal(replace.mid(done, found.capturedStart() - done));
         text += value.text;
         done = found.capturedEnd();
     }
-    text += ImportBatch::literal(replace.mid(done));
+    text += SnippetText::literal(replace.mid(done));
     // espanso's mark for where the cursor goes.
     text.replace(QLatin1String("$|$"), QLatin1String("{{cursor}}"));
     return {text, {}};
 }
 
 } // namespace
-
-QString EspansoReader::qtDateFormat(const QString &strftime)
-{
-    static const QHash<QChar, QString> fields = {{QLatin1Char('Y'), QStringLiteral("yyyy")},
-                                                 {QLatin1Char('y'), QStringLiteral("yy")},
-                                                 {QLatin1Char('m'), QStringLiteral("MM")},
-                                                 {QLatin1Char('d'), QStringLiteral("dd")},
-                                                 {QLatin1Char('e'), QStringLiteral("d")},
-                                                 {QLatin1Char('H'), QStringLiteral("HH")},
-                                                 {QLatin1Char('I'), QStringLiteral("hh")},
-                                                 {QLatin1Char('M'), QStringLiteral("mm")},
-                                                 {QLatin1Char('S'), QStringLiteral("ss")},
-                                                 {QLatin1Char('p'), QStringLiteral("AP")},
-                                                 {QLatin1Char('P'), QStringLiteral("ap")},
-                                                 {QLatin1Char('A'), QStringLiteral("dddd")},
-                                                 {QLatin1Char('a'), QStringLiteral("ddd")},
-                                                 {QLatin1Char('B'), QStringLiteral("MMMM")},
-                                                 {QLatin1Char('b'), QStringLiteral("MMM")},
-                                                 {QLatin1Char('h'), QStringLiteral("MMM")},
-                                                 {QLatin1Char('Z'), QStringLiteral("t")},
-                                                 {QLatin1Char('D'), QStringLiteral("MM/dd/yy")},
-                                                 {QLatin1Char('F'), QStringLiteral("yyyy-MM-dd")},
-                                                 {QLatin1Char('T'), QStringLiteral("HH:mm:ss")},
-                                                 {QLatin1Char('R'), QStringLiteral("HH:mm")}};
-    // "%-d" and friends: the same field without padding.
-    static const QHash<QChar, QString> unpadded = {
-        {QLatin1Char('d'), QStringLiteral("d")}, {QLatin1Char('m'), QStringLiteral("M")},
-        {QLatin1Char('H'), QStringLiteral("H")}, {QLatin1Char('I'), QStringLiteral("h")},
-        {QLatin1Char('M'), QStringLiteral("m")}, {QLatin1Char('S'), QStringLiteral("s")},
-        {QLatin1Char('e'), QStringLiteral("d")}};
-    QString format;
-    QString literal;
-    for (qsizetype i = 0; i < strftime.size(); ++i) {
-        const QChar c = strftime.at(i);
-        if (c != QLatin1Char('%')) {
-            literal += c;
-            continue;
-        }
-        if (++i >= strftime.size())
-            return {};
-        QChar conversion = strftime.at(i);
-        const QHash<QChar, QString> *table = &fields;
-        if (conversion == QLatin1Char('-') && i + 1 < strftime.size()) {
-            table = &unpadded;
-            conversion = strftime.at(++i);
-        }
-        if (conversion == QLatin1Char('%') || conversion == QLatin1Char('n') ||
-            conversion == QLatin1Char('t')) {
-            literal += conversion == QLatin1Char('%')   ? QLatin1Char('%')
-                       : conversion == QLatin1Char('n') ? QLatin1Char('\n')
-                                                        : QLatin1Char('\t');
-            continue;
-        }
-        const auto field = table->constFind(conversion);
-        if (field == table->cend())
-            return {};
-        format += quotedLiteral(literal) + field.value();
-        literal.clear();
-    }
-    return format + quotedLiteral(literal);
-}
 
 void EspansoReader::read(const QString &path, ImportBatch &batch)
 {

@@ -16,7 +16,4 @@ class EspansoReader final
 
 public:
     static void read(const QString &path, ImportBatch &batch);
-
-    // A strftime format as a Qt date format; "" when it uses a conversion Qt has none for.
-    static QString qtDateFormat(const QString &strftime);
 };

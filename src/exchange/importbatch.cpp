@@ -185,11 +185,6 @@ ImportSummary ImportBatch::summary() const
     return summary;
 }
 
-QString ImportBatch::literal(QString text)
-{
-    return text.replace(QLatin1String("{{"), QLatin1String("{{{{"));
-}
-
 bool ImportBatch::cancelled() const
 {
     return m_progress && m_progress->cancelled();

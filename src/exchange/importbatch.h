@@ -76,8 +76,6 @@ public:
     ImportSummary summary() const;
 
     static QString storableName(QString name);
-    // Text that the placeholders must take as it is: "{{" is written "{{{{".
-    static QString literal(QString text);
 
     // The file's bytes, or a failure said; false then. With `notRegular`, a file that is not a
     // regular one (a pipe, a device, a socket) is only told there, not failed.

@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "buildconfig.h"
 #include "editor/noteeditor.h"
 #include "engine/keyregistration.h"
 #include "engine/livemaster.h"
@@ -10,19 +9,15 @@
 #include "mainwindow/macrocommands.h"
 #include "mainwindow/storefollower.h"
 #include "mainwindow/unavailablemarks.h"
+#include "mainwindow/windowmenus.h"
 #include "quickpick/treefilter.h"
 #include "store/macrostore.h"
 #include "widgets/dialogs.h"
 #include "widgets/headingsize.h"
 #include "widgets/macrotreeitems.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QMenu>
-#include <QMenuBar>
-#include <QToolBar>
-#include <QUrl>
 
 MainWindow::MainWindow(MacroStore &store, LiveMaster &live, KeyRegistration &keys, Dialogs *dialogs,
                        QWidget *parent)
@@ -69,7 +64,11 @@ MainWindow::MainWindow(MacroStore &store, LiveMaster &live, KeyRegistration &key
     // font-size: 12px }", which made the headings larger than everything else in the panel.
     setHeadingPixelSize(ui->ads->document(), 1, 12);
 
-    createActionsAndMenus();
+    m_files = std::make_unique<FileCommands>(this, ui->treeMacros, m_store, m_dialogs);
+    m_quitAction = WindowMenus::build(*this, {ui->treeMacros, ui->menuBar, ui->mainToolBar},
+                                      {m_commands.get(), m_files.get(), m_items.get(), [this] {
+                                           currentMacroChanged(ui->treeMacros->currentItem());
+                                       }});
     m_items->load(m_store);
     new TreeFilter(ui->treeMacros, *m_items, m_store); // Ctrl+F
     // The filter moved the tree to a place of its own in the form, and so to the end of the tab
@@ -92,63 +91,6 @@ MainWindow::~MainWindow()
 NoteEditor &MainWindow::editor()
 {
     return *ui->layoutWidget;
-}
-
-void MainWindow::createActionsAndMenus()
-{
-    QWidget *tree = ui->treeMacros;
-    m_files = std::make_unique<FileCommands>(this, ui->treeMacros, m_store, m_dialogs);
-    FileCommands *files = m_files.get();
-    MacroCommands &commands = *m_commands;
-    const auto make = [this](QObject *owner, const QIcon &icon, const QString &text, auto slot,
-                             const QString &shortcut = QString()) {
-        auto *action = new QAction(icon, text, owner);
-        action->setShortcut(QKeySequence(shortcut));
-        connect(action, &QAction::triggered, this, slot);
-        return action;
-    };
-    QAction *exportAction =
-        make(tree, {}, tr("&Export Master Macro"), [files] { files->exportMasters(); });
-    QAction *importAction =
-        make(tree, {}, tr("&Import Master Macro"), [&commands] { commands.import(); });
-    QAction *print = make(
-        tree, {}, tr("&Print Master Macro"), [files] { files->print(false); }, tr("Ctrl+P"));
-    QAction *printAll = make(
-        tree, {}, tr("&Print All Master Macros"), [files] { files->print(true); },
-        tr("Ctrl+Alt+P"));
-    // Quits whatever refuses to close: every window of a program in the tray does.
-    m_quitAction = make(this, {}, tr("&Quit"), [this] { quit(); });
-    QAction *addMaster = make(tree, m_items->masterIcon(), tr("Add Master Macro"),
-                              [&commands] { commands.addMasterMacro(); });
-    QAction *addNote =
-        make(tree, m_items->noteIcon(), tr("Add Note"), [&commands] { commands.addNote(); });
-    QAction *rename = make(tree, {}, tr("Rename"), [this, &commands] {
-        if (commands.rename())
-            currentMacroChanged(ui->treeMacros->currentItem());
-    });
-    QAction *remove = make(tree, {}, tr("Delete"), [&commands] { commands.remove(); });
-    QAction *about = make(this, {}, tr("&About"), [this] { Q_EMIT aboutAsked(); });
-    QAction *instructions = make(this, {}, tr("&Instructions"), [] {
-        QDesktopServices::openUrl(
-            QUrl(QStringLiteral("http://" KEYQUILL_VENDOR_HOST "/corvane_key_quill.php")));
-    });
-    QAction *preferences =
-        make(this, {}, tr("Preferences…"), [this] { Q_EMIT preferencesAsked(); });
-    tree->addActions({addMaster, addNote, rename, remove, print, printAll});
-
-    QMenu *file = ui->menuBar->addMenu(tr("&File"));
-    file->addActions({exportAction, importAction});
-    file->addSeparator();
-    file->addActions({print, printAll});
-    file->addSeparator();
-    file->addAction(m_quitAction);
-    QMenu *edit = ui->menuBar->addMenu(tr("&Edit"));
-    edit->addActions({addMaster, addNote, rename, remove});
-    edit->addSeparator();
-    edit->addAction(preferences);
-    ui->menuBar->addSeparator();
-    ui->menuBar->addMenu(tr("&Help"))->addActions({about, instructions});
-    ui->mainToolBar->addActions({addMaster, addNote});
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

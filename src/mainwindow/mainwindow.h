@@ -78,7 +78,6 @@ private Q_SLOTS:
     void markUnavailableKeys();
 
 private:
-    void createActionsAndMenus();
     QTreeWidgetItem *masterItem(const QString &name) const; // exact name; null when none
 
     std::unique_ptr<Ui::MainWindow> ui;

@@ -233,7 +233,8 @@ void StoreFollower::bringInNext()
     const MacroStore from(copy, MacroStore::Role::ConflictCopy);
     StoreMerge merge(
         m_store, [this](const QString &name) { return askNewName(tr("Conflict copies"), name); });
-    const StoreMerge::Outcome outcome = merge.bringIn(from);
+    // Against the version both sides started from, where this machine knows one.
+    const StoreMerge::Outcome outcome = merge.bringIn(from, m_store.baseFor(from));
     if (!from.problem().isEmpty()) {
         m_keptCopies.append(tr("%1: %2").arg(native(copy), from.problem()));
     } else if (outcome == StoreMerge::Outcome::NotSaved) {

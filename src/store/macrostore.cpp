@@ -1,6 +1,7 @@
 #include "macrostore.h"
 
 #include "store/preferences.h"
+#include "store/storebase.h"
 #include "store/storemirror.h"
 #include "store/storesnapshot.h"
 #include "store/storewrite.h"
@@ -121,6 +122,7 @@ void MacroStore::setFile(const QString &file)
 {
     m_file = file;
     m_keeper.reset();
+    m_base.reset();
     m_mirror.reset();
     m_snapshot.reset();
     m_masters = {};
@@ -132,6 +134,15 @@ void MacroStore::setFile(const QString &file)
         StoreWrite::removeLeftovers(file);
     m_mirror = std::make_unique<StoreMirror>(file, m_role == Role::Store ? StoreMirror::Role::Store
                                                                          : StoreMirror::Role::Copy);
+    if (m_role != Role::Store)
+        return;
+    // Beside this machine's settings: it belongs to this machine alone.
+    m_base = std::make_unique<StoreBase>(file, QFileInfo(QSettings().fileName()).absolutePath() +
+                                                   QStringLiteral("/Keyquill.bases"));
+    m_mirror->setOnRead([this] {
+        m_base->read(m_mirror->facts(),
+                     [this] { return StorePrints::read(*m_mirror->settings()); });
+    });
 }
 
 std::unique_ptr<QSettings> MacroStore::view() const
@@ -364,7 +375,7 @@ bool MacroStore::addMaster(const QString &name)
     const QString path = StoreWrite::groupPath(name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
-    return followed(write.commit(), before, {name});
+    return followed(wrote(write.commit(), {{name, QString()}}), before, {name});
 }
 
 bool MacroStore::addNote(const QString &master, const QString &name)
@@ -377,7 +388,7 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     write.settings().setValue(ShortcutKey, QString());
     write.settings().setValue(TextKey, QString());
     write.settings().endGroup();
-    return followed(write.commit(), before, {master});
+    return followed(wrote(write.commit(), {{master, name}}), before, {master});
 }
 
 bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text)
@@ -389,7 +400,7 @@ bool MacroStore::saveNote(const QString &master, const QString &name, int code, 
     write.settings().setValue(ShortcutKey, code);
     write.settings().setValue(TextKey, text);
     write.settings().endGroup();
-    return followed(write.commit(), before, {master});
+    return followed(wrote(write.commit(), {{master, name}}), before, {master});
 }
 
 bool MacroStore::rename(const QString &master, const QString &note, const QString &newName)
@@ -409,8 +420,10 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
     }
     write.copyGroup(from, to);
     write.settings().remove(from);
-    return followed(write.commit(), before,
-                    isMaster ? QStringList{master, newName} : QStringList{master});
+    if (isMaster)
+        return followed(wrote(write.commit(), {{master, QString()}, {newName, QString()}}), before,
+                        {master, newName});
+    return followed(wrote(write.commit(), {{master, note}, {master, newName}}), before, {master});
 }
 
 bool MacroStore::remove(const QString &master, const QString &note)
@@ -420,7 +433,7 @@ bool MacroStore::remove(const QString &master, const QString &note)
         note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
     StoreWrite write({path}, m_mirror.get());
     write.settings().remove(path);
-    return followed(write.commit(), before, {master});
+    return followed(wrote(write.commit(), {{master, note}}), before, {master});
 }
 
 bool MacroStore::addMasters(const QList<Master> &masters)
@@ -444,5 +457,109 @@ bool MacroStore::addMasters(const QList<Master> &masters)
         store.endGroup();
         store.endGroup();
     }
-    return followed(write.commit(), before, names);
+    QList<QPair<QString, QString>> touched;
+    for (const Master &master : masters)
+        touched.append({master.name, QString()});
+    return followed(wrote(write.commit(), touched), before, names);
+}
+
+bool MacroStore::change(const QList<Master> &put, const QList<Master> &drop)
+{
+    const Stamp before = stamp();
+    QStringList groups;
+    QStringList changed;
+    QList<QPair<QString, QString>> touched;
+    const auto touch = [&](const QString &master, const QString &note) {
+        groups.append(note.isEmpty() ? StoreWrite::groupPath(master)
+                                     : StoreWrite::groupPath(master, note));
+        touched.append({master, note});
+        if (!changed.contains(master))
+            changed.append(master);
+    };
+    for (const QList<Master> *masters : {&drop, &put})
+        for (const Master &master : *masters) {
+            if (master.notes.isEmpty())
+                touch(master.name, QString());
+            for (const Note &note : master.notes)
+                touch(master.name, note.name);
+        }
+    StoreWrite write(groups, m_mirror.get());
+    QSettings &store = write.settings();
+    for (const Master &master : drop) {
+        if (master.notes.isEmpty())
+            store.remove(StoreWrite::groupPath(master.name));
+        for (const Note &note : master.notes)
+            store.remove(StoreWrite::groupPath(master.name, note.name));
+    }
+    for (const Master &master : put) {
+        const QString group = StoreWrite::groupPath(master.name);
+        store.beginGroup(group);
+        // A master macro without notes is made as "Add Master Macro" makes one.
+        if (master.notes.isEmpty() && store.allKeys().isEmpty())
+            store.setValue(DescriptionKey, QString());
+        store.beginGroup(MacrosGroup);
+        for (const Note &note : master.notes) {
+            store.beginGroup(note.name);
+            store.setValue(ShortcutKey, note.code);
+            store.setValue(TextKey, note.text);
+            store.endGroup();
+        }
+        store.endGroup();
+        store.endGroup();
+    }
+    return followed(wrote(write.commit(), touched), before, changed);
+}
+
+StorePrints::Version MacroStore::prints() const
+{
+    return StorePrints::read(*view());
+}
+
+std::optional<StorePrints::Version> MacroStore::baseFor(const MacroStore &copy)
+{
+    if (!m_base)
+        return std::nullopt;
+    // The store's latest reading is known to the base first.
+    m_mirror->refresh(0);
+    return m_base->baseFor(copy.prints(), copy.stamp().modified);
+}
+
+bool MacroStore::wrote(bool committed, const QList<QPair<QString, QString>> &touched)
+{
+    if (!committed || !m_base)
+        return committed;
+    // The mirror as published: no new reading of the file comes in between.
+    const std::unique_ptr<QSettings> open = m_mirror->settings();
+    QSettings &store = *open;
+    store.beginGroup(MasterMacrosGroup);
+    // Only the groups touched are looked at: a save stays as cheap in a large store.
+    const auto holds = [&store](const QString &group) {
+        store.beginGroup(group);
+        const bool there = !store.childKeys().isEmpty() || !store.childGroups().isEmpty();
+        store.endGroup();
+        return there;
+    };
+    StorePrints::Version now;
+    QStringList masters;
+    for (const auto &[master, note] : touched) {
+        const bool there = holds(master);
+        if (note.isEmpty()) {
+            masters.append(master);
+            if (there)
+                now.insert(master, StorePrints::readMaster(store, master));
+            continue;
+        }
+        StorePrints::Notes &notes = now[master];
+        notes.insert(QString(), there ? StorePrints::Master : StorePrints::Absent);
+        const QString group = master + QLatin1Char('/') + MacrosGroup + QLatin1Char('/') + note;
+        quint64 print = StorePrints::Absent;
+        if (holds(group)) {
+            store.beginGroup(group);
+            print = StorePrints::of(readCode(store), readText(store));
+            store.endGroup();
+        }
+        notes.insert(note, print);
+    }
+    m_base->wrote(m_mirror->facts(), now, masters);
+    return committed;
 }

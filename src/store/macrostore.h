@@ -1,12 +1,16 @@
 #pragma once
 
+#include "store/storeprints.h"
+
 #include <memory>
+#include <optional>
 #include <QList>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
 
 class QVariant;
+class StoreBase;
 class StoreMirror;
 class StoreSnapshot;
 
@@ -139,6 +143,17 @@ public:
     bool remove(const QString &master, const QString &note = QString());
     // The master macros of an import, as one change: all of them are saved or none.
     bool addMasters(const QList<Master> &masters);
+    // The notes of `put` written (their master macros made as needed) and those of `drop` taken
+    // out (a master macro listed there without notes goes whole), as one change that touches
+    // no other note.
+    bool change(const QList<Master> &put, const QList<Master> &drop);
+
+    // What the store holds, as a merge compares it.
+    StorePrints::Version prints() const;
+    // The version a conflict copy is to be merged against: the latest one this machine knows both
+    // it and this store to hold (see StoreBase); none for the settings file, or when there is
+    // no such version.
+    std::optional<StorePrints::Version> baseFor(const MacroStore &copy);
 
     // The file the store lives in, for messages.
     QString fileName() const;
@@ -169,6 +184,9 @@ public:
 private:
     // A fresh view of the store as it is on disk now.
     std::unique_ptr<QSettings> view() const;
+    // Tells the base what a change that reached the disk touched: notes (an empty name for the
+    // master macro whole). Returns `committed`.
+    bool wrote(bool committed, const QList<QPair<QString, QString>> &touched);
     // After a change of `masters` that started on the file as it was at `before`: the snapshot
     // follows it. Returns `written`.
     bool followed(bool written, const Stamp &before, const QStringList &masters) const;
@@ -176,6 +194,7 @@ private:
     QString m_file;
     Role m_role = Role::Store;
     std::unique_ptr<StoreMirror> m_mirror; // in a chosen folder
+    std::unique_ptr<StoreBase> m_base;     // of the store in a chosen folder
     // Qt drops its parsed copy of a settings file when the last QSettings on it goes, and then
     // parses the whole file again for the next one (some 25 ms at 10,000 notes). This object
     // keeps the parse; each operation still reads through a fresh object of its own, which

@@ -125,6 +125,8 @@ bool StoreMirror::take(const StoreFile::Read &read)
     m_facts = read.facts;
     ++m_generation;
     checkDamage(read.bytes);
+    if (m_onRead && m_damage.isEmpty() && m_problem.isEmpty())
+        m_onRead();
     return m_problem.isEmpty();
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/storefile.h"
 
+#include <functional>
 #include <memory>
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -56,6 +57,9 @@ public:
     StoreFile::Replaced publish(const QByteArray &bytes);
     // Forgets the mirror's content: what was written in it was not published.
     void discard();
+    // Called whenever the mirror takes a new reading of the file that reads as written (or finds
+    // there is no file), with facts() and settings() already those of it.
+    void setOnRead(std::function<void()> onRead) { m_onRead = std::move(onRead); }
 
 private:
     bool take(const StoreFile::Read &read);
@@ -80,4 +84,5 @@ private:
     QString m_news;
     QString m_told; // the last refusal the user was told of
     bool m_copyOwed = false;
+    std::function<void()> m_onRead;
 };

@@ -69,12 +69,15 @@ void TrayController::showFillInWarning(const QString &warning)
     showLive();
 }
 
-void TrayController::showPasteFailure(const QString &why)
+void TrayController::showDelivered(const QString &failure, const QString &warning)
 {
-    m_pasteFailure = why;
+    m_pasteFailure = failure.isEmpty() ? warning : failure;
     showLive();
-    if (!why.isEmpty())
-        m_tray->showMessage(tr("Keyquill did not paste"), why);
+    // A note that went out, typed in part or pasted rather than typed, was still delivered.
+    if (!failure.isEmpty())
+        m_tray->showMessage(tr("Keyquill did not paste"), failure);
+    else if (!warning.isEmpty())
+        m_tray->showMessage(tr("Keyquill delivered the note with a change"), warning);
 }
 
 void TrayController::showMessage(const QString &title, const QString &text)

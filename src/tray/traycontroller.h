@@ -45,7 +45,7 @@ public:
     void showMessage(const QString &title, const QString &text);
     // A paste that did not go out: said once as a notification, and in the tool tip until the
     // next paste goes out.
-    void showPasteFailure(const QString &why);
+    void showDelivered(const QString &failure, const QString &warning);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

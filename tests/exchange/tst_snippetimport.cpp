@@ -448,29 +448,6 @@ private Q_SLOTS:
         QVERIFY2(batch.summary().error.contains(error), qPrintable(batch.summary().error));
         QCOMPARE(batch.summary().errorLine, line);
     }
-
-    void strftimeBecomesQtFormat_data()
-    {
-        QTest::addColumn<QString>("strftime");
-        QTest::addColumn<QString>("qt");
-        QTest::newRow("date") << "%Y-%m-%d"
-                              << "yyyy-MM-dd";
-        QTest::newRow("unpadded and words") << "%A, %-d. %b %y"
-                                            << "dddd, d. MMM yy";
-        QTest::newRow("12 hours") << "%I:%M %p"
-                                  << "hh:mm AP";
-        QTest::newRow("quote and letters") << "%T o'clock %%"
-                                           << "HH:mm:ss' o''clock %'";
-        QTest::newRow("no equivalent") << "%j"
-                                       << "";
-        QTest::newRow("cut short") << "%Y%"
-                                   << "";
-    }
-    void strftimeBecomesQtFormat()
-    {
-        QFETCH(QString, strftime);
-        QTEST(EspansoReader::qtDateFormat(strftime), "qt");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSnippetImport)

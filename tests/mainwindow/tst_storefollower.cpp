@@ -107,29 +107,34 @@ private Q_SLOTS:
         QCOMPARE(row("Home")->checkState(0), Qt::Unchecked);
     }
 
+    // Another machine changed the note (or took it out, "" for theirs) while it was edited here.
     void unsavedEditsKept_data()
     {
+        QTest::addColumn<QString>("theirs");
         QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("keep mine") << 0 << "mine"
-                                   << "mine";
-        QTest::newRow("take the other") << 1 << "theirs"
-                                        << "theirs";
-        QTest::newRow("cancel") << -1 << "theirs"
-                                << "mine";
+        QTest::newRow("keep mine") << "theirs" << 0 << QStringList{"Work/bye|0|mine"} << "mine";
+        QTest::newRow("take the other")
+            << "theirs" << 1 << QStringList{"Work/bye|0|theirs"} << "theirs";
+        QTest::newRow("cancel") << "theirs" << -1 << QStringList{"Work/bye|0|theirs"} << "mine";
+        // Saved again, on this machine and through the sync tool on the other.
+        QTest::newRow("taken out there, keep mine")
+            << "" << 0 << QStringList{"Work/bye|0|mine"} << "mine";
+        QTest::newRow("taken out there, take the other") << "" << 1 << QStringList{} << "";
     }
     void unsavedEditsKept()
     {
+        QFETCH(QString, theirs);
         QFETCH(int, answer);
-        QFETCH(QString, stored);
+        QFETCH(QStringList, stored);
         QFETCH(QString, shown);
         useFolder({"Work/bye|0|Bye"});
         m_tree->setCurrentItem(row("Work", "bye"));
         auto *text = m_window->findChild<QTextEdit *>("macro");
         text->setPlainText("mine");
         QSignalSpy followed(follower(), &StoreFollower::followed);
-        write(m_file, {"Work/bye|0|theirs"});
+        write(m_file, theirs.isEmpty() ? QStringList{} : QStringList{"Work/bye|0|" + theirs});
         QVERIFY(followed.wait(2000));
         QCOMPARE(text->toPlainText(), QString("mine"));
         m_dialogs->choices << answer;
@@ -137,7 +142,7 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->asked.last(),
                  QString("Save Note|The Note \"bye\" was changed elsewhere (on another computer, "
                          "perhaps) since you began editing it."));
-        QCOMPARE(TestEnvironment::storeDump(), QStringList{"Work/bye|0|" + stored});
+        QCOMPARE(TestEnvironment::storeDump(), stored);
         QCOMPARE(text->toPlainText(), shown);
         QCOMPARE(m_window->editor().isDirty(), answer < 0);
     }

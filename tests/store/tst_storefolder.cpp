@@ -9,6 +9,7 @@
 #include "store/storefile.h"
 #include "store/storemerge.h"
 #include "store/storemirror.h"
+#include "store/storeprints.h"
 #include "store/storewatcher.h"
 #include "store/storewrite.h"
 
@@ -96,48 +97,164 @@ private Q_SLOTS:
         QCOMPARE(copies, QStringList());
     }
 
+    // Another version of the store brought in: two-way (no base, "-"), or three-way against
+    // the version both started from.
     void merge_data()
     {
+        QTest::addColumn<QStringList>("ours");
+        QTest::addColumn<QStringList>("base");
         QTest::addColumn<QStringList>("theirs");
         QTest::addColumn<QString>("name"); // the answer to the clash question
         QTest::addColumn<int>("outcome");
-        QTest::addColumn<QStringList>("result"); // beside ours, "W/a|0|x"
+        QTest::addColumn<QStringList>("result");
         using O = StoreMerge::Outcome;
-        QTest::newRow("nothing new")
-            << QStringList{"W/a|0|x"} << "" << int(O::Nothing) << QStringList{};
-        QTest::newRow("missing") << QStringList{"W/b|5|y", "H/c|0|z"} << "" << int(O::Merged)
-                                 << QStringList{"H/c|0|z", "W/b|5|y"};
-        QTest::newRow("differs") << QStringList{"W/a|0|o"} << "W 2" << int(O::Merged)
-                                 << QStringList{"W 2/a|0|o"};
-        QTest::newRow("case clash")
-            << QStringList{"w/b|0|y"} << "w 2" << int(O::Merged) << QStringList{"w 2/b|0|y"};
+        const QStringList a{"W/a|0|x"};
+        const QStringList none{"-"};
+        const auto row = [](const char *tag, const QStringList &ours, const QStringList &base,
+                            const QStringList &theirs, const char *name, O outcome,
+                            const QStringList &result) {
+            QTest::newRow(tag) << ours << base << theirs << QString(name) << int(outcome) << result;
+        };
+        row("nothing new", a, none, a, "", O::Nothing, a);
+        row("missing", a, none, {"W/b|5|y", "H/c|0|z"}, "", O::Merged,
+            {"H/c|0|z", "W/a|0|x", "W/b|5|y"});
+        row("differs", a, none, {"W/a|0|o"}, "W 2", O::Merged, {"W 2/a|0|o", "W/a|0|x"});
+        row("case clash", a, none, {"w/b|0|y"}, "w 2", O::Merged, {"W/a|0|x", "w 2/b|0|y"});
         // Brought in before (here, or on another machine from the same copy): not again.
-        QTest::newRow("held under another name")
-            << QStringList{"Other/a|0|x"} << "" << int(O::Nothing) << QStringList{};
-        QTest::newRow("case clash, held")
-            << QStringList{"w/a|0|x"} << "" << int(O::Nothing) << QStringList{};
-        QTest::newRow("unnamed") << QStringList{"H/c|0|z", "W/a|1|x"} << "" << int(O::Stopped)
-                                 << QStringList{};
+        row("held under another name", a, none, {"Other/a|0|x"}, "", O::Nothing, a);
+        row("case clash, held", a, none, {"w/a|0|x"}, "", O::Nothing, a);
+        row("unnamed", a, none, {"H/c|0|z", "W/a|1|x"}, "", O::Stopped, a);
+        row("no base: nothing taken out", {"W/a|0|x", "W/b|0|y"}, none, a, "", O::Nothing,
+            {"W/a|0|x", "W/b|0|y"});
+
+        const QStringList ab{"W/a|0|x", "W/b|0|y"};
+        row("changed there only", ab, ab, {"W/a|0|x2", "W/b|0|y"}, "", O::Merged,
+            {"W/a|0|x2", "W/b|0|y"});
+        row("hot key changed there only", ab, ab, {"W/a|7|x", "W/b|0|y"}, "", O::Merged,
+            {"W/a|7|x", "W/b|0|y"});
+        row("changed here only", {"W/a|0|x2"}, a, a, "", O::Nothing, {"W/a|0|x2"});
+        row("changed on both sides", {"W/a|0|x2"}, a, {"W/a|0|x3"}, "W 2", O::Merged,
+            {"W 2/a|0|x3", "W/a|0|x2"});
+        row("added on both sides, differently", {"W/a|0|x", "W/n|0|mine"}, a,
+            {"W/a|0|x", "W/n|0|theirs"}, "W 2", O::Merged,
+            {"W 2/n|0|theirs", "W/a|0|x", "W/n|0|mine"});
+        row("taken out there", ab, ab, a, "", O::Merged, a);
+        row("taken out there, changed here", {"W/a|0|x", "W/b|0|y2"}, ab, a, "", O::Nothing,
+            {"W/a|0|x", "W/b|0|y2"});
+        row("taken out here, changed there", a, ab, {"W/a|0|x", "W/b|0|y2"}, "", O::Merged,
+            {"W/a|0|x", "W/b|0|y2"});
+        row("taken out here, not changed there", a, ab, ab, "", O::Nothing, a);
+        const QStringList home{"H/g|0|g", "H/h|0|h", "W/a|0|x"};
+        row("master macro taken out there", home, home, a, "", O::Merged, a);
+        row("master macro taken out there, a note changed here", {"H/g|0|g", "H/h|0|h2", "W/a|0|x"},
+            home, a, "", O::Merged, {"H/h|0|h2", "W/a|0|x"});
+        row("master macro taken out here, a note changed there", a, home,
+            {"H/g|0|g", "H/h|0|h2", "W/a|0|x"}, "", O::Merged, {"H/h|0|h2", "W/a|0|x"});
+        row("master macro renamed there", home, home, {"Home/g|0|g", "Home/h|0|h", "W/a|0|x"}, "",
+            O::Merged, {"Home/g|0|g", "Home/h|0|h", "W/a|0|x"});
     }
     void merge()
     {
+        QFETCH(QStringList, ours);
+        QFETCH(QStringList, base);
         QFETCH(QStringList, theirs);
         QFETCH(QString, name);
         QFETCH(int, outcome);
         QFETCH(QStringList, result);
-        write(m_file, {"W/a|0|x"});
-        // A file of its own each: the settings layer knows a file by its size and time (to the
+        write(m_file, ours);
+        // Files of their own each: the settings layer knows a file by its size and time (to the
         // ms), which two rows' files may share.
-        const QString other = m_folder.filePath(QTest::currentDataTag() + QStringLiteral(".conf"));
-        write(other, theirs);
+        const QString tag = m_folder.filePath(QTest::currentDataTag());
+        write(tag + ".conf", theirs);
+        std::optional<StorePrints::Version> known;
+        if (base != QStringList{"-"}) {
+            write(tag + ".base", base);
+            known = MacroStore(tag + ".base", MacroStore::Role::ConflictCopy).prints();
+        }
         MacroStore store(m_file);
         StoreMerge merge(store, [&name](const QString &) { return name; });
-        QCOMPARE(int(merge.bringIn(MacroStore(other))), outcome);
-        result << "W/a|0|x";
-        result.sort();
+        const MacroStore from(tag + ".conf", MacroStore::Role::ConflictCopy);
+        QCOMPARE(int(merge.bringIn(from, known)), outcome);
         QStringList dump = TestEnvironment::storeDump(MacroStore(m_file));
         dump.sort();
         QCOMPARE(dump, result);
+    }
+
+    // Two machines over folders of their own that a sync tool keeps in step (here: it copies
+    // the file), both off line a while: each edits a note, adds one and edits one the other
+    // edits too. Back on line the sync tool keeps one version in the store and the other in a
+    // conflict copy on both, and each machine brings the copy in.
+    void offlineOnBothSides_data()
+    {
+        QTest::addColumn<int>("setUpOn"); // the machine the notes were made on
+        QTest::addColumn<int>("kept");    // the machine whose version the sync tool kept
+        QTest::addColumn<bool>("baseLost");
+        QTest::newRow("set up here, this version kept") << 0 << 0 << false;
+        QTest::newRow("set up here, the other version kept") << 0 << 1 << false;
+        QTest::newRow("set up there, this version kept") << 1 << 0 << false;
+        QTest::newRow("set up there, the other version kept") << 1 << 1 << false;
+        QTest::newRow("what was known lost: two-way") << 0 << 1 << true;
+    }
+    void offlineOnBothSides()
+    {
+        QFETCH(int, setUpOn);
+        QFETCH(int, kept);
+        QFETCH(bool, baseLost);
+        QTemporaryDir folders[2];
+        const QString side[2] = {"a", "b"};
+        std::unique_ptr<MacroStore> machine[2];
+        const auto file = [&](int m) { return folders[m].filePath(MacroStore::FileName); };
+        // Each follows its folder from before the notes were made (a folder taken on with notes
+        // in it is known from then on only).
+        const auto start = [&] {
+            for (int m : {0, 1}) {
+                machine[m] = std::make_unique<MacroStore>(file(m));
+                machine[m]->masters();
+            }
+        };
+        // The sync tool passes one machine's file to the other, which reads it.
+        const auto sync = [&](int from) {
+            write(file(1 - from), TestEnvironment::storeDump(MacroStore(file(from))), true);
+            machine[1 - from]->masters();
+        };
+        start();
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY(machine[setUpOn]->saveNote("N", QStringLiteral("n%1").arg(i), 0, "as it was"));
+        sync(setUpOn);
+        for (int m : {0, 1}) {
+            const QString from = "from " + side[m];
+            QVERIFY(machine[m]->saveNote("N", m == 0 ? "n2" : "n1", 0, from) &&
+                    machine[m]->saveNote("N", "n3", 0, from) &&
+                    machine[m]->saveNote("N", side[m] + "1", 0, side[m] + "1"));
+        }
+        if (baseLost)
+            QVERIFY(QDir(QFileInfo(QSettings().fileName()).absolutePath() + "/Keyquill.bases")
+                        .removeRecursively());
+        start(); // both started again
+        const QStringList lost = TestEnvironment::storeDump(MacroStore(file(1 - kept)));
+        sync(kept);
+        QStringList expected{"N/a1|0|a1",
+                             "N/b1|0|b1",
+                             "N/n1|0|from b",
+                             "N/n2|0|from a",
+                             "N/n4|0|as it was",
+                             "Kept/n3|0|from " + side[1 - kept],
+                             "N/n3|0|from " + side[kept]};
+        if (baseLost) // every note that differs comes in, old texts too
+            expected = TestEnvironment::storeDump(MacroStore(file(kept))) +
+                       QStringList{"N/a1|0|a1", "Kept/n1|0|as it was", "Kept/n2|0|from a",
+                                   "Kept/n3|0|from a"};
+        for (int m : {0, 1}) {
+            const QString copy = folders[m].filePath("Keyquill.sync-conflict-1-2-X.conf");
+            write(copy, lost);
+            const MacroStore from(copy, MacroStore::Role::ConflictCopy);
+            StoreMerge merge(*machine[m], [](const QString &) { return QString("Kept"); });
+            QCOMPARE(merge.bringIn(from, machine[m]->baseFor(from)), StoreMerge::Outcome::Merged);
+            QStringList dump = TestEnvironment::storeDump(*machine[m]);
+            dump.sort();
+            expected.sort();
+            QCOMPARE(dump, expected);
+        }
     }
 
     // What others may put in the folder in the store's place: nothing is read from it, written to

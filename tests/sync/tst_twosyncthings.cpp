@@ -3,7 +3,8 @@
 // its own settings folder and instance key, a main window offscreen, questions answered OK.
 // A peer reads "save<TAB>master<TAB>note[<TAB>text]" (a note saved as the editor does, its text
 // its name unless given; answers "saved"), "name<TAB>name" (the answer to the next name
-// question; answers "named") and "dump" (answers the notes its tree shows, sorted, in one line).
+// question; answers "named"), "dump" (answers the notes its tree shows, sorted, in one line) and
+// "texts" (every note of its store as "master/note|text", sorted, in one line).
 #include "support/fakeplatform.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
@@ -39,10 +40,14 @@ int peer(const QString &folder)
             dialogs.names << ask.at(1);
             rows << "named";
         }
-        for (QTreeWidgetItemIterator it(window.findChild<QTreeWidget *>()); ask.size() == 1 && *it;
-             ++it)
+        for (QTreeWidgetItemIterator it(window.findChild<QTreeWidget *>());
+             ask == QStringList{"dump"} && *it; ++it)
             if ((*it)->parent())
                 rows << (*it)->parent()->text(0) + '/' + (*it)->text(0);
+        for (const QString &master :
+             ask == QStringList{"texts"} ? window.store().masters() : QStringList())
+            for (const MacroStore::Note &note : window.store().notes(master))
+                rows << master + '/' + note.name + '|' + note.text;
         rows.sort();
         std::printf("%s\n", qPrintable(rows.join(';')));
         std::fflush(stdout);
@@ -59,6 +64,7 @@ class TestTwoSyncthings : public QObject
     QProcess m_a;
     QProcess m_b;
     QStringList m_folders;
+    QElapsedTimer m_alike; // since both machines are alike
 
     static QString ask(QProcess &keyquill, const QString &line)
     {
@@ -66,6 +72,28 @@ class TestTwoSyncthings : public QObject
         while (!keyquill.canReadLine() && keyquill.waitForReadyRead(10000)) {
         }
         return QString::fromUtf8(keyquill.readLine()).trimmed();
+    }
+
+    static void engine(const QString &machine, const QString &what)
+    {
+        QCOMPARE(QProcess::execute("/bin/sh", {"-c", qEnvironmentVariable("SYNC_ENGINE") + ' ' +
+                                                         machine + ' ' + what}),
+                 0);
+    }
+    // Both machines alike, no conflict copy left on either, for some seconds on end.
+    bool settledForAWhile()
+    {
+        const QString a = ask(m_a, "texts");
+        const bool copiesLeft = std::any_of(m_folders.cbegin(), m_folders.cend(), [](auto f) {
+            return !QDir(f).entryList({"*sync-conflict*"}, QDir::Files).isEmpty();
+        });
+        if (copiesLeft || a != ask(m_b, "texts")) {
+            m_alike.invalidate();
+            return false;
+        }
+        if (!m_alike.isValid())
+            m_alike.start();
+        return m_alike.elapsed() > 3000;
     }
 
 private Q_SLOTS:
@@ -125,6 +153,74 @@ private Q_SLOTS:
                    a.contains("Work 2/x") != a.contains("Work B/x");
         };
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 60000);
+    }
+
+    // One machine off line a while: each side edits ten notes, adds ten and edits five that the
+    // other edits too. Back on line, both hold every edit of each side, the five are offered once
+    // (the side that lost keeps its text in a master macro of its own), nothing is doubled, and
+    // no note shows the text it had before.
+    void offlineEditsAllKept()
+    {
+        const auto note = [](const char *prefix, int i) {
+            return prefix + QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
+        };
+        for (int i = 1; i <= 30; ++i)
+            QCOMPARE(ask(m_a, "save\tOffline\t" + note("n", i) + "\tas it was"), QString("saved"));
+        QTRY_COMPARE_WITH_TIMEOUT(ask(m_b, "texts").count("|as it was"), 30, 60000);
+        engine("a", "stop");
+        // a edits n11 to n25, b n01 to n10 and n21 to n25.
+        for (QProcess *keyquill : {&m_a, &m_b}) {
+            const QString side = keyquill == &m_a ? "a" : "b";
+            for (int i = keyquill == &m_a ? 11 : 1; i <= 25; i += i == 10 ? 11 : 1)
+                QCOMPARE(ask(*keyquill, "save\tOffline\t" + note("n", i) + "\tfrom " + side),
+                         QString("saved"));
+            for (int i = 1; i <= 10; ++i)
+                QCOMPARE(ask(*keyquill, "save\tOffline\t" + note(qPrintable(side), i)),
+                         QString("saved"));
+            for (int i = 1; i <= 3; ++i)
+                QCOMPARE(ask(*keyquill, QStringLiteral("name\tKept by %1 %2").arg(side).arg(i)),
+                         QString("named"));
+        }
+        engine("a", "start");
+        QTRY_VERIFY_WITH_TIMEOUT(settledForAWhile(), 120000);
+
+        QMultiHash<QString, QString> where; // "note|text" -> master macros
+        for (const QString &row : ask(m_a, "texts").split(';')) {
+            const qsizetype slash = row.indexOf('/');
+            if (QRegularExpression("^[abn]\\d\\d\\|").match(row.mid(slash + 1)).hasMatch())
+                where.insert(row.mid(slash + 1), row.left(slash));
+        }
+        int kept = 0;     // edits of one side and new notes, with their text, in their place alone
+        int bothKept = 0; // notes edited on both sides whose two texts are there once each
+        for (int i = 1; i <= 25; ++i) {
+            const QString a = note("n", i) + "|from a";
+            const QString b = note("n", i) + "|from b";
+            if (i <= 20)
+                kept += where.values(i <= 10 ? b : a) == QStringList{"Offline"};
+            else
+                bothKept += where.count(a) + where.count(b) == 2 &&
+                            (where.values(a) + where.values(b)).count("Offline") == 1;
+        }
+        for (const char *side : {"a", "b"})
+            for (int i = 1; i <= 10; ++i)
+                kept += where.values(note(side, i) + '|' + note(side, i)) == QStringList{"Offline"};
+        const qsizetype offered = where.size() - where.values().count("Offline");
+        qsizetype doubled = 0;
+        for (const QString &key : where.uniqueKeys())
+            doubled += where.count(key) - 1;
+        qsizetype old = 0;
+        for (int i = 1; i <= 25; ++i)
+            old += where.count(note("n", i) + "|as it was");
+        std::printf("offline: edits and new notes kept %d of 40, notes offered %d (%d of the 5 "
+                    "edited on both sides with both texts once), notes doubled %d, notes showing "
+                    "their old text %d\n",
+                    kept, int(offered), bothKept, int(doubled), int(old));
+        std::fflush(stdout);
+        QCOMPARE(kept, 40);
+        QCOMPARE(bothKept, 5);
+        QCOMPARE(offered, 5);
+        QCOMPARE(doubled, 0);
+        QCOMPARE(old, 0);
     }
 };
 
