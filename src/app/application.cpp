@@ -24,10 +24,12 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
-Application::Application(Platform &platform, Dialogs *dialogs, const Options &options)
-    : m_platform(platform), m_registry(platform.shortcuts(), platform.keys()),
-      m_keys(platform.shortcuts(), m_registry), m_live(m_store, m_keys),
-      m_engine(platform, m_registry, m_store), m_abbreviations(platform.typing(), m_store, m_live),
+Application::Application(Platform &platform, Dialogs *dialogs, const Options &options,
+                         const MacroStore::MasterList &mastersAtStart)
+    : m_platform(platform), m_store(mastersAtStart),
+      m_registry(platform.shortcuts(), platform.keys()), m_keys(platform.shortcuts(), m_registry),
+      m_live(m_store, m_keys), m_engine(platform, m_registry, m_store),
+      m_abbreviations(platform.typing(), m_store, m_live),
       m_window(m_store, m_live, m_keys, dialogs), m_asker(&m_window),
       m_quickPick(std::make_unique<QuickPick>(m_store, m_keys, platform))
 {
@@ -80,6 +82,8 @@ Application::Application(Platform &platform, Dialogs *dialogs, const Options &op
     m_engine.setPreferences(preferences);
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
     m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
+    if (preferences.quickPickShortcut() != 0)
+        m_quickPick->prepareWhileIdle();
     if (preferences.tickLastLiveAtStart())
         m_live.chooseRemembered();
     apply(preferences);
@@ -107,6 +111,8 @@ void Application::apply(const Preferences &preferences)
                                            m_abbreviations.unavailableReason().isEmpty());
     m_keys.setQuickPickCode(preferences.quickPickShortcut());
     m_tray->setPickOffered(preferences.quickPickShortcut() != 0);
+    if (preferences.quickPickShortcut() != 0)
+        m_quickPick->prepareWhileIdle();
     m_live.setRemembered(preferences.tickLastLiveAtStart());
 }
 

@@ -38,7 +38,9 @@ public:
 
     // The platform must outlive the application. Questions and warnings go through `dialogs`
     // (tests pass scripted ones); null means the standard dialogs.
-    Application(Platform &platform, Dialogs *dialogs, const Options &options);
+    // `mastersAtStart`: what the start check listed of the native settings file, if anything.
+    Application(Platform &platform, Dialogs *dialogs, const Options &options,
+                const MacroStore::MasterList &mastersAtStart = {});
     ~Application() override;
 
     MacroStore &store() { return m_store; }

@@ -95,7 +95,8 @@ int main(int argc, char *argv[])
     // Kept while the window lives: the start check and the window read one parse of the store.
     // (A store in a folder the user chose is checked by the window's own reading of it.)
     const std::unique_ptr<QSettings> store = MacroStore::openSettings(QString());
-    const QString storeProblem = StoreWrite::prepareAtStart(*store);
+    MacroStore::MasterList masters;
+    const QString storeProblem = StoreWrite::prepareAtStart(*store, &masters);
     if (!storeProblem.isEmpty())
         QMessageBox::warning(nullptr, QCoreApplication::applicationName(), storeProblem);
 
@@ -104,7 +105,7 @@ int main(int argc, char *argv[])
     {
         // Made once for the program's life; nothing in it waits for the desktop.
         const std::unique_ptr<Platform> platform = Platform::create();
-        Application keyquill(*platform, nullptr, {KEYQUILL_UPDATE_CHECK_ENABLED != 0});
+        Application keyquill(*platform, nullptr, {KEYQUILL_UPDATE_CHECK_ENABLED != 0}, masters);
         QObject::connect(&guard, &SingleInstanceGuard::restoreRequested, &keyquill,
                          &Application::restore);
         // The command line and other programs reach the instance here; without it, only its

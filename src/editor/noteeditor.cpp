@@ -6,6 +6,7 @@
 #include "store/macrostore.h"
 #include "store/storesnapshot.h"
 #include "widgets/dialogs.h"
+#include "widgets/heaprelease.h"
 
 #include <algorithm>
 #include <QCheckBox>
@@ -40,6 +41,9 @@ NoteEditor::NoteEditor(QWidget *parent)
     fillKeyList();
     m_previewTimer.setSingleShot(true);
     connect(&m_previewTimer, &QTimer::timeout, this, &NoteEditor::showPreview);
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(ReleaseAfterMs);
+    connect(&m_releaseTimer, &QTimer::timeout, this, [] { HeapRelease::release(); });
     ui->preview->installEventFilter(this);
     ui->groupAbbreviation->hide();
 }
@@ -219,6 +223,9 @@ bool NoteEditor::save()
     setDirty(false);
     markUsedKeys();
     Q_EMIT saved(m_master, m_note, newCode);
+    // A save writes and reads the whole file anew: what it freed goes back to the system once
+    // everything that follows the store has read it again (a run of saves, once at its end).
+    m_releaseTimer.start();
     return true;
 }
 

@@ -91,6 +91,8 @@ private:
     bool m_fillIn = false;
     // The preview is worked out once the user pauses, not on every key.
     QTimer m_previewTimer;
+    QTimer m_releaseTimer; // the heap given back after saves
+    static constexpr int ReleaseAfterMs = 1000;
     QStringList m_previewLines; // the delivered text's, before they are fitted to the width
     QStringList m_previewWarnings;
     int m_previewWidth = -1; // what they were fitted to

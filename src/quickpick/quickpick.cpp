@@ -24,20 +24,14 @@ QuickPick::~QuickPick()
     delete m_popup;
 }
 
-QList<NoteMatcher::Entry> QuickPick::entries(const StoreSnapshot &store)
-{
-    QList<NoteMatcher::Entry> entries;
-    entries.reserve(store.noteCount());
-    for (const StoreSnapshot::Master &master : store.masters()) {
-        for (const StoreSnapshot::Note &note : master.notes)
-            entries.append({master.name, note.name, note.text, note.code});
-    }
-    return entries;
-}
-
 QuickPickPopup *QuickPick::popup() const
 {
     return m_popup;
+}
+
+void QuickPick::prepareWhileIdle()
+{
+    QTimer::singleShot(PrepareAfterMs, this, [this] { m_store.snapshot()->matcher(); });
 }
 
 void QuickPick::open()
@@ -46,12 +40,12 @@ void QuickPick::open()
     if (m_popup)
         return;
     m_focused = m_platform.focus().focusedWindowClass();
-    m_popup = new QuickPickPopup(entries(*m_store.snapshot()), RecentNotes::read(),
+    m_popup = new QuickPickPopup(m_store.snapshot()->matcher(), RecentNotes::read(),
                                  m_live ? m_live->name() : QString());
     m_popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_popup, &QuickPickPopup::picked, this, &QuickPick::picked);
-    // Its notes, folded copies and rows are freed with it; the heap gives them back once it has
-    // gone entirely.
+    // Its rows are freed with it (the folded notes stay with the store's snapshot); the heap
+    // gives them back once it has gone entirely.
     connect(m_popup, &QObject::destroyed, this, &HeapRelease::release, Qt::QueuedConnection);
     m_popup->popUp(m_platform.shortcuts().takeActivationToken());
 }

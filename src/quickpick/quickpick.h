@@ -27,20 +27,22 @@ class QuickPick final : public QObject
 public:
     // The focus is given back this soon, or the note goes out anyway.
     static constexpr int FocusWaitMs = 2000;
+    // Once the start has settled, the notes are read and folded for the first press.
+    static constexpr int PrepareAfterMs = 1500;
 
     // All three must outlive this.
     QuickPick(const MacroStore &store, KeyRegistration &keys, Platform &platform,
               QObject *parent = nullptr);
     ~QuickPick() override;
 
-    // Every note of the store, in store order.
-    static QList<NoteMatcher::Entry> entries(const StoreSnapshot &store);
-
     // With nothing typed, the notes of the live master macro come right after the recent ones.
     void setLiveMaster(const LiveMaster *live) { m_live = live; }
 
     // The open popup, null when none is.
     QuickPickPopup *popup() const;
+    // Reads and folds the notes a while from now, while idle, so that the first press finds them
+    // ready (a hundred thousand notes take half a second); later presses fold only after a change.
+    void prepareWhileIdle();
 
 public Q_SLOTS:
     void open();

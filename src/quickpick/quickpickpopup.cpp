@@ -26,10 +26,10 @@ Qt::WindowFlags windowKind()
 
 } // namespace
 
-QuickPickPopup::QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
+QuickPickPopup::QuickPickPopup(const NoteMatcher &notes, const QStringList &recent,
                                const QString &live, QWidget *parent)
-    : QWidget(parent, windowKind()), ui(std::make_unique<Ui::QuickPickPopup>()),
-      m_matcher(std::move(entries)), m_model(m_matcher)
+    : QWidget(parent, windowKind()), ui(std::make_unique<Ui::QuickPickPopup>()), m_matcher(notes),
+      m_model(m_matcher)
 {
     ui->setupUi(this);
     m_matcher.setRecent(recent);

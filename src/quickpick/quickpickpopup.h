@@ -20,9 +20,9 @@ class QuickPickPopup final : public QWidget
     Q_OBJECT
 
 public:
-    // `entries` in store order; `recent` names the notes used last, newest first; the notes of
-    // `live` (the live master macro) follow them.
-    QuickPickPopup(QList<NoteMatcher::Entry> entries, const QStringList &recent,
+    // `notes` in store order (a copy shares what they hold); `recent` names the notes used last,
+    // newest first; the notes of `live` (the live master macro) follow them.
+    QuickPickPopup(const NoteMatcher &notes, const QStringList &recent,
                    const QString &live = QString(), QWidget *parent = nullptr);
     ~QuickPickPopup() override;
 

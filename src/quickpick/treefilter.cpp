@@ -1,6 +1,5 @@
 #include "treefilter.h"
 
-#include "quickpick/quickpick.h"
 #include "store/storesnapshot.h"
 #include "widgets/checktreewidget.h"
 #include "widgets/macrotreeitems.h"
@@ -72,14 +71,12 @@ void TreeFilter::apply(const QString &query)
         for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
             m_expanded.insert(m_tree->topLevelItem(i), m_tree->topLevelItem(i)->isExpanded());
     }
-    // The texts are read from the store, again only after a change of it.
-    if (const auto now = m_store.snapshot(); now != m_read) {
-        m_read = now;
-        m_matcher = NoteMatcher(QuickPick::entries(*now));
-    }
+    // The texts are read and folded again only after a change of the store.
+    m_read = m_store.snapshot();
+    const NoteMatcher &matcher = m_read->matcher();
     QSet<QString> found;
-    for (int entry : m_matcher.match(query))
-        found.insert(NoteMatcher::key(m_matcher.entry(entry).master, m_matcher.entry(entry).note));
+    for (int entry : matcher.match(query))
+        found.insert(NoteMatcher::key(matcher.entry(entry).master, matcher.entry(entry).note));
     for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
         QTreeWidgetItem *master = m_tree->topLevelItem(i);
         bool any = false;
@@ -106,7 +103,7 @@ void TreeFilter::showAll()
 {
     if (!std::exchange(m_filtering, false))
         return;
-    m_matcher = NoteMatcher();
+    m_read.reset();
     for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
         QTreeWidgetItem *master = m_tree->topLevelItem(i);
         master->setHidden(false);

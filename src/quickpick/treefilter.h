@@ -45,6 +45,5 @@ private:
     QLineEdit *m_field;
     bool m_filtering = false;
     QHash<QTreeWidgetItem *, bool> m_expanded;   // the user's, from before the filter
-    NoteMatcher m_matcher;                       // of m_read
     std::shared_ptr<const StoreSnapshot> m_read; // the store as matched
 };

@@ -127,6 +127,12 @@ bool MacroStore::isStorableName(const QString &name)
 
 MacroStore::MacroStore() : MacroStore(chosenFile()) {}
 
+MacroStore::MacroStore(const MasterList &listed) : MacroStore()
+{
+    if (!m_mirror)
+        m_masters = listed;
+}
+
 MacroStore::MacroStore(const QString &file, Role role) : m_role(role)
 {
     setFile(file);
@@ -141,6 +147,7 @@ void MacroStore::setFile(const QString &file)
     m_base.reset();
     m_mirror.reset();
     m_snapshot.reset();
+    m_masters = {};
     if (file.isEmpty()) {
         m_keeper = openSettings(file);
         return;
@@ -222,7 +229,12 @@ MacroStore::Stamp MacroStore::stamp() const
         const StoreFile::Facts &facts = m_mirror->seen();
         return {facts.size, facts.modifiedNs, facts.changedNs, m_mirror->generation()};
     }
-    const QFileInfo file(fileName());
+    return fileStamp(fileName());
+}
+
+MacroStore::Stamp MacroStore::fileStamp(const QString &name)
+{
+    const QFileInfo file(name);
     if (!file.exists())
         return {};
     return {file.size(), file.lastModified().toMSecsSinceEpoch(),
@@ -251,6 +263,8 @@ std::shared_ptr<const StoreSnapshot> MacroStore::snapshot() const
 
 bool MacroStore::followed(bool written, const Stamp &before, const QStringList &masters) const
 {
+    // A change of ours may leave the file's stamp as it was (same size, same millisecond).
+    m_masters = {};
     if (!written || !m_snapshot)
         return written;
     // Only what this change touched is read again, when the snapshot held the file as it was
@@ -276,9 +290,21 @@ bool MacroStore::followed(bool written, const Stamp &before, const QStringList &
 
 QStringList MacroStore::masters() const
 {
+    const Stamp now = stamp();
+    if (m_masters.stamp.size >= 0 && m_masters.stamp == now)
+        return m_masters.names;
+    if (m_snapshot && m_snapshot->stamp() == now) {
+        QStringList names;
+        names.reserve(m_snapshot->masters().size());
+        for (const Master &master : m_snapshot->masters())
+            names.append(master.name);
+        m_masters = {names, now};
+        return names;
+    }
     const std::unique_ptr<QSettings> store = view();
     store->beginGroup(MasterMacrosGroup);
-    return store->childGroups();
+    m_masters = {store->childGroups(), now};
+    return m_masters.names;
 }
 
 QList<MacroStore::Outline> MacroStore::outline() const

@@ -103,8 +103,19 @@ public:
         ConflictCopy, // a sync tool's copy beside it: read once, never written
     };
 
+    // The master macros as one reading of the file listed them, and the file as it was then.
+    struct MasterList
+    {
+        QStringList names;
+        Stamp stamp;
+    };
+
     // The store where the preferences keep it (chosenFile()).
     MacroStore();
+    // The same, where the native settings file's master macros were listed already (by the start
+    // check): masters() gives that list while the file is unchanged, as listing them again
+    // means listing every key of the store.
+    explicit MacroStore(const MasterList &listed);
     // The store in `file`; "" for the native settings file.
     explicit MacroStore(const QString &file, Role role = Role::Store);
     ~MacroStore();
@@ -157,6 +168,8 @@ public:
     // The file the store lives in, for messages.
     QString fileName() const;
     Stamp stamp() const;
+    // The stamp of a file the settings layer reads directly (the native settings file).
+    static Stamp fileStamp(const QString &file);
 
     // In a chosen folder: why the file cannot be read or written now ("" when it can; the store
     // then reads as it was last read whole), and what the file's last reading found damaged.
@@ -198,4 +211,5 @@ private:
     // checks the file on disk and re-reads it when it changed. The mirror keeps its own.
     std::unique_ptr<QSettings> m_keeper;
     mutable std::shared_ptr<const StoreSnapshot> m_snapshot;
+    mutable MasterList m_masters; // the last listing of the master macros
 };

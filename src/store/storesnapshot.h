@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/notematcher.h"
 #include "store/macrostore.h"
 
+#include <memory>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -27,6 +29,9 @@ public:
     qsizetype noteCount() const;
     // The file as it was when read.
     MacroStore::Stamp stamp() const { return m_stamp; }
+    // Every note folded for searching, in store order: made at the first call and shared by
+    // everything that searches this snapshot, so that a search after no change folds nothing.
+    const NoteMatcher &matcher() const;
 
     // This one with `master` read anew (`notes` in store order), added where a reading of the
     // file would put it when new, or taken out when `gone`.
@@ -39,4 +44,5 @@ private:
     QList<Master> m_masters;
     QHash<QString, qsizetype> m_positions; // master name -> its place in m_masters
     MacroStore::Stamp m_stamp;
+    mutable std::shared_ptr<const NoteMatcher> m_matcher;
 };

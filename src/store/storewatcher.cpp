@@ -1,6 +1,9 @@
 #include "storewatcher.h"
 
+#include "store/storefile.h"
+
 #include <QFileInfo>
+#include <utility>
 
 namespace {
 
@@ -37,11 +40,42 @@ void StoreWatcher::watch(const QString &file)
     m_poll.stop();
     if (file.isEmpty())
         return;
-    m_watcher.addPath(QFileInfo(file).path());
-    if (QFileInfo::exists(file))
-        m_watcher.addPath(file);
+    m_folder = QFileInfo(file).path();
+    m_watchedFolder = m_watchedFile = {};
+    m_noticesEveryChange = false; // looked at once the folder is watched
+    arm();
     m_seen = m_store.stamp();
-    m_poll.start();
+}
+
+bool StoreWatcher::keepWatching(const QString &path, Watched *watched)
+{
+    const StoreFile::Facts now = StoreFile::facts(path, StoreFile::Links::Follow);
+    const bool listed = m_watcher.files().contains(path) || m_watcher.directories().contains(path);
+    // A watch stays on what it was set on: a file replaced by a rename, even a folder made anew,
+    // goes unseen while a process holds the old one open.
+    if (listed && now.size >= 0 && now.inode == watched->inode && now.device == watched->device)
+        return true;
+    if (listed)
+        m_watcher.removePath(path);
+    if (now.size < 0 || !m_watcher.addPath(path))
+        return false;
+    *watched = {now.inode, now.device};
+    return true;
+}
+
+void StoreWatcher::arm()
+{
+    const quint64 device = m_watchedFolder.device;
+    const bool folderWatched = keepWatching(m_folder, &m_watchedFolder);
+    // What is there may be another file system now (a share mounted since).
+    if (folderWatched && m_watchedFolder.device != device)
+        m_noticesEveryChange = noticesEveryChange(m_folder);
+    // A file that is not there needs no watch of its own: the folder's tells when it comes.
+    const bool fileWatched = keepWatching(m_file, &m_watchedFile) || !QFileInfo::exists(m_file);
+    if (folderWatched && fileWatched && m_noticesEveryChange)
+        m_poll.stop();
+    else if (!m_poll.isActive())
+        m_poll.start();
 }
 
 void StoreWatcher::noticed(bool inFolder)
@@ -54,9 +88,7 @@ void StoreWatcher::check()
 {
     if (m_file.isEmpty())
         return;
-    // A file replaced by a rename is a new file: the watch on the old one is gone.
-    if (!m_watcher.files().contains(m_file) && QFileInfo::exists(m_file))
-        m_watcher.addPath(m_file);
+    arm();
     if (std::exchange(m_folderNoticed, false))
         Q_EMIT folderChanged();
     const MacroStore::Stamp now = m_store.stamp();

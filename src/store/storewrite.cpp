@@ -41,6 +41,21 @@ bool copyOwedNow(const QString &store)
     return !s_copyOwed;
 }
 
+// Master macros the settings layer lists beside the store's own from its fallback files (of the
+// organization, of the system; there are none as a rule).
+bool fallbacksHoldMasters()
+{
+    const QString organization = QCoreApplication::organizationName();
+    QSettings ofOrganization(QSettings::UserScope, organization);
+    QSettings ofSystem(QSettings::SystemScope, organization, QCoreApplication::applicationName());
+    for (QSettings *fallback : {&ofOrganization, &ofSystem}) {
+        fallback->beginGroup(MacroStore::MasterMacrosGroup);
+        if (!fallback->childGroups().isEmpty())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 StoreWrite::StoreWrite(const QStringList &groups, StoreMirror *mirror)
@@ -243,7 +258,7 @@ QString StoreWrite::unusableNativeStore()
         .arg(QDir::toNativeSeparators(name), problem);
 }
 
-QString StoreWrite::prepareAtStart(QSettings &store)
+QString StoreWrite::prepareAtStart(QSettings &store, MacroStore::MasterList *listed)
 {
     const QString name = store.fileName();
     prepareProcess(name);
@@ -254,12 +269,18 @@ QString StoreWrite::prepareAtStart(QSettings &store)
     QFile file(real);
     if (!file.exists())
         return {};
+    const MacroStore::Stamp before = MacroStore::fileStamp(name);
     const bool readable = file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
-    const QString found = readable ? StoreCheck::damage(bytes, store)
+    std::optional<QStringList> masters;
+    const QString found = readable ? StoreCheck::damage(bytes, store, listed ? &masters : nullptr)
                                    : tr("it cannot be read (%1)").arg(file.errorString());
-    if (found.isEmpty())
+    if (found.isEmpty()) {
+        // Only a file that held still throughout was listed as the settings layer reads it.
+        if (masters && MacroStore::fileStamp(name) == before && !fallbacksHoldMasters())
+            *listed = {*masters, before};
         return {};
+    }
     QString copy;
     const DamagedCopy::Outcome outcome =
         readable ? DamagedCopy::keep(real, bytes, &copy) : DamagedCopy::Outcome::Failed;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/macrostore.h"
+
 #include <memory>
 #include <QList>
 #include <QPair>
@@ -58,8 +60,9 @@ public:
     // the store is removed, and a store that does not read as it is written is copied aside once,
     // as <store>.damaged-<date>. While that copy cannot be made, every change is refused (and the
     // copy tried again). `store` stays with the caller, who keeps Qt's parse of the file alive
-    // for the window. Returns what the user must be told, "" for nothing.
-    static QString prepareAtStart(QSettings &store);
+    // for the window. Where the bytes alone told the master macros, `listed` (if given) gets
+    // them. Returns what the user must be told, "" for nothing.
+    static QString prepareAtStart(QSettings &store, MacroStore::MasterList *listed = nullptr);
     // What keeps the native settings file from being read at all (a pipe or a device behind a
     // link the user made, a file past the cap), before the settings layer reads it without end;
     // "" when it can be read.

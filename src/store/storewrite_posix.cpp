@@ -4,6 +4,7 @@
 #include "storewrite.h"
 
 #include "storecheck.h"
+#include "storefile.h"
 
 #include <csignal>
 #include <QCoreApplication>
@@ -54,7 +55,12 @@ bool StoreWrite::lockCanBeHad(const QString &file)
 {
     if (!QFileInfo::exists(QFileInfo(file).path()))
         return true; // the write fails at once on its own
-    QLockFile lock(writtenFile(file) + QStringLiteral(".lock"));
+    const QString name = writtenFile(file) + QStringLiteral(".lock");
+    // Nothing in its place: the settings layer takes the lock at once, or waits for a writer
+    // that took it meanwhile. Only what is there already may never let go.
+    if (StoreFile::facts(name, StoreFile::Links::Refuse).size < 0)
+        return true;
+    QLockFile lock(name);
     return lock.tryLock(LockWaitMs);
 }
 

@@ -5,6 +5,7 @@
 
 #include "store/macrostore.h"
 #include "store/storefile.h"
+#include "store/storesnapshot.h"
 #include "store/storewrite.h"
 
 #include <QtTest>
@@ -168,13 +169,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("told"); // in the message; "" for no message and no copy
-        const auto row = [](const char *tag, const QByteArray &bytes, const char *told) {
-            QTest::newRow(tag) << bytes << QString(told);
+        // Whether the check lists the master macros from the bytes alone.
+        QTest::addColumn<bool>("lists");
+        const auto row = [](const char *tag, const QByteArray &bytes, const char *told,
+                            bool listed = false) {
+            QTest::newRow(tag) << bytes << QString(told) << listed;
         };
         const QByteArray note = "[MasterMacros]\nM\\Macros\\N\\text=";
         row("sound, by hand", "\r\n\n[General]\r\n  x = \"a;b\"\r\n[MasterMacros]\nM\\d=\n", "");
-        row("byte order mark", "\xef\xbb\xbf" + note + "a\n", "");
-        row("empty", QByteArray(), "");
+        row("byte order mark", "\xef\xbb\xbf" + note + "a\n", "", true);
+        row("empty", QByteArray(), "", true);
+        row("sound, names escaped",
+            "[General]\nx=1\n[MasterMacros]\nA\\d=\nB%20C\\Macros\\N\\text=x\nB%20C\\d=\n"
+            "loose=1\n%U00E9t%E9\\d=\n[Other]\ny=1\n",
+            "", true);
+        row("sound, one name spelled twice", "[MasterMacros]\nA\\x=1\n%41\\y=1\nB\\x=1\n", "",
+            true);
         // Qt drops comments when it writes.
         row("comment line", "; mine\r\n\n[General]\r\n  x = \"a;b\"\r\n", "line 1 holds a comment");
         row("comment after a value", note + "\"a;b\" ; c\n", "line 2 holds a comment");
@@ -193,12 +203,25 @@ private Q_SLOTS:
         row("broken header", note + "a\n[unclosed\nB\\x=1\n", "line 3 is a section header without");
         row("a key twice", note + "a\nM\\Macros\\N\\text=b\n",
             "only 1 of its 2 entries could be read");
+        // Spelled apart, yet one key to the settings layer.
+        row("a key twice, escaped", note + "a\nM\\Macros\\N\\te%78t=b\n", "only 1 of its 2");
+        row("a key twice, with a slash", note + "a\nM/Macros/N/text=b\n", "only 1 of its 2");
+        row("a key twice, a space before =", note + "a\nM\\Macros\\N\\text =b\n",
+            "only 1 of its 2");
+        row("a key twice, in UTF-8", "[M]\nCaf%E9=a\nCaf\xc3\xa9=b\n", "only 1 of its 2");
+        row("a key twice, in two sections",
+            "[General]\nMasterMacros\\M\\Macros\\N\\text=b\n" + note + "a\n", "only 1 of its 2");
+        row("a section twice", note + "a\n[Other]\nx=1\n" + note + "b\n", "only 2 of its 3");
+        row("sound, keys out of order", note + "b\nM\\Macros\\M\\text=a\n", "");
+        row("a line runs on", note + "a\\\nM\\Macros\\O\\text=b\n", "only 1 of its 2");
+        row("a line without a key", note + "a\nloose words\n", "some lines could not be read");
         row("half a character pair", note + "\"a\\xd800 b\"\n", "half of a character pair");
     }
     void aStoreThatDoesNotReadAsWrittenIsCopiedAsideOnce()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, told);
+        QFETCH(bool, lists);
         QVERIFY(writeFile(m_store, bytes)); // readable by others, as the umask leaves it
         if (QByteArray(QTest::currentDataTag()).endsWith("behind a link")) {
             arrange("link"); // the copy goes beside the file, never where the link is
@@ -211,15 +234,23 @@ private Q_SLOTS:
         QVERIFY(QFile::link(real, dead) && QFile::link(real, alive));
 
         QSettings store;
-        const QString message = StoreWrite::prepareAtStart(store);
+        MacroStore::MasterList listed;
+        const QString message = StoreWrite::prepareAtStart(store, &listed);
         QVERIFY(!QFileInfo::exists(dead) && QFile::remove(alive));
+        QCOMPARE(listed.stamp.size >= 0, lists);
+        store.beginGroup(MacroStore::MasterMacrosGroup);
+        if (lists)
+            QCOMPARE(listed.names, store.childGroups());
+        store.endGroup();
         QCOMPARE(modeOf(m_store), 0600); // at start, not at the first change
         QVERIFY2(message.contains(told) && message.contains(told.isEmpty() ? QString() : m_copy),
                  qPrintable(message));
         QCOMPARE(message.isEmpty(), told.isEmpty());
         QCOMPARE(StoreWrite::prepareAtStart(store), QString()); // once
 
-        QVERIFY(MacroStore().addMaster("Edited")); // changes work again
+        MacroStore kept(listed);
+        QVERIFY(kept.addMaster("Edited")); // changes work again
+        QVERIFY(kept.masters().contains("Edited"));
         QCOMPARE(TestEnvironment::fileBytes(m_copy), told.isEmpty() ? QByteArray() : bytes);
         QCOMPARE(modeOf(m_copy), told.isEmpty() ? 0 : 0600);
     }
@@ -264,6 +295,22 @@ private Q_SLOTS:
         StoreFile::setSizeCap(cap);
         QVERIFY2(problem.contains(told), qPrintable(problem));
         QCOMPARE(problem.contains(m_store), !told.isEmpty());
+    }
+
+    // Notes are folded for searching once per reading of the store, and again after any change.
+    void theSearchFollowsTheStore()
+    {
+        MacroStore store;
+        QVERIFY(store.addMaster("Work") && store.addNote("Work", "hello"));
+        QVERIFY(store.saveNote("Work", "hello", 0, "First words"));
+        const NoteMatcher *folded = &store.snapshot()->matcher();
+        QCOMPARE(folded->match("first").size(), 1);
+        QCOMPARE(&store.snapshot()->matcher(), folded);
+        QVERIFY(store.saveNote("Work", "hello", 0, "Second words"));
+        QCOMPARE(store.snapshot()->matcher().match("first").size(), 0);
+        QCOMPARE(store.snapshot()->matcher().match("second").size(), 1);
+        QVERIFY(writeFile(m_store, "[MasterMacros]\nWork\\Macros\\hello\\text=third\n"));
+        QCOMPARE(store.snapshot()->matcher().match("third").size(), 1);
     }
 
     void aNewStoreIsItsOwnersOnly()

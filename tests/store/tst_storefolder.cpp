@@ -10,6 +10,7 @@
 #include "store/storemerge.h"
 #include "store/storemirror.h"
 #include "store/storeprints.h"
+#include "store/storewatcher.h"
 #include "store/storewrite.h"
 
 #include <QtTest>
@@ -343,6 +344,51 @@ private Q_SLOTS:
         // A change made again on what the writer wrote is not what was read from the file.
         QCOMPARE(QDir(m_folder.path()).entryList({"*.damaged-*"}), QStringList());
         QFile::remove(version);
+    }
+
+    // On a local file system every change is told without a poll: written in place, replaced,
+    // replaced while a reader holds the old file open (a watch stays on that one), the folder
+    // gone (polled meanwhile) and back.
+    void changesToldWithoutAPoll_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("written in place") << QStringList{"write", "write"};
+        QTest::newRow("replaced") << QStringList{"replace", "replace", "write"};
+        QTest::newRow("replaced while held open") << QStringList{"hold", "replace", "write"};
+        QTest::newRow("folder gone and back") << QStringList{"gone", "replace", "write"};
+    }
+    void changesToldWithoutAPoll()
+    {
+        QFETCH(QStringList, steps);
+        // Files the store need not make private: no notice of that mixes with the writes.
+        const mode_t mask = ::umask(077);
+        const QString folder = m_folder.filePath("watched");
+        const QString file = folder + "/" + MacroStore::FileName;
+        QVERIFY(QDir().mkpath(folder));
+        write(file, {"M/a|0|0"});
+        const MacroStore store(file);
+        StoreWatcher watcher(store);
+        watcher.watch(file);
+        QVERIFY(!watcher.polls());
+        QSignalSpy changed(&watcher, &StoreWatcher::changed);
+        QFile held(file);
+        int round = 0;
+        for (const QString &step : steps) {
+            if (step == "hold") {
+                QVERIFY(held.open(QIODevice::ReadOnly));
+            } else if (step == "gone") {
+                QVERIFY(QDir(folder).removeRecursively());
+                QTRY_VERIFY_WITH_TIMEOUT(watcher.polls(), 2000);
+                QVERIFY(QDir().mkpath(folder));
+            } else {
+                changed.clear();
+                write(file, {"M/a|0|" + QString::number(++round)}, step == "replace");
+                QVERIFY2(changed.wait(2500), qPrintable(step));
+            }
+        }
+        QVERIFY(!watcher.polls());
+        QDir(folder).removeRecursively();
+        ::umask(mask);
     }
 
     void conflictCopiesFound()
