@@ -267,7 +267,6 @@ private Q_SLOTS:
         QFETCH(QString, terminal);
         QFETCH(int, holdMs);
         EngineRig rig(*m_platform, m_store);
-        KeyRegistration &keys = rig.keys;
         LiveMaster &live = rig.live;
         live.choose("Alpha");
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_A), CtrlAltCode | Qt::Key_A);
@@ -361,7 +360,6 @@ private Q_SLOTS:
         preferences.setExpandPlaceholders(true);
         EngineRig rig(*m_platform, m_store);
         rig.apply(preferences);
-        KeyRegistration &keys = rig.keys;
         LiveMaster &live = rig.live;
         live.choose("Clip");
         QTRY_COMPARE(boundKey(CtrlAltCode | Qt::Key_C), CtrlAltCode | Qt::Key_C);
