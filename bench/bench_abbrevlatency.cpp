@@ -75,7 +75,9 @@ void prepare(const Field &field, const QString &typed)
         {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(field.window)});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), typed});
-    QThread::msleep(300);
+    // Past the half second in which Keyquill waits for the target to fetch the last replacement
+    // before it puts the clipboard back: a replacement is timed alone, not queued behind that.
+    QThread::msleep(700);
 }
 
 // The last key of ":sig" pressed, then the time until the field shows the replacement; -1 when
