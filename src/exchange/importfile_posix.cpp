@@ -3,6 +3,7 @@
 #include "importfile.h"
 
 #include "importprogress.h"
+#include "store/filedescriptor.h"
 
 #include <algorithm>
 #include <QFile>
@@ -11,27 +12,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-class Descriptor final
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
 
 ImportFile::Outcome ImportFile::read(const QString &path, qint64 limit, ImportProgress *progress,
                                      QByteArray *bytes, QString *error)
@@ -42,13 +22,14 @@ ImportFile::Outcome ImportFile::read(const QString &path, qint64 limit, ImportPr
     const QByteArray name = QFile::encodeName(path);
     if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
         return Outcome::NotRegular;
-    const Descriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.fd() < 0) {
+    const FileDescriptor file(
+        ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) {
         *error = qt_error_string(errno);
         return Outcome::Failed;
     }
     // What was opened is checked again: the name may have been given to another file meanwhile.
-    if (::fstat(file.fd(), &info) != 0) {
+    if (::fstat(file.get(), &info) != 0) {
         *error = qt_error_string(errno);
         return Outcome::Failed;
     }
@@ -66,7 +47,7 @@ ImportFile::Outcome ImportFile::read(const QString &path, qint64 limit, ImportPr
             data.resize(std::min<qint64>(2 * got, limit + 1));
         }
         const qint64 piece = std::min<qint64>(PieceSize, data.size() - got);
-        const ssize_t n = ::read(file.fd(), data.data() + got, static_cast<size_t>(piece));
+        const ssize_t n = ::read(file.get(), data.data() + got, static_cast<size_t>(piece));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

@@ -2,6 +2,8 @@
 // fstat(2) before and after the read, and a rename(2) for the write.
 #include "storefile.h"
 
+#include "store/filedescriptor.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -69,24 +71,6 @@ QString fileProblem(const struct stat &info)
     return {};
 }
 
-class Descriptor final
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
 // Reads up to bytes->size() bytes; the number read, or -1.
 qint64 readUpTo(int fd, QByteArray *bytes)
 {
@@ -126,7 +110,7 @@ StoreFile::Read StoreFile::read(const QString &path, Links links, bool tighten)
     const QByteArray name = QFile::encodeName(path);
     // Without O_NONBLOCK a named pipe holds open() until someone writes to it.
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0);
-    Descriptor fd(::open(name.constData(), flags));
+    FileDescriptor fd(::open(name.constData(), flags));
     if (fd.get() < 0) {
         const int error = errno;
         result.facts = facts(path, links);
@@ -207,7 +191,7 @@ StoreFile::Replaced StoreFile::replace(const QString &path, const QByteArray &by
     const QByteArray target = QFile::encodeName(path);
     const QByteArray pending = QFile::encodeName(pendingName(path, ::getpid()));
     ::unlink(pending.constData());
-    Descriptor fd(
+    FileDescriptor fd(
         ::open(pending.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     const auto fail = [&] {
         ::unlink(pending.constData());

@@ -1,0 +1,25 @@
+#pragma once
+
+// POSIX only: included by the files that open with open(2).
+#include <utility>
+
+#include <unistd.h>
+
+// An open file descriptor, closed when it goes.
+class FileDescriptor final
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
