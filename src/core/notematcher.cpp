@@ -4,45 +4,109 @@
 #include <limits>
 #include <numeric>
 #include <QRegularExpression>
-#include <vector>
+#include <string_view>
 
 namespace {
 
 constexpr int NotRecent = std::numeric_limits<int>::max();
 
-bool isAscii(const QString &text)
+bool isAscii(QStringView text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// Where `needle` occurs in `haystack` from `from` on, -1 for nowhere.
+qsizetype findBytes(std::string_view haystack, qsizetype from, std::string_view needle)
+{
+    const size_t at = haystack.find(needle, size_t(from));
+    return at == std::string_view::npos ? -1 : qsizetype(at);
+}
+
+// The same search for every kind of text: `find(from)` gives the next occurrence, `letter(at)`
+// tells whether the character at `at` is a letter or digit.
+template <typename Find, typename Letter> bool occursBy(Find find, Letter letter, bool *atWordStart)
+{
+    *atWordStart = false;
+    bool found = false;
+    for (qsizetype from = 0;;) {
+        const qsizetype at = find(from);
+        if (at < 0)
+            return found;
+        found = true;
+        if (at == 0 || !letter(at - 1)) {
+            *atWordStart = true;
+            return true;
+        }
+        from = at + 1;
+    }
+}
+
+bool occursIn(QStringView folded, QStringView word, bool *atWordStart)
+{
+    return occursBy([&](qsizetype from) { return folded.indexOf(word, from); },
+                    [&](qsizetype at) { return folded.at(at).isLetterOrNumber(); }, atWordStart);
 }
 
 } // namespace
 
 NoteMatcher::NoteMatcher(QList<Entry> entries) : m_entries(std::move(entries))
 {
-    m_folded.reserve(m_entries.size());
-    // Master macro names repeat for every note: folded once each.
-    QHash<QString, QString> masters;
+    m_folded.reserve(size_t(m_entries.size()));
     for (const Entry &entry : std::as_const(m_entries)) {
-        auto master = masters.find(entry.master);
-        if (master == masters.end())
-            master = masters.insert(entry.master, fold(entry.master));
-        m_folded.append({fold(entry.note), *master, fold(entry.text)});
+        // Master macro names repeat for every note: folded once each.
+        auto master = m_masterIndex.find(entry.master);
+        if (master == m_masterIndex.end()) {
+            master = m_masterIndex.insert(entry.master, int(m_masters.size()));
+            m_masters.push_back(keep(fold(entry.master)));
+        }
+        m_folded.push_back({keep(fold(entry.note)), keep(fold(entry.text)), *master});
     }
+    m_narrow.squeeze();
+    m_wide.squeeze();
     m_recency.fill(NotRecent, m_entries.size());
+}
+
+NoteMatcher::Span NoteMatcher::keep(const QString &folded)
+{
+    Span span;
+    span.wide = !isAscii(folded);
+    // Past 2 GiB of folded text a field is searched as empty rather than wrap.
+    const qsizetype pool = span.wide ? m_wide.size() : m_narrow.size();
+    if (pool + folded.size() > qsizetype(std::numeric_limits<qint32>::max())) {
+        span.size = 0;
+        return span;
+    }
+    span.at = quint32(pool);
+    span.size = quint32(folded.size());
+    if (span.wide)
+        m_wide.append(folded);
+    else
+        m_narrow.append(folded.toLatin1());
+    return span;
 }
 
 void NoteMatcher::setRecent(const QStringList &keys)
 {
-    QHash<QString, int> places;
-    for (int i = int(keys.size()) - 1; i >= 0; --i)
-        places.insert(keys.at(i), i);
-    for (int i = 0; i < size(); ++i)
-        m_recency[i] = places.value(key(m_entries.at(i).master, m_entries.at(i).note), NotRecent);
+    m_recency.fill(NotRecent, m_entries.size());
+    // Per master macro, the places of its recent notes: only the notes of those master macros
+    // are looked at, and no key is made for any note.
+    std::vector<QHash<QString, int>> places(m_masters.size());
+    for (int i = int(keys.size()) - 1; i >= 0; --i) {
+        const qsizetype slash = keys.at(i).indexOf(QLatin1Char('/'));
+        const int master = m_masterIndex.value(keys.at(i).left(slash), -1);
+        if (slash >= 0 && master >= 0)
+            places[size_t(master)].insert(keys.at(i).mid(slash + 1), i);
+    }
+    for (int i = 0; i < size(); ++i) {
+        const QHash<QString, int> &here = places[size_t(m_folded[size_t(i)].master)];
+        if (!here.isEmpty())
+            m_recency[i] = here.value(m_entries.at(i).note, NotRecent);
+    }
 }
 
 void NoteMatcher::setLiveMaster(const QString &master)
 {
-    m_live = master;
+    m_live = m_masterIndex.value(master, -1);
 }
 
 QString NoteMatcher::key(const QString &master, const QString &note)
@@ -72,31 +136,33 @@ QStringList NoteMatcher::words(const QString &query)
 
 bool NoteMatcher::occurs(const QString &folded, const QString &word, bool *atWordStart)
 {
-    *atWordStart = false;
-    qsizetype from = 0;
-    bool found = false;
-    for (;;) {
-        const qsizetype at = folded.indexOf(word, from);
-        if (at < 0)
-            return found;
-        found = true;
-        if (at == 0 || !folded.at(at - 1).isLetterOrNumber()) {
-            *atWordStart = true;
-            return true;
-        }
-        from = at + 1;
-    }
+    return occursIn(folded, word, atWordStart);
 }
 
-int NoteMatcher::score(const QStringList &words, const Folded &folded) const
+bool NoteMatcher::occurs(Span span, const Word &word, bool *atWordStart) const
+{
+    if (span.wide)
+        return occursIn(QStringView(m_wide).mid(span.at, span.size), word.folded, atWordStart);
+    *atWordStart = false;
+    if (word.narrow.isEmpty())
+        return false; // a word with other letters than ASCII cannot be in ASCII text
+    const std::string_view text(m_narrow.constData() + span.at, span.size);
+    const std::string_view needle(word.narrow.constData(), size_t(word.narrow.size()));
+    return occursBy(
+        [&](qsizetype from) { return findBytes(text, from, needle); },
+        [&](qsizetype at) { return QChar(QLatin1Char(text[size_t(at)])).isLetterOrNumber(); },
+        atWordStart);
+}
+
+int NoteMatcher::score(const QList<Word> &words, const Folded &folded) const
 {
     int total = 0;
-    for (const QString &word : words) {
+    for (const Word &word : words) {
         int best = Missing;
-        const QString *fields[] = {&folded.note, &folded.master, &folded.text};
+        const Span fields[] = {folded.note, m_masters[size_t(folded.master)], folded.text};
         for (int field = 0; field < 3 && best > NameStart + 2 * field; ++field) {
             bool start = false;
-            if (occurs(*fields[field], word, &start))
+            if (occurs(fields[field], word, &start))
                 best = std::min(best, 2 * field + (start ? 0 : 1));
         }
         if (best == Missing)
@@ -115,33 +181,56 @@ QList<int> NoteMatcher::match(const QString &query) const
 
 QList<int> NoteMatcher::match(const QString &query, const QList<int> &candidates) const
 {
-    const QStringList queryWords = words(query);
-    struct Found
+    QList<Word> queryWords;
+    for (const QString &word : words(query))
+        queryWords.append({word, isAscii(word) ? word.toLatin1() : QByteArray()});
+
+    // Candidates are visited in store order, so that a counting sort by score keeps that order
+    // among equals: a keystroke then costs one pass, not a sort of every note found.
+    std::vector<char> wanted(size_t(size()), 0);
+    for (int i : candidates) {
+        if (i >= 0 && i < size())
+            wanted[size_t(i)] = 1;
+    }
+    struct Recent
     {
         int score;
         int recency;
-        bool other; // not of the live master macro
         int index;
     };
-    std::vector<Found> found;
-    found.reserve(size_t(candidates.size()));
-    for (int i : candidates) {
-        const int score = queryWords.isEmpty() ? 0 : this->score(queryWords, m_folded.at(i));
-        if (score >= 0)
-            found.push_back({score, m_recency.at(i), m_entries.at(i).master != m_live, i});
+    std::vector<Recent> recent; // few: sorted apart
+    const int scores = int(Missing) * int(qMax<qsizetype>(1, queryWords.size())) + 1;
+    // Per score, those of the live master macro, then the others.
+    std::vector<int> counts(size_t(2 * scores + 1), 0);
+    std::vector<int> found; // index and its bucket, in pairs
+    found.reserve(2 * size_t(candidates.size()));
+    for (int i = 0; i < size(); ++i) {
+        if (!wanted[size_t(i)])
+            continue;
+        const Folded &folded = m_folded[size_t(i)];
+        const int score = queryWords.isEmpty() ? 0 : this->score(queryWords, folded);
+        if (score < 0)
+            continue;
+        if (m_recency.at(i) != NotRecent) {
+            recent.push_back({score, m_recency.at(i), i});
+            continue;
+        }
+        const int bucket = 2 * score + (folded.master != m_live ? 1 : 0);
+        ++counts[size_t(bucket) + 1];
+        found.push_back(i);
+        found.push_back(bucket);
     }
-    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
-        if (a.score != b.score)
-            return a.score < b.score;
-        if (a.recency != b.recency)
-            return a.recency < b.recency;
-        if (a.other != b.other)
-            return b.other;
-        return a.index < b.index;
+    std::sort(recent.begin(), recent.end(), [](const Recent &a, const Recent &b) {
+        return a.score != b.score ? a.score < b.score : a.recency < b.recency;
     });
-    QList<int> indices;
-    indices.reserve(qsizetype(found.size()));
-    for (const Found &one : found)
-        indices.append(one.index);
+    // Each score's recent notes go before its bucket pair: room is made for them there.
+    for (const Recent &one : recent)
+        ++counts[size_t(2 * one.score) + 1];
+    std::partial_sum(counts.begin(), counts.end(), counts.begin());
+    QList<int> indices(qsizetype(found.size() / 2 + recent.size()));
+    for (const Recent &one : recent)
+        indices[counts[size_t(2 * one.score)]++] = one.index;
+    for (size_t i = 0; i < found.size(); i += 2)
+        indices[counts[size_t(found[i + 1])]++] = found[i];
     return indices;
 }
