@@ -4,7 +4,6 @@
 #include "core/consolekeys.h"
 #include "core/fillin.h"
 #include "store/macrostore.h"
-#include "store/storesnapshot.h"
 #include "widgets/dialogs.h"
 #include "widgets/heaprelease.h"
 
@@ -104,10 +103,8 @@ void NoteEditor::showNote(const QString &master, const QString &note)
           static_cast<QWidget *>(ui->macro), static_cast<QWidget *>(ui->abbreviation)})
         input->setEnabled(isNote);
 
-    const StoreSnapshot::Note *found =
-        isNote && m_store ? m_store->snapshot()->note(master, note) : nullptr;
     const MacroStore::Note stored =
-        found ? *found : MacroStore::Note{note, 0, QString(), QString()};
+        isNote ? storedNote(master, note) : MacroStore::Note{note, 0, QString(), QString()};
     ui->shortcutCtrl->setChecked(MacroStore::hasCtrl(stored.code));
     ui->shortcutAlt->setChecked(MacroStore::hasAlt(stored.code));
     ui->shortcutShift->setChecked(MacroStore::hasShift(stored.code));
@@ -178,8 +175,7 @@ bool NoteEditor::save()
         return false;
     }
     if (newCode != 0) {
-        const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master);
-        const QList<MacroStore::Note> others = master ? master->notes : QList<MacroStore::Note>();
+        const QList<MacroStore::Note> others = m_store->notesNow(m_master);
         const bool taken =
             std::any_of(others.cbegin(), others.cend(), [&](const MacroStore::Note &other) {
                 return other.code == newCode && other.name != m_note;
@@ -197,8 +193,7 @@ bool NoteEditor::save()
                      .arg(MacroStore::AbbreviationMaxLength));
             return false;
         }
-        const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master);
-        const QList<MacroStore::Note> others = master ? master->notes : QList<MacroStore::Note>();
+        const QList<MacroStore::Note> others = m_store->notesNow(m_master);
         const bool taken =
             std::any_of(others.cbegin(), others.cend(), [&](const MacroStore::Note &other) {
                 return other.abbreviation == abbreviation && other.name != m_note;
@@ -251,9 +246,8 @@ void NoteEditor::showPreview()
     fillIn.setNotes([&](const QString &name, QString *text) {
         // All at once, the first time a note is included.
         if (!std::exchange(read, true)) {
-            if (const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master))
-                for (const MacroStore::Note &note : master->notes)
-                    notes.insert(note.name, note.text);
+            for (const MacroStore::Note &note : m_store->notesNow(m_master))
+                notes.insert(note.name, note.text);
         }
         const auto it = notes.constFind(name);
         if (it == notes.constEnd())
@@ -314,9 +308,9 @@ bool NoteEditor::changedOnDisk() const
     if (m_note.isEmpty() || !m_store)
         return false;
     // A note gone meanwhile reads as one without hot key or text, as the settings layer has it.
-    const StoreSnapshot::Note *now = m_store->snapshot()->note(m_master, m_note);
-    return (now ? now->code : 0) != m_shown.code || (now ? now->text : QString()) != m_shown.text ||
-           (now ? now->abbreviation : QString()) != m_shown.abbreviation;
+    const MacroStore::Note now = storedNote(m_master, m_note);
+    return now.code != m_shown.code || now.text != m_shown.text ||
+           now.abbreviation != m_shown.abbreviation;
 }
 
 bool NoteEditor::keepMine()
@@ -347,16 +341,25 @@ void NoteEditor::setDirty(bool dirty)
     Q_EMIT dirtyChanged(dirty);
 }
 
+MacroStore::Note NoteEditor::storedNote(const QString &master, const QString &note) const
+{
+    if (m_store) {
+        for (const MacroStore::Note &stored : m_store->notesNow(master)) {
+            if (stored.name == note)
+                return stored;
+        }
+    }
+    return {note, 0, QString(), QString()};
+}
+
 void NoteEditor::markUsedKeys()
 {
     if (m_note.isEmpty() || !m_store)
         return;
     QSet<int> taken;
-    if (const StoreSnapshot::Master *master = m_store->snapshot()->master(m_master)) {
-        for (const MacroStore::Note &other : master->notes) {
-            if (other.name != m_note)
-                taken.insert(other.code);
-        }
+    for (const MacroStore::Note &other : m_store->notesNow(m_master)) {
+        if (other.name != m_note)
+            taken.insert(other.code);
     }
     const bool ctrl = ui->shortcutCtrl->isChecked();
     const bool alt = ui->shortcutAlt->isChecked();

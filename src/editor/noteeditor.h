@@ -72,6 +72,9 @@ private:
     void edited();
     void setDirty(bool dirty);
     void markUsedKeys();
+    // As the store holds it now; one without hot key or text where it is gone, as the settings
+    // layer reads a missing note.
+    MacroStore::Note storedNote(const QString &master, const QString &note) const;
     void showPreview();
     void fitPreview();
     void warn(const QString &text);

@@ -357,6 +357,15 @@ QList<MacroStore::Note> MacroStore::notes(const QString &master) const
     return result;
 }
 
+QList<MacroStore::Note> MacroStore::notesNow(const QString &master) const
+{
+    if (m_snapshot && m_snapshot->stamp() == stamp()) {
+        const Master *read = m_snapshot->master(master);
+        return read ? read->notes : QList<Note>();
+    }
+    return notes(master);
+}
+
 QList<MacroStore::NoteCode> MacroStore::noteCodes(const QString &master) const
 {
     QList<NoteCode> result;

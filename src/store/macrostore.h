@@ -137,6 +137,9 @@ public:
     bool hasMaster(const QString &name) const;
     // In the store's order.
     QList<Note> notes(const QString &master) const;
+    // The same from the snapshot where it is made and up to date; otherwise `master` alone is
+    // read, so that showing one note does not read every note of a large store.
+    QList<Note> notesNow(const QString &master) const;
     QList<NoteCode> noteCodes(const QString &master) const;
     QStringList noteNames(const QString &master) const;
     // The codes of `notes` of `master`, in that order: a large master macro read a part at a time.
