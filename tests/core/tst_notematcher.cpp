@@ -22,7 +22,8 @@ class TestNoteMatcher final : public QObject
             {"Work", "Café address", "Rue de l'Église 3", 0},        // 2
             {"Work", "signature", "Kind regards\nJohn", 0},          // 3
             {"Élan", "motto", "keep going", 0},                      // 4
-            {"Misc", "preregistration", "form", 0},                  // 5
+            {"Misc", "preregistration", "form?", 0},                 // 5
+            {"Reise", "東京 Büro", "Tōkyō office, floor 3", 0},      // 6
         };
     }
 
@@ -49,12 +50,19 @@ private Q_SLOTS:
         QTest::newRow("recent one first among equals")
             << "regards" << QStringList{"Work/signature"} << QList<int>{1, 3, 0} << QString();
         QTest::newRow("empty query: store order")
-            << "" << none << QList<int>{0, 1, 2, 3, 4, 5} << QString();
+            << "" << none << QList<int>{0, 1, 2, 3, 4, 5, 6} << QString();
         QTest::newRow("empty query: recent first")
             << " " << QStringList{"Work/signature", "Letters/Regards", "Gone/note"}
-            << QList<int>{3, 1, 0, 2, 4, 5} << QString();
+            << QList<int>{3, 1, 0, 2, 4, 5, 6} << QString();
         QTest::newRow("empty query: recent, then the live master macro's")
-            << "" << QStringList{"Letters/Regards"} << QList<int>{1, 2, 3, 0, 4, 5} << "Work";
+            << "" << QStringList{"Letters/Regards"} << QList<int>{1, 2, 3, 0, 4, 5, 6} << "Work";
+        QTest::newRow("plain word in a name with other letters")
+            << "buro" << none << QList<int>{6} << QString();
+        QTest::newRow("word of other letters") << "東京" << none << QList<int>{6} << QString();
+        QTest::newRow("accents folded away in the text")
+            << "tokyo FLOOR" << none << QList<int>{6} << QString();
+        QTest::newRow("word of other letters never in plain text")
+            << "ж" << none << QList<int>{} << QString();
         QTest::newRow("live master macro's first among equals")
             << "regards" << none << QList<int>{1, 3, 0} << "Work";
     }
