@@ -49,21 +49,56 @@ bool occursIn(QStringView folded, QStringView word, bool *atWordStart)
 
 } // namespace
 
-NoteMatcher::NoteMatcher(QList<Entry> entries) : m_entries(std::move(entries))
+NoteMatcher::NoteMatcher(QList<StoredMaster> masters) : m_groups(std::move(masters))
 {
-    m_folded.reserve(size_t(m_entries.size()));
-    for (const Entry &entry : std::as_const(m_entries)) {
-        // Master macro names repeat for every note: folded once each.
-        auto master = m_masterIndex.find(entry.master);
-        if (master == m_masterIndex.end()) {
-            master = m_masterIndex.insert(entry.master, int(m_masters.size()));
-            m_masters.push_back(keep(fold(entry.master)));
-        }
-        m_folded.push_back({keep(fold(entry.note)), keep(fold(entry.text)), *master});
+    qsizetype notes = 0;
+    for (const StoredMaster &master : std::as_const(m_groups))
+        notes += master.notes.size();
+    m_folded.reserve(notes);
+    QHash<QString, Span> names; // groups of one name fold it once
+    for (const StoredMaster &master : std::as_const(m_groups)) {
+        auto name = names.find(master.name);
+        if (name == names.end())
+            name = names.insert(master.name, keep(fold(master.name)));
+        const int group = int(m_masters.size());
+        m_masters.push_back(*name);
+        m_first.push_back(int(m_folded.size()));
+        for (const StoredNote &note : master.notes)
+            m_folded.append({keep(fold(note.name)), keep(fold(note.text)), group});
     }
     m_narrow.squeeze();
     m_wide.squeeze();
-    m_recency.fill(NotRecent, m_entries.size());
+    m_live.assign(m_groups.size(), 0);
+    m_recency.fill(NotRecent, size());
+}
+
+namespace {
+
+QList<StoredMaster> grouped(const QList<NoteMatcher::Entry> &entries)
+{
+    QList<StoredMaster> masters;
+    for (const NoteMatcher::Entry &entry : entries) {
+        if (masters.isEmpty() || masters.constLast().name != entry.master)
+            masters.append({entry.master, {}});
+        masters.last().notes.append({entry.note, entry.code, entry.text, QString()});
+    }
+    return masters;
+}
+
+} // namespace
+
+NoteMatcher::NoteMatcher(const QList<Entry> &entries) : NoteMatcher(grouped(entries)) {}
+
+const StoredNote &NoteMatcher::stored(int index) const
+{
+    const int group = m_folded.at(index).master;
+    return m_groups.at(group).notes.at(index - m_first[size_t(group)]);
+}
+
+NoteMatcher::Entry NoteMatcher::entry(int index) const
+{
+    const StoredNote &note = stored(index);
+    return {m_groups.at(m_folded.at(index).master).name, note.name, note.text, note.code};
 }
 
 NoteMatcher::Span NoteMatcher::keep(const QString &folded)
@@ -87,26 +122,29 @@ NoteMatcher::Span NoteMatcher::keep(const QString &folded)
 
 void NoteMatcher::setRecent(const QStringList &keys)
 {
-    m_recency.fill(NotRecent, m_entries.size());
+    m_recency.fill(NotRecent, size());
     // Per master macro, the places of its recent notes: only the notes of those master macros
     // are looked at, and no key is made for any note.
-    std::vector<QHash<QString, int>> places(m_masters.size());
+    QHash<QString, QHash<QString, int>> places;
     for (int i = int(keys.size()) - 1; i >= 0; --i) {
         const qsizetype slash = keys.at(i).indexOf(QLatin1Char('/'));
-        const int master = m_masterIndex.value(keys.at(i).left(slash), -1);
-        if (slash >= 0 && master >= 0)
-            places[size_t(master)].insert(keys.at(i).mid(slash + 1), i);
+        if (slash >= 0)
+            places[keys.at(i).left(slash)].insert(keys.at(i).mid(slash + 1), i);
     }
-    for (int i = 0; i < size(); ++i) {
-        const QHash<QString, int> &here = places[size_t(m_folded[size_t(i)].master)];
-        if (!here.isEmpty())
-            m_recency[i] = here.value(m_entries.at(i).note, NotRecent);
+    for (size_t group = 0; group < m_masters.size(); ++group) {
+        const auto here = places.constFind(m_groups.at(qsizetype(group)).name);
+        if (here == places.constEnd())
+            continue;
+        const QList<StoredNote> &notes = m_groups.at(qsizetype(group)).notes;
+        for (qsizetype note = 0; note < notes.size(); ++note)
+            m_recency[m_first[group] + note] = here->value(notes.at(note).name, NotRecent);
     }
 }
 
 void NoteMatcher::setLiveMaster(const QString &master)
 {
-    m_live = m_masterIndex.value(master, -1);
+    for (size_t group = 0; group < m_live.size(); ++group)
+        m_live[group] = m_groups.at(qsizetype(group)).name == master;
 }
 
 QString NoteMatcher::key(const QString &master, const QString &note)
@@ -207,7 +245,7 @@ QList<int> NoteMatcher::match(const QString &query, const QList<int> &candidates
     for (int i = 0; i < size(); ++i) {
         if (!wanted[size_t(i)])
             continue;
-        const Folded &folded = m_folded[size_t(i)];
+        const Folded &folded = m_folded.at(i);
         const int score = queryWords.isEmpty() ? 0 : this->score(queryWords, folded);
         if (score < 0)
             continue;
@@ -215,7 +253,7 @@ QList<int> NoteMatcher::match(const QString &query, const QList<int> &candidates
             recent.push_back({score, m_recency.at(i), i});
             continue;
         }
-        const int bucket = 2 * score + (folded.master != m_live ? 1 : 0);
+        const int bucket = 2 * score + (m_live[size_t(folded.master)] ? 0 : 1);
         ++counts[size_t(bucket) + 1];
         found.push_back(i);
         found.push_back(bucket);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/storednote.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -28,7 +30,10 @@ public:
     enum Tier { NameStart, NameInside, MasterStart, MasterInside, TextStart, TextInside, Missing };
 
     NoteMatcher() = default;
-    explicit NoteMatcher(QList<Entry> entries);
+    // The notes of `masters`, in that order; the lists are shared, not copied.
+    explicit NoteMatcher(QList<StoredMaster> masters);
+    // The same from single notes (those of one master macro together).
+    explicit NoteMatcher(const QList<Entry> &entries);
 
     // Most recently used first, as `key()` names them; the rest follow in store order.
     void setRecent(const QStringList &keys);
@@ -42,8 +47,8 @@ public:
     // only find less of.
     QList<int> match(const QString &query, const QList<int> &candidates) const;
 
-    const Entry &entry(int index) const { return m_entries.at(index); }
-    int size() const { return int(m_entries.size()); }
+    Entry entry(int index) const;
+    int size() const { return int(m_folded.size()); }
 
     // How a note is named in the list of recent ones.
     static QString key(const QString &master, const QString &note);
@@ -69,7 +74,7 @@ private:
     {
         Span note;
         Span text;
-        int master = 0; // into m_masters
+        int master = 0; // into m_groups
     };
     // A query word folded, and as bytes when it is all ASCII (empty otherwise).
     struct Word
@@ -82,12 +87,14 @@ private:
     bool occurs(Span span, const Word &word, bool *atWordStart) const;
     int score(const QList<Word> &words, const Folded &folded) const;
 
-    QList<Entry> m_entries;
-    std::vector<Folded> m_folded;
-    std::vector<Span> m_masters; // each master macro's name folded, once
+    const StoredNote &stored(int index) const;
+
+    QList<StoredMaster> m_groups;
+    std::vector<int> m_first;    // per group: the index of its first note
+    QList<Folded> m_folded;      // per note, shared by copies of the matcher
+    std::vector<Span> m_masters; // per group: its name folded (shared by groups of one name)
     QByteArray m_narrow;
     QString m_wide;
-    QList<int> m_recency; // per entry: its place among the recent ones, or a large number
-    int m_live = -1;      // into m_masters
-    QHash<QString, int> m_masterIndex;
+    QList<int> m_recency;     // per note: its place among the recent ones, or a large number
+    std::vector<char> m_live; // per group: of the live master macro
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/storednote.h"
 #include "store/storeprints.h"
 
 #include <memory>
@@ -58,23 +59,13 @@ public:
     // Names the settings layer would split into nested groups.
     static bool isStorableName(const QString &name);
 
-    struct Note
-    {
-        QString name;
-        int code = 0;
-        QString text;
-        QString abbreviation; // "" for none
-    };
+    using Note = StoredNote;
     struct NoteCode
     {
         QString name;
         int code = 0;
     };
-    struct Master
-    {
-        QString name;
-        QList<Note> notes;
-    };
+    using Master = StoredMaster;
     struct Outline
     {
         QString name;

@@ -36,15 +36,8 @@ const StoreSnapshot::Note *StoreSnapshot::note(const QString &master, const QStr
 
 const NoteMatcher &StoreSnapshot::matcher() const
 {
-    if (!m_matcher) {
-        QList<NoteMatcher::Entry> entries;
-        entries.reserve(noteCount());
-        for (const Master &master : m_masters) {
-            for (const Note &note : master.notes)
-                entries.append({master.name, note.name, note.text, note.code});
-        }
-        m_matcher = std::make_shared<const NoteMatcher>(std::move(entries));
-    }
+    if (!m_matcher)
+        m_matcher = std::make_shared<const NoteMatcher>(m_masters);
     return *m_matcher;
 }
 
