@@ -1,4 +1,5 @@
-// The window with 10,000 notes in 100 master macros: start-up to an idle window, until every row
+// The window with 10,000 notes in 100 master macros (or as many as the first argument says, in
+// master macros of 100): start-up to an idle window, until every row
 // is made and the tear-down, the time of each user action, painting included, and a hot key's
 // press to the clipboard. Run it with an X server (QT_QPA_PLATFORM=xcb on a private
 // Xvfb) for real painting and grabs, or offscreen.
@@ -24,7 +25,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     TestEnvironment environment;
-    Bench::fillStore(100, 100);
+    const int notes = argc > 1 ? qMax(100, QByteArray(argv[1]).toInt()) : 10000;
+    Bench::fillStore(notes / 100, 100);
     ScriptedDialogs dialogs;
     QuietPlatform platform;
     const auto idle = [](int = 0) { QApplication::processEvents(); };
@@ -78,6 +80,19 @@ int main(int argc, char *argv[])
     std::printf("%-34s %8.2f ms\n", "  longest slice of rows meanwhile", longestSlice);
     startAndFill(0);
     Bench::measure("close a window of every row", 5, close, startAndFill);
+
+    // The first note shown after a start, before anything has read every note.
+    Bench::measure(
+        "first note selected after start", 5,
+        [&](int) {
+            QTreeWidget *rows = treeOf(*window);
+            rows->setCurrentItem(rows->topLevelItem(0)->child(0));
+            idle();
+        },
+        [&](int i) {
+            close(i);
+            start(i);
+        });
 
     auto *tree = treeOf(*window);
     auto *text = window->findChild<QTextEdit *>(QStringLiteral("macro"));
