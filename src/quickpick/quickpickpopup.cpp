@@ -35,11 +35,18 @@ QuickPickPopup::QuickPickPopup(const NoteMatcher &notes, const QStringList &rece
     m_matcher.setRecent(recent);
     m_matcher.setLiveMaster(live);
     ui->notes->setModel(&m_model);
-    ui->notes->header()->setStretchLastSection(false);
+    // A table, not a tree: a tree lays out every row anew for each keystroke, a table of rows
+    // of one height only the rows on screen.
+    QHeaderView *columns = ui->notes->horizontalHeader();
+    columns->setStretchLastSection(false);
     // Fitting columns to thousands of rows would cost more than the whole search.
-    ui->notes->header()->setSectionResizeMode(QuickPickModel::TextColumn, QHeaderView::Stretch);
-    ui->notes->header()->resizeSection(QuickPickModel::NoteColumn, 160);
-    ui->notes->header()->resizeSection(QuickPickModel::MasterColumn, 120);
+    columns->setSectionResizeMode(QuickPickModel::TextColumn, QHeaderView::Stretch);
+    columns->resizeSection(QuickPickModel::NoteColumn, 160);
+    columns->resizeSection(QuickPickModel::MasterColumn, 120);
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView *rows = ui->notes->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(fontMetrics().height() + 6);
     ui->search->installEventFilter(this);
     connect(ui->search, &QLineEdit::textChanged, this, &QuickPickPopup::search);
     connect(ui->notes, &QAbstractItemView::doubleClicked, this, &QuickPickPopup::pick);

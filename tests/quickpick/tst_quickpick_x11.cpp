@@ -81,7 +81,7 @@ private Q_SLOTS:
         QTRY_VERIFY(QApplication::activePopupWidget());
         QWidget *popup = QApplication::activePopupWidget();
         QCOMPARE(popup->findChild<QLabel *>("hint")->text(), "Enter pastes · Esc closes");
-        const QAbstractItemModel *rows = popup->findChild<QTreeView *>("notes")->model();
+        const QAbstractItemModel *rows = popup->findChild<QTableView *>("notes")->model();
         QStringList order;
         for (int row = 0; row < rows->rowCount(); ++row)
             order << rows->index(row, 0).data().toString();
