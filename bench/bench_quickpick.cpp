@@ -19,26 +19,8 @@
 
 #include <cstdio>
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
-
-namespace {
-
-// A line of /proc/self/status in MiB, e.g. "VmRSS".
-double statusMiB(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -66,39 +48,41 @@ int main(int argc, char *argv[])
         "fold every note", 9, [&](int) { StoreSnapshot(read->masters(), read->stamp()).matcher(); },
         [](int) {});
     HeapRelease::release();
-    const double unfolded = statusMiB("VmRSS");
+    const double unfolded = Bench::statusMiB("VmRSS");
     read->matcher(); // kept with the snapshot for every later press
     HeapRelease::release();
     std::printf("the folded notes kept with the store: RSS %+.1f MiB\n",
-                statusMiB("VmRSS") - unfolded);
+                Bench::statusMiB("VmRSS") - unfolded);
 
     // Ten rounds of the popup opened and left with Esc, the first pick of the process first.
     HeapRelease::release(); // what reading and folding above freed is not the popup's
-    const double before = statusMiB("VmRSS");
-    const double heapBefore = statusMiB("RssAnon");
-    const double filesBefore = statusMiB("RssFile");
+    const double before = Bench::statusMiB("VmRSS");
+    const double heapBefore = Bench::statusMiB("RssAnon");
+    const double filesBefore = Bench::statusMiB("RssFile");
     for (int round = 1; round <= 10; ++round) {
         platform.press(key);
         QCoreApplication::processEvents();
         pick.popup()->repaint();
-        const double open = statusMiB("VmRSS");
+        const double open = Bench::statusMiB("VmRSS");
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(pick.popup()->findChild<QLineEdit *>(), &escape);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const double closed = statusMiB("VmRSS");
+        const double closed = Bench::statusMiB("VmRSS");
         QElapsedTimer givingBack;
         givingBack.start();
         QCoreApplication::processEvents(); // the program gives the heap back once it has gone
         std::printf("pick, round %2d: RSS %+6.1f MiB open, %+6.1f closed, %+6.1f given back in "
                     "%.1f ms (heap %+5.1f, mapped files %+5.1f)\n",
-                    round, open - before, closed - before, statusMiB("VmRSS") - before,
-                    double(givingBack.nsecsElapsed()) / 1e6, statusMiB("RssAnon") - heapBefore,
-                    statusMiB("RssFile") - filesBefore);
+                    round, open - before, closed - before, Bench::statusMiB("VmRSS") - before,
+                    double(givingBack.nsecsElapsed()) / 1e6,
+                    Bench::statusMiB("RssAnon") - heapBefore,
+                    Bench::statusMiB("RssFile") - filesBefore);
     }
     std::printf("pick, after 10 rounds: RSS %+.1f MiB of %.1f before (heap %+.1f, mapped files "
                 "%+.1f)\n",
-                statusMiB("VmRSS") - before, before, statusMiB("RssAnon") - heapBefore,
-                statusMiB("RssFile") - filesBefore);
+                Bench::statusMiB("VmRSS") - before, before,
+                Bench::statusMiB("RssAnon") - heapBefore,
+                Bench::statusMiB("RssFile") - filesBefore);
     std::fflush(stdout);
 
     Bench::measure(

@@ -1,8 +1,8 @@
 // The window with 10,000 notes in 100 master macros (or as many as the first argument says, in
 // master macros of 100): start-up to an idle window, until every row
 // is made and the tear-down, the time of each user action, painting included, and a hot key's
-// press to the clipboard. Run it with an X server (QT_QPA_PLATFORM=xcb on a private
-// Xvfb) for real painting and grabs, or offscreen.
+// press to the clipboard, and the memory ten print previews of every note keep. Run it with an X
+// server (QT_QPA_PLATFORM=xcb on a private Xvfb) for real painting and grabs, or offscreen.
 #include "benchutil.h"
 #include "quietplatform.h"
 #include "support/scripteddialogs.h"
@@ -12,6 +12,7 @@
 #include "editor/noteeditor.h"
 #include "exchange/exportdlg.h"
 #include "mainwindow/mainwindow.h"
+#include "widgets/heaprelease.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,6 +20,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 int main(int argc, char *argv[])
@@ -171,5 +173,36 @@ int main(int argc, char *argv[])
             idle();
         },
         idle);
+
+    // Ten print previews of every master macro through the window's own command (the window
+    // shown, as it is whenever that command can be reached), each closed once its pages are
+    // drawn: what the process holds after them beside what it held before.
+    QAction *printAll = nullptr;
+    for (QAction *action : window->findChildren<QAction *>()) {
+        if (action->text() == QStringLiteral("&Print All Master Macros"))
+            printAll = action;
+    }
+    if (!printAll)
+        return std::printf("no Print All command\n"), 1;
+    QTimer closer;
+    closer.callOnTimeout([&] {
+        if (auto *preview = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            closer.stop();
+            preview->reject();
+        }
+    });
+    HeapRelease::release(); // what the measures above freed is not the previews'
+    const double before = Bench::statusMiB("VmRSS");
+    const double heapBefore = Bench::statusMiB("RssAnon");
+    Bench::measure(
+        "print preview of every note", 10,
+        [&](int) {
+            closer.start(50);
+            printAll->trigger();
+        },
+        idle);
+    std::printf("  after 10 previews: RSS %+.1f MiB of %.1f before (heap %+.1f)\n",
+                Bench::statusMiB("VmRSS") - before, before,
+                Bench::statusMiB("RssAnon") - heapBefore);
     return 0;
 }

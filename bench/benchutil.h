@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QList>
 #include <QSettings>
 
@@ -58,6 +59,20 @@ inline void fillStore(int masters, int notes)
     store.clear();
     for (int m = 0; m < masters; ++m)
         addMaster(store, QStringLiteral("Master %1").arg(m, 3, 10, QLatin1Char('0')), notes);
+}
+
+// A line of /proc/self/status in MiB, e.g. "VmRSS" or "RssAnon" (the heap and other memory of
+// the process's own); 0 where there is none.
+inline double statusMiB(const QByteArray &key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 // Runs `action` `rounds` times (with `between` after each, untimed) and prints median and worst.
