@@ -210,8 +210,7 @@ bool NoteEditor::save()
         withAbbreviation ? std::optional<QString>(abbreviation) : std::nullopt;
     if (!m_store->saveNote(m_master, m_note, newCode, text, abbreviationSaved)) {
         // The edits stay in the dirty editor, so the user can try again once the disk allows.
-        warn(tr("The Note \"%1\" was not saved: the macro store %2 cannot be written.")
-                 .arg(m_note, m_store->fileName()));
+        warn(tr("The Note \"%1\" was not saved: %2.").arg(m_note, m_store->cannotBeWritten()));
         return false;
     }
     m_shown = {m_note, newCode, text, abbreviation};

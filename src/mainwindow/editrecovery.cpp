@@ -71,8 +71,8 @@ void EditRecovery::offer(const UnsavedEdit &edit)
     // A note deleted since (on another machine, perhaps) comes back with the text.
     if (!m_store.noteNames(edit.master).contains(edit.note)) {
         if (!m_store.saveNote(edit.master, edit.note, 0, edit.text)) {
-            warn(tr("The Note \"%1\" was not saved: the macro store %2 cannot be written.")
-                     .arg(edit.note, m_store.fileName()));
+            warn(
+                tr("The Note \"%1\" was not saved: %2.").arg(edit.note, m_store.cannotBeWritten()));
             return;
         }
         TreeRefresh::apply(m_tree, m_items, m_store);

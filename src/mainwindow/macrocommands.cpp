@@ -42,7 +42,7 @@ void MacroCommands::warn(const QString &text) const
 
 void MacroCommands::storeWriteFailed(const QString &what) const
 {
-    warn(tr("%1: the macro store %2 cannot be written.").arg(what, m_store.fileName()));
+    warn(tr("%1: %2.").arg(what, m_store.cannotBeWritten()));
 }
 
 void MacroCommands::addMasterMacro()

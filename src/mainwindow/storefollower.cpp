@@ -115,8 +115,7 @@ bool StoreFollower::moveTo(const QString &folder)
         if (outcome == StoreMerge::Outcome::Stopped)
             return false;
         if (outcome == StoreMerge::Outcome::NotSaved) {
-            warn(tr("The master macros were not added: the macro store %1 cannot be written.")
-                     .arg(QDir::toNativeSeparators(there.fileName())));
+            warn(tr("The master macros were not added: %1.").arg(there.cannotBeWritten()));
             return false;
         }
     }
@@ -238,8 +237,8 @@ void StoreFollower::bringInNext()
     if (!from.problem().isEmpty()) {
         m_keptCopies.append(tr("%1: %2").arg(native(copy), from.problem()));
     } else if (outcome == StoreMerge::Outcome::NotSaved) {
-        warn(tr("The conflict copy %1 was not brought in: the macro store %2 cannot be written.")
-                 .arg(native(copy), native(m_store.fileName())));
+        warn(tr("The conflict copy %1 was not brought in: %2.")
+                 .arg(native(copy), m_store.cannotBeWritten()));
         m_toBringIn.clear();
     } else if (outcome == StoreMerge::Outcome::Stopped) {
         m_toBringIn.clear(); // the copy stays, and all it holds

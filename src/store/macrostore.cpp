@@ -6,6 +6,7 @@
 #include "store/storesnapshot.h"
 #include "store/storewrite.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -188,6 +189,17 @@ QString MacroStore::problem() const
         return {};
     m_mirror->refresh(0);
     return m_mirror->problem();
+}
+
+QString MacroStore::cannotBeWritten() const
+{
+    const QString file = QDir::toNativeSeparators(fileName());
+    return m_refusal.isEmpty()
+               ? QCoreApplication::translate("MacroStore", "the macro store %1 cannot be written")
+                     .arg(file)
+               : QCoreApplication::translate("MacroStore",
+                                             "the macro store %1 cannot be written (%2)")
+                     .arg(file, m_refusal);
 }
 
 QString MacroStore::settle()
@@ -407,7 +419,7 @@ bool MacroStore::addMaster(const QString &name)
     const QString path = StoreWrite::groupPath(name);
     StoreWrite write({path}, m_mirror.get());
     write.settings().setValue(path + QLatin1Char('/') + DescriptionKey, QString());
-    return followed(wrote(write.commit(), {{name, QString()}}), before, {name});
+    return followed(wrote(write, {{name, QString()}}), before, {name});
 }
 
 bool MacroStore::addNote(const QString &master, const QString &name)
@@ -420,7 +432,7 @@ bool MacroStore::addNote(const QString &master, const QString &name)
     write.settings().setValue(ShortcutKey, QString());
     write.settings().setValue(TextKey, QString());
     write.settings().endGroup();
-    return followed(wrote(write.commit(), {{master, name}}), before, {master});
+    return followed(wrote(write, {{master, name}}), before, {master});
 }
 
 bool MacroStore::saveNote(const QString &master, const QString &name, int code, const QString &text,
@@ -437,7 +449,7 @@ bool MacroStore::saveNote(const QString &master, const QString &name, int code, 
     else if (abbreviation)
         write.settings().setValue(AbbreviationKey, *abbreviation);
     write.settings().endGroup();
-    return followed(wrote(write.commit(), {{master, name}}), before, {master});
+    return followed(wrote(write, {{master, name}}), before, {master});
 }
 
 bool MacroStore::rename(const QString &master, const QString &note, const QString &newName)
@@ -458,9 +470,9 @@ bool MacroStore::rename(const QString &master, const QString &note, const QStrin
     write.copyGroup(from, to);
     write.settings().remove(from);
     if (isMaster)
-        return followed(wrote(write.commit(), {{master, QString()}, {newName, QString()}}), before,
+        return followed(wrote(write, {{master, QString()}, {newName, QString()}}), before,
                         {master, newName});
-    return followed(wrote(write.commit(), {{master, note}, {master, newName}}), before, {master});
+    return followed(wrote(write, {{master, note}, {master, newName}}), before, {master});
 }
 
 bool MacroStore::remove(const QString &master, const QString &note)
@@ -470,7 +482,7 @@ bool MacroStore::remove(const QString &master, const QString &note)
         note.isEmpty() ? StoreWrite::groupPath(master) : StoreWrite::groupPath(master, note);
     StoreWrite write({path}, m_mirror.get());
     write.settings().remove(path);
-    return followed(wrote(write.commit(), {{master, note}}), before, {master});
+    return followed(wrote(write, {{master, note}}), before, {master});
 }
 
 bool MacroStore::addMasters(const QList<Master> &masters)
@@ -499,7 +511,7 @@ bool MacroStore::addMasters(const QList<Master> &masters)
     QList<QPair<QString, QString>> touched;
     for (const Master &master : masters)
         touched.append({master.name, QString()});
-    return followed(wrote(write.commit(), touched), before, names);
+    return followed(wrote(write, touched), before, names);
 }
 
 bool MacroStore::change(const QList<Master> &put, const QList<Master> &drop)
@@ -546,7 +558,7 @@ bool MacroStore::change(const QList<Master> &put, const QList<Master> &drop)
         store.endGroup();
         store.endGroup();
     }
-    return followed(wrote(write.commit(), touched), before, changed);
+    return followed(wrote(write, touched), before, changed);
 }
 
 StorePrints::Version MacroStore::prints() const
@@ -563,8 +575,10 @@ std::optional<StorePrints::Version> MacroStore::baseFor(const MacroStore &copy)
     return m_base->baseFor(copy.prints(), copy.stamp().modified);
 }
 
-bool MacroStore::wrote(bool committed, const QList<QPair<QString, QString>> &touched)
+bool MacroStore::wrote(StoreWrite &write, const QList<QPair<QString, QString>> &touched)
 {
+    const bool committed = write.commit();
+    m_refusal = committed ? QString() : write.why();
     if (!committed || !m_base)
         return committed;
     // The mirror as published: no new reading of the file comes in between.

@@ -14,6 +14,7 @@ class QVariant;
 class StoreBase;
 class StoreMirror;
 class StoreSnapshot;
+class StoreWrite;
 
 // The one reader and writer of the macro store: MasterMacros/<master>/description and
 // MasterMacros/<master>/Macros/<note>/{text,shortcut}, in the native settings or in a file of a
@@ -168,6 +169,9 @@ public:
     // In a chosen folder: why the file cannot be read or written now ("" when it can; the store
     // then reads as it was last read whole), and what the file's last reading found damaged.
     QString problem() const;
+    // "the macro store <file> cannot be written", with why the last change was refused where
+    // that is known: what a message about a refused change says of the store.
+    QString cannotBeWritten() const;
     QString damage() const;
     // problem() once the file was read whole, waiting a few seconds for a program that writes it.
     QString settle();
@@ -188,9 +192,9 @@ public:
 private:
     // A fresh view of the store as it is on disk now.
     std::unique_ptr<QSettings> view() const;
-    // Tells the base what a change that reached the disk touched: notes (an empty name for the
-    // master macro whole). Returns `committed`.
-    bool wrote(bool committed, const QList<QPair<QString, QString>> &touched);
+    // Commits `write`, and tells the base what a change that reached the disk touched: notes (an
+    // empty name for the master macro whole). True when it reached the disk.
+    bool wrote(StoreWrite &write, const QList<QPair<QString, QString>> &touched);
     // After a change of `masters` that started on the file as it was at `before`: the snapshot
     // follows it. Returns `written`.
     bool followed(bool written, const Stamp &before, const QStringList &masters) const;
@@ -206,4 +210,5 @@ private:
     std::unique_ptr<QSettings> m_keeper;
     mutable std::shared_ptr<const StoreSnapshot> m_snapshot;
     mutable MasterList m_masters; // the last listing of the master macros
+    QString m_refusal;            // why the last change did not reach the disk
 };

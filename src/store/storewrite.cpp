@@ -31,6 +31,17 @@ QString tr(const char *text)
     return QCoreApplication::translate("StoreWrite", text);
 }
 
+QString keptBusy()
+{
+    return tr("another program kept it busy for %1 seconds").arg(SaveBudgetMs / 1000);
+}
+
+QString notWhole()
+{
+    return tr("what was written did not read back whole, so the file was left as it was; the "
+              "disk may be full");
+}
+
 // The copy that could not be made at start, tried again before a change.
 bool copyOwedNow(const QString &store)
 {
@@ -63,14 +74,18 @@ StoreWrite::StoreWrite(const QStringList &groups, StoreMirror *mirror)
 {
     if (mirror) {
         m_fileName = mirror->file();
-        m_refused = !lockMirroredStore();
+        lockMirroredStore();
         m_generation = mirror->generation();
         if (!m_refused)
             m_settings = mirror->settings();
     } else {
         m_settings = MacroStore::openSettings(QString());
         m_fileName = m_settings->fileName();
-        m_refused = !lockCanBeHad(m_fileName) || (s_copyOwed && !copyOwedNow(m_fileName));
+        if (!lockCanBeHad(m_fileName))
+            refuse(tr("another program kept its lock for %1 seconds").arg(LockWaitMs / 1000));
+        else if (s_copyOwed && !copyOwedNow(m_fileName))
+            refuse(tr("it was found damaged and could not be copied aside, which must come "
+                      "before anything is written over it"));
     }
     // A refused change goes to a settings object that can never be written, so that nothing of
     // it is left pending for the store (the settings layer would wait on the lock again).
@@ -80,21 +95,33 @@ StoreWrite::StoreWrite(const QStringList &groups, StoreMirror *mirror)
         addGroup(group);
 }
 
+bool StoreWrite::refuse(const QString &why)
+{
+    m_refused = true;
+    m_why = why;
+    return false;
+}
+
 bool StoreWrite::lockMirroredStore()
 {
     // A folder the user chose that is not there (a share not mounted, a sync folder moved) is
     // not made anew: the notes would go where no sync tool looks.
-    if (!QFileInfo(QFileInfo(m_fileName).path()).isDir())
-        return false;
+    const QString folder = QFileInfo(m_fileName).path();
+    if (!QFileInfo(folder).isDir())
+        return refuse(tr("the folder %1 is not there").arg(QDir::toNativeSeparators(folder)));
     // The lock file is opened and read by the lock itself, so it must be a plain file too.
     const QString lock = m_fileName + QStringLiteral(".lock");
-    if (!StoreFile::oddity(lock).isEmpty())
-        return false;
+    if (const QString oddity = StoreFile::oddity(lock); !oddity.isEmpty())
+        return refuse(
+            tr("its lock file %1 is in the way: %2").arg(QDir::toNativeSeparators(lock), oddity));
     m_lock = std::make_unique<QLockFile>(lock);
     if (!m_lock->tryLock(LockWaitMs))
-        return false;
+        return refuse(tr("another program kept its lock for %1 seconds").arg(LockWaitMs / 1000));
     // The change is made on a whole read of the file as it is now.
-    return m_mirror->refresh(SaveBudgetMs) && m_mirror->problem().isEmpty();
+    const bool whole = m_mirror->refresh(SaveBudgetMs);
+    if (!m_mirror->problem().isEmpty())
+        return refuse(m_mirror->problem());
+    return whole || refuse(keptBusy());
 }
 
 void StoreWrite::addGroup(const QString &group)
@@ -148,6 +175,10 @@ bool StoreWrite::commit()
     if (m_mirror)
         return commitToMirror();
     const Outcome outcome = writeAndCheck();
+    if (outcome == Outcome::Refused)
+        m_why = writeRefusal(m_fileName);
+    else if (outcome == Outcome::Damaged)
+        m_why = notWhole();
     // After a refused write the cache still holds the change; taking it back keeps what the
     // program reads equal to the disk. After a damaged write Qt's cache holds no pending change
     // and re-reads the restored file, so nothing is added that would be written again.
@@ -166,10 +197,13 @@ bool StoreWrite::commitToMirror()
         // then checked as what it is, not merged with a change pending for the mirror.
         m_settings->sync();
         if (m_settings->status() == QSettings::AccessError)
-            return refuseInMirror();
+            return refuseInMirror(writeRefusal(m_settings->fileName()));
         const int left = SaveBudgetMs - int(clock.elapsed());
-        if (left < 0 || !m_mirror->refresh(left) || !m_mirror->problem().isEmpty())
-            return refuseInMirror();
+        const bool whole = left >= 0 && m_mirror->refresh(left);
+        if (!m_mirror->problem().isEmpty())
+            return refuseInMirror(m_mirror->problem());
+        if (!whole)
+            return refuseInMirror(keptBusy());
         if (m_mirror->generation() != m_generation) {
             // Another program wrote the file since the change began: the change again, on top of
             // what it wrote, the touched groups as the change left them.
@@ -177,24 +211,25 @@ bool StoreWrite::commitToMirror()
             m_generation = m_mirror->generation();
             m_settings->sync();
             if (m_settings->status() == QSettings::AccessError)
-                return refuseInMirror();
+                return refuseInMirror(writeRefusal(m_settings->fileName()));
         }
         const QByteArray bytes = m_mirror->bytes();
         if (!StoreCheck::holdsKeys(bytes, *m_settings))
-            return refuseInMirror();
+            return refuseInMirror(notWhole());
         switch (m_mirror->publish(bytes)) {
         case StoreFile::Replaced::Done:
             return true;
         case StoreFile::Replaced::Failed:
-            return refuseInMirror();
+            return refuseInMirror(writeRefusal(m_fileName));
         case StoreFile::Replaced::Raced:
             break;
         }
     }
 }
 
-bool StoreWrite::refuseInMirror()
+bool StoreWrite::refuseInMirror(const QString &why)
 {
+    m_why = why;
     // Nothing of the change may stay pending for the mirror, where a later change would carry it
     // to the file; the mirror is then read anew from the file.
     restoreSnapshot();

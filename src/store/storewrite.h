@@ -48,6 +48,9 @@ public:
 
     // True when the change is on disk. Otherwise the store reads as before the change.
     bool commit();
+    // Why the change was refused, in words for the user that follow "cannot be written: " ("" when
+    // it was not, or no reason is known).
+    QString why() const { return m_why; }
 
     // The file the store lives in, for messages.
     QString fileName() const { return m_fileName; }
@@ -80,7 +83,7 @@ private:
     void apply(const QList<QPair<QString, QVariant>> &values);
     bool lockMirroredStore();
     bool commitToMirror();
-    bool refuseInMirror();
+    bool refuseInMirror(const QString &why);
 
     // Platform side (storewrite_posix.cpp, storewrite_other.cpp).
     Outcome writeAndCheck();
@@ -89,6 +92,10 @@ private:
     static void prepareProcess(const QString &storeFile);
     // The file a link the user made points to ("" for the native store where there is none).
     static QString writtenFile(const QString &file);
+    // Why the system refused to write `file`, as far as can be told afterwards (a full disk, a
+    // folder or file not writable).
+    static QString writeRefusal(const QString &file);
+    bool refuse(const QString &why);
 
     StoreMirror *m_mirror = nullptr;
     std::unique_ptr<QLockFile> m_lock; // of a chosen folder's store, held for the whole change
@@ -98,5 +105,6 @@ private:
     bool m_refused = false;      // the store's lock could not be had: nothing may reach the store
     quint64 m_generation = 0;    // of the mirror's content the change was made on
     QStringList m_groups;
+    QString m_why;                              // of a refusal
     QList<QPair<QString, QVariant>> m_snapshot; // full key paths and values before the change
 };

@@ -19,6 +19,11 @@ StoreWrite::Outcome StoreWrite::writeAndCheck()
     return m_settings->status() == QSettings::AccessError ? Outcome::Refused : Outcome::Written;
 }
 
+QString StoreWrite::writeRefusal(const QString &)
+{
+    return {}; // the settings layer tells nothing more
+}
+
 void StoreWrite::prepareProcess(const QString &) {}
 
 QString StoreWrite::writtenFile(const QString &file)

@@ -16,9 +16,15 @@
 #include <cerrno>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("StoreWrite", text);
+}
 
 // The settings layer waits for the store's lock without end when it can never be had (a
 // directory in its place); a few seconds, then the change is refused.
@@ -108,6 +114,19 @@ StoreWrite::Outcome StoreWrite::writeAndCheck()
     else if (damaged && !existed)
         ::unlink(fileBytes.constData());
     return damaged ? Outcome::Damaged : Outcome::Written;
+}
+
+QString StoreWrite::writeRefusal(const QString &file)
+{
+    const QString folder = QFileInfo(file).path();
+    struct statvfs disk = {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &disk) == 0 && disk.f_bavail == 0)
+        return tr("the disk is full");
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return tr("Keyquill may not write in the folder %1").arg(QDir::toNativeSeparators(folder));
+    if (QFileInfo::exists(file) && ::access(QFile::encodeName(file).constData(), W_OK) != 0)
+        return tr("Keyquill may not write the file");
+    return tr("the system refused to write it; the disk may be full");
 }
 
 void StoreWrite::prepareProcess(const QString &storeFile)

@@ -448,6 +448,8 @@ private Q_SLOTS:
         }
         QCOMPARE(m_dialogs->asked.size(), 1);
         QVERIFY(m_dialogs->asked.first().contains("The Note \"hello\" was not saved"));
+        QVERIFY2(m_dialogs->asked.first().contains("the disk may be full)."),
+                 qPrintable(m_dialogs->asked.first()));
         QVERIFY(m_window->editor().isDirty());
         QCOMPARE(TestEnvironment::storeDump(), before);
         child<QPushButton>("btnRevert")->click();

@@ -13,6 +13,7 @@
 #include "store/storewatcher.h"
 #include "store/storewrite.h"
 
+#include <memory>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -299,12 +300,29 @@ private Q_SLOTS:
             QVERIFY2(store.problem().contains(told), qPrintable(store.problem()));
             QVERIFY(store.takeNews().contains(told));
             QVERIFY(!store.saveNote("Work", "n", 0, "mine"));
+            QVERIFY2(store.cannotBeWritten().contains(told), qPrintable(store.cannotBeWritten()));
         }
         ::alarm(0);
         StoreFile::setSizeCap(cap);
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::System), before);
         QCOMPARE(TestEnvironment::fileBytes(secret), key);
         QVERIFY(QFileInfo(m_file).isDir() ? QDir().rmdir(m_file) : QFile::remove(m_file));
+    }
+
+    // A folder that went away (a share no longer mounted) is not made anew, and the user is told.
+    void refusedWhereTheFolderWent()
+    {
+        auto gone = std::make_unique<QTemporaryDir>();
+        const QString file = gone->filePath(MacroStore::FileName);
+        write(file, {"Work/n|0|hello"});
+        MacroStore store(file);
+        QCOMPARE(store.masters(), QStringList{"Work"});
+        const QString folder = gone->path();
+        gone.reset();
+        QVERIFY(!store.saveNote("Work", "n", 0, "mine"));
+        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY2(store.cannotBeWritten().endsWith("(the folder " + folder + " is not there)"),
+                 qPrintable(store.cannotBeWritten()));
     }
 
     // Another program truncates the store and writes it again, in bursts, now and then stopping
