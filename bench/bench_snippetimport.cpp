@@ -160,6 +160,14 @@ int writeHostile(const QString &dir, int fieldMegabytes)
         return 1;
     paths << field.fileName();
 
+    // Rows of a few bytes up to the file cap: millions of notes from 15 MiB.
+    QByteArray tiny = "name;text\n";
+    for (int n = 0; tiny.size() < 15 * 1024 * 1024; ++n)
+        tiny += QByteArray::number(n, 36) + ";t\n";
+    if (!write(dir + QStringLiteral("/rows.csv"), tiny))
+        return 1;
+    paths << dir + QStringLiteral("/rows.csv");
+
     for (const QString &path : std::as_const(paths))
         std::printf("/usr/bin/time -v bench_snippetimport '%s'\n", qPrintable(path));
     return 0;

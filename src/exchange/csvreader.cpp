@@ -37,7 +37,7 @@ QChar CsvReader::separator(const QString &text)
 }
 
 bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int *line,
-                      ImportProgress *progress)
+                      ImportProgress *progress, qsizetype maxRows)
 {
     const QChar sep = separator(text);
     int current = 1;
@@ -46,7 +46,12 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
     qsizetype i = 0;
     const qsizetype size = text.size();
     const QStringView view(text);
+    bool tooMany = false;
     const auto endRow = [&] {
+        if (rows->size() >= maxRows) {
+            tooMany = true;
+            return false;
+        }
         row.fields.append(field);
         field.clear();
         rows->append(row);
@@ -56,8 +61,11 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
         return !progress || !progress->cancelled();
     };
     const auto cancelled = [&] {
-        *error = tr("The import was cancelled.");
-        *line = 0;
+        *error = tooMany ? tr("The file holds more than %L1 rows, the most Keyquill imports at "
+                              "once.")
+                               .arg(maxRows)
+                         : tr("The import was cancelled.");
+        *line = tooMany ? row.line : 0;
         return false;
     };
     // Runs of plain characters are taken a slice at a time.
@@ -122,8 +130,8 @@ bool CsvReader::parse(const QString &text, QList<Row> *rows, QString *error, int
         }
         ++i;
     }
-    if (!field.isEmpty() || !row.fields.isEmpty())
-        endRow();
+    if ((!field.isEmpty() || !row.fields.isEmpty()) && !endRow())
+        return cancelled();
     return true;
 }
 
@@ -140,7 +148,7 @@ void CsvReader::read(const QString &path, ImportBatch &batch)
             batch.progress()->start(ImportProgress::Stage::Parsing, text.size());
         QString error;
         int line = 0;
-        if (!parse(text, &table->rows, &error, &line, batch.progress()))
+        if (!parse(text, &table->rows, &error, &line, batch.progress(), batch.limits().rows))
             return batch.fail(error, line);
     }
     table->fileMaster = QFileInfo(path).completeBaseName();

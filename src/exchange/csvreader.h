@@ -2,6 +2,7 @@
 
 #include "csvtable.h"
 
+#include <limits>
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
@@ -26,10 +27,12 @@ public:
     // Makes the notes of the batch's table anew, as its layout says; none without a text column.
     static void convert(ImportBatch &batch);
 
-    // The rows of `text`; false, with the message and the line, where it breaks the format (or
-    // where `progress` was cancelled).
+    // The rows of `text`; false, with the message and the line, where it breaks the format, where
+    // it holds more than `maxRows` rows (a few bytes each make millions, which cost far more
+    // memory than the bytes) or where `progress` was cancelled.
     static bool parse(const QString &text, QList<Row> *rows, QString *error, int *line,
-                      ImportProgress *progress = nullptr);
+                      ImportProgress *progress = nullptr,
+                      qsizetype maxRows = std::numeric_limits<qsizetype>::max());
 
 private:
     static QChar separator(const QString &text);

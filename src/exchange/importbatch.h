@@ -30,6 +30,7 @@ public:
     struct Limits
     {
         qint64 fileBytes = 16 << 20; // every file read, together
+        qsizetype rows = 250000;     // of a table (a CSV file), the header too
         YamlTree::Limits yaml;
     };
 

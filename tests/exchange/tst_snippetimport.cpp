@@ -420,6 +420,9 @@ private Q_SLOTS:
             << 2;
         QTest::newRow("CSV, larger than the cap")
             << QStringList{"l.csv", "a;" + QString(5000, 'b')} << "larger than 4 KiB" << 0;
+        QTest::newRow("CSV, more rows than the cap")
+            << QStringList{"n.csv", QString("a,b\n").repeated(40) + "c"} << "more than 30 rows"
+            << 31;
         QTest::newRow("CSV, a FIFO") << QStringList{"m.csv", "<fifo>"} << "not a regular file" << 0;
         QTest::newRow("CSV, open quote")
             << QStringList{"g.csv", "a,b\nc,\"d\ne,f\n"} << "not closed" << 2;
@@ -445,6 +448,7 @@ private Q_SLOTS:
         limits.fileBytes = 4096;
         limits.yaml.items = 200;
         limits.yaml.repeated = 1024;
+        limits.rows = 30;
         batch.setLimits(limits);
         SnippetFiles::read(path, batch);
         QVERIFY2(batch.summary().error.contains(error), qPrintable(batch.summary().error));
