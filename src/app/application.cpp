@@ -24,6 +24,13 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+namespace {
+
+// Deliveries taken and not yet out, past which the command line and the bus are told to wait.
+constexpr qsizetype MaxPendingFromOutside = 10;
+
+} // namespace
+
 Application::Application(Platform &platform, Dialogs *dialogs, const Options &options,
                          const MacroStore::MasterList &mastersAtStart)
     : m_platform(platform), m_store(mastersAtStart),
@@ -147,7 +154,13 @@ bool Application::offerRemoteControl(QString *why)
     RemoteControl::Handlers handlers;
     handlers.pick = [this] { pick(); };
     handlers.deliver = [this](const QString &master, const QString &note) {
-        return m_engine.submit({DeliveryRequest::Way::CommandLine, master, note, 0, 0});
+        // A script calling in a loop would otherwise queue a paste a second for as long as it
+        // likes, and memory with it.
+        if (m_engine.pending() >= MaxPendingFromOutside)
+            return RemoteControl::Taken::Busy;
+        return m_engine.submit({DeliveryRequest::Way::CommandLine, master, note, 0, 0})
+                   ? RemoteControl::Taken::Yes
+                   : RemoteControl::Taken::NoSuchNote;
     };
     handlers.list = [this] {
         QList<RemoteControl::Entry> entries;

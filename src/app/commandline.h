@@ -9,7 +9,7 @@ struct CommandLine
 {
     enum class Action { Start, Pick, Deliver, List };
     // The exit codes of a call.
-    enum Exit { Done = 0, NoSuchNote = 1, Unreachable = 2 };
+    enum Exit { Done = 0, NoSuchNote = 1, Unreachable = 2, Busy = 3 };
 
     Action action = Action::Start;
     QString master; // of --deliver

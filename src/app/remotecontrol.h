@@ -25,11 +25,12 @@ public:
         QString note;   // "" for a master macro without notes
         QString hotKey; // portable text, "" for none
     };
+    enum class Taken { Yes, NoSuchNote, Busy };
     struct Handlers
     {
         std::function<void()> pick;
-        // False when the store has no such note.
-        std::function<bool(const QString &master, const QString &note)> deliver;
+        // Busy when so many deliveries wait already that another would go out only much later.
+        std::function<Taken(const QString &master, const QString &note)> deliver;
         std::function<QList<Entry>()> list;
     };
 

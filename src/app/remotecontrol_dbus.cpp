@@ -22,6 +22,7 @@ namespace {
 const QString Service = QStringLiteral("org.corvane.Keyquill");
 const QString Path = QStringLiteral("/Keyquill");
 const QString NoSuchNoteError = QStringLiteral("org.corvane.Keyquill.Error.NoSuchNote");
+const QString BusyError = QStringLiteral("org.corvane.Keyquill.Error.Busy");
 // A call the instance does not answer in this time is not waited for longer.
 constexpr int CallTimeoutMs = 10000;
 
@@ -72,10 +73,21 @@ public Q_SLOTS:
     }
     Q_SCRIPTABLE void Deliver(const QString &master, const QString &note)
     {
-        if (fromUs() && !m_handlers.deliver(master, note))
+        if (!fromUs())
+            return;
+        switch (m_handlers.deliver(master, note)) {
+        case RemoteControl::Taken::Yes:
+            break;
+        case RemoteControl::Taken::NoSuchNote:
             sendErrorReply(
                 NoSuchNoteError,
                 say("Keyquill has no note \"%1\" in the master macro \"%2\".").arg(note, master));
+            break;
+        case RemoteControl::Taken::Busy:
+            sendErrorReply(BusyError, say("Keyquill has too many deliveries waiting already; try "
+                                          "again once they have gone out."));
+            break;
+        }
     }
     Q_SCRIPTABLE QList<RemoteControl::Entry> List()
     {
@@ -165,6 +177,8 @@ int RemoteControl::call(const CommandLine &command, QTextStream &out, QTextStrea
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (reply.errorName() == NoSuchNoteError)
             return fail(reply.errorMessage(), CommandLine::NoSuchNote);
+        if (reply.errorName() == BusyError)
+            return fail(reply.errorMessage(), CommandLine::Busy);
         const QDBusError error(reply);
         if (error.type() == QDBusError::ServiceUnknown ||
             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))

@@ -40,6 +40,8 @@ public:
     bool fillsIn() const { return m_fillIn; }
     // Nothing is being delivered, asked or waiting.
     bool isIdle() const { return !m_current && !m_asking && m_waiting.isEmpty(); }
+    // Deliveries taken and not over yet, the one on its way too.
+    qsizetype pending() const { return m_waiting.size() + (m_current || m_asking ? 1 : 0); }
     // What the user typed after an abbreviation before its replacement goes out: erased and put
     // after the text too (false when it cannot be told).
     void setTypedMeanwhile(Delivery::TypedMeanwhile typed) { m_typedMeanwhile = std::move(typed); }

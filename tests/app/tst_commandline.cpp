@@ -201,6 +201,25 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(m_field.toPlainText(), text);
     }
+
+    // A script calling in a loop: once ten deliveries wait (each goes out a second or so after
+    // the one before), the next call is told to try later. Last: the program ends with them.
+    void busyWhenManyWait()
+    {
+        focusField();
+        QList<int> codes;
+        Run busy;
+        for (int i = 0; i < 20; ++i) {
+            const Run result = keyquill({"--deliver", "Work/bye"});
+            codes << result.code;
+            if (result.code == 3)
+                busy = result;
+        }
+        QCOMPARE(codes.mid(0, 10), QList<int>(10, 0));
+        QVERIFY2(codes.contains(3), qPrintable(QString::number(codes.count(0))));
+        QCOMPARE(busy.err.trimmed(), "keyquill: Keyquill has too many deliveries waiting already; "
+                                     "try again once they have gone out.");
+    }
 };
 
 QTEST_MAIN(TestCommandLine)
