@@ -135,19 +135,6 @@ double report(const char *name, std::vector<double> times)
     return median;
 }
 
-// A line of /proc/<pid>/status in MiB, e.g. "VmRSS".
-double statusMiB(qint64 pid, const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
 // Started, given time to settle (the program prepares the pick while idle), measured, ended.
 std::vector<double> measure(Display *display, const QString &program, const QStringList &arguments,
                             int count)
@@ -159,13 +146,13 @@ std::vector<double> measure(Display *display, const QString &program, const QStr
         return {};
     QThread::sleep(4);
     const qint64 pid = process.processId();
-    const double before = statusMiB(pid, "VmRSS");
-    const double heapBefore = statusMiB(pid, "RssAnon");
+    const double before = Bench::statusMiB("VmRSS", pid);
+    const double heapBefore = Bench::statusMiB("RssAnon", pid);
     std::vector<double> times = rounds(display, count);
     QThread::sleep(2); // a program that gives memory back has done so
     std::printf("  resident: %.1f MiB before the first press, %+.1f MiB after %d (heap %+.1f)\n",
-                before, statusMiB(pid, "VmRSS") - before, count + 1,
-                statusMiB(pid, "RssAnon") - heapBefore);
+                before, Bench::statusMiB("VmRSS", pid) - before, count + 1,
+                Bench::statusMiB("RssAnon", pid) - heapBefore);
     process.terminate();
     if (!process.waitForFinished(5000))
         process.kill();

@@ -126,19 +126,6 @@ void saves(int notes, const QString &file, const QString &copy)
               ours, "a settings write", theirs);
 }
 
-// A line of /proc/self/status in MiB, e.g. "VmRSS".
-double statusMiB(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
 void idleFor(int ms)
 {
     QElapsedTimer idle;
@@ -177,7 +164,7 @@ void editorSaves(const TestEnvironment &environment, int masters, int rounds)
     for (int round = 0; round < rounds; ++round) {
         if (round == rounds - 10) {
             idleFor(1500);
-            before = statusMiB("VmRSS");
+            before = Bench::statusMiB("VmRSS");
         }
         const QString text = QStringLiteral("edited %1").arg(round);
         const int code = Bench::allCodes().at(7 + round % 2);
@@ -193,14 +180,14 @@ void editorSaves(const TestEnvironment &environment, int masters, int rounds)
         });
     }
     idleFor(1500); // what the program gives back while idle after saves
-    const double after = statusMiB("VmRSS");
+    const double after = Bench::statusMiB("VmRSS");
     printPair(QStringLiteral("save one note in %1, the editor's Save (a live master macro)")
                   .arg(masters * 100),
               ours, "a settings write", theirs);
     HeapRelease::release();
     std::printf("  RSS 1.5 s after the last 10 of them: %+.1f MiB of %.1f before (%+.1f with the "
                 "heap trimmed again)\n",
-                after - before, before, statusMiB("VmRSS") - before);
+                after - before, before, Bench::statusMiB("VmRSS") - before);
 }
 
 } // namespace

@@ -61,11 +61,12 @@ inline void fillStore(int masters, int notes)
         addMaster(store, QStringLiteral("Master %1").arg(m, 3, 10, QLatin1Char('0')), notes);
 }
 
-// A line of /proc/self/status in MiB, e.g. "VmRSS" or "RssAnon" (the heap and other memory of
-// the process's own); 0 where there is none.
-inline double statusMiB(const QByteArray &key)
+// A line of /proc/self/status (or that of process `pid`) in MiB, e.g. "VmRSS" or "RssAnon" (the
+// heap and other memory of the process's own); 0 where there is none.
+inline double statusMiB(const QByteArray &key, qint64 pid = 0)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid)
+                     : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {
